@@ -1,0 +1,68 @@
+# The runner and its tests, cross-built with MinGW-w64 and run under Wine.
+enable_language(RC)
+
+add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+# No runtime DLL may be needed beside the programs.
+add_link_options(-static -static-libgcc -static-libstdc++)
+
+set(TOBRIN_RESOURCES src/res/tobrin.rc)
+set_source_files_properties(src/res/tobrin.rc PROPERTIES
+  OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/src/res/tobrin.manifest;${CMAKE_SOURCE_DIR}/src/res/tobrin.ico;${CMAKE_SOURCE_DIR}/src/res/resource.h")
+
+# Everything of the runner but its entry point, so the tests link the real code.
+add_library(tobrin_core STATIC
+  src/framework/win_app.cpp
+  src/framework/dialog.cpp
+  src/framework/thread.cpp
+  src/app/tobrin_app.cpp
+  src/app/tobrin_dlg.cpp
+  src/app/installer_name.cpp
+  src/package/extract_package.cpp
+  src/package/long_path.cpp
+  src/ui/progress_dlg.cpp
+  src/run/silent_mode.cpp
+  src/run/settings.cpp
+  src/run/payload_command.cpp
+  src/run/run_payload.cpp
+  src/run/launch.cpp
+  src/run/delete_folder.cpp
+  src/messages/localized_message.cpp)
+target_include_directories(tobrin_core PUBLIC src)
+target_compile_options(tobrin_core PRIVATE -Wall -Wextra)
+target_link_libraries(tobrin_core PUBLIC tobrin_format comctl32 ole32 oleaut32 uuid advapi32 user32 gdi32)
+
+add_executable(tobrin WIN32 src/framework/entry.cpp ${TOBRIN_RESOURCES})
+target_link_libraries(tobrin PRIVATE tobrin_core)
+target_link_options(tobrin PRIVATE -municode -s -Wl,--nxcompat -Wl,--dynamicbase)
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  target_link_options(tobrin PRIVATE -Wl,--large-address-aware)
+endif()
+
+# The test payload.
+add_executable(probe tests/e2e/probe/probe.cpp)
+target_link_options(probe PRIVATE -municode)
+
+add_executable(unit_tests
+  tests/format/package_format_test.cpp
+  tests/unit/extraction_test.cpp
+  tests/unit/settings_test.cpp
+  tests/unit/startup_test.cpp
+  tests/unit/payload_test.cpp
+  tests/unit/test_support.cpp
+  ${TOBRIN_RESOURCES})
+target_include_directories(unit_tests PRIVATE tests)
+target_link_libraries(unit_tests PRIVATE tobrin_core gtest_main)
+
+add_executable(e2e_tests
+  tests/e2e/e2e_test.cpp
+  tests/unit/test_support.cpp)
+target_include_directories(e2e_tests PRIVATE tests)
+target_link_libraries(e2e_tests PRIVATE tobrin_format gtest_main)
+add_dependencies(e2e_tests tobrin probe)
+
+add_test(NAME unit COMMAND unit_tests)
+add_test(NAME e2e COMMAND e2e_tests)
+add_test(NAME imports COMMAND sh ${CMAKE_SOURCE_DIR}/tests/imports/check-imports.sh
+  ${CMAKE_OBJDUMP} $<TARGET_FILE:tobrin>)
+set_tests_properties(imports PROPERTIES CROSSCOMPILING_EMULATOR "")
+set_tests_properties(unit e2e PROPERTIES RESOURCE_LOCK registry TIMEOUT 300)

@@ -1,0 +1,37 @@
+#include "app/installer_name.h"
+
+#include <windows.h>
+
+#include "common/registry_key.h"
+
+namespace {
+constexpr wchar_t kPersistedKey[] =
+    L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Compatibility Assistant\\Persisted";
+}
+
+std::wstring GetOwnModulePath() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+    if (length == 0) return std::wstring();
+    if (length < path.size()) {
+      path.resize(length);
+      return path;
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+bool IsInstallerName(const std::wstring& modulePath) {
+  std::wstring name = modulePath.substr(modulePath.find_last_of(L'\\') + 1);
+  for (wchar_t& c : name)
+    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c + (L'a' - L'A'));
+  return name.find(L"setup") != std::wstring::npos || name.find(L"install") != std::wstring::npos;
+}
+
+void RegisterWithCompatibilityAssistant(const std::wstring& modulePath) {
+  RegistryKey key;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kPersistedKey, 0, KEY_WRITE, key.Receive()) != ERROR_SUCCESS) return;
+  const DWORD data = 33;
+  RegSetValueExW(key.Get(), modulePath.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof(data));
+}

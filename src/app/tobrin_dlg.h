@@ -1,0 +1,49 @@
+// The run state object: carries one run from the extraction to the clean-up,
+// and in the interactive mode is also the progress window.
+#pragma once
+
+#include <atomic>
+#include <string>
+
+#include "framework/dialog.h"
+#include "framework/progress_ctrl.h"
+
+// Posted by the extraction worker when it has finished; ends the window.
+constexpr UINT WM_EXTRACTION_DONE = WM_APP + 0x100;
+
+class CTobrinDlg : public CDialog {
+ public:
+  CTobrinDlg();
+  ~CTobrinDlg() override;
+
+  // Shows the package's message when its settings ask for it; false when
+  // the user declined a two-button question.
+  bool ShowLocalizedMessage();
+
+  HICON m_hIcon = nullptr;
+  std::wstring m_strProductName;
+  std::wstring m_strExtractFolder;  // ends with a backslash; empty until the folder exists
+  bool m_bShowMessageBox = false;
+  bool m_bIsOk = false;
+  CProgressCtrl m_progress;
+
+  // True once every file of the package is written.
+  bool m_bExtracted = false;
+  // The process exit code: 0, the payload's code, or why the run failed.
+  DWORD m_nExitCode = 0;
+  // Set on the main thread when the user closes the progress window early;
+  // the worker stops at the next file or piece.
+  std::atomic<bool> m_bCancelRequested{false};
+
+ protected:
+  BOOL OnInitDialog() override;
+  void DoDataExchange() override;
+  bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+  virtual void OnTimer(UINT_PTR timerId);
+
+ private:
+  void OnPaint();
+  static UINT __cdecl ExtractionThreadProc(LPVOID param);
+
+  bool m_bWorkerRunning = false;
+};

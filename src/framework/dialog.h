@@ -1,0 +1,40 @@
+// A modal dialog made from a dialog template resource. DoModal runs the
+// dialog's own message loop, so PreTranslateMessage sees every message
+// before the dialog manager does; a class's message map is its OnMessage.
+#pragma once
+
+#include "framework/wnd.h"
+
+class CDialog : public CWnd {
+ public:
+  explicit CDialog(UINT templateId, HWND parent = nullptr) : m_nIDTemplate(templateId), m_hWndParent(parent) {}
+
+  // Shows the dialog and returns the result given to EndDialog, or -1 when
+  // the window cannot be created.
+  INT_PTR DoModal();
+  void EndDialog(int result);
+
+  virtual BOOL OnInitDialog();  // runs DoDataExchange
+  virtual void DoDataExchange() {}
+  // True when the message was handled and must not be dispatched.
+  virtual BOOL PreTranslateMessage(MSG* message);
+
+  // Centres the window over its owner, or in the primary monitor's work area.
+  void CenterWindow() const;
+
+ protected:
+  // The message map: true when the message is handled, with its result.
+  // The default ends the dialog on IDOK and IDCANCEL.
+  virtual bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+  // Binds a control of the dialog to a control object.
+  void DDX_Control(int id, CWnd& control) const { control.m_hWnd = GetDlgItem(id); }
+
+  UINT m_nIDTemplate;
+  HWND m_hWndParent;
+
+ private:
+  static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+  bool m_bEnded = false;
+  int m_nModalResult = -1;
+};

@@ -1,0 +1,173 @@
+#include "package/extract_package.h"
+
+#include <objbase.h>
+
+#include <cstdio>
+#include <memory>
+
+#include "app/installer_name.h"
+#include "app/tobrin_dlg.h"
+#include "common/scoped_handle.h"
+#include "package/long_path.h"
+#include "package/package_copy.h"
+
+PackageDirectory g_packageDirectory;
+
+namespace {
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+std::wstring ToWide(const std::u16string& text) { return std::wstring(text.begin(), text.end()); }
+
+// Stored names may use '/' as well as '\'; the file system gets '\'.
+std::wstring ToFolderPath(const std::u16string& name) {
+  std::wstring path = ToWide(name);
+  for (wchar_t& c : path)
+    if (c == L'/') c = L'\\';
+  return path;
+}
+
+bool IsAbsolutePath(const std::wstring& path) {
+  return (path.size() >= 3 && path[1] == L':' && path[2] == L'\\') || path.compare(0, 2, L"\\\\") == 0;
+}
+
+// Writes the files under one folder, given in the "\\?\" form without a
+// trailing backslash. Names are checked before they get here, so every path
+// stays inside the folder.
+class FolderTarget : public tobrin::ExtractionTarget {
+ public:
+  FolderTarget(std::wstring root, CTobrinDlg& dlg, bool reportProgress)
+      : m_strRoot(std::move(root)), m_dlg(dlg), m_bReportProgress(reportProgress) {}
+
+  int MakeGroupFolder(const std::u16string& group) override { return MakeFolders(ToFolderPath(group), true); }
+
+  int BeginFile(const std::u16string& group, const std::u16string& name) override {
+    std::wstring relative = group == tobrin::kRootGroupName ? std::wstring() : ToFolderPath(group) + L"\\";
+    relative += ToFolderPath(name);
+    // A name such as sub\x.txt needs its folders first.
+    const size_t slash = relative.find_last_of(L'\\');
+    if (slash != std::wstring::npos) {
+      if (int error = MakeFolders(relative.substr(0, slash), true)) return error;
+    }
+    m_file.Reset(CreateFileW((m_strRoot + L"\\" + relative).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    return m_file.Valid() ? 0 : static_cast<int>(GetLastError());
+  }
+
+  int WriteData(const unsigned char* data, size_t size) override {
+    while (size > 0) {
+      DWORD written = 0;
+      if (!WriteFile(m_file.Get(), data, static_cast<DWORD>(size), &written, nullptr)) return static_cast<int>(GetLastError());
+      if (written == 0) return ERROR_WRITE_FAULT;
+      data += written;
+      size -= written;
+    }
+    return 0;
+  }
+
+  int EndFile() override { return m_file.Close() ? 0 : static_cast<int>(GetLastError()); }
+  void AbandonFile() override { m_file.Close(); }
+
+  bool StopRequested() override { return m_dlg.m_bCancelRequested.load(); }
+
+  void FileStarting() override {
+    if (m_bReportProgress && m_dlg.m_progress.GetPos() < 900) m_dlg.m_progress.StepIt();
+  }
+
+ private:
+  // Creates each folder of a relative path below the root.
+  int MakeFolders(const std::wstring& relative, bool allowExisting) {
+    size_t end = 0;
+    while (end != std::wstring::npos) {
+      end = relative.find(L'\\', end + 1);
+      const std::wstring path = m_strRoot + L"\\" + relative.substr(0, end);
+      if (!CreateDirectoryW(path.c_str(), nullptr)) {
+        const DWORD error = GetLastError();
+        if (error != ERROR_ALREADY_EXISTS || !allowExisting) return static_cast<int>(error);
+        const DWORD attributes = GetFileAttributesW(path.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+          return ERROR_ALREADY_EXISTS;  // a file stands where a folder must go
+      }
+    }
+    return 0;
+  }
+
+  std::wstring m_strRoot;
+  CTobrinDlg& m_dlg;
+  bool m_bReportProgress;
+  nsCommon::CScopedHandle m_file;
+};
+
+DWORD Fail(CTobrinDlg& dlg, DWORD error) {
+  dlg.m_nExitCode = error;
+  return error;
+}
+
+DWORD Extract(const std::wstring& programPath, CTobrinDlg& dlg, bool reportProgress) {
+  FilePtr package(_wfopen(ToLongPath(programPath).c_str(), L"rb"));
+  if (!package) return Fail(dlg, ERROR_OPEN_FAILED);
+
+  const tobrin::PackageLayout layout = tobrin::ReadPackageDirectory(package.get(), g_packageDirectory);
+  if (layout.status != tobrin::PackageStatus::Ok) return Fail(dlg, ERROR_INVALID_DATA);
+
+  DWORD error = 0;
+  const std::wstring folder = MakeExtractFolderPath(error);
+  if (folder.empty()) return Fail(dlg, error);
+  const std::wstring root = ToLongPath(folder.substr(0, folder.size() - 1));
+  // A folder that already exists is never used: it is not ours to fill or delete.
+  if (root.empty() || !CreateDirectoryW(root.c_str(), nullptr)) return Fail(dlg, GetLastError());
+  dlg.m_strExtractFolder = folder;
+
+  FolderTarget target(root, dlg, reportProgress);
+  const tobrin::CopyResult copied = tobrin::CopyPackageFiles(package.get(), g_packageDirectory, target);
+  switch (copied.outcome) {
+    case tobrin::CopyOutcome::Done:
+      dlg.m_bExtracted = true;
+      return 0;
+    case tobrin::CopyOutcome::Stopped:
+      return Fail(dlg, ERROR_CANCELLED);
+    case tobrin::CopyOutcome::ReadFailed:
+      return Fail(dlg, ERROR_READ_FAULT);
+    case tobrin::CopyOutcome::WriteFailed:
+      return Fail(dlg, copied.error ? static_cast<DWORD>(copied.error) : ERROR_WRITE_FAULT);
+  }
+  return Fail(dlg, ERROR_INVALID_FUNCTION);
+}
+
+}  // namespace
+
+std::wstring MakeExtractFolderPath(DWORD& error) {
+  const DWORD needed = ExpandEnvironmentStringsW(L"%TEMP%", nullptr, 0);
+  std::wstring temp(needed ? needed : 1, L'\0');
+  const DWORD length = ExpandEnvironmentStringsW(L"%TEMP%", &temp[0], static_cast<DWORD>(temp.size()));
+  temp.resize(length ? length - 1 : 0);
+  if (temp.empty() || temp == L"%TEMP%") {
+    error = ERROR_ENVVAR_NOT_FOUND;
+    return std::wstring();
+  }
+  // A relative TEMP would put the folder wherever the program was started.
+  if (!IsAbsolutePath(temp)) {
+    error = ERROR_BAD_PATHNAME;
+    return std::wstring();
+  }
+  GUID guid;
+  wchar_t text[50] = {};
+  if (FAILED(CoCreateGuid(&guid)) || StringFromGUID2(guid, text, 50) == 0) {
+    error = ERROR_INVALID_FUNCTION;
+    return std::wstring();
+  }
+  return temp + L"\\" + text + L"\\";
+}
+
+bool ExtractPackageFrom(const std::wstring& programPath, CTobrinDlg& dlg, bool reportProgress) {
+  const DWORD error = Extract(programPath, dlg, reportProgress);
+  if (reportProgress) dlg.m_progress.SetPos(1000);
+  return error == 0;
+}
+
+bool ExtractPackage(CTobrinDlg& dlg, bool reportProgress) {
+  return ExtractPackageFrom(GetOwnModulePath(), dlg, reportProgress);
+}

@@ -1,0 +1,27 @@
+// Extraction of the bound package into a fresh folder under %TEMP%.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "package/package_format.h"
+
+class CTobrinDlg;
+
+// The package directory of this process: filled once by the extraction, read
+// by the payload run to find the payload's group.
+extern PackageDirectory g_packageDirectory;
+
+// Extracts the package bound to the running program. With `reportProgress`
+// the dialog's bar moves one step per file while below 900 and ends at
+// 1000. Sets m_strExtractFolder once the folder exists, m_bExtracted when
+// every file is written, and m_nExitCode when it fails. True on success.
+bool ExtractPackage(CTobrinDlg& dlg, bool reportProgress);
+
+// The same for the package bound to the file at `programPath`.
+bool ExtractPackageFrom(const std::wstring& programPath, CTobrinDlg& dlg, bool reportProgress);
+
+// "%TEMP%" expanded, a backslash, a new GUID in braces, a backslash; empty
+// with `error` set when TEMP is missing or not an absolute path.
+std::wstring MakeExtractFolderPath(DWORD& error);

@@ -1,0 +1,8 @@
+// Paths in the "\\?\" form, so that no file operation is cut at MAX_PATH.
+#pragma once
+
+#include <string>
+
+// The full path of `path` with the "\\?\" (or "\\?\UNC\") prefix: separators
+// made backslashes, doubled backslashes and "." removed. Empty on failure.
+std::wstring ToLongPath(const std::wstring& path);

@@ -1,0 +1,42 @@
+// Walks the data area of a package in directory order and hands every file's
+// bytes to a target, in pieces of bounded size. The runner's target writes
+// into the extraction folder; the packer's writes into a folder of its user.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+
+#include "package/package_format.h"
+
+namespace tobrin {
+
+class ExtractionTarget {
+ public:
+  virtual ~ExtractionTarget() = default;
+  // Each returns 0 or the platform's error code.
+  virtual int MakeGroupFolder(const std::u16string& group) = 0;  // never for the root group
+  virtual int BeginFile(const std::u16string& group, const std::u16string& name) = 0;
+  virtual int WriteData(const unsigned char* data, std::size_t size) = 0;
+  virtual int EndFile() = 0;  // closes the file; an error if it is not complete
+  virtual void AbandonFile() = 0;  // closes a file after a failure
+  // Asked before every file and every piece.
+  virtual bool StopRequested() { return false; }
+  // Called before each file is written.
+  virtual void FileStarting() {}
+};
+
+enum class CopyOutcome { Done, Stopped, ReadFailed, WriteFailed };
+
+struct CopyResult {
+  CopyOutcome outcome = CopyOutcome::Done;
+  int error = 0;  // the target's error code for WriteFailed
+};
+
+// The size of the pieces the data is copied in.
+constexpr std::size_t kCopyPieceSize = 1u << 20;
+
+// `package` must be positioned at the first byte of the data area, as
+// ReadPackageDirectory leaves it.
+CopyResult CopyPackageFiles(std::FILE* package, const PackageDirectory& directory, ExtractionTarget& target);
+
+}  // namespace tobrin

@@ -1,0 +1,147 @@
+#include "package/package_format.h"
+
+namespace tobrin {
+
+const std::u16string kRootGroupName = u"E8FF0748-2339-49f9-9A79-824D7561736C";
+
+bool SeekTo(std::FILE* file, std::uint64_t offset) {
+#ifdef _WIN32
+  return _fseeki64(file, static_cast<__int64>(offset), SEEK_SET) == 0;
+#else
+  return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+#endif
+}
+
+namespace {
+
+std::uint64_t Tell(std::FILE* file) {
+#ifdef _WIN32
+  return static_cast<std::uint64_t>(_ftelli64(file));
+#else
+  return static_cast<std::uint64_t>(ftello(file));
+#endif
+}
+
+// Reads the directory while keeping count of the bytes left in the file, so
+// that no count or length can make it allocate or loop beyond the input.
+class DirectoryReader {
+ public:
+  DirectoryReader(std::FILE* file, std::uint64_t remaining) : m_pFile(file), m_nRemaining(remaining) {}
+
+  bool ReadU32(std::uint32_t& value) {
+    unsigned char b[4];
+    if (m_nRemaining < 4 || std::fread(b, 1, 4, m_pFile) != 4) return false;
+    m_nRemaining -= 4;
+    value = static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8 |
+            static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24;
+    return true;
+  }
+
+  // Reads `units` UTF-16LE code units; the name ends at its first NUL.
+  bool ReadName(std::uint32_t units, std::u16string& name) {
+    const std::uint64_t bytes = 2ull * units;
+    if (bytes > m_nRemaining) return false;
+    std::string raw(static_cast<std::size_t>(bytes), '\0');
+    if (bytes && std::fread(&raw[0], 1, raw.size(), m_pFile) != raw.size()) return false;
+    m_nRemaining -= bytes;
+    name.clear();
+    for (std::size_t i = 0; i + 1 < raw.size(); i += 2) {
+      const char16_t unit = static_cast<char16_t>(static_cast<unsigned char>(raw[i]) |
+                                                  static_cast<unsigned char>(raw[i + 1]) << 8);
+      if (unit == 0) break;
+      name.push_back(unit);
+    }
+    return true;
+  }
+
+  std::uint64_t Remaining() const { return m_nRemaining; }
+
+ private:
+  std::FILE* m_pFile;
+  std::uint64_t m_nRemaining;
+};
+
+PackageLayout Refuse(PackageLayout layout, PackageStatus status, std::string reason) {
+  layout.status = status;
+  layout.reason = std::move(reason);
+  return layout;
+}
+
+}  // namespace
+
+std::uint64_t FileSizeOf(std::FILE* file) {
+  const std::uint64_t position = Tell(file);
+#ifdef _WIN32
+  _fseeki64(file, 0, SEEK_END);
+#else
+  fseeko(file, 0, SEEK_END);
+#endif
+  const std::uint64_t size = Tell(file);
+  SeekTo(file, position);
+  return size;
+}
+
+PackageLayout ReadPackageDirectory(std::FILE* file, PackageDirectory& directory) {
+  directory.clear();
+  PackageLayout layout;
+  layout.fileSize = FileSizeOf(file);
+
+  std::uint32_t offset = 0;
+  if (layout.fileSize < kPackageOffsetPosition + 4 || !SeekTo(file, kPackageOffsetPosition) ||
+      !DirectoryReader(file, 4).ReadU32(offset)) {
+    return Refuse(layout, PackageStatus::NoPackage, "the file is too short to carry a package");
+  }
+  layout.packageOffset = offset;
+  if (offset == 0) return Refuse(layout, PackageStatus::NoPackage, "the file carries no package (offset 0)");
+  if (offset < kPackageOffsetPosition + 4 || offset > kMaxPackageOffset)
+    return Refuse(layout, PackageStatus::Damaged, "the package offset lies inside the header");
+  if (offset >= layout.fileSize)
+    return Refuse(layout, PackageStatus::Damaged, "the package offset lies beyond the end of the file");
+  if (!SeekTo(file, offset)) return Refuse(layout, PackageStatus::Damaged, "the package cannot be reached");
+
+  DirectoryReader reader(file, layout.fileSize - offset);
+  PackageDirectory read;
+  std::uint32_t groupCount = 0;
+  if (!reader.ReadU32(groupCount)) return Refuse(layout, PackageStatus::Damaged, "the group count is cut short");
+
+  // Each group record takes at least 8 bytes and each entry record at least
+  // 8, so these loops end at the end of the file whatever the counts say.
+  for (std::uint32_t g = 0; g < groupCount; ++g) {
+    std::uint32_t nameLength = 0, entryCount = 0;
+    std::u16string groupName;
+    if (!reader.ReadU32(nameLength) || !reader.ReadU32(entryCount) || !reader.ReadName(nameLength, groupName))
+      return Refuse(layout, PackageStatus::Damaged, "a group record runs past the end of the file");
+    if (entryCount > reader.Remaining() / 8)
+      return Refuse(layout, PackageStatus::Damaged, "an entry count runs past the end of the file");
+    if (const char* why = CheckStoredName(groupName))
+      return Refuse(layout, PackageStatus::Damaged, std::string("a group name is refused: ") + why);
+
+    std::vector<PackageEntry> entries;
+    entries.reserve(entryCount);
+    for (std::uint32_t e = 0; e < entryCount; ++e) {
+      PackageEntry entry;
+      std::uint32_t length = 0;
+      if (!reader.ReadU32(length) || !reader.ReadU32(entry.size) || !reader.ReadName(length, entry.name))
+        return Refuse(layout, PackageStatus::Damaged, "an entry record runs past the end of the file");
+      if (entry.size > kMaxFileSize)
+        return Refuse(layout, PackageStatus::Damaged, "a file size is 2 GiB or more");
+      if (const char* why = CheckStoredName(entry.name))
+        return Refuse(layout, PackageStatus::Damaged, std::string("a file name is refused: ") + why);
+      entries.push_back(std::move(entry));
+    }
+    // The first group of a name wins; a later one of the same name is dropped.
+    read.emplace(std::move(groupName), std::move(entries));
+  }
+
+  layout.dataOffset = layout.fileSize - reader.Remaining();
+  for (const auto& group : read)
+    for (const PackageEntry& entry : group.second) layout.dataSize += entry.size;
+  if (layout.dataSize > reader.Remaining())
+    return Refuse(layout, PackageStatus::Damaged, "the data area is cut short");
+
+  directory.swap(read);
+  layout.status = PackageStatus::Ok;
+  return layout;
+}
+
+}  // namespace tobrin

@@ -1,0 +1,68 @@
+// The bound package: a directory of named files followed by their bytes,
+// appended to the runner's own executable file. Portable C++17; names are
+// UTF-16 code units so that their ordinal order is the same everywhere.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace tobrin {
+
+// The group whose files lie directly in the extraction folder.
+extern const std::u16string kRootGroupName;  // u"E8FF0748-2339-49f9-9A79-824D7561736C"
+
+// Byte 32 of the executable (the MS-DOS header's reserved words) holds the
+// absolute file offset of the package.
+constexpr std::uint64_t kPackageOffsetPosition = 32;
+
+// Every file of a package is smaller than 2 GiB, and so is the package offset.
+constexpr std::uint64_t kMaxFileSize = 0x7FFFFFFFu;
+constexpr std::uint64_t kMaxPackageOffset = 0x7FFFFFFFu;
+
+}  // namespace tobrin
+
+struct PackageEntry {
+  std::u16string name;
+  std::uint32_t size = 0;
+};
+
+// Group name -> the group's entries in record order. std::u16string compares
+// its code units as unsigned 16-bit values: the data area's order.
+using PackageDirectory = std::map<std::u16string, std::vector<PackageEntry>>;
+
+namespace tobrin {
+
+enum class PackageStatus {
+  Ok,         // the directory is read and the data area lies complete in the file
+  NoPackage,  // the file carries no package (offset 0, or too short to hold one)
+  Damaged,    // the package cannot be trusted: nothing of it may be used
+};
+
+struct PackageLayout {
+  PackageStatus status = PackageStatus::NoPackage;
+  std::string reason;             // why the package is not Ok, in plain words
+  std::uint64_t packageOffset = 0;
+  std::uint64_t dataOffset = 0;   // first byte of the data area
+  std::uint64_t dataSize = 0;     // the sum of all file sizes
+  std::uint64_t fileSize = 0;
+};
+
+// Reads the package directory of an open executable file into `directory`
+// (which is left empty unless the result is Ok) and leaves the file
+// positioned at the first byte of the data area. Every count, length and size
+// is checked against the end of the file before it is used, and every name
+// against the rules of CheckStoredName.
+PackageLayout ReadPackageDirectory(std::FILE* file, PackageDirectory& directory);
+
+// Null when `name` is a relative path that stays inside the folder it is
+// joined to; otherwise the reason it is refused.
+const char* CheckStoredName(const std::u16string& name);
+
+// 64-bit file positioning on every platform.
+bool SeekTo(std::FILE* file, std::uint64_t offset);
+std::uint64_t FileSizeOf(std::FILE* file);  // restores the position
+
+}  // namespace tobrin

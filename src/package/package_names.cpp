@@ -1,0 +1,50 @@
+#include "package/package_format.h"
+
+namespace tobrin {
+
+namespace {
+
+bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
+
+char16_t Upper(char16_t c) { return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c; }
+
+// CON, PRN, AUX, NUL, COM1-9 and LPT1-9, alone or with an extension, name
+// devices rather than files.
+bool IsDeviceName(const std::u16string& component) {
+  std::u16string base = component.substr(0, component.find(u'.'));
+  while (!base.empty() && base.back() == u' ') base.pop_back();
+  for (char16_t& c : base) c = Upper(c);
+  if (base == u"CON" || base == u"PRN" || base == u"AUX" || base == u"NUL") return true;
+  return base.size() == 4 && (base.compare(0, 3, u"COM") == 0 || base.compare(0, 3, u"LPT") == 0) &&
+         base[3] >= u'1' && base[3] <= u'9';
+}
+
+const char* CheckComponent(const std::u16string& component) {
+  if (component.empty()) return "it has an empty path component";
+  if (component == u"." || component == u"..") return "it has a '.' or '..' component";
+  if (component.back() == u'.' || component.back() == u' ') return "a path component ends with a dot or a blank";
+  if (IsDeviceName(component)) return "a path component is a device name";
+  return nullptr;
+}
+
+}  // namespace
+
+const char* CheckStoredName(const std::u16string& name) {
+  if (name.empty()) return "the name is empty";
+  if (IsSeparator(name.front())) return "the name is an absolute or UNC path";
+  for (char16_t c : name) {
+    if (c == u':') return "the name holds a ':' (drive or stream)";
+    if (c < 0x20 || c == u'<' || c == u'>' || c == u'"' || c == u'|' || c == u'?' || c == u'*')
+      return "the name holds a character that file names cannot hold";
+  }
+  std::size_t start = 0;
+  for (std::size_t i = 0; i <= name.size(); ++i) {
+    if (i == name.size() || IsSeparator(name[i])) {
+      if (const char* why = CheckComponent(name.substr(start, i - start))) return why;
+      start = i + 1;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace tobrin

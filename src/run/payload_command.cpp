@@ -1,0 +1,30 @@
+#include "run/payload_command.h"
+
+std::wstring FindPayloadGroup(const PackageDirectory& directory, const std::wstring& fileName) {
+  const std::u16string wanted(fileName.begin(), fileName.end());
+  for (const auto& group : directory) {
+    for (const PackageEntry& entry : group.second) {
+      if (entry.name == wanted)
+        return group.first == tobrin::kRootGroupName ? std::wstring() : std::wstring(group.first.begin(), group.first.end());
+    }
+  }
+  return std::wstring();
+}
+
+PayloadCommand BuildPayloadCommand(const std::wstring& extractFolder, const std::wstring& group,
+                                   const std::wstring& executeFileName, const std::wstring& paramA,
+                                   bool appendParamB, const std::wstring& paramB, const std::wstring& commandLine) {
+  PayloadCommand command;
+  const std::wstring path = extractFolder + group + L"\\" + executeFileName;
+  command.workingDirectory = path.substr(0, path.find_last_of(L'\\'));
+  // Unquoted, a path with a blank would let the system start a program named
+  // by the text before the blank.
+  if (path.find_first_of(L" \t") != std::wstring::npos)
+    command.commandLine = L"\"" + path + L"\"";
+  else
+    command.commandLine = path;
+  if (!paramA.empty()) command.commandLine += L" " + paramA;
+  if (appendParamB) command.commandLine += L" " + paramB;
+  if (!commandLine.empty()) command.commandLine += L" " + commandLine;
+  return command;
+}

@@ -1,0 +1,22 @@
+// The command that starts the payload, and its working directory.
+#pragma once
+
+#include <string>
+
+#include "package/package_format.h"
+
+struct PayloadCommand {
+  std::wstring commandLine;
+  std::wstring workingDirectory;  // the payload's own folder
+};
+
+// The group that holds `fileName` (first match in directory order), or empty
+// when the file lies in the root group or is not in the package.
+std::wstring FindPayloadGroup(const PackageDirectory& directory, const std::wstring& fileName);
+
+// Folder + group + "\" + file name, in double quotes when it holds a blank
+// or a tab; then " " + ParamA when not empty, " " + ParamB when
+// `appendParamB`, " " + the program's own arguments when not empty.
+PayloadCommand BuildPayloadCommand(const std::wstring& extractFolder, const std::wstring& group,
+                                   const std::wstring& executeFileName, const std::wstring& paramA,
+                                   bool appendParamB, const std::wstring& paramB, const std::wstring& commandLine);

@@ -1,0 +1,33 @@
+#include "run/run_payload.h"
+
+#include "app/tobrin_dlg.h"
+#include "package/extract_package.h"
+#include "run/launch.h"
+#include "run/payload_command.h"
+#include "run/settings.h"
+
+bool RunPayload(CTobrinDlg& dlg, const wchar_t* commandLine) {
+  // Nothing of a package that was not extracted whole is started.
+  if (dlg.m_bExtracted) {
+    const std::wstring assistFile = dlg.m_strExtractFolder + L"AssistFile.ini";
+    std::wstring executeFileName, paramA, paramB, productName;
+    ReadParamOption(L"ExecuteFileName", assistFile, executeFileName);
+    ReadParamOption(L"ParamA", assistFile, paramA);
+    ReadParamOption(L"ParamB", assistFile, paramB);
+    ReadParamOption(L"ProductName", assistFile, productName);
+    dlg.m_strProductName = productName;
+
+    const std::wstring arguments = commandLine ? commandLine : L"";
+    const std::wstring group = FindPayloadGroup(g_packageDirectory, executeFileName);
+    const bool appendParamB = ResolveMessageMode(dlg);
+    const PayloadCommand command = BuildPayloadCommand(dlg.m_strExtractFolder, group, executeFileName, paramA,
+                                                       appendParamB, paramB, arguments);
+    if (dlg.ShowLocalizedMessage()) {
+      LaunchAndWait(command.commandLine, command.workingDirectory, dlg.m_nExitCode);
+    } else {
+      dlg.m_nExitCode = ERROR_CANCELLED;
+    }
+  }
+  DeleteExtractFolder(dlg.m_strExtractFolder);
+  return true;
+}

@@ -1,0 +1,105 @@
+// The progress window of an interactive run and its extraction worker.
+#include "app/tobrin_dlg.h"
+#include "package/extract_package.h"
+#include "framework/thread.h"
+#include "res/resource.h"
+
+namespace {
+constexpr int kTextId = -1;  // the static text has no id of its own
+constexpr UINT_PTR kStepTimerId = 4;
+}  // namespace
+
+void CTobrinDlg::DoDataExchange() { DDX_Control(IDC_PROGRESS, m_progress); }
+
+BOOL CTobrinDlg::OnInitDialog() {
+  CDialog::OnInitDialog();
+
+  GetSystemMenu(m_hWnd, FALSE);  // the standard entries only; no About entry
+  SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+  SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+
+  RECT rect;
+  GetWindowRect(m_hWnd, &rect);
+  WINDOWINFO info = {};
+  info.cbSize = sizeof(info);
+  GetWindowInfo(m_hWnd, &info);
+  TITLEBARINFO title = {};
+  title.cbSize = sizeof(title);
+  GetTitleBarInfo(m_hWnd, &title);
+  const int width = 2 * static_cast<int>(info.cxWindowBorders) + 300;
+  const int height = 2 * static_cast<int>(info.cyWindowBorders) + (title.rcTitleBar.bottom - title.rcTitleBar.top) + 98;
+  if (IsWindow(m_hWnd)) MoveWindow(rect.left, rect.top, width, height, TRUE);
+  CenterWindow();
+
+  m_progress.MoveWindow(22, 49, 256, 18, TRUE);
+  if (HWND text = GetDlgItem(kTextId)) ::MoveWindow(text, 22, 22, 80, 14, TRUE);
+  m_progress.ShowWindow(SW_SHOW);
+  m_progress.SetRange32(0, 1000);
+  m_progress.SetStep(1);
+
+  m_bWorkerRunning = AfxBeginThread(ExtractionThreadProc, this);
+  if (!m_bWorkerRunning) {
+    m_nExitCode = ERROR_NOT_ENOUGH_MEMORY;
+    EndDialog(IDABORT);
+  }
+  return TRUE;
+}
+
+UINT __cdecl CTobrinDlg::ExtractionThreadProc(LPVOID param) {
+  auto* dlg = static_cast<CTobrinDlg*>(param);
+  ExtractPackage(*dlg, true);
+  // The full bar stays on screen for a second, unless the user asked to stop.
+  if (!dlg->m_bCancelRequested.load()) Sleep(1000);
+  // The last use of the dialog: after this post it may be gone.
+  dlg->PostMessage(WM_EXTRACTION_DONE);
+  return 0;
+}
+
+void CTobrinDlg::OnTimer(UINT_PTR timerId) {
+  if (timerId == kStepTimerId) m_progress.StepIt();
+}
+
+void CTobrinDlg::OnPaint() {
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(m_hWnd, &paint);
+  SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+  const int iconWidth = GetSystemMetrics(SM_CXICON), iconHeight = GetSystemMetrics(SM_CYICON);
+  RECT client;
+  GetClientRect(m_hWnd, &client);
+  DrawIcon(dc, (client.right - client.left - iconWidth + 1) / 2, (client.bottom - client.top - iconHeight + 1) / 2,
+           m_hIcon);
+  EndPaint(m_hWnd, &paint);
+}
+
+bool CTobrinDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  switch (message) {
+    case WM_SYSCOMMAND:
+      // 0x0010 would be an About entry; there is none to show.
+      return (wParam & 0xFFF0) == 0x0010;
+    case WM_PAINT:
+      if (!IsIconic(m_hWnd)) return false;
+      OnPaint();
+      return true;
+    case WM_QUERYDRAGICON:
+      result = reinterpret_cast<LRESULT>(m_hIcon);
+      return true;
+    case WM_TIMER:
+      OnTimer(wParam);
+      return false;  // the default processing follows for every timer
+    case WM_EXTRACTION_DONE:
+      m_bWorkerRunning = false;
+      EndDialog(m_bCancelRequested.load() ? IDCANCEL : IDOK);
+      result = 0;
+      return true;
+    case WM_COMMAND:
+      if (LOWORD(wParam) == IDCANCEL) {
+        // Closing early cancels the run. The window goes at once; the dialog
+        // ends only when the worker has stopped and posted its message.
+        if (m_bWorkerRunning && !m_bCancelRequested.exchange(true)) ShowWindow(SW_HIDE);
+        return true;
+      }
+      return LOWORD(wParam) == IDOK;  // Enter does nothing
+    default:
+      return CDialog::OnMessage(message, wParam, lParam, result);
+  }
+}

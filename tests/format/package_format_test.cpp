@@ -1,0 +1,345 @@
+// The bound package format: what the writer writes, the reader reads, and
+// what a damaged or hostile package gets.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "package/package_copy.h"
+#include "package/package_format.h"
+#include "package/package_writer.h"
+
+using namespace tobrin;
+
+namespace {
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// An executable stand-in: "MZ", zeros up to `imageSize`.
+FilePtr MakeImage(std::size_t imageSize = 64) {
+  FilePtr file(std::tmpfile());
+  std::string image(imageSize, '\0');
+  image[0] = 'M';
+  image[1] = 'Z';
+  std::fwrite(image.data(), 1, image.size(), file.get());
+  std::fflush(file.get());
+  return file;
+}
+
+FilePtr FromBytes(const std::string& bytes) {
+  FilePtr file(std::tmpfile());
+  std::fwrite(bytes.data(), 1, bytes.size(), file.get());
+  std::fflush(file.get());
+  return file;
+}
+
+// A 64-byte image followed by hand-made package bytes.
+std::string RawPackage(const std::string& package) {
+  std::string bytes(64, '\0');
+  bytes[0] = 'M';
+  bytes[1] = 'Z';
+  std::string offset;
+  PutU32(offset, 64);
+  bytes.replace(32, 4, offset);
+  return bytes + package;
+}
+
+// Collects what the copy hands out, in order.
+struct MemoryTarget : ExtractionTarget {
+  std::vector<std::string> events;
+  std::vector<std::string> contents;
+  int writes = 0;
+  int stopAfterFiles = -1;
+  int filesStarted = 0;
+
+  static std::string Narrow(const std::u16string& s) { return std::string(s.begin(), s.end()); }
+  int MakeGroupFolder(const std::u16string& group) override {
+    events.push_back("folder " + Narrow(group));
+    return 0;
+  }
+  int BeginFile(const std::u16string& group, const std::u16string& name) override {
+    events.push_back("file " + Narrow(group) + "/" + Narrow(name));
+    contents.emplace_back();
+    return 0;
+  }
+  int WriteData(const unsigned char* data, std::size_t size) override {
+    ++writes;
+    contents.back().append(reinterpret_cast<const char*>(data), size);
+    return 0;
+  }
+  int EndFile() override { return 0; }
+  void AbandonFile() override { events.push_back("abandon"); }
+  bool StopRequested() override { return stopAfterFiles >= 0 && filesStarted >= stopAfterFiles; }
+  void FileStarting() override { ++filesStarted; }
+};
+
+PackageLayout Read(std::FILE* file, PackageDirectory& directory) { return ReadPackageDirectory(file, directory); }
+
+}  // namespace
+
+TEST(PackageFormat, WriterAndReaderAgree) {
+  FilePtr exe = MakeImage(1000);
+  std::vector<WriterGroup> groups = {
+      {kRootGroupName, {FileFromBytes(u"AssistFile.ini", "[ParamOption]\r\n"), FileFromBytes(u"empty.txt", "")}},
+      {u"Drivers", {FileFromBytes(u"d.sys", std::string(3000, 'd'))}},
+      {u"Drivers\\x64", {FileFromBytes(u"\u00e9t\u00e9 \u6f22.txt", "unicode")}},
+  };
+  ASSERT_TRUE(AppendPackage(exe.get(), groups));
+
+  PackageDirectory directory;
+  const PackageLayout layout = Read(exe.get(), directory);
+  ASSERT_EQ(layout.status, PackageStatus::Ok) << layout.reason;
+  EXPECT_EQ(layout.packageOffset, 1000u);
+  EXPECT_EQ(layout.dataSize, 15u + 3000u + 7u);
+  EXPECT_EQ(layout.dataOffset + layout.dataSize, layout.fileSize);
+  ASSERT_EQ(directory.size(), 3u);
+  EXPECT_EQ(directory[kRootGroupName].size(), 2u);
+  EXPECT_EQ(directory[u"Drivers\\x64"][0].name, u"\u00e9t\u00e9 \u6f22.txt");
+
+  MemoryTarget target;
+  ASSERT_EQ(CopyPackageFiles(exe.get(), directory, target).outcome, CopyOutcome::Done);
+  // Ordinal order: "D..." (0x44) before "E8FF..." (0x45); a before its children.
+  ASSERT_GE(target.events.size(), 4u);
+  EXPECT_EQ(target.events[0], "folder Drivers");
+  EXPECT_EQ(target.events[2], "folder Drivers\\x64");
+  EXPECT_EQ(target.contents[0], std::string(3000, 'd'));
+  EXPECT_EQ(target.contents[1], "unicode");
+  EXPECT_EQ(target.contents[2], "[ParamOption]\r\n");
+  EXPECT_EQ(target.contents[3], "");
+  EXPECT_EQ(target.events.back(), "file E8FF0748-2339-49f9-9A79-824D7561736C/empty.txt");
+}
+
+TEST(PackageFormat, TheDocumentedExamplePackage) {
+  // Image ends at 376,832; one root group of five files; a signature after.
+  FilePtr exe = MakeImage(376832);
+  std::vector<WriterGroup> groups = {{kRootGroupName,
+                                      {FileFromBytes(u"run.bat", std::string(2530, 'b')),
+                                       FileFromBytes(u"Setup1.exe", std::string(790016, 'x')),
+                                       FileFromBytes(u"version.txt", std::string(12, 'v')),
+                                       FileFromBytes(u"MessageSetting.ini", std::string(39, 'm')),
+                                       FileFromBytes(u"AssistFile.ini", std::string(99, 'a'))}}};
+  ASSERT_TRUE(AppendPackage(exe.get(), groups));
+  std::fseek(exe.get(), 0, SEEK_END);
+  std::string certificate(4 + 5488, '\0');
+  std::fwrite(certificate.data(), 1, certificate.size(), exe.get());
+  std::fflush(exe.get());
+
+  unsigned char field[4];
+  std::fseek(exe.get(), 32, SEEK_SET);
+  ASSERT_EQ(std::fread(field, 1, 4, exe.get()), 4u);
+  EXPECT_EQ(field[0], 0x00);
+  EXPECT_EQ(field[1], 0xC0);
+  EXPECT_EQ(field[2], 0x05);
+  EXPECT_EQ(field[3], 0x00);
+
+  PackageDirectory directory;
+  const PackageLayout layout = Read(exe.get(), directory);
+  ASSERT_EQ(layout.status, PackageStatus::Ok) << layout.reason;
+  EXPECT_EQ(layout.dataOffset, 377076u);
+  EXPECT_EQ(layout.dataOffset + layout.dataSize, 1169772u);
+  EXPECT_EQ(layout.fileSize, 1175264u);
+  EXPECT_EQ(static_cast<std::uint64_t>(std::ftell(exe.get())), 377076u);
+  ASSERT_EQ(directory.size(), 1u);
+  EXPECT_EQ(directory.begin()->second.size(), 5u);
+}
+
+TEST(PackageFormat, DataAreaFollowsOrdinalGroupOrder) {
+  // Records written b, a: the data area holds a's files first. Uppercase Z
+  // sorts before lowercase a, and ab after a.
+  FilePtr exe = MakeImage();
+  std::vector<WriterGroup> groups = {
+      {u"b", {FileFromBytes(u"1", "B")}},
+      {u"ab", {FileFromBytes(u"1", "AB")}},
+      {u"a", {FileFromBytes(u"1", "A")}},
+      {u"Z", {FileFromBytes(u"1", "Z")}},
+  };
+  ASSERT_TRUE(AppendPackage(exe.get(), groups));
+  PackageDirectory directory;
+  ASSERT_EQ(Read(exe.get(), directory).status, PackageStatus::Ok);
+  MemoryTarget target;
+  ASSERT_EQ(CopyPackageFiles(exe.get(), directory, target).outcome, CopyOutcome::Done);
+  EXPECT_EQ(target.contents, (std::vector<std::string>{"Z", "A", "AB", "B"}));
+}
+
+TEST(PackageFormat, DuplicatesNulsAndEmptyGroups) {
+  // Two groups named g: the first wins, and the data area holds only its files.
+  std::string package;
+  PutU32(package, 3);
+  for (const char* content : {"first", "second"}) {
+    PutU32(package, 1);
+    PutU32(package, 1);
+    PutName(package, u"g");
+    PutU32(package, 1);
+    PutU32(package, static_cast<std::uint32_t>(std::string(content).size()));
+    PutName(package, u"f");
+  }
+  // An empty group whose name has a NUL inside: "e\0xx" is the name "e", and
+  // all four code units are consumed.
+  PutU32(package, 4);
+  PutU32(package, 0);
+  PutName(package, std::u16string(u"e\0xx", 4));
+  package += "first";
+  FilePtr exe = FromBytes(RawPackage(package));
+
+  PackageDirectory directory;
+  const PackageLayout layout = Read(exe.get(), directory);
+  ASSERT_EQ(layout.status, PackageStatus::Ok) << layout.reason;
+  ASSERT_EQ(directory.size(), 2u);
+  ASSERT_EQ(directory[u"g"].size(), 1u);
+  EXPECT_EQ(directory[u"g"][0].size, 5u);
+  EXPECT_TRUE(directory.at(u"e").empty());
+
+  // Two entries of one name stay, in record order.
+  FilePtr dup = MakeImage();
+  ASSERT_TRUE(AppendPackage(dup.get(), {{u"g", {FileFromBytes(u"x", "old"), FileFromBytes(u"x", "new")}}}));
+  ASSERT_EQ(Read(dup.get(), directory).status, PackageStatus::Ok);
+  ASSERT_EQ(directory[u"g"].size(), 2u);
+  MemoryTarget target;
+  ASSERT_EQ(CopyPackageFiles(dup.get(), directory, target).outcome, CopyOutcome::Done);
+  EXPECT_EQ(target.contents, (std::vector<std::string>{"old", "new"}));
+
+  // Zero groups: an empty directory and an empty data area.
+  FilePtr none = MakeImage();
+  ASSERT_TRUE(AppendPackage(none.get(), {}));
+  const PackageLayout empty = Read(none.get(), directory);
+  EXPECT_EQ(empty.status, PackageStatus::Ok);
+  EXPECT_TRUE(directory.empty());
+  EXPECT_EQ(empty.dataSize, 0u);
+}
+
+TEST(PackageFormat, DamagedPackagesAreRefusedWithoutSpinning) {
+  struct Case {
+    const char* what;
+    std::string bytes;
+    PackageStatus expected;
+  };
+  std::vector<Case> cases;
+  cases.push_back({"too short for an offset", std::string(20, 'M'), PackageStatus::NoPackage});
+  cases.push_back({"offset 0 (a bare runner)", std::string(200, '\0'), PackageStatus::NoPackage});
+  {
+    std::string bytes(100, '\0');
+    std::string offset;
+    PutU32(offset, 5000);
+    bytes.replace(32, 4, offset);
+    cases.push_back({"offset past the end", bytes, PackageStatus::Damaged});
+    std::string inside(100, '\0');
+    std::string eight;
+    PutU32(eight, 8);
+    inside.replace(32, 4, eight);
+    cases.push_back({"offset inside the header", inside, PackageStatus::Damaged});
+  }
+  {
+    std::string p;
+    PutU32(p, 4000000000u);  // group count far beyond what 100 bytes hold
+    p.resize(36, '\0');
+    cases.push_back({"huge group count", RawPackage(p), PackageStatus::Damaged});
+  }
+  {
+    std::string p;
+    PutU32(p, 1);
+    PutU32(p, 1);
+    PutU32(p, 4000000000u);  // entry count
+    PutName(p, u"g");
+    cases.push_back({"huge entry count", RawPackage(p), PackageStatus::Damaged});
+  }
+  {
+    std::string p;
+    PutU32(p, 1);
+    PutU32(p, 0x7FFFFFFF);  // name length
+    PutU32(p, 0);
+    cases.push_back({"name past the end", RawPackage(p), PackageStatus::Damaged});
+  }
+  {
+    std::string p;
+    PutU32(p, 1);
+    PutU32(p, 1);
+    PutU32(p, 1);
+    PutName(p, u"g");
+    PutU32(p, 1);
+    PutU32(p, 0x80000000u);  // 2 GiB
+    PutName(p, u"f");
+    cases.push_back({"file of 2 GiB", RawPackage(p), PackageStatus::Damaged});
+  }
+  {
+    std::string p;
+    PutU32(p, 1);
+    PutU32(p, 1);
+    PutU32(p, 1);
+    PutName(p, u"g");
+    PutU32(p, 1);
+    PutU32(p, 10);
+    PutName(p, u"f");
+    p += "short";  // 5 of 10 bytes
+    cases.push_back({"data area cut short", RawPackage(p), PackageStatus::Damaged});
+  }
+  {
+    std::string p;
+    PutU32(p, 2);  // the second group record is missing
+    PutU32(p, 1);
+    PutU32(p, 0);
+    PutName(p, u"g");
+    cases.push_back({"directory cut short", RawPackage(p), PackageStatus::Damaged});
+  }
+  for (const char* bad : {"..\\evil.exe", "C:\\Windows\\x.dll"}) {
+    std::string p;
+    PutU32(p, 1);
+    PutU32(p, 1);
+    PutU32(p, 1);
+    PutName(p, u"g");
+    const std::string narrow(bad);
+    PutU32(p, static_cast<std::uint32_t>(narrow.size()));
+    PutU32(p, 0);
+    PutName(p, std::u16string(narrow.begin(), narrow.end()));
+    cases.push_back({bad, RawPackage(p), PackageStatus::Damaged});
+  }
+
+  for (const Case& c : cases) {
+    FilePtr file = FromBytes(c.bytes);
+    PackageDirectory directory;
+    directory[u"stale"];
+    const PackageLayout layout = Read(file.get(), directory);
+    EXPECT_EQ(layout.status, c.expected) << c.what;
+    EXPECT_FALSE(layout.reason.empty()) << c.what;
+    EXPECT_TRUE(directory.empty()) << c.what << ": nothing of a refused package is kept";
+  }
+}
+
+TEST(PackageNames, OnlyNamesThatStayInsideAreAccepted) {
+  for (const char16_t* good : {u"setup.exe", u"a\\b", u"sub\\x.txt", u"sub/x.txt", u"..a", u"a..b", u"\u0416\u6f22 x.txt",
+                               u"E8FF0748-2339-49f9-9A79-824D7561736C", u"CONFIG.SYS", u"com10"}) {
+    EXPECT_EQ(CheckStoredName(good), nullptr) << std::string(good, good + std::char_traits<char16_t>::length(good));
+  }
+  for (const char16_t* bad : {u"", u"..", u"..\\x", u"a\\..\\..\\x", u"a/../x", u"\\x", u"/x", u"\\\\server\\share\\x",
+                              u"C:\\x", u"C:x", u"x.txt:stream", u"a\\\\b", u"a\\", u".", u"a\\.\\b", u"x.", u"x ",
+                              u"nul", u"CON.txt", u"lpt1", u"a\\aux\\b", u"x?", u"x*", u"a|b", u"tab\there"}) {
+    EXPECT_NE(CheckStoredName(bad), nullptr) << std::string(bad, bad + std::char_traits<char16_t>::length(bad));
+  }
+}
+
+TEST(PackageCopy, LargeFilesGoInPiecesAndAStopIsHonoured) {
+  FilePtr exe = MakeImage();
+  std::string big(kCopyPieceSize * 2 + 123, '\0');
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7 + i / 4096);
+  ASSERT_TRUE(AppendPackage(exe.get(), {{kRootGroupName, {FileFromBytes(u"big", big), FileFromBytes(u"after", "tail")}}}));
+  PackageDirectory directory;
+  ASSERT_EQ(Read(exe.get(), directory).status, PackageStatus::Ok);
+  MemoryTarget target;
+  ASSERT_EQ(CopyPackageFiles(exe.get(), directory, target).outcome, CopyOutcome::Done);
+  EXPECT_EQ(target.writes, 4);  // three pieces, then the small file
+  EXPECT_TRUE(target.contents[0] == big);
+  EXPECT_EQ(target.contents[1], "tail");
+
+  // A stop asked for while the first file is written abandons it and
+  // leaves the second unwritten.
+  ASSERT_EQ(Read(exe.get(), directory).status, PackageStatus::Ok);
+  MemoryTarget stopping;
+  stopping.stopAfterFiles = 1;
+  EXPECT_EQ(CopyPackageFiles(exe.get(), directory, stopping).outcome, CopyOutcome::Stopped);
+  EXPECT_EQ(stopping.contents.size(), 1u);
+  EXPECT_EQ(stopping.events.back(), "abandon");
+}

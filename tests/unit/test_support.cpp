@@ -1,0 +1,201 @@
+#include "unit/test_support.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+
+namespace testing_support {
+
+std::string Utf8(const std::wstring& text) {
+  if (text.empty()) return std::string();
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  std::string out(size, '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0], size, nullptr, nullptr);
+  return out;
+}
+
+std::wstring Wide(const std::string& utf8) {
+  if (utf8.empty()) return std::wstring();
+  const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring out(size, L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), static_cast<int>(utf8.size()), &out[0], size);
+  return out;
+}
+
+std::u16string U16(const std::wstring& text) { return std::u16string(text.begin(), text.end()); }
+
+TempFolder::TempFolder(const std::wstring& hint) {
+  wchar_t base[MAX_PATH + 1];
+  GetTempPathW(MAX_PATH + 1, base);
+  static unsigned counter = 0;
+  for (;;) {
+    m_path = std::wstring(base) + L"tobrin-test-" + hint + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+             std::to_wstring(++counter);
+    if (CreateDirectoryW(m_path.c_str(), nullptr)) break;
+  }
+}
+
+TempFolder::~TempFolder() { RemoveTreeForTest(m_path); }
+
+void RemoveTreeForTest(const std::wstring& path) {
+  const std::wstring longPath = path.compare(0, 4, L"\\\\?\\") == 0 ? path : L"\\\\?\\" + path;
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((longPath + L"\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = found.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::wstring child = longPath + L"\\" + name;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTreeForTest(child);
+      } else {
+        SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(child.c_str());
+      }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryW(longPath.c_str());
+}
+
+bool WriteBytes(const std::wstring& path, const std::string& bytes) {
+  FILE* file = _wfopen(path.c_str(), L"wb");
+  if (!file) return false;
+  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  return std::fclose(file) == 0 && ok;
+}
+
+std::string ReadBytes(const std::wstring& path) {
+  FILE* file = _wfopen(path.c_str(), L"rb");
+  if (!file) return std::string();
+  std::string out;
+  char buffer[65536];
+  size_t got;
+  while ((got = std::fread(buffer, 1, sizeof(buffer), file)) > 0) out.append(buffer, got);
+  std::fclose(file);
+  return out;
+}
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::vector<std::wstring> ListFolder(const std::wstring& folder) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name != L"." && name != L"..") names.push_back(name);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+bool BindPackage(const std::wstring& runner, const std::wstring& target, const std::vector<tobrin::WriterGroup>& groups) {
+  if (!CopyFileW(runner.c_str(), target.c_str(), FALSE)) return false;
+  FILE* file = _wfopen(target.c_str(), L"r+b");
+  if (!file) return false;
+  const bool ok = tobrin::AppendPackage(file, groups);
+  return std::fclose(file) == 0 && ok;
+}
+
+std::wstring OwnFolder() {
+  wchar_t path[32768];
+  const DWORD length = GetModuleFileNameW(nullptr, path, 32768);
+  std::wstring module(path, length);
+  return module.substr(0, module.find_last_of(L'\\'));
+}
+
+RegistryValueGuard::RegistryValueGuard(HKEY root, const std::wstring& key, const std::wstring& value)
+    : m_root(root), m_key(key), m_value(value) {
+  HKEY handle;
+  if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &handle) == ERROR_SUCCESS) {
+    DWORD size = 0;
+    if (RegQueryValueExW(handle, value.c_str(), nullptr, &m_type, nullptr, &size) == ERROR_SUCCESS) {
+      m_old.resize(size);
+      RegQueryValueExW(handle, value.c_str(), nullptr, &m_type, m_old.data(), &size);
+      m_bHadValue = true;
+    }
+    RegCloseKey(handle);
+  } else {
+    DWORD disposition = 0;
+    if (RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &handle, &disposition) == ERROR_SUCCESS) {
+      m_bCreatedKey = disposition == REG_CREATED_NEW_KEY;
+      RegCloseKey(handle);
+    }
+  }
+}
+
+RegistryValueGuard::~RegistryValueGuard() {
+  if (m_bHadValue) {
+    Set(m_type, m_old.data(), static_cast<DWORD>(m_old.size()));
+  } else {
+    Delete();
+  }
+  if (m_bCreatedKey) RegDeleteKeyW(m_root, m_key.c_str());
+}
+
+void RegistryValueGuard::Set(DWORD type, const void* data, DWORD size) {
+  HKEY handle;
+  if (RegCreateKeyExW(m_root, m_key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr) != ERROR_SUCCESS) return;
+  RegSetValueExW(handle, m_value.c_str(), 0, type, static_cast<const BYTE*>(data), size);
+  RegCloseKey(handle);
+}
+
+void RegistryValueGuard::Delete() {
+  HKEY handle;
+  if (RegOpenKeyExW(m_root, m_key.c_str(), 0, KEY_WRITE, &handle) != ERROR_SUCCESS) return;
+  RegDeleteValueW(handle, m_value.c_str());
+  RegCloseKey(handle);
+}
+
+long long RunProgram(const std::wstring& commandLine, const std::vector<std::pair<std::wstring, std::wstring>>& env,
+                     DWORD timeoutMs) {
+  // The current environment, with the given variables replaced.
+  std::map<std::wstring, std::wstring> variables;
+  std::vector<std::wstring> order;
+  wchar_t* block = GetEnvironmentStringsW();
+  for (const wchar_t* p = block; *p; p += wcslen(p) + 1) {
+    const std::wstring entry = p;
+    const size_t equals = entry.find(L'=', 1);
+    if (equals == std::wstring::npos) continue;
+    std::wstring name = entry.substr(0, equals);
+    std::wstring upper = name;
+    for (wchar_t& c : upper) c = towupper(c);
+    variables[upper] = entry;
+  }
+  FreeEnvironmentStringsW(block);
+  for (const auto& change : env) {
+    std::wstring upper = change.first;
+    for (wchar_t& c : upper) c = towupper(c);
+    if (change.second.empty())
+      variables.erase(upper);
+    else
+      variables[upper] = change.first + L"=" + change.second;
+  }
+  std::wstring newBlock;
+  for (const auto& entry : variables) newBlock += entry.second + L'\0';
+  newBlock += L'\0';
+
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {};
+  std::wstring command = commandLine;
+  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT, &newBlock[0], nullptr,
+                      &startup, &process))
+    return -1;
+  CloseHandle(process.hThread);
+  const DWORD waited = WaitForSingleObject(process.hProcess, timeoutMs);
+  DWORD code = 0;
+  if (waited != WAIT_OBJECT_0) {
+    TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hProcess);
+    return -2;
+  }
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hProcess);
+  return code;
+}
+
+}  // namespace testing_support

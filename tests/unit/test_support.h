@@ -1,0 +1,75 @@
+// Shared helpers of the Windows tests: real folders, files, registry keys
+// and processes.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "package/package_writer.h"
+
+namespace testing_support {
+
+std::string Utf8(const std::wstring& text);
+std::wstring Wide(const std::string& utf8);
+
+// A new empty folder under the system's temporary folder, removed with all
+// it holds at the end of the scope. Path without a trailing backslash.
+class TempFolder {
+ public:
+  explicit TempFolder(const std::wstring& hint = L"t");
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  const std::wstring& Path() const { return m_path; }
+  std::wstring operator/(const std::wstring& name) const { return m_path + L"\\" + name; }
+
+ private:
+  std::wstring m_path;
+};
+
+void RemoveTreeForTest(const std::wstring& path);
+bool WriteBytes(const std::wstring& path, const std::string& bytes);
+std::string ReadBytes(const std::wstring& path);
+bool Exists(const std::wstring& path);
+// Names of the entries directly in a folder, sorted.
+std::vector<std::wstring> ListFolder(const std::wstring& folder);
+
+// Copies `runner` to `target` and binds the package to the copy.
+bool BindPackage(const std::wstring& runner, const std::wstring& target, const std::vector<tobrin::WriterGroup>& groups);
+
+// A UTF-16 name from a wide one.
+std::u16string U16(const std::wstring& text);
+
+// The folder of the running test program.
+std::wstring OwnFolder();
+
+// Sets (or deletes, with `type` REG_NONE) a value and restores the earlier
+// state at the end of the scope. Creates the key when it is missing and
+// removes it again if it made it.
+class RegistryValueGuard {
+ public:
+  RegistryValueGuard(HKEY root, const std::wstring& key, const std::wstring& value);
+  ~RegistryValueGuard();
+  RegistryValueGuard(const RegistryValueGuard&) = delete;
+  RegistryValueGuard& operator=(const RegistryValueGuard&) = delete;
+  void Set(DWORD type, const void* data, DWORD size);
+  void SetDword(DWORD data) { Set(REG_DWORD, &data, sizeof(data)); }
+  void Delete();
+
+ private:
+  HKEY m_root;
+  std::wstring m_key, m_value;
+  bool m_bHadValue = false, m_bCreatedKey = false;
+  DWORD m_type = 0;
+  std::vector<BYTE> m_old;
+};
+
+// Runs a program with an environment of its own (the current one with the
+// given variables replaced; an empty value removes a variable) and returns
+// its exit code, or a negative value when it could not start or timed out.
+long long RunProgram(const std::wstring& commandLine, const std::vector<std::pair<std::wstring, std::wstring>>& env,
+                     DWORD timeoutMs = 60000);
+
+}  // namespace testing_support
