@@ -31,7 +31,9 @@ target_include_directories(tobrin_core PUBLIC src)
 target_compile_options(tobrin_core PRIVATE -Wall -Wextra)
 target_link_libraries(tobrin_core PUBLIC tobrin_format comctl32 ole32 oleaut32 uuid advapi32 user32 gdi32)
 
-add_executable(tobrin WIN32 src/framework/entry.cpp ${TOBRIN_RESOURCES})
+# The application object is named here so that the linker keeps it: nothing
+# but the framework, through a virtual call, refers to it.
+add_executable(tobrin WIN32 src/framework/entry.cpp src/app/tobrin_app.cpp ${TOBRIN_RESOURCES})
 target_link_libraries(tobrin PRIVATE tobrin_core)
 target_link_options(tobrin PRIVATE -municode -s -Wl,--nxcompat -Wl,--dynamicbase)
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)

@@ -1,1 +1,188 @@
+// End to end: a packed runner started as a process of its own, with the
+// probe as its payload. Every run gets a TEMP of its own, which must be empty
+// again when the runner has ended.
 #include <gtest/gtest.h>
+
+#include <map>
+#include <sstream>
+
+#include "unit/test_support.h"
+
+using namespace testing_support;
+using tobrin::FileFromBytes;
+using tobrin::kRootGroupName;
+using tobrin::WriterGroup;
+
+namespace {
+
+struct ProbeRun {
+  std::map<std::string, std::string> values;  // the last value of each key
+  std::vector<std::string> argv;
+  std::vector<std::string> files;
+};
+
+std::vector<ProbeRun> ParseReport(const std::string& text) {
+  std::vector<ProbeRun> runs;
+  std::istringstream lines(text);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (line == "begin") runs.emplace_back();
+    if (runs.empty()) continue;
+    const size_t equals = line.find('=');
+    if (equals == std::string::npos) continue;
+    const std::string key = line.substr(0, equals), value = line.substr(equals + 1);
+    if (key == "argv") runs.back().argv.push_back(value);
+    if (key == "file" || key == "dir") runs.back().files.push_back(key + " " + value);
+    runs.back().values[key] = value;
+  }
+  return runs;
+}
+
+std::string AssistFile(const std::string& execute, const std::string& paramA = "", const std::string& paramB = "") {
+  std::string ini = "[ParamOption]\r\nExecuteFileName=" + execute + "\r\n";
+  if (!paramA.empty()) ini += "ParamA=" + paramA + "\r\n";
+  if (!paramB.empty()) ini += "ParamB=" + paramB + "\r\n";
+  return ini + "ProductName=Probe\r\n";
+}
+
+class EndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(CreateDirectoryW(temp.c_str(), nullptr));
+    ASSERT_FALSE(probe.empty());
+  }
+
+  std::wstring Pack(const std::vector<WriterGroup>& groups, const std::wstring& name = L"runner.exe") {
+    const std::wstring packed = work / name;
+    EXPECT_TRUE(BindPackage(runner, packed, groups));
+    return packed;
+  }
+
+  std::wstring PackProbe(const std::string& assist, const std::wstring& group = L"") {
+    if (group.empty())
+      return Pack({{kRootGroupName, {FileFromBytes(u"probe.exe", probe), FileFromBytes(u"AssistFile.ini", assist)}}});
+    return Pack({{kRootGroupName, {FileFromBytes(u"AssistFile.ini", assist)}}, {U16(group), {FileFromBytes(u"probe.exe", probe)}}});
+  }
+
+  long long Run(const std::wstring& packed, const std::wstring& arguments,
+                std::vector<std::pair<std::wstring, std::wstring>> env = {}) {
+    env.push_back({L"TEMP", tempVariable});
+    env.push_back({L"TMP", tempVariable});
+    env.push_back({L"PROBE_REPORT", report});
+    std::wstring command = L"\"" + packed + L"\"";
+    if (!arguments.empty()) command += L" " + arguments;
+    return RunProgram(command, env);
+  }
+
+  std::vector<ProbeRun> Runs() { return ParseReport(ReadBytes(report)); }
+
+  // The folder the payload ran from, as the probe saw it.
+  static std::string FolderOf(const ProbeRun& run) {
+    const std::string module = run.values.at("module");
+    return module.substr(0, module.rfind('\\'));
+  }
+
+  TempFolder work{L"e2e"};
+  std::wstring temp = work / L"temp";
+  std::wstring tempVariable = temp;
+  std::wstring report = work / L"report.txt";
+  std::wstring runner = OwnFolder() + L"\\tobrin.exe";
+  std::string probe = ReadBytes(OwnFolder() + L"\\probe.exe");
+};
+
+}  // namespace
+
+TEST_F(EndToEnd, SilentByCommandLine) {
+  const std::wstring packed = PackProbe(AssistFile("probe.exe"));
+  EXPECT_EQ(Run(packed, L"-s"), 0);
+  const auto runs = Runs();
+  ASSERT_EQ(runs.size(), 1u);
+  const std::string folder = FolderOf(runs[0]);
+  EXPECT_EQ(folder.compare(0, Utf8(temp).size() + 2, Utf8(temp) + "\\{"), 0) << folder;
+  // Root group: the folder's backslash and the separator stand together;
+  // empty ParamA and ParamB give two blanks before the program's own "-s".
+  EXPECT_EQ(runs[0].values.at("cmdline"), folder + "\\\\probe.exe  -s");
+  EXPECT_EQ(runs[0].values.at("cwd") + (runs[0].values.at("cwd").back() == '\\' ? "" : "\\"), folder + "\\");
+  EXPECT_EQ(runs[0].argv, (std::vector<std::string>{folder + "\\\\probe.exe", "-s"}));
+  EXPECT_NE(std::find(runs[0].files.begin(), runs[0].files.end(), "file AssistFile.ini:" + std::to_string(AssistFile("probe.exe").size())),
+            runs[0].files.end());
+  EXPECT_TRUE(ListFolder(temp).empty());
+
+  // Capital letters and the other switch are silent too.
+  EXPECT_EQ(Run(packed, L"/S"), 0);
+  EXPECT_EQ(Runs().size(), 2u);
+  EXPECT_TRUE(ListFolder(temp).empty());
+}
+
+TEST_F(EndToEnd, SilentByRegistryPassesParamsAndOwnArguments) {
+  RegistryValueGuard silent(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Brenko Corporation\\OLMI update", L"SilentExecution");
+  silent.SetDword(1);
+  const std::wstring packed = PackProbe(AssistFile("probe.exe", "/alpha", "/beta"));
+  EXPECT_EQ(Run(packed, L"one \"two words\""), 0);
+  const auto runs = Runs();
+  ASSERT_EQ(runs.size(), 1u);
+  const std::string folder = FolderOf(runs[0]);
+  EXPECT_EQ(runs[0].values.at("cmdline"), folder + "\\\\probe.exe /alpha /beta one \"two words\"");
+  EXPECT_EQ(runs[0].argv, (std::vector<std::string>{folder + "\\\\probe.exe", "/alpha", "/beta", "one", "two words"}));
+  EXPECT_TRUE(ListFolder(temp).empty());
+}
+
+TEST_F(EndToEnd, PayloadInAGroupFolderRunsThere) {
+  const std::wstring packed = PackProbe(AssistFile("probe.exe", "/log=C:\\logs\\x.txt"), L"Tools\\bin");
+  EXPECT_EQ(Run(packed, L"-s"), 0);
+  const auto runs = Runs();
+  ASSERT_EQ(runs.size(), 1u);
+  const std::string module = runs[0].values.at("module");
+  EXPECT_EQ(module.substr(module.size() - 20), "\\Tools\\bin\\probe.exe");
+  // The working directory is the payload's folder, whatever the arguments hold.
+  EXPECT_EQ(runs[0].values.at("cwd"), FolderOf(runs[0]));
+  EXPECT_TRUE(ListFolder(temp).empty());
+}
+
+TEST_F(EndToEnd, ExitCodesTellWhatHappened) {
+  // The payload's own code, beyond 8 bits.
+  const std::wstring packed = PackProbe(AssistFile("probe.exe"));
+  EXPECT_EQ(Run(packed, L"-s", {{L"PROBE_EXIT_CODE", L"3010"}}), 3010);
+  EXPECT_TRUE(ListFolder(temp).empty());
+
+  // A payload that cannot start: the error of starting it.
+  const std::wstring missing = PackProbe(AssistFile("absent.exe"));
+  EXPECT_EQ(Run(missing, L"-s"), ERROR_FILE_NOT_FOUND);
+  EXPECT_TRUE(ListFolder(temp).empty());
+
+  // A bare runner and a damaged package: nothing starts, nothing is left.
+  EXPECT_EQ(Run(runner, L"-s"), ERROR_INVALID_DATA);
+  std::string damaged = ReadBytes(packed);
+  damaged.replace(32, 4, std::string("\xF0\xFF\xFF\x7F", 4));
+  ASSERT_TRUE(WriteBytes(work / L"damaged.exe", damaged));
+  EXPECT_EQ(Run(work / L"damaged.exe", L"-s"), ERROR_INVALID_DATA);
+  const std::wstring escaping =
+      Pack({{kRootGroupName, {FileFromBytes(u"AssistFile.ini", AssistFile("probe.exe")), FileFromBytes(u"probe.exe", probe),
+                              FileFromBytes(u"..\\planted.exe", "x")}}},
+           L"escaping.exe");
+  EXPECT_EQ(Run(escaping, L"-s"), ERROR_INVALID_DATA);
+  EXPECT_FALSE(Exists(work / L"planted.exe"));
+  EXPECT_TRUE(ListFolder(temp).empty());
+  EXPECT_EQ(Runs().size(), 1u);  // only the first run started the payload
+}
+
+TEST_F(EndToEnd, ATempWithABlankStartsTheRightProgram) {
+  // C:\...\my temp\ with a program at C:\...\my.exe that must not start.
+  temp = work / L"my temp";
+  tempVariable = temp + L"\\";
+  ASSERT_TRUE(CreateDirectoryW(temp.c_str(), nullptr));
+  ASSERT_TRUE(WriteBytes(work / L"my.exe", probe));
+  const std::wstring packed = PackProbe(AssistFile("probe.exe", "alpha"));
+  EXPECT_EQ(Run(packed, L"-s", {{L"PROBE_EXIT_CODE", L"7"}}), 7);
+  const auto runs = Runs();
+  ASSERT_EQ(runs.size(), 1u);
+  const std::string module = runs[0].values.at("module");
+  EXPECT_EQ(module.compare(0, Utf8(temp).size(), Utf8(temp)), 0) << module;
+  // The quoted path, ParamA, the empty ParamB, the program's own "-s".
+  // TEMP ends in a backslash, so the folder path holds two in a row.
+  const std::string folder = FolderOf(runs[0]);
+  const std::string path = Utf8(temp) + "\\\\" + folder.substr(folder.rfind('\\') + 1) + "\\\\probe.exe";
+  EXPECT_EQ(runs[0].values.at("cmdline"), "\"" + path + "\" alpha  -s");
+  EXPECT_EQ(runs[0].argv, (std::vector<std::string>{path, "alpha", "-s"}));
+  EXPECT_TRUE(ListFolder(temp).empty());
+}

@@ -1,1 +1,238 @@
+// Extraction into real folders under a TEMP of the test's own.
 #include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include "app/tobrin_dlg.h"
+#include "package/extract_package.h"
+#include "run/launch.h"
+#include "unit/test_support.h"
+
+using namespace testing_support;
+using tobrin::FileFromBytes;
+using tobrin::kRootGroupName;
+using tobrin::WriterGroup;
+
+namespace {
+
+// A program file: a small image with a package bound to it.
+std::wstring MakeProgram(const TempFolder& work, const std::vector<WriterGroup>& groups, const std::wstring& name = L"p.exe") {
+  const std::wstring path = work / name;
+  std::string image(512, '\0');
+  image[0] = 'M';
+  image[1] = 'Z';
+  EXPECT_TRUE(WriteBytes(path, image));
+  FILE* file = _wfopen(path.c_str(), L"r+b");
+  EXPECT_TRUE(file && tobrin::AppendPackage(file, groups));
+  if (file) fclose(file);
+  return path;
+}
+
+class Extraction : public ::testing::Test {
+ protected:
+  TempFolder work{L"x"};
+  TempFolder temp{L"temp"};
+  EnvironmentGuard tempVariable{L"TEMP", temp.Path()};
+};
+
+// A window that counts the progress messages it gets.
+struct ProgressSpy {
+  static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* spy = reinterpret_cast<ProgressSpy*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (message == PBM_STEPIT) ++spy->steps;
+    if (message == PBM_GETPOS) ++spy->queries;
+    if (message == PBM_SETPOS) spy->finalPositions.push_back(static_cast<int>(wParam));
+    return CallWindowProcW(spy->original, window, message, wParam, lParam);
+  }
+  ProgressSpy() {
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);
+    window = CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_POPUP, 0, 0, 100, 10, nullptr, nullptr, nullptr, nullptr);
+    SendMessageW(window, PBM_SETRANGE32, 0, 1000);
+    SendMessageW(window, PBM_SETSTEP, 1, 0);
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    original = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Proc)));
+  }
+  ~ProgressSpy() { DestroyWindow(window); }
+  HWND window = nullptr;
+  WNDPROC original = nullptr;
+  int steps = 0, queries = 0;
+  std::vector<int> finalPositions;
+};
+
+}  // namespace
+
+TEST_F(Extraction, WritesEveryFileWhereItBelongs) {
+  const std::wstring program = MakeProgram(work, {
+      {U16(L"a\\b"), {FileFromBytes(u"inner.txt", "inner")}},
+      {kRootGroupName, {FileFromBytes(u"AssistFile.ini", "[ParamOption]"), FileFromBytes(u"zero.bin", ""),
+                        FileFromBytes(u"twice.txt", "old"), FileFromBytes(u"twice.txt", "new"),
+                        FileFromBytes(u"sub\\x.txt", "nested")}},
+      {u"a", {FileFromBytes(u"outer.txt", "outer")}},
+      {u"Drivers", {}},
+      {u"deep/er", {FileFromBytes(u"d.txt", "deep")}},
+  });
+  CTobrinDlg dlg;
+  ASSERT_TRUE(ExtractPackageFrom(program, dlg, false));
+  EXPECT_TRUE(dlg.m_bExtracted);
+  EXPECT_EQ(dlg.m_nExitCode, 0u);
+
+  // The folder: TEMP, a backslash, a GUID in braces, a backslash.
+  const std::wstring& folder = dlg.m_strExtractFolder;
+  ASSERT_EQ(folder.size(), temp.Path().size() + 1 + 38 + 1);
+  EXPECT_EQ(folder.compare(0, temp.Path().size() + 2, temp.Path() + L"\\{"), 0);
+  EXPECT_EQ(folder.substr(folder.size() - 2), L"}\\");
+  EXPECT_EQ(ListFolder(temp.Path()).size(), 1u);
+
+  EXPECT_EQ(ReadBytes(folder + L"AssistFile.ini"), "[ParamOption]");
+  EXPECT_TRUE(Exists(folder + L"zero.bin"));
+  EXPECT_EQ(ReadBytes(folder + L"zero.bin"), "");
+  EXPECT_EQ(ReadBytes(folder + L"twice.txt"), "new");
+  EXPECT_EQ(ReadBytes(folder + L"sub\\x.txt"), "nested");
+  EXPECT_EQ(ReadBytes(folder + L"a\\outer.txt"), "outer");
+  EXPECT_EQ(ReadBytes(folder + L"a\\b\\inner.txt"), "inner");
+  EXPECT_EQ(ReadBytes(folder + L"deep\\er\\d.txt"), "deep");
+  EXPECT_TRUE(Exists(folder + L"Drivers"));
+  EXPECT_TRUE(ListFolder(folder + L"Drivers").empty());
+  // The root group has no folder of its own.
+  EXPECT_FALSE(Exists(folder + L"E8FF0748-2339-49f9-9A79-824D7561736C"));
+
+  EXPECT_TRUE(DeleteExtractFolder(folder));
+  EXPECT_TRUE(ListFolder(temp.Path()).empty());
+}
+
+TEST_F(Extraction, EveryRunGetsAFolderOfItsOwn) {
+  const std::wstring program = MakeProgram(work, {{kRootGroupName, {FileFromBytes(u"f", "1")}}});
+  CTobrinDlg first, second;
+  ASSERT_TRUE(ExtractPackageFrom(program, first, false));
+  ASSERT_TRUE(ExtractPackageFrom(program, second, false));
+  EXPECT_NE(first.m_strExtractFolder, second.m_strExtractFolder);
+  EXPECT_EQ(ListFolder(temp.Path()).size(), 2u);
+}
+
+TEST_F(Extraction, TempEndingInABackslashOrMissing) {
+  const std::wstring program = MakeProgram(work, {{kRootGroupName, {FileFromBytes(u"f", "1")}}});
+  {
+    EnvironmentGuard trailing(L"TEMP", temp.Path() + L"\\");
+    CTobrinDlg dlg;
+    ASSERT_TRUE(ExtractPackageFrom(program, dlg, false));
+    // The path keeps the doubled backslash; the files land all the same.
+    EXPECT_EQ(dlg.m_strExtractFolder.compare(0, temp.Path().size() + 2, temp.Path() + L"\\\\"), 0);
+    EXPECT_EQ(ReadBytes(dlg.m_strExtractFolder + L"f"), "1");
+    EXPECT_TRUE(DeleteExtractFolder(dlg.m_strExtractFolder));
+  }
+  {
+    // Without TEMP nothing is made anywhere, the current folder included.
+    EnvironmentGuard none(L"TEMP", L"");
+    wchar_t cwd[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, cwd);
+    SetCurrentDirectoryW(work.Path().c_str());
+    CTobrinDlg dlg;
+    EXPECT_FALSE(ExtractPackageFrom(program, dlg, false));
+    SetCurrentDirectoryW(cwd);
+    EXPECT_EQ(dlg.m_nExitCode, static_cast<DWORD>(ERROR_ENVVAR_NOT_FOUND));
+    EXPECT_TRUE(dlg.m_strExtractFolder.empty());
+    EXPECT_FALSE(dlg.m_bExtracted);
+    EXPECT_EQ(ListFolder(work.Path()), std::vector<std::wstring>{L"p.exe"});
+  }
+  {
+    EnvironmentGuard relative(L"TEMP", L"relative\\tmp");
+    CTobrinDlg dlg;
+    EXPECT_FALSE(ExtractPackageFrom(program, dlg, false));
+    EXPECT_TRUE(dlg.m_strExtractFolder.empty());
+  }
+  EXPECT_TRUE(ListFolder(temp.Path()).empty());
+}
+
+TEST_F(Extraction, DamagedOrMissingPackagesLeaveNothing) {
+  // A bare image (offset 0), a package whose data is cut short, a name that
+  // climbs out of the folder, a file that is not there.
+  std::string bare(512, '\0');
+  ASSERT_TRUE(WriteBytes(work / L"bare.exe", bare));
+  const std::wstring shortData = MakeProgram(work, {{kRootGroupName, {FileFromBytes(u"f", std::string(100, 'x'))}}}, L"short.exe");
+  std::string bytes = ReadBytes(shortData);
+  bytes.resize(bytes.size() - 10);
+  ASSERT_TRUE(WriteBytes(shortData, bytes));
+  const std::wstring escaping = MakeProgram(work, {{u"ok", {FileFromBytes(u"..\\..\\evil.txt", "x")}}}, L"escape.exe");
+
+  for (const std::wstring& program : {work / L"bare.exe", shortData, escaping}) {
+    CTobrinDlg dlg;
+    EXPECT_FALSE(ExtractPackageFrom(program, dlg, false));
+    EXPECT_EQ(dlg.m_nExitCode, static_cast<DWORD>(ERROR_INVALID_DATA)) << Utf8(program);
+    EXPECT_TRUE(dlg.m_strExtractFolder.empty());
+    EXPECT_TRUE(g_packageDirectory.empty());
+  }
+  CTobrinDlg missing;
+  EXPECT_FALSE(ExtractPackageFrom(work / L"nothing.exe", missing, false));
+  EXPECT_NE(missing.m_nExitCode, 0u);
+  EXPECT_TRUE(ListFolder(temp.Path()).empty());
+  EXPECT_FALSE(Exists(work.Path() + L"\\..\\evil.txt"));
+}
+
+TEST_F(Extraction, AFileThatCannotBeWrittenFailsTheExtraction) {
+  // Group "A" sorts before the root group and makes a folder A; the root
+  // group's file A then cannot be created.
+  const std::wstring program = MakeProgram(work, {
+      {kRootGroupName, {FileFromBytes(u"A", "file"), FileFromBytes(u"later.txt", "x")}},
+      {u"A", {FileFromBytes(u"inside.txt", "x")}},
+  });
+  CTobrinDlg dlg;
+  EXPECT_FALSE(ExtractPackageFrom(program, dlg, false));
+  EXPECT_FALSE(dlg.m_bExtracted);
+  EXPECT_NE(dlg.m_nExitCode, 0u);
+  ASSERT_FALSE(dlg.m_strExtractFolder.empty());
+  EXPECT_FALSE(Exists(dlg.m_strExtractFolder + L"later.txt"));
+  EXPECT_TRUE(DeleteExtractFolder(dlg.m_strExtractFolder));
+  EXPECT_TRUE(ListFolder(temp.Path()).empty());
+}
+
+TEST_F(Extraction, LargeFilesArriveWhole) {
+  std::string big(40u << 20, '\0');
+  for (size_t i = 0; i < big.size(); i += 4096) big[i] = static_cast<char>(i / 4096);
+  big.back() = 'e';
+  const std::wstring program = MakeProgram(work, {{kRootGroupName, {FileFromBytes(u"big.bin", big), FileFromBytes(u"tail", "t")}}});
+  CTobrinDlg dlg;
+  ASSERT_TRUE(ExtractPackageFrom(program, dlg, false));
+  EXPECT_TRUE(ReadBytes(dlg.m_strExtractFolder + L"big.bin") == big);
+  EXPECT_EQ(ReadBytes(dlg.m_strExtractFolder + L"tail"), "t");
+  DeleteExtractFolder(dlg.m_strExtractFolder);
+}
+
+TEST_F(Extraction, ProgressStepsPerFileUpTo900ThenFills) {
+  std::vector<tobrin::WriterFile> files;
+  for (int i = 0; i < 950; ++i) files.push_back(FileFromBytes(U16(L"f" + std::to_wstring(i)), ""));
+  const std::wstring program = MakeProgram(work, {{kRootGroupName, files}});
+  {
+    ProgressSpy spy;
+    CTobrinDlg dlg;
+    dlg.m_progress.m_hWnd = spy.window;
+    ASSERT_TRUE(ExtractPackageFrom(program, dlg, true));
+    EXPECT_EQ(spy.steps, 900);
+    EXPECT_EQ(spy.queries, 950);
+    EXPECT_EQ(spy.finalPositions, std::vector<int>{1000});
+    DeleteExtractFolder(dlg.m_strExtractFolder);
+  }
+  {
+    // Without progress reporting the bar gets no message at all.
+    ProgressSpy spy;
+    CTobrinDlg dlg;
+    dlg.m_progress.m_hWnd = spy.window;
+    ASSERT_TRUE(ExtractPackageFrom(program, dlg, false));
+    EXPECT_EQ(spy.steps + spy.queries + static_cast<int>(spy.finalPositions.size()), 0);
+    DeleteExtractFolder(dlg.m_strExtractFolder);
+  }
+  {
+    // A cancelled extraction stops before the next file; the bar still fills.
+    ProgressSpy spy;
+    CTobrinDlg dlg;
+    dlg.m_progress.m_hWnd = spy.window;
+    dlg.m_bCancelRequested = true;
+    EXPECT_FALSE(ExtractPackageFrom(program, dlg, true));
+    EXPECT_EQ(dlg.m_nExitCode, static_cast<DWORD>(ERROR_CANCELLED));
+    EXPECT_EQ(spy.steps, 0);
+    EXPECT_EQ(spy.finalPositions, std::vector<int>{1000});
+    EXPECT_TRUE(ListFolder(dlg.m_strExtractFolder).empty());
+    DeleteExtractFolder(dlg.m_strExtractFolder);
+  }
+}

@@ -1,1 +1,102 @@
+// The payload command, the launch and the removal of the extraction folder.
 #include <gtest/gtest.h>
+
+#include <thread>
+
+#include "run/launch.h"
+#include "run/payload_command.h"
+#include "unit/test_support.h"
+
+using namespace testing_support;
+
+TEST(PayloadCommand, PiecesInOrder) {
+  const std::wstring folder = L"C:\\T\\{G}\\";
+  // Root group: the folder's backslash and the separator stand together.
+  PayloadCommand c = BuildPayloadCommand(folder, L"", L"p.exe", L"", false, L"", L"");
+  EXPECT_EQ(c.commandLine, L"C:\\T\\{G}\\\\p.exe");
+  EXPECT_EQ(c.workingDirectory, L"C:\\T\\{G}\\");
+  // Silent by -s with empty ParamA and ParamB: two blanks before -s.
+  c = BuildPayloadCommand(folder, L"", L"p.exe", L"", true, L"", L"-s");
+  EXPECT_EQ(c.commandLine, L"C:\\T\\{G}\\\\p.exe  -s");
+  c = BuildPayloadCommand(folder, L"Tools", L"p.exe", L"/a", true, L"/b", L"x y");
+  EXPECT_EQ(c.commandLine, L"C:\\T\\{G}\\Tools\\p.exe /a /b x y");
+  EXPECT_EQ(c.workingDirectory, L"C:\\T\\{G}\\Tools");
+  // A backslash in an argument does not move the working directory.
+  c = BuildPayloadCommand(folder, L"Tools", L"p.exe", L"/log=C:\\logs\\a.txt", false, L"unused", L"");
+  EXPECT_EQ(c.commandLine, L"C:\\T\\{G}\\Tools\\p.exe /log=C:\\logs\\a.txt");
+  EXPECT_EQ(c.workingDirectory, L"C:\\T\\{G}\\Tools");
+}
+
+TEST(PayloadCommand, APathWithABlankIsQuoted) {
+  PayloadCommand c = BuildPayloadCommand(L"C:\\Users\\Build Agent\\Temp\\{G}\\", L"", L"setup.exe", L"-q", true, L"", L"-s");
+  EXPECT_EQ(c.commandLine, L"\"C:\\Users\\Build Agent\\Temp\\{G}\\\\setup.exe\" -q  -s");
+  EXPECT_EQ(c.workingDirectory, L"C:\\Users\\Build Agent\\Temp\\{G}\\");
+  c = BuildPayloadCommand(L"C:\\T\\{G}\\", L"My\tTools", L"a.exe", L"", false, L"", L"");
+  EXPECT_EQ(c.commandLine, L"\"C:\\T\\{G}\\My\tTools\\a.exe\"");
+}
+
+TEST(PayloadCommand, TheFirstGroupInOrdinalOrderHoldsThePayload) {
+  PackageDirectory directory;
+  directory[u"b"] = {{u"setup.exe", 1}};
+  directory[u"Z"] = {{u"other.exe", 1}, {u"setup.exe", 1}};
+  directory[tobrin::kRootGroupName] = {{u"root.exe", 1}};
+  EXPECT_EQ(FindPayloadGroup(directory, L"setup.exe"), L"Z");
+  EXPECT_EQ(FindPayloadGroup(directory, L"root.exe"), L"");
+  EXPECT_EQ(FindPayloadGroup(directory, L"SETUP.EXE"), L"");  // case-sensitive
+  EXPECT_EQ(FindPayloadGroup(directory, L""), L"");
+  EXPECT_EQ(FindPayloadGroup(PackageDirectory(), L"setup.exe"), L"");
+}
+
+TEST(Launch, WaitsAndReturnsTheExitCode) {
+  TempFolder folder(L"launch");
+  EnvironmentGuard report(L"PROBE_REPORT", folder / L"report.txt");
+  EnvironmentGuard code(L"PROBE_EXIT_CODE", L"3010");
+  DWORD result = 0;
+  ASSERT_TRUE(LaunchAndWait(L"\"" + OwnFolder() + L"\\probe.exe\" one two", folder.Path(), result));
+  EXPECT_EQ(result, 3010u);
+  // Waited for: the report is complete when the call returns.
+  const std::string text = ReadBytes(folder / L"report.txt");
+  EXPECT_NE(text.find("argv=two\n"), std::string::npos);
+  EXPECT_NE(text.find("end\n"), std::string::npos);
+  EXPECT_NE(text.find("cwd=" + Utf8(folder.Path())), std::string::npos);
+
+  EXPECT_FALSE(LaunchAndWait(folder / L"missing.exe", folder.Path(), result));
+  EXPECT_EQ(result, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+}
+
+TEST(DeleteFolder, RemovesEverythingAtAnyDepth) {
+  TempFolder base(L"del");
+  EXPECT_FALSE(DeleteExtractFolder(L""));
+
+  // A tree deeper than MAX_PATH, with a read-only file in it.
+  std::wstring deep = L"\\\\?\\" + base.Path() + L"\\{F}";
+  ASSERT_TRUE(CreateDirectoryW(deep.c_str(), nullptr));
+  for (int i = 0; deep.size() < 400; ++i) {
+    deep += L"\\level-" + std::to_wstring(i) + L"-abcdefghijklmnopqrstuvwxyz";
+    ASSERT_TRUE(CreateDirectoryW(deep.c_str(), nullptr));
+  }
+  ASSERT_TRUE(WriteBytes(deep + L"\\file.txt", "x"));
+  ASSERT_TRUE(WriteBytes(L"\\\\?\\" + base.Path() + L"\\{F}\\ro.txt", "x"));
+  SetFileAttributesW((L"\\\\?\\" + base.Path() + L"\\{F}\\ro.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+
+  EXPECT_TRUE(DeleteExtractFolder(base.Path() + L"\\{F}\\"));
+  EXPECT_TRUE(ListFolder(base.Path()).empty());
+}
+
+TEST(DeleteFolder, WaitsBrieflyForAFileStillInUse) {
+  TempFolder base(L"busy");
+  const std::wstring folder = base / L"{B}";
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  ASSERT_TRUE(WriteBytes(folder + L"\\payload.exe", "x"));
+  HANDLE held = CreateFileW((folder + L"\\payload.exe").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  std::thread release([held] {
+    Sleep(700);
+    CloseHandle(held);
+  });
+  const bool deleted = DeleteExtractFolder(folder + L"\\");
+  release.join();
+  EXPECT_TRUE(deleted);
+  EXPECT_FALSE(Exists(folder));
+}

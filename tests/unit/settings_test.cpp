@@ -1,1 +1,145 @@
+// The package's settings files and the decision on silence and message,
+// with real INI files and real registry values.
 #include <gtest/gtest.h>
+
+#include "app/tobrin_app.h"
+#include "app/tobrin_dlg.h"
+#include "run/settings.h"
+#include "run/silent_mode.h"
+#include "unit/test_support.h"
+
+using namespace testing_support;
+
+namespace {
+
+std::string Utf16WithMark(const std::wstring& text) {
+  std::string bytes = "\xFF\xFE";
+  for (wchar_t c : text) {
+    bytes.push_back(static_cast<char>(c & 0xFF));
+    bytes.push_back(static_cast<char>(c >> 8));
+  }
+  return bytes;
+}
+
+}  // namespace
+
+TEST(Settings, ValuesComeFromRealIniFiles) {
+  TempFolder folder(L"ini");
+  const std::wstring ansi = folder / L"AssistFile.ini";
+  const std::string longValue(200, 'v');
+  ASSERT_TRUE(WriteBytes(ansi, "[paramoption]\r\nEXECUTEFILENAME=setup.exe\r\nParamA=\r\nParamB=Error\r\n"
+                               "ProductName=" + longValue + "\r\nOther=Errors\r\n[Setting]\r\nIsOk=1\r\n"));
+  std::wstring value = L"before";
+  ReadParamOption(L"ExecuteFileName", ansi, value);  // section and key in any case
+  EXPECT_EQ(value, L"setup.exe");
+  value = L"before";
+  ReadParamOption(L"ParamA", ansi, value);  // present and empty: clears
+  EXPECT_EQ(value, L"");
+  value = L"before";
+  ReadParamOption(L"ParamB", ansi, value);  // "Error" counts as absent
+  EXPECT_EQ(value, L"before");
+  ReadParamOption(L"Other", ansi, value);  // longer than "Error" is a value
+  EXPECT_EQ(value, L"Errors");
+  ReadParamOption(L"ProductName", ansi, value);
+  EXPECT_EQ(value, std::wstring(127, L'v'));
+  value = L"before";
+  ReadParamOption(L"IsOk", ansi, value);  // the other section's key
+  EXPECT_EQ(value, L"before");
+  ReadSetting(L"IsOk", ansi, value);
+  EXPECT_EQ(value, L"1");
+  value = L"before";
+  ReadSetting(L"IsOk", folder / L"missing.ini", value);
+  EXPECT_EQ(value, L"before");
+
+  const std::wstring unicode = folder / L"unicode.ini";
+  ASSERT_TRUE(WriteBytes(unicode, Utf16WithMark(L"[ParamOption]\r\nProductName=\u65e5\u672c\u8a9e \u0416\r\n")));
+  ReadParamOption(L"ProductName", unicode, value);
+  EXPECT_EQ(value, L"\u65e5\u672c\u8a9e \u0416");
+}
+
+class MessageMode : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    theApp.m_strCmdLine.clear();
+    silentSwitch.Delete();
+    dlg.m_strExtractFolder = folder.Path() + L"\\";
+  }
+  void WriteSettings(const std::string& lines) {
+    ASSERT_TRUE(WriteBytes(folder / L"MessageSetting.ini", "[Setting]\r\n" + lines));
+  }
+  TempFolder folder{L"mode"};
+  RegistryValueGuard silentSwitch{HKEY_LOCAL_MACHINE, kSilentSwitchKey, kSilentSwitchValue};
+  CTobrinDlg dlg;
+};
+
+TEST_F(MessageMode, SilentCommandLineWinsOverEverything) {
+  WriteSettings("IsShowMessageBox=1\r\n");
+  for (const wchar_t* line : {L"-s", L"/S", L"-S"}) {
+    theApp.m_strCmdLine = line;
+    EXPECT_TRUE(ResolveMessageMode(dlg));
+    EXPECT_FALSE(dlg.m_bShowMessageBox);
+    EXPECT_FALSE(dlg.m_bIsOk);
+  }
+  // "-s " and "-s /q" are not silent: the settings decide.
+  theApp.m_strCmdLine = L"-s /q";
+  EXPECT_TRUE(ResolveMessageMode(dlg));
+  EXPECT_TRUE(dlg.m_bShowMessageBox);
+}
+
+TEST_F(MessageMode, TheRegistrySwitchReadsAs32BitOne) {
+  WriteSettings("IsShowMessageBox=1\r\nIsOk=0\r\n");
+  struct Case {
+    const char* what;
+    DWORD type;
+    std::string data;
+    bool silent;
+  };
+  const Case cases[] = {
+      {"DWORD 1", REG_DWORD, std::string("\1\0\0\0", 4), true},
+      {"binary 01 00 00 00", REG_BINARY, std::string("\1\0\0\0", 4), true},
+      {"DWORD 0", REG_DWORD, std::string("\0\0\0\0", 4), false},
+      {"DWORD 2", REG_DWORD, std::string("\2\0\0\0", 4), false},
+      {"the text 1", REG_SZ, std::string("1\0\0\0", 4), false},
+      {"a text longer than 4 bytes", REG_SZ, std::string("1\0\0\0\0\0", 6), false},
+  };
+  for (const Case& c : cases) {
+    CTobrinDlg fresh;
+    fresh.m_strExtractFolder = dlg.m_strExtractFolder;
+    silentSwitch.Set(c.type, c.data.data(), static_cast<DWORD>(c.data.size()));
+    EXPECT_EQ(IsSilentSwitchOn(), c.silent) << c.what;
+    EXPECT_TRUE(ResolveMessageMode(fresh)) << c.what;  // silent, or a box is wanted
+    EXPECT_EQ(fresh.m_bShowMessageBox, !c.silent) << c.what;
+    EXPECT_FALSE(fresh.m_bIsOk) << c.what;
+  }
+  silentSwitch.Delete();
+  EXPECT_FALSE(IsSilentSwitchOn());
+}
+
+TEST_F(MessageMode, MessageSettingDecidesTheBox) {
+  struct Case {
+    const char* settings;
+    bool result, show, ok;
+  };
+  const Case cases[] = {
+      {"IsShowMessageBox=1\r\nIsOk=1\r\n", true, true, true},
+      {"IsShowMessageBox=1\r\n", true, true, true},  // no IsOk: one button
+      {"IsShowMessageBox=1\r\nIsOk=Error\r\n", true, true, true},
+      {"IsShowMessageBox=1\r\nIsOk=0\r\n", true, true, false},
+      {"IsShowMessageBox=1\r\nIsOk=\r\n", true, true, false},
+      {"IsShowMessageBox=11\r\nIsOk=1\r\n", false, false, false},
+      {"IsShowMessageBox=yes\r\n", false, false, false},
+      {"", false, false, false},
+  };
+  for (const Case& c : cases) {
+    WriteSettings(c.settings);
+    CTobrinDlg fresh;
+    fresh.m_strExtractFolder = dlg.m_strExtractFolder;
+    EXPECT_EQ(ResolveMessageMode(fresh), c.result) << c.settings;
+    EXPECT_EQ(fresh.m_bShowMessageBox, c.show) << c.settings;
+    EXPECT_EQ(fresh.m_bIsOk, c.ok) << c.settings;
+  }
+  // No settings file at all: no box.
+  DeleteFileW((folder / L"MessageSetting.ini").c_str());
+  EXPECT_FALSE(ResolveMessageMode(dlg));
+  EXPECT_FALSE(dlg.m_bShowMessageBox);
+}

@@ -1,1 +1,68 @@
+// Start-up: the command line the program sees, the silent tests and the
+// registration of installer-named copies.
 #include <gtest/gtest.h>
+
+#include "app/installer_name.h"
+#include "framework/win_app.h"
+#include "run/silent_mode.h"
+#include "unit/test_support.h"
+
+using namespace testing_support;
+
+TEST(Startup, CommandLineAfterTheProgramName) {
+  EXPECT_STREQ(SkipProgramName(L"runner.exe -s"), L"-s");
+  EXPECT_STREQ(SkipProgramName(L"\"C:\\my dir\\runner.exe\"   -s"), L"-s");
+  EXPECT_STREQ(SkipProgramName(L"\"C:\\my dir\\runner.exe\"-s"), L"-s");
+  EXPECT_STREQ(SkipProgramName(L"runner.exe"), L"");
+  EXPECT_STREQ(SkipProgramName(L"runner.exe \t -s  "), L"-s  ");  // blanks at the end stay
+  EXPECT_STREQ(SkipProgramName(L"\"unterminated name"), L"");
+}
+
+TEST(Startup, SilentCommandLines) {
+  for (const wchar_t* silent : {L"-s", L"/s", L"-S", L"/S"}) EXPECT_TRUE(IsSilentCommandLine(silent)) << Utf8(silent);
+  for (const wchar_t* other : {L"", L"-s ", L"-s /q", L"/silent", L"s", L"--s", L"\u017f"})
+    EXPECT_FALSE(IsSilentCommandLine(other)) << Utf8(other);
+}
+
+TEST(Startup, InstallerNamesAreRegisteredUnderTheirFullPath) {
+  EXPECT_TRUE(IsInstallerName(L"C:\\Tools\\MySetup.exe"));
+  EXPECT_TRUE(IsInstallerName(L"C:\\Tools\\INSTALL.EXE"));
+  EXPECT_TRUE(IsInstallerName(L"D:\\reinstaller.exe"));
+  EXPECT_TRUE(IsInstallerName(L"setup.exe"));
+  EXPECT_TRUE(IsInstallerName(L"C:\\x\\tool.setup"));
+  EXPECT_FALSE(IsInstallerName(L"C:\\setup\\tool.exe"));
+  EXPECT_FALSE(IsInstallerName(L"C:\\install\\tool.exe"));
+  EXPECT_FALSE(IsInstallerName(L"tool.exe"));
+
+  const std::wstring key =
+      L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Compatibility Assistant\\Persisted";
+  const std::wstring path = L"C:\\Tools\\MySetup.exe";
+  {
+    RegistryValueGuard guard(HKEY_CURRENT_USER, key, path);  // makes the key if it is missing
+    RegisterWithCompatibilityAssistant(path);
+    HKEY handle;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &handle), ERROR_SUCCESS);
+    DWORD type = 0, data = 0, size = sizeof(data);
+    EXPECT_EQ(RegQueryValueExW(handle, path.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data), &size), ERROR_SUCCESS);
+    // The name keeps its letter case.
+    wchar_t name[256];
+    DWORD nameLength = 256;
+    bool found = false;
+    for (DWORD i = 0; RegEnumValueW(handle, i, name, &nameLength, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+         ++i, nameLength = 256)
+      found |= std::wstring(name) == path;
+    RegCloseKey(handle);
+    EXPECT_TRUE(found);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(data, 33u);
+  }
+
+  // The key is opened, never created.
+  HKEY handle;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) {
+    RegisterWithCompatibilityAssistant(path);
+    EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &handle), ERROR_SUCCESS);
+  } else {
+    RegCloseKey(handle);
+  }
+}

@@ -150,6 +150,16 @@ void RegistryValueGuard::Delete() {
   RegCloseKey(handle);
 }
 
+EnvironmentGuard::EnvironmentGuard(const std::wstring& name, const std::wstring& value) : m_name(name) {
+  wchar_t buffer[32768];
+  const DWORD length = GetEnvironmentVariableW(name.c_str(), buffer, 32768);
+  m_bHadValue = length > 0 && length < 32768;
+  if (m_bHadValue) m_old.assign(buffer, length);
+  SetEnvironmentVariableW(name.c_str(), value.empty() ? nullptr : value.c_str());
+}
+
+EnvironmentGuard::~EnvironmentGuard() { SetEnvironmentVariableW(m_name.c_str(), m_bHadValue ? m_old.c_str() : nullptr); }
+
 long long RunProgram(const std::wstring& commandLine, const std::vector<std::pair<std::wstring, std::wstring>>& env,
                      DWORD timeoutMs) {
   // The current environment, with the given variables replaced.

@@ -66,6 +66,20 @@ class RegistryValueGuard {
   std::vector<BYTE> m_old;
 };
 
+// Sets (or, with an empty value, removes) a variable of this process's
+// environment and restores it at the end of the scope.
+class EnvironmentGuard {
+ public:
+  EnvironmentGuard(const std::wstring& name, const std::wstring& value);
+  ~EnvironmentGuard();
+  EnvironmentGuard(const EnvironmentGuard&) = delete;
+  EnvironmentGuard& operator=(const EnvironmentGuard&) = delete;
+
+ private:
+  std::wstring m_name, m_old;
+  bool m_bHadValue = false;
+};
+
 // Runs a program with an environment of its own (the current one with the
 // given variables replaced; an empty value removes a variable) and returns
 // its exit code, or a negative value when it could not start or timed out.
