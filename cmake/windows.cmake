@@ -4,6 +4,8 @@ enable_language(RC)
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 # No runtime DLL may be needed beside the programs.
 add_link_options(-static -static-libgcc -static-libstdc++)
+# A small runner: unused functions and data are left out of the image.
+add_compile_options(-ffunction-sections -fdata-sections)
 
 set(TOBRIN_RESOURCES src/res/tobrin.rc)
 set_source_files_properties(src/res/tobrin.rc PROPERTIES
@@ -35,7 +37,7 @@ target_link_libraries(tobrin_core PUBLIC tobrin_format comctl32 ole32 oleaut32 u
 # but the framework, through a virtual call, refers to it.
 add_executable(tobrin WIN32 src/framework/entry.cpp src/app/tobrin_app.cpp ${TOBRIN_RESOURCES})
 target_link_libraries(tobrin PRIVATE tobrin_core)
-target_link_options(tobrin PRIVATE -municode -s -Wl,--nxcompat -Wl,--dynamicbase)
+target_link_options(tobrin PRIVATE -municode -s -Wl,--gc-sections -Wl,--nxcompat -Wl,--dynamicbase)
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   target_link_options(tobrin PRIVATE -Wl,--large-address-aware)
 endif()
@@ -50,6 +52,7 @@ add_executable(unit_tests
   tests/unit/settings_test.cpp
   tests/unit/startup_test.cpp
   tests/unit/payload_test.cpp
+  tests/unit/progress_dlg_test.cpp
   tests/unit/test_support.cpp
   ${TOBRIN_RESOURCES})
 target_include_directories(unit_tests PRIVATE tests)
@@ -57,9 +60,10 @@ target_link_libraries(unit_tests PRIVATE tobrin_core gtest_main)
 
 add_executable(e2e_tests
   tests/e2e/e2e_test.cpp
+  tests/e2e/progress_window_test.cpp
   tests/unit/test_support.cpp)
 target_include_directories(e2e_tests PRIVATE tests)
-target_link_libraries(e2e_tests PRIVATE tobrin_format gtest_main)
+target_link_libraries(e2e_tests PRIVATE tobrin_format gtest_main comctl32)
 add_dependencies(e2e_tests tobrin probe)
 
 add_test(NAME unit COMMAND unit_tests)

@@ -1,0 +1,225 @@
+// The progress window of an interactive run, driven from outside as a user
+// would meet it: found by its caption, measured in client pixels, closed
+// early with the keyboard and the close box.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include "unit/test_support.h"
+
+using namespace testing_support;
+using tobrin::FileFromBytes;
+using tobrin::kRootGroupName;
+using tobrin::WriterGroup;
+
+namespace {
+
+constexpr wchar_t kCaption[] = L"OLMI Packaging Manager";
+
+struct WindowSearch {
+  DWORD processId;
+  HWND found;
+};
+
+BOOL CALLBACK FindTopWindow(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<WindowSearch*>(param);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  wchar_t caption[64] = {};
+  GetWindowTextW(window, caption, 64);
+  if (owner == search->processId && wcscmp(caption, kCaption) == 0) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+HWND FindChild(HWND parent, const wchar_t* className) {
+  return FindWindowExW(parent, nullptr, className, nullptr);
+}
+
+RECT ClientRectOf(HWND child, HWND parent) {
+  RECT rect;
+  GetWindowRect(child, &rect);
+  MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+// A packed runner started without -s, observed while it runs.
+class InteractiveRun {
+ public:
+  InteractiveRun(const std::wstring& packed, const std::wstring& temp, const std::wstring& report) {
+    std::wstring block;
+    wchar_t* current = GetEnvironmentStringsW();
+    for (const wchar_t* p = current; *p; p += wcslen(p) + 1) {
+      const std::wstring entry = p;
+      if (_wcsnicmp(p, L"TEMP=", 5) && _wcsnicmp(p, L"TMP=", 4) && _wcsnicmp(p, L"PROBE_REPORT=", 13)) block += entry + L'\0';
+    }
+    FreeEnvironmentStringsW(current);
+    block += L"TEMP=" + temp + L'\0' + L"TMP=" + temp + L'\0' + L"PROBE_REPORT=" + report + L'\0' + L'\0';
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    std::wstring command = L"\"" + packed + L"\"";
+    m_bStarted = CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT, &block[0],
+                                nullptr, &startup, &m_process) != FALSE;
+  }
+  ~InteractiveRun() {
+    if (!m_bStarted) return;
+    if (WaitForSingleObject(m_process.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(m_process.hProcess, 1);
+    CloseHandle(m_process.hProcess);
+    CloseHandle(m_process.hThread);
+  }
+
+  HWND WaitForWindow(DWORD timeoutMs = 30000) const {
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    while (m_bStarted && GetTickCount64() < end) {
+      WindowSearch search = {m_process.dwProcessId, nullptr};
+      EnumWindows(FindTopWindow, reinterpret_cast<LPARAM>(&search));
+      if (search.found && IsWindowVisible(search.found)) return search.found;
+      Sleep(5);
+    }
+    return nullptr;
+  }
+
+  long long ExitCode(DWORD timeoutMs = 60000) const {
+    if (!m_bStarted || WaitForSingleObject(m_process.hProcess, timeoutMs) != WAIT_OBJECT_0) return -1;
+    DWORD code = 0;
+    GetExitCodeProcess(m_process.hProcess, &code);
+    return code;
+  }
+
+ private:
+  bool m_bStarted = false;
+  PROCESS_INFORMATION m_process = {};
+};
+
+class ProgressWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(CreateDirectoryW(temp.c_str(), nullptr));
+    silentSwitch.Delete();
+  }
+
+  std::wstring Pack(std::vector<tobrin::WriterFile> files) {
+    files.push_back(FileFromBytes(u"probe.exe", ReadBytes(OwnFolder() + L"\\probe.exe")));
+    files.push_back(FileFromBytes(u"AssistFile.ini", "[ParamOption]\r\nExecuteFileName=probe.exe\r\n"));
+    const std::wstring packed = work / L"runner.exe";
+    EXPECT_TRUE(BindPackage(OwnFolder() + L"\\tobrin.exe", packed, {{kRootGroupName, files}}));
+    return packed;
+  }
+
+  TempFolder work{L"gui"};
+  std::wstring temp = work / L"temp";
+  std::wstring report = work / L"report.txt";
+  RegistryValueGuard silentSwitch{HKEY_LOCAL_MACHINE, L"SOFTWARE\\Brenko Corporation\\OLMI update", L"SilentExecution"};
+};
+
+}  // namespace
+
+TEST_F(ProgressWindow, ShowsTheExtractionThenRunsThePayload) {
+  std::vector<tobrin::WriterFile> files;
+  for (int i = 0; i < 950; ++i) files.push_back(FileFromBytes(U16(L"f" + std::to_wstring(i) + L".bin"), std::string(4096, 'x')));
+  InteractiveRun run(Pack(files), temp, report);
+  const HWND window = run.WaitForWindow();
+  ASSERT_NE(window, nullptr);
+
+  // 300 x 98 client pixels, whatever the template's dialog units say.
+  RECT client;
+  GetClientRect(window, &client);
+  EXPECT_EQ(client.right, 300);
+  EXPECT_EQ(client.bottom, 98);
+  // Centred in the work area.
+  RECT outer, area;
+  GetWindowRect(window, &outer);
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+  EXPECT_NEAR((outer.left + outer.right) / 2, (area.left + area.right) / 2, 1);
+  EXPECT_NEAR((outer.top + outer.bottom) / 2, (area.top + area.bottom) / 2, 1);
+  EXPECT_TRUE(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_APPWINDOW);
+
+  const HWND bar = FindChild(window, PROGRESS_CLASSW);
+  const HWND text = FindChild(window, L"Static");
+  ASSERT_NE(bar, nullptr);
+  ASSERT_NE(text, nullptr);
+  const RECT barRect = ClientRectOf(bar, window), textRect = ClientRectOf(text, window);
+  EXPECT_EQ(barRect.left, 22);
+  EXPECT_EQ(barRect.top, 49);
+  EXPECT_EQ(barRect.right - barRect.left, 256);
+  EXPECT_EQ(barRect.bottom - barRect.top, 18);
+  EXPECT_EQ(textRect.left, 22);
+  EXPECT_EQ(textRect.top, 22);
+  EXPECT_EQ(textRect.right - textRect.left, 80);
+  EXPECT_EQ(textRect.bottom - textRect.top, 14);
+  wchar_t label[32] = {};
+  GetWindowTextW(text, label, 32);
+  EXPECT_STREQ(label, L"Extracting...");
+  EXPECT_EQ(SendMessageW(bar, PBM_GETRANGE, FALSE, 0), 1000);
+
+  // The bar stops at 900 steps, then fills; the full bar stays about a
+  // second before the window goes.
+  int highestBelowFull = 0;
+  ULONGLONG fullAt = 0, goneAt = 0;
+  for (const ULONGLONG end = GetTickCount64() + 30000; GetTickCount64() < end;) {
+    if (!IsWindow(window) || !IsWindowVisible(window)) {
+      goneAt = GetTickCount64();
+      break;
+    }
+    const int position = static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0));
+    if (position == 1000 && !fullAt) fullAt = GetTickCount64();
+    if (position < 1000 && position > highestBelowFull) highestBelowFull = position;
+    Sleep(5);
+  }
+  ASSERT_NE(fullAt, 0u);
+  ASSERT_NE(goneAt, 0u);
+  EXPECT_LE(highestBelowFull, 900);
+  EXPECT_GE(goneAt - fullAt, 800u);
+
+  EXPECT_EQ(run.ExitCode(), 0);
+  EXPECT_NE(ReadBytes(report).find("end\n"), std::string::npos);
+  EXPECT_TRUE(ListFolder(temp).empty());
+}
+
+TEST_F(ProgressWindow, AnEmptyPackageFillsTheBarAtOnce) {
+  const std::wstring packed = work / L"empty.exe";
+  ASSERT_TRUE(BindPackage(OwnFolder() + L"\\tobrin.exe", packed, {}));
+  InteractiveRun run(packed, temp, report);
+  const HWND window = run.WaitForWindow();
+  ASSERT_NE(window, nullptr);
+  const HWND bar = FindChild(window, PROGRESS_CLASSW);
+  int position = 0;
+  for (int i = 0; i < 100 && position != 1000 && IsWindow(window); ++i, Sleep(5))
+    position = static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0));
+  EXPECT_EQ(position, 1000);
+  // No AssistFile.ini: nothing to start, and the runner says so.
+  EXPECT_NE(run.ExitCode(), 0);
+  EXPECT_TRUE(ListFolder(temp).empty());
+}
+
+TEST_F(ProgressWindow, ClosingEarlyCancelsTheRun) {
+  // Enough data that the extraction is still running when the window shows.
+  std::vector<tobrin::WriterFile> files;
+  for (int i = 0; i < 400; ++i) files.push_back(FileFromBytes(U16(L"big" + std::to_wstring(i)), std::string(1 << 20, 'b')));
+  const std::wstring packed = Pack(files);
+
+  struct Way {
+    const char* what;
+    UINT message;
+    WPARAM wParam;
+  };
+  for (const Way& way : {Way{"Escape", WM_KEYDOWN, VK_ESCAPE}, Way{"close box", WM_SYSCOMMAND, SC_CLOSE}}) {
+    InteractiveRun run(packed, temp, report);
+    const HWND window = run.WaitForWindow();
+    ASSERT_NE(window, nullptr) << way.what;
+    const HWND bar = FindChild(window, PROGRESS_CLASSW);
+    // Enter does nothing.
+    PostMessageW(window, WM_KEYDOWN, VK_RETURN, 0);
+    Sleep(20);
+    EXPECT_TRUE(IsWindowVisible(window)) << way.what;
+    const int position = static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0));
+    ASSERT_LT(position, 300) << way.what << ": the extraction went too fast to be interrupted";
+    PostMessageW(window, way.message, way.wParam, 0);
+    EXPECT_EQ(run.ExitCode(), ERROR_CANCELLED) << way.what;
+    EXPECT_TRUE(ListFolder(temp).empty()) << way.what;
+    EXPECT_EQ(ReadBytes(report), "") << way.what << ": the payload must not start";
+  }
+}
