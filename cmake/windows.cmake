@@ -20,6 +20,7 @@ add_library(tobrin_core STATIC
   src/app/tobrin_dlg.cpp
   src/app/installer_name.cpp
   src/package/extract_package.cpp
+  src/package/folder_security.cpp
   src/package/long_path.cpp
   src/ui/progress_dlg.cpp
   src/run/silent_mode.cpp
@@ -53,6 +54,7 @@ add_executable(unit_tests
   tests/unit/startup_test.cpp
   tests/unit/payload_test.cpp
   tests/unit/progress_dlg_test.cpp
+  tests/unit/folder_security_test.cpp
   tests/unit/test_support.cpp
   ${TOBRIN_RESOURCES})
 target_include_directories(unit_tests PRIVATE tests)

@@ -8,6 +8,7 @@
 #include "app/installer_name.h"
 #include "app/tobrin_dlg.h"
 #include "common/scoped_handle.h"
+#include "package/folder_security.h"
 #include "package/long_path.h"
 #include "package/package_copy.h"
 
@@ -118,7 +119,9 @@ DWORD Extract(const std::wstring& programPath, CTobrinDlg& dlg, bool reportProgr
   if (folder.empty()) return Fail(dlg, error);
   const std::wstring root = ToLongPath(folder.substr(0, folder.size() - 1));
   // A folder that already exists is never used: it is not ours to fill or delete.
-  if (root.empty() || !CreateDirectoryW(root.c_str(), nullptr)) return Fail(dlg, GetLastError());
+  CExtractFolderSecurity security(IsProcessElevated());
+  if (!security.Valid()) return Fail(dlg, GetLastError());
+  if (root.empty() || !CreateDirectoryW(root.c_str(), security.Attributes())) return Fail(dlg, GetLastError());
   dlg.m_strExtractFolder = folder;
 
   FolderTarget target(root, dlg, reportProgress);

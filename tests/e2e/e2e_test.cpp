@@ -186,3 +186,40 @@ TEST_F(EndToEnd, ATempWithABlankStartsTheRightProgram) {
   EXPECT_EQ(runs[0].argv, (std::vector<std::string>{path, "alpha", "-s"}));
   EXPECT_TRUE(ListFolder(temp).empty());
 }
+
+TEST_F(EndToEnd, UnusualPlaces) {
+  // A TEMP of Cyrillic and CJK letters with blanks. AssistFile.ini in UTF-16
+  // with its byte-order mark, as the platform's profile reader wants for
+  // text beyond the ANSI code page.
+  temp = work / L"\u0422\u0435\u043c\u043f \u6f22\u5b57 temp";
+  tempVariable = temp;
+  ASSERT_TRUE(CreateDirectoryW(temp.c_str(), nullptr));
+  std::string assist = "\xFF\xFE";
+  for (wchar_t c : std::wstring(L"[ParamOption]\r\nExecuteFileName=probe.exe\r\nParamA=\u00e9t\u00e9 \u0416\r\n")) {
+    assist.push_back(static_cast<char>(c & 0xFF));
+    assist.push_back(static_cast<char>(c >> 8));
+  }
+  const std::wstring packed = PackProbe(assist);
+  EXPECT_EQ(Run(packed, L"-s"), 0);
+  auto runs = Runs();
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_EQ(runs[0].values.at("module").compare(0, Utf8(temp).size(), Utf8(temp)), 0) << runs[0].values.at("module");
+  EXPECT_EQ(runs[0].argv.at(1), "\xc3\xa9t\xc3\xa9");
+  EXPECT_EQ(runs[0].argv.at(2), "\xd0\x96");
+  EXPECT_TRUE(ListFolder(temp).empty());
+
+  // The runner itself at a path of 259 characters, the longest a process
+  // can be started from here (the system refuses longer ones), and longer
+  // than any fixed buffer of 256 would hold.
+  std::wstring deep = work.Path();
+  const std::wstring name = L"\\runner.exe";
+  while (deep.size() + name.size() < MAX_PATH - 1) {
+    deep += L"\\" + std::wstring(std::min<size_t>(50, MAX_PATH - 2 - deep.size() - name.size()), L'd');
+    ASSERT_TRUE(CreateDirectoryW(deep.c_str(), nullptr));
+  }
+  ASSERT_EQ((deep + name).size(), static_cast<size_t>(MAX_PATH - 1));
+  ASSERT_TRUE(CopyFileW(packed.c_str(), (deep + name).c_str(), FALSE));
+  EXPECT_EQ(Run(deep + name, L"-s"), 0);
+  EXPECT_EQ(Runs().size(), 2u);
+  EXPECT_TRUE(ListFolder(temp).empty());
+}

@@ -236,3 +236,17 @@ TEST_F(Extraction, ProgressStepsPerFileUpTo900ThenFills) {
     DeleteExtractFolder(dlg.m_strExtractFolder);
   }
 }
+
+TEST_F(Extraction, GroupsNestedBeyondMaxPath) {
+  std::wstring group;
+  while (group.size() < 300) group += (group.empty() ? L"" : L"\\") + std::wstring(40, L'g') + std::to_wstring(group.size());
+  const std::wstring program = MakeProgram(work, {{U16(group), {FileFromBytes(u"deep.txt", "deep")}},
+                                                 {kRootGroupName, {FileFromBytes(u"top.txt", "top")}}});
+  CTobrinDlg dlg;
+  ASSERT_TRUE(ExtractPackageFrom(program, dlg, false));
+  const std::wstring deepFile = L"\\\\?\\" + dlg.m_strExtractFolder + group + L"\\deep.txt";
+  EXPECT_GT(deepFile.size(), static_cast<size_t>(MAX_PATH));
+  EXPECT_EQ(ReadBytes(deepFile), "deep");
+  EXPECT_TRUE(DeleteExtractFolder(dlg.m_strExtractFolder));
+  EXPECT_TRUE(ListFolder(temp.Path()).empty());
+}
