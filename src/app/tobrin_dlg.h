@@ -19,6 +19,8 @@ class CTobrinDlg : public CDialog {
   // Shows the package's message when its settings ask for it; false when
   // the user declined a two-button question.
   bool ShowLocalizedMessage();
+  // The same for a stated user interface language.
+  bool ShowLocalizedMessage(LANGID uiLanguage);
 
   HICON m_hIcon = nullptr;
   std::wstring m_strProductName;

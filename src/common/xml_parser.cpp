@@ -1,0 +1,111 @@
+#include "common/xml_parser.h"
+
+#include <ole2.h>
+
+#include <new>
+
+#include "common/com_strings.h"
+#include "common/msxml_ids.h"
+
+namespace nsCommon {
+
+namespace {
+
+constexpr wchar_t kNamespacedQueryPrefix[] = L"//bk:";
+
+// Raises `hr` as a _com_error. When `source` reports that it supports error
+// information for `iid`, the exception also carries the thread's error object.
+[[noreturn]] void RaiseError(HRESULT hr, IUnknown* source = nullptr, REFIID iid = GUID_NULL) {
+  IErrorInfo* info = nullptr;
+  ComPtr<ISupportErrorInfo> support;
+  if (source && SUCCEEDED(source->QueryInterface(IID_ISupportErrorInfo, support.ReceiveVoid())) &&
+      support->InterfaceSupportsErrorInfo(iid) == S_OK) {
+    if (GetErrorInfo(0, &info) != S_OK) info = nullptr;
+  }
+  throw _com_error(hr, info);  // takes over the reference to `info`
+}
+
+ComPtr<IXMLDOMDocument2> CreateDocument(REFCLSID documentClass) {
+  ComPtr<IUnknown> object;
+  if (FAILED(CoCreateInstance(documentClass, nullptr, CLSCTX_ALL, IID_IUnknown, object.ReceiveVoid()))) return nullptr;
+  if (FAILED(OleRun(object.Get()))) return nullptr;
+  ComPtr<IXMLDOMDocument2> document;
+  if (FAILED(object.QueryInterface(IID_IXMLDOMDocument2, document))) return nullptr;
+  return document;
+}
+
+HRESULT SetSelectionNamespaces(IXMLDOMDocument2* document, const std::wstring& binding) {
+  CBstr name(L"SelectionNamespaces");
+  CBstrVariant value(binding);
+  if (name.IsNull() || !value.Valid()) throw std::bad_alloc();
+  return document->setProperty(name.Get(), value.Get());
+}
+
+}  // namespace
+
+CXMLParser::CXMLParser() : CXMLParser(CLSID_DOMDocument30) {}
+
+CXMLParser::CXMLParser(REFCLSID documentClass) : m_pDocument(CreateDocument(documentClass)) {}
+
+CXMLParser::~CXMLParser() = default;
+
+bool CXMLParser::Load(const wchar_t* path) {
+  if (!path || !*path) return false;
+  CBstrVariant source(path);
+  if (!source.Valid()) RaiseError(E_OUTOFMEMORY);
+  if (!m_pDocument) RaiseError(E_POINTER);
+
+  VARIANT_BOOL loaded = VARIANT_FALSE;
+  const HRESULT hr = m_pDocument->load(source.Get(), &loaded);
+  if (FAILED(hr)) RaiseError(hr, m_pDocument.Get(), IID_IXMLDOMDocument);
+  if (loaded != VARIANT_TRUE) return false;
+
+  ComPtr<IXMLDOMElement> root = GetRootElement();
+  if (!root) RaiseError(E_POINTER);
+  CBstr namespaceUri;
+  root->get_namespaceURI(namespaceUri.Receive());
+  if (!namespaceUri.IsNull()) {
+    const std::wstring uri(namespaceUri.Get(), SysStringLen(namespaceUri.Get()));
+    HRESULT bound = SetSelectionNamespaces(m_pDocument.Get(), L"xmlns:bk ='" + uri + L"'");
+    // Some builds of the component reject the blank before "=" in the
+    // binding; the same binding without it means the same.
+    if (FAILED(bound)) bound = SetSelectionNamespaces(m_pDocument.Get(), L"xmlns:bk='" + uri + L"'");
+    if (FAILED(bound)) RaiseError(bound, m_pDocument.Get(), IID_IXMLDOMDocument2);
+    m_strQueryPrefix = kNamespacedQueryPrefix;
+  }
+  return true;
+}
+
+ComPtr<IXMLDOMElement> CXMLParser::GetRootElement() {
+  if (!m_pDocument) RaiseError(E_POINTER);
+  ComPtr<IXMLDOMElement> root;
+  m_pDocument->get_documentElement(root.Receive());
+  return root;
+}
+
+ComPtr<IXMLDOMElement> CXMLParser::SelectSingleElement(const wchar_t* path, ComPtr<IXMLDOMNode> context) {
+  ComPtr<IXMLDOMNode> start;
+  IUnknown* from = context ? static_cast<IUnknown*>(context.Get()) : static_cast<IUnknown*>(m_pDocument.Get());
+  if (from) {
+    const HRESULT hr = from->QueryInterface(IID_IXMLDOMNode, start.ReceiveVoid());
+    if (FAILED(hr) && hr != E_NOINTERFACE) RaiseError(hr);
+  }
+
+  const std::wstring query = m_strQueryPrefix + (path ? path : L"");
+  if (!start) RaiseError(E_POINTER);
+  CBstr queryText(query);
+  if (queryText.IsNull()) throw std::bad_alloc();
+
+  ComPtr<IXMLDOMNode> selected;
+  const HRESULT hr = start->selectSingleNode(queryText.Get(), selected.Receive());
+  if (FAILED(hr)) RaiseError(hr, start.Get(), IID_IXMLDOMNode);
+
+  ComPtr<IXMLDOMElement> element;
+  if (selected) {
+    const HRESULT asElement = selected.QueryInterface(IID_IXMLDOMElement, element);
+    if (FAILED(asElement) && asElement != E_NOINTERFACE) RaiseError(asElement);
+  }
+  return element;
+}
+
+}  // namespace nsCommon

@@ -1,0 +1,121 @@
+#include "gui/gui_support.h"
+
+#include <map>
+
+namespace gui_support {
+
+std::wstring UniqueCaption(const wchar_t* hint) {
+  static unsigned counter = 0;
+  return std::wstring(L"Tobrin test ") + hint + L" " + std::to_wstring(GetCurrentProcessId()) + L"." +
+         std::to_wstring(++counter);
+}
+
+HWND WaitForDialog(const std::wstring& caption, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    HWND window = FindWindowW(L"#32770", caption.c_str());
+    if (window && IsWindowVisible(window)) return window;
+    if (GetTickCount() - start > timeoutMs) return nullptr;
+    Sleep(20);
+  }
+}
+
+std::wstring WindowText(HWND window) {
+  wchar_t buffer[1024] = {};
+  GetWindowTextW(window, buffer, 1024);
+  return buffer;
+}
+
+RECT ControlRect(HWND dialog, int id) {
+  RECT rect = {};
+  GetWindowRect(GetDlgItem(dialog, id), &rect);
+  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+void PaintNow(HWND window) {
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+}
+
+COLORREF ClientPixel(HWND window, int x, int y) {
+  HDC dc = GetDC(window);
+  const COLORREF color = GetPixel(dc, x, y);
+  ReleaseDC(window, dc);
+  return color;
+}
+
+ModalJob::ModalJob(std::wstring caption, std::function<INT_PTR()> job) : m_caption(std::move(caption)) {
+  m_thread = std::thread([this, job = std::move(job)] {
+    m_nResult = job();
+    m_bDone = true;
+  });
+}
+
+ModalJob::~ModalJob() {
+  while (!m_bDone) {
+    if (HWND window = FindWindowW(L"#32770", m_caption.c_str())) PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    Sleep(20);
+  }
+  if (m_thread.joinable()) m_thread.join();
+}
+
+INT_PTR ModalJob::Result() {
+  if (m_thread.joinable()) m_thread.join();
+  return m_nResult;
+}
+
+bool ModalJob::WaitDone(DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  while (!m_bDone) {
+    if (GetTickCount() - start > timeoutMs) return false;
+    Sleep(20);
+  }
+  return true;
+}
+
+ChildProcess::ChildProcess(const std::wstring& commandLine,
+                           const std::vector<std::pair<std::wstring, std::wstring>>& env) {
+  // The current environment with the given variables replaced, sorted by
+  // name without regard to case, as the system keeps it.
+  std::map<std::wstring, std::wstring> variables;
+  auto upper = [](std::wstring name) {
+    for (wchar_t& c : name) c = towupper(c);
+    return name;
+  };
+  wchar_t* block = GetEnvironmentStringsW();
+  for (const wchar_t* p = block; *p; p += wcslen(p) + 1) {
+    const std::wstring entry = p;
+    const size_t equals = entry.find(L'=', 1);
+    if (equals != std::wstring::npos) variables[upper(entry.substr(0, equals))] = entry;
+  }
+  FreeEnvironmentStringsW(block);
+  for (const auto& change : env) variables[upper(change.first)] = change.first + L"=" + change.second;
+  std::wstring newBlock;
+  for (const auto& entry : variables) newBlock += entry.second + L'\0';
+  newBlock += L'\0';
+
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {};
+  std::wstring command = commandLine;
+  if (CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT, &newBlock[0], nullptr,
+                     &startup, &process)) {
+    CloseHandle(process.hThread);
+    m_hProcess = process.hProcess;
+  }
+}
+
+ChildProcess::~ChildProcess() {
+  if (!m_hProcess) return;
+  if (WaitForSingleObject(m_hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(m_hProcess, 1);
+  CloseHandle(m_hProcess);
+}
+
+long long ChildProcess::Wait(DWORD timeoutMs) {
+  if (!m_hProcess || WaitForSingleObject(m_hProcess, timeoutMs) != WAIT_OBJECT_0) return -1;
+  DWORD code = 0;
+  GetExitCodeProcess(m_hProcess, &code);
+  return code;
+}
+
+}  // namespace gui_support

@@ -1,0 +1,70 @@
+// Helpers of the GUI tests: modal windows run on a thread of their own while
+// the test drives them through window messages, as a user would.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace gui_support {
+
+// A caption no other window of the session has.
+std::wstring UniqueCaption(const wchar_t* hint);
+
+// The visible top-level dialog with this caption, waiting for it to appear
+// (at most `timeoutMs`); null when none appeared.
+HWND WaitForDialog(const std::wstring& caption, DWORD timeoutMs = 30000);
+
+std::wstring WindowText(HWND window);
+
+// A control's rectangle in the client coordinates of its dialog.
+RECT ControlRect(HWND dialog, int id);
+
+// Paints the window and its controls now, so its pixels can be read.
+void PaintNow(HWND window);
+COLORREF ClientPixel(HWND window, int x, int y);
+
+// Runs `job` (which shows a modal window captioned `caption`) on a thread of
+// its own. Result() waits for the job. Should a test fail while the window
+// is still open, the destructor closes it so that the thread can end.
+class ModalJob {
+ public:
+  ModalJob(std::wstring caption, std::function<INT_PTR()> job);
+  ~ModalJob();
+  ModalJob(const ModalJob&) = delete;
+  ModalJob& operator=(const ModalJob&) = delete;
+
+  INT_PTR Result();
+  // True when the job ended within `timeoutMs`.
+  bool WaitDone(DWORD timeoutMs);
+
+ private:
+  std::wstring m_caption;
+  std::atomic<bool> m_bDone{false};
+  INT_PTR m_nResult = -1;
+  std::thread m_thread;
+};
+
+// A process started with the current environment plus the given variables;
+// killed at the end of the scope if it is still running.
+class ChildProcess {
+ public:
+  ChildProcess(const std::wstring& commandLine, const std::vector<std::pair<std::wstring, std::wstring>>& env);
+  ~ChildProcess();
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+  bool Started() const { return m_hProcess != nullptr; }
+  // The exit code, or -1 when the process did not end within `timeoutMs`.
+  long long Wait(DWORD timeoutMs);
+
+ private:
+  HANDLE m_hProcess = nullptr;
+};
+
+}  // namespace gui_support

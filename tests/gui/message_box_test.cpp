@@ -1,0 +1,242 @@
+// CNormalMessageBox as a real window under the display: its geometry in
+// pixels at the screen's resolution, its colours, and how it ends.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "gui/gui_support.h"
+#include "res/resource.h"
+#include "ui/message_box_layout.h"
+#include "ui/normal_message_box.h"
+#include "unit/test_support.h"
+
+using gui_support::ClientPixel;
+using gui_support::ControlRect;
+using gui_support::ModalJob;
+using gui_support::UniqueCaption;
+using gui_support::WaitForDialog;
+using gui_support::WindowText;
+
+namespace {
+
+constexpr wchar_t kDpiVariable[] = L"TOBRIN_TEST_DPI";
+
+struct BoxTexts {
+  std::wstring message, right, left;
+};
+
+INT_PTR ShowBox(const std::wstring& caption, const BoxTexts& texts) {
+  CNormalMessageBox box;
+  box.SetTexts(texts.message.c_str(), caption.c_str(), texts.right.c_str(), texts.left.c_str());
+  return box.DoModal();
+}
+
+// The resolution this process is expected to run at: 96, or what the
+// parent test set up for it.
+int ExpectedDpi() {
+  wchar_t value[16] = {};
+  return GetEnvironmentVariableW(kDpiVariable, value, 16) ? _wtoi(value) : 96;
+}
+
+SIZE Measure(HFONT font, const std::wstring& text) {
+  HDC dc = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, font);
+  SIZE size = {};
+  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  return size;
+}
+
+void ExpectRect(const RECT& actual, const LayoutRect& expected, const char* what) {
+  SCOPED_TRACE(what);
+  EXPECT_EQ(actual.left, expected.x);
+  EXPECT_EQ(actual.top, expected.y);
+  EXPECT_EQ(actual.right - actual.left, expected.cx);
+  EXPECT_EQ(actual.bottom - actual.top, expected.cy);
+}
+
+// Measures the texts in the font the box gave its message and checks that
+// every part sits where the layout rules put it at `dpi`. Returns the
+// expected pixels for further checks.
+MessageBoxPixels ExpectLayout(HWND box, const BoxTexts& texts, int dpi) {
+  HFONT font = reinterpret_cast<HFONT>(SendMessageW(GetDlgItem(box, IDC_MESSAGE_TEXT), WM_GETFONT, 0, 0));
+  EXPECT_TRUE(font);
+  LOGFONTW logFont = {};
+  GetObjectW(font, sizeof(logFont), &logFont);
+  EXPECT_EQ(logFont.lfHeight, -MulDiv(9, dpi, 72));  // 9 points
+  EXPECT_EQ(logFont.lfWeight, FW_NORMAL);
+  if (GetUserDefaultUILanguage() == 0x0409) EXPECT_STREQ(logFont.lfFaceName, L"Segoe UI");
+  HFONT buttonFont = reinterpret_cast<HFONT>(SendMessageW(GetDlgItem(box, IDC_RIGHT_BUTTON), WM_GETFONT, 0, 0));
+  LOGFONTW buttonLogFont = {};
+  GetObjectW(buttonFont, sizeof(buttonLogFont), &buttonLogFont);
+  EXPECT_EQ(buttonLogFont.lfHeight, logFont.lfHeight);
+
+  const bool two = !texts.right.empty() && !texts.left.empty();
+  const std::wstring& single = !texts.right.empty() ? texts.right : texts.left;
+  const int lineFeeds = static_cast<int>(std::count(texts.message.begin(), texts.message.end(), L'\n'));
+  const MessageBoxLayout layout =
+      LayoutMessageBox(Measure(font, texts.message), lineFeeds, two, Measure(font, two ? texts.right : single).cx,
+                       two ? Measure(font, texts.left).cx : 0);
+  const MessageBoxPixels pixels = ScaleMessageBoxLayout(layout, CLayoutScale(dpi, dpi));
+
+  RECT client;
+  GetClientRect(box, &client);
+  EXPECT_EQ(client.right, pixels.nClientWidth);
+  EXPECT_EQ(client.bottom, pixels.nClientHeight);
+  ExpectRect(ControlRect(box, IDC_MESSAGE_TEXT), pixels.text, "message");
+  ExpectRect(ControlRect(box, IDC_RIGHT_BUTTON), pixels.rightButton, "right button");
+  EXPECT_EQ(WindowText(GetDlgItem(box, IDC_MESSAGE_TEXT)), texts.message);
+  EXPECT_EQ(WindowText(GetDlgItem(box, IDC_RIGHT_BUTTON)), two ? texts.right : single);
+  EXPECT_FALSE(IsWindowVisible(GetDlgItem(box, IDC_HIDDEN_CHECK)));
+  EXPECT_EQ(IsWindowVisible(GetDlgItem(box, IDC_LEFT_BUTTON)) != FALSE, two);
+  if (two) {
+    ExpectRect(ControlRect(box, IDC_LEFT_BUTTON), pixels.leftButton, "left button");
+    EXPECT_EQ(WindowText(GetDlgItem(box, IDC_LEFT_BUTTON)), texts.left);
+  }
+
+  // Without an owner the box is centred in the work area.
+  RECT window, area;
+  GetWindowRect(box, &window);
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+  EXPECT_NEAR((window.left + window.right) / 2, (area.left + area.right) / 2, 1);
+  EXPECT_NEAR((window.top + window.bottom) / 2, (area.top + area.bottom) / 2, 1);
+  return pixels;
+}
+
+TEST(MessageBoxWindow, LayoutFollowsTextAndResolution) {
+  const int dpi = ExpectedDpi();
+  {
+    HDC screen = GetDC(nullptr);
+    ASSERT_EQ(GetDeviceCaps(screen, LOGPIXELSX), dpi);
+    ASSERT_EQ(GetDeviceCaps(screen, LOGPIXELSY), dpi);
+    ReleaseDC(nullptr, screen);
+  }
+  const BoxTexts cases[] = {
+      {L"", L"Cancel", L"OK"},
+      {L"First line\nSecond line\nThird line", L"Cancel", L"OK"},
+      {L"A notice long enough to be wider than four hundred pixels on one line, so that the box has to "
+       L"wrap it onto further lines.\nAnd then a second paragraph.",
+       L"Abbrechen", L"OK"},
+      {L"Only the left text was given.", L"", L"Weiter"},
+      {L"Long labels.", L"A much longer label for the right button", L"And a long one for the left"},
+  };
+  for (const BoxTexts& texts : cases) {
+    SCOPED_TRACE(testing_support::Utf8(texts.message));
+    const std::wstring caption = UniqueCaption(L"layout");
+    ModalJob job(caption, [&] { return ShowBox(caption, texts); });
+    HWND box = WaitForDialog(caption);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(WindowText(box), caption);
+    const MessageBoxPixels pixels = ExpectLayout(box, texts, dpi);
+    if (texts.message.empty()) {
+      RECT client;
+      GetClientRect(box, &client);
+      EXPECT_EQ(client.right, dpi == 120 ? 305 : 244);  // a 200-wide text area and its margins
+    }
+    if (texts.message.find(L"Third") != std::wstring::npos) {
+      // Three short lines: still two lines high.
+      const RECT text = ControlRect(box, IDC_MESSAGE_TEXT);
+      HFONT font = reinterpret_cast<HFONT>(SendMessageW(GetDlgItem(box, IDC_MESSAGE_TEXT), WM_GETFONT, 0, 0));
+      EXPECT_EQ(text.bottom - text.top, MulDiv(2 * Measure(font, L"Third").cy, dpi, 96));
+    }
+
+    // The white panel above the strip in the dialog colour, and the message
+    // on white: a spot of its area right of the short text.
+    gui_support::PaintNow(box);
+    const COLORREF white = RGB(255, 255, 255);
+    EXPECT_EQ(ClientPixel(box, 3, 3), white);
+    EXPECT_EQ(ClientPixel(box, 3, pixels.nPanelHeight - 2), white);
+    EXPECT_EQ(ClientPixel(box, 3, pixels.nPanelHeight + 2), GetSysColor(COLOR_BTNFACE));
+    EXPECT_EQ(ClientPixel(box, pixels.nClientWidth - 3, pixels.nClientHeight - 3), GetSysColor(COLOR_BTNFACE));
+    if (texts.message == L"Long labels.") {
+      EXPECT_EQ(ClientPixel(box, pixels.text.x + pixels.text.cx - 3, pixels.text.y + 2), white);
+    }
+
+    PostMessageW(box, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(job.Result(), IDCANCEL);
+  }
+}
+
+TEST(MessageBoxWindow, At120DpiInANewProcess) {
+  if (GetEnvironmentVariableW(kDpiVariable, nullptr, 0)) GTEST_SKIP() << "runs in the parent only";
+  // The resolution is read by new processes: set it, run the layout test in
+  // a child, and put 96 back.
+  testing_support::RegistryValueGuard logPixels(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels");
+  logPixels.SetDword(120);
+  wchar_t self[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  gui_support::ChildProcess child(
+      L"\"" + std::wstring(self) + L"\" --gtest_filter=MessageBoxWindow.LayoutFollowsTextAndResolution",
+      {{kDpiVariable, L"120"}});
+  ASSERT_TRUE(child.Started());
+  EXPECT_EQ(child.Wait(120000), 0) << "the layout test failed at 120 dots per inch (its output is above)";
+}
+
+// What the test does to the box: click a control, or send a command.
+enum class Action { kClickLeft, kClickRight, kCloseCommand, kCloseMessage, kEscapeThenClickRight };
+
+void Perform(HWND box, Action action) {
+  switch (action) {
+    case Action::kClickLeft:
+      SendMessageW(GetDlgItem(box, IDC_LEFT_BUTTON), BM_CLICK, 0, 0);
+      break;
+    case Action::kClickRight:
+      SendMessageW(GetDlgItem(box, IDC_RIGHT_BUTTON), BM_CLICK, 0, 0);
+      break;
+    case Action::kCloseCommand:
+      PostMessageW(box, WM_SYSCOMMAND, SC_CLOSE | 0x2, 0);  // the low four bits are the system's
+      break;
+    case Action::kCloseMessage:
+      PostMessageW(box, WM_CLOSE, 0, 0);
+      break;
+    case Action::kEscapeThenClickRight: {
+      // Escape as the keyboard delivers it, to the focused control and to
+      // the box; F1's help request. Posted messages come in order: had
+      // Escape ended the box, the click queued behind it would not count.
+      GUITHREADINFO thread = {};
+      thread.cbSize = sizeof(thread);
+      GetGUIThreadInfo(GetWindowThreadProcessId(box, nullptr), &thread);
+      PostMessageW(thread.hwndFocus ? thread.hwndFocus : box, WM_KEYDOWN, VK_ESCAPE, 1);
+      PostMessageW(box, WM_KEYDOWN, VK_ESCAPE, 1);
+      HELPINFO help = {sizeof(help)};
+      EXPECT_EQ(SendMessageW(box, WM_HELP, 0, reinterpret_cast<LPARAM>(&help)), TRUE);
+      PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDC_RIGHT_BUTTON, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(GetDlgItem(box, IDC_RIGHT_BUTTON)));
+      break;
+    }
+  }
+}
+
+TEST(MessageBoxWindow, EndsWithTheResultOfHowItWasAnswered) {
+  const BoxTexts question = {L"Two buttons", L"No", L"Yes"};
+  const BoxTexts notice = {L"One button", L"Close", L""};
+  struct Case {
+    BoxTexts texts;
+    Action action;
+    INT_PTR result;
+  } const cases[] = {
+      {question, Action::kClickLeft, IDYES},
+      {question, Action::kClickRight, IDNO},
+      {question, Action::kCloseCommand, IDCANCEL},
+      {question, Action::kCloseMessage, IDCANCEL},
+      {question, Action::kEscapeThenClickRight, IDNO},
+      {notice, Action::kClickRight, IDOK},
+      {notice, Action::kCloseCommand, IDCANCEL},
+      {{L"Left text only", L"", L"Go"}, Action::kClickRight, IDOK},
+      {{L"No texts at all", L"", L""}, Action::kClickRight, IDOK},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << testing_support::Utf8(c.texts.message) << ", action "
+                                    << static_cast<int>(c.action));
+    const std::wstring caption = UniqueCaption(L"result");
+    ModalJob job(caption, [&] { return ShowBox(caption, c.texts); });
+    HWND box = WaitForDialog(caption);
+    ASSERT_TRUE(box);
+    Perform(box, c.action);
+    EXPECT_EQ(job.Result(), c.result);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,139 @@
+// nsCommon::CXMLParser over the system's XML DOM component, on real files.
+#include <gtest/gtest.h>
+
+#include "common/com_init.h"
+#include "common/com_strings.h"
+#include "common/xml_parser.h"
+#include "unit/test_support.h"
+
+using nsCommon::ComPtr;
+using nsCommon::CXMLParser;
+using testing_support::TempFolder;
+using testing_support::WriteBytes;
+
+namespace {
+
+std::wstring TextOf(const ComPtr<IXMLDOMElement>& element) {
+  nsCommon::CBstr text;
+  element->get_text(text.Receive());
+  return text.Text();
+}
+
+std::wstring NameOf(const ComPtr<IXMLDOMElement>& element) {
+  nsCommon::CBstr name;
+  element->get_nodeName(name.Receive());
+  return name.Text();
+}
+
+// A parser whose document class does not exist, as on a system without the
+// component.
+class CParserWithoutComponent : public CXMLParser {
+ public:
+  CParserWithoutComponent() : CXMLParser(GUID_NULL) {}
+};
+
+class XmlParserTest : public ::testing::Test {
+ protected:
+  std::wstring Write(const std::string& content, const wchar_t* name = L"doc.xml") {
+    const std::wstring path = m_folder / name;
+    EXPECT_TRUE(WriteBytes(path, content));
+    return path;
+  }
+
+  nsCommon::CComInitialization m_com{COINIT_APARTMENTTHREADED};
+  TempFolder m_folder{L"xml"};
+};
+
+TEST_F(XmlParserTest, NullEmptyMissingAndMalformedFilesDoNotLoad) {
+  CXMLParser parser;
+  EXPECT_FALSE(parser.Load(nullptr));
+  EXPECT_FALSE(parser.Load(L""));
+  EXPECT_FALSE(parser.Load((m_folder / L"absent.xml").c_str()));
+  EXPECT_FALSE(parser.Load(Write("<MessageInfo><ENG>open", L"bad.xml").c_str()));
+  EXPECT_FALSE(parser.Load(Write("", L"empty.xml").c_str()));
+}
+
+TEST_F(XmlParserTest, SelectsInADocumentWithoutNamespace) {
+  CXMLParser parser;
+  ASSERT_TRUE(parser.Load(Write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                "<MessageInfo><DEU>Hallo</DEU><ENG lang=\"en\">Hello &amp; welcome</ENG>"
+                                "<ENG>second</ENG></MessageInfo>")
+                              .c_str()));
+  EXPECT_EQ(NameOf(parser.GetRootElement()), L"MessageInfo");
+  ComPtr<IXMLDOMElement> eng = parser.SelectSingleElement(L"MessageInfo/ENG");
+  ASSERT_TRUE(eng);
+  EXPECT_EQ(TextOf(eng), L"Hello & welcome");  // the first match
+  EXPECT_FALSE(parser.SelectSingleElement(L"MessageInfo/JPN"));
+  // Attributes and text nodes are not elements.
+  EXPECT_FALSE(parser.SelectSingleElement(L"MessageInfo/ENG/@lang"));
+  EXPECT_FALSE(parser.SelectSingleElement(L"MessageInfo/DEU/text()"));
+}
+
+TEST_F(XmlParserTest, NamespacedRootIsSearchedUnderPrefixBk) {
+  // The two shapes every reading of the selection finds: a prefixed root
+  // and a default-namespace root, with code elements in no namespace.
+  const std::string documents[] = {
+      "<m:MessageInfo xmlns:m=\"urn:tobrin:messages\"><ENG>prefixed</ENG></m:MessageInfo>",
+      "<MessageInfo xmlns=\"urn:tobrin:messages\"><ENG xmlns=\"\">prefixed</ENG></MessageInfo>",
+  };
+  for (const std::string& document : documents) {
+    SCOPED_TRACE(document);
+    CXMLParser parser;
+    ASSERT_TRUE(parser.Load(Write(document).c_str()));
+    ComPtr<IXMLDOMElement> eng = parser.SelectSingleElement(L"MessageInfo/ENG");
+    ASSERT_TRUE(eng);
+    EXPECT_EQ(TextOf(eng), L"prefixed");
+    EXPECT_FALSE(parser.SelectSingleElement(L"MessageInfo/FRA"));
+  }
+}
+
+TEST_F(XmlParserTest, PrefixGoesInFrontOfThePathOnlyForANamespacedRoot) {
+  // With a namespace, "//bk:" searches the whole document, so a catalogue
+  // one level down is found; without one the path is used as it is and
+  // the same catalogue is not found from the document.
+  CXMLParser namespaced;
+  ASSERT_TRUE(namespaced.Load(
+      Write("<m:Outer xmlns:m=\"urn:x\"><m:MessageInfo><ENG>inner</ENG></m:MessageInfo></m:Outer>").c_str()));
+  ComPtr<IXMLDOMElement> eng = namespaced.SelectSingleElement(L"MessageInfo/ENG");
+  ASSERT_TRUE(eng);
+  EXPECT_EQ(TextOf(eng), L"inner");
+
+  CXMLParser plain;
+  ASSERT_TRUE(plain.Load(Write("<Root><MessageInfo><ENG>deep</ENG></MessageInfo></Root>", L"plain.xml").c_str()));
+  EXPECT_FALSE(plain.SelectSingleElement(L"MessageInfo/ENG"));
+  EXPECT_TRUE(plain.SelectSingleElement(L"Root/MessageInfo/ENG"));
+}
+
+TEST_F(XmlParserTest, NamespaceThatBreaksTheBindingIsRaised) {
+  // A namespace the component cannot bind: the apostrophe ends the quoted
+  // URI early and the blank splits the binding, so the component refuses
+  // the "SelectionNamespaces" text whichever of the two it minds.
+  CXMLParser parser;
+  const std::wstring path = Write("<MessageInfo xmlns=\"urn:it's a b\"><ENG>x</ENG></MessageInfo>");
+  try {
+    parser.Load(path.c_str());
+    FAIL() << "no exception";
+  } catch (const _com_error& error) {
+    EXPECT_LT(error.Error(), 0);
+  }
+}
+
+TEST_F(XmlParserTest, MissingComponentFailsOnlyWhenADocumentIsNeeded) {
+  CParserWithoutComponent parser;
+  EXPECT_FALSE(parser.Load(L""));
+  EXPECT_FALSE(parser.Load(nullptr));
+  try {
+    parser.Load((m_folder / L"absent.xml").c_str());
+    FAIL() << "no exception";
+  } catch (const _com_error& error) {
+    EXPECT_EQ(error.Error(), E_POINTER);
+  }
+  try {
+    parser.SelectSingleElement(L"MessageInfo/ENG");
+    FAIL() << "no exception";
+  } catch (const _com_error& error) {
+    EXPECT_EQ(error.Error(), E_POINTER);
+  }
+}
+
+}  // namespace
