@@ -1,0 +1,438 @@
+// tobrin-pack as its users run it: create, list, verify and extract on real
+// folders and files, with the exit codes and messages of every refusal.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+
+#include "pack_test_support.h"
+#include "package/package_format.h"
+#include "package/package_writer.h"
+
+using namespace pack_test;
+
+namespace {
+
+const std::string kRoot = "E8FF0748-2339-49f9-9A79-824D7561736C";
+
+// The group names in the order of their records in the directory.
+std::vector<std::u16string> GroupRecordNames(const std::string& packed) {
+  std::size_t at = U32At(packed, 32);
+  auto u32 = [&]() {
+    const std::uint32_t value = U32At(packed, at);
+    at += 4;
+    return value;
+  };
+  auto name = [&](std::uint32_t units) {
+    std::u16string text;
+    for (std::uint32_t i = 0; i < units; ++i, at += 2)
+      text.push_back(static_cast<char16_t>(static_cast<unsigned char>(packed[at]) | static_cast<unsigned char>(packed[at + 1]) << 8));
+    return text;
+  };
+  std::vector<std::u16string> names;
+  for (std::uint32_t groups = u32(); groups > 0; --groups) {
+    const std::uint32_t units = u32(), entries = u32();
+    names.push_back(name(units));
+    for (std::uint32_t e = 0; e < entries; ++e) {
+      const std::uint32_t length = u32();
+      u32();
+      name(length);
+    }
+  }
+  return names;
+}
+
+// Every file and folder below `folder`: relative path -> content, or "<dir>".
+std::map<std::string, std::string> Tree(const fs::path& folder) {
+  std::map<std::string, std::string> tree;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    const std::string relative = fs::relative(entry.path(), folder).string();
+    tree[relative] = entry.is_directory() ? "<dir>" : ReadFile(entry.path());
+  }
+  return tree;
+}
+
+struct Packed {
+  TempDir dir;
+  fs::path stub = dir / "runner.exe";
+  fs::path tree = dir / "tree";
+  fs::path out = dir / "out.exe";
+  Packed() {
+    WriteFile(stub, MakePe());
+    WriteMinimalPackage(tree);
+  }
+  RunResult Create() { return RunPack({"create", "-o", out.string(), "--stub", stub.string(), tree.string()}); }
+};
+
+#define EXPECT_REFUSED(result, text)                                                   \
+  do {                                                                                 \
+    const RunResult& r_ = (result);                                                    \
+    EXPECT_EQ(r_.exitCode, 1) << r_.err;                                               \
+    EXPECT_NE(r_.err.find(text), std::string::npos) << "wanted: " << (text) << "\n" << r_.err; \
+  } while (0)
+
+#define EXPECT_WARNED(result, text)                                                    \
+  do {                                                                                 \
+    const RunResult& r_ = (result);                                                    \
+    EXPECT_EQ(r_.exitCode, 0) << r_.err;                                               \
+    EXPECT_NE(r_.err.find("warning: "), std::string::npos) << r_.err;                  \
+    EXPECT_NE(r_.err.find(text), std::string::npos) << "wanted: " << (text) << "\n" << r_.err; \
+  } while (0)
+
+}  // namespace
+
+TEST(PackRoundTrip, CreateListVerifyExtractKeepEveryFileAndFolder) {
+  Packed p;
+  WriteFile(p.tree / "MessageSetting.ini", "[Setting]\nIsShowMessageBox=1\nIsOk=0\n");
+  WriteFile(p.tree / "MessageInfo.xml", "<MessageInfo><ENG>Go?</ENG><JPN>\xE8\xA1\x8C\xE3\x81\x8F</JPN></MessageInfo>");
+  WriteFile(p.tree / "empty.txt", "");
+  WriteFile(p.tree / "Docs" / "read me.txt", "docs");
+  WriteFile(p.tree / "Docs" / "x64" / "\xE6\xBC\xA2\xE5\xAD\x97.dll", std::string(300000, 'k'));
+  WriteFile(p.tree / "caf\xC3\xA9" / "\xC3\xA9t\xC3\xA9.txt", "summer");
+  WriteFile(p.tree / "a" / "zero", "");
+  fs::create_directories(p.tree / "a b");
+  fs::create_directories(p.tree / "Zeta" / "nested" / "deep");
+  WriteFile(p.tree / "AssistFile.ini",
+            "[ParamOption]\nExecuteFileName=\xE6\xBC\xA2\xE5\xAD\x97.dll\nParamA=-a\nParamB=-b\nProductName=Round Trip\n");
+  // Written as UTF-8 without a mark, the non-ASCII file name is refused...
+  EXPECT_REFUSED(p.Create(), "ExecuteFileName holds non-ASCII characters");
+  // ... and with the mark it names the file in Docs\x64.
+  WriteFile(p.tree / "AssistFile.ini", "\xEF\xBB\xBF" + ReadFile(p.tree / "AssistFile.ini"));
+
+  const RunResult created = p.Create();
+  ASSERT_EQ(created.exitCode, 0) << created.err;
+  EXPECT_EQ(created.err, "");
+
+  // The runner's bytes stay as they were, but bytes 32 to 35, which hold
+  // where the package starts: right after the runner's last byte.
+  const std::string stub = ReadFile(p.stub), packed = ReadFile(p.out);
+  ASSERT_GT(packed.size(), stub.size());
+  EXPECT_EQ(U32At(packed, 32), stub.size());
+  EXPECT_EQ(packed.substr(0, 32), stub.substr(0, 32));
+  EXPECT_EQ(packed.substr(36, stub.size() - 36), stub.substr(36));
+
+  // Groups in ordinal order: uppercase before lowercase, a name before the
+  // names it is a prefix of, parents before children, empty folders kept.
+  const RunResult listed = RunPack({"list", "--json", p.out.string()});
+  ASSERT_EQ(listed.exitCode, 0) << listed.err;
+  std::vector<std::size_t> at;
+  for (const std::string& group : std::vector<std::string>{"Docs", "Docs\\\\x64", kRoot, "Zeta", "Zeta\\\\nested", "Zeta\\\\nested\\\\deep", "a",
+                                   "a b", std::string("caf\xC3\xA9")}) {
+    at.push_back(listed.out.find("{\"name\": \"" + group + "\""));
+    EXPECT_NE(at.back(), std::string::npos) << group << "\n" << listed.out;
+  }
+  EXPECT_TRUE(std::is_sorted(at.begin(), at.end())) << listed.out;
+  // The records stand in the same order as the data area.
+  const std::vector<std::u16string> records = GroupRecordNames(packed);
+  EXPECT_EQ(records.size(), 9u);
+  EXPECT_TRUE(std::is_sorted(records.begin(), records.end()));
+  EXPECT_NE(listed.out.find("{\"name\": \"empty.txt\", \"size\": 0"), std::string::npos);
+  EXPECT_NE(listed.out.find("\"payload\": \"Docs\\\\x64\\\\\xE6\xBC\xA2\xE5\xAD\x97.dll\""), std::string::npos);
+  EXPECT_NE(listed.out.find("\"paramB\": \"-b\""), std::string::npos);
+  EXPECT_NE(listed.out.find("\"buttons\": 2"), std::string::npos);
+  EXPECT_NE(listed.out.find("\"languages\": [\"ENG\", \"JPN\"]"), std::string::npos);
+  const RunResult text = RunPack({"list", p.out.string()});
+  EXPECT_NE(text.out.find("message box  yes, two buttons"), std::string::npos) << text.out;
+  EXPECT_NE(text.out.find("ProductName  \"Round Trip\""), std::string::npos) << text.out;
+  EXPECT_LT(text.out.find("Docs\\x64\\"), text.out.find("Zeta\\"));
+
+  const RunResult verified = RunPack({"verify", p.out.string()});
+  EXPECT_EQ(verified.exitCode, 0) << verified.err;
+  EXPECT_NE(verified.out.find("not signed"), std::string::npos);
+  EXPECT_NE(verified.out.find("the runner would run it"), std::string::npos);
+
+  const fs::path extracted = p.dir / "extracted";
+  const RunResult written = RunPack({"extract", p.out.string(), extracted.string()});
+  ASSERT_EQ(written.exitCode, 0) << written.err;
+  EXPECT_EQ(Tree(extracted), Tree(p.tree));
+}
+
+TEST(PackRoundTrip, TheDefaultRunnerIsFoundBesideThePackerOrInTheBuildTree) {
+  TempDir layout;
+  fs::create_directories(layout / "host");
+  fs::create_directories(layout / "i686");
+  const fs::path packer = layout / "host" / "tobrin-pack";
+  fs::copy_file(TOBRIN_PACK_PATH, packer);
+  WriteFile(layout / "i686" / "tobrin.exe", MakePe());
+  WriteMinimalPackage(layout / "tree");
+
+  RunResult r = RunProgram(packer.string(), {"create", "-o", (layout / "a.exe").string(), (layout / "tree").string()});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(U32At(ReadFile(layout / "a.exe"), 32), 1024u);
+
+  // The runner beside the packer comes first.
+  std::string beside = MakePe();
+  beside.append(976, '\0');
+  WriteFile(layout / "host" / "tobrin.exe", beside);
+  r = RunProgram(packer.string(), {"create", "-o", (layout / "b.exe").string(), (layout / "tree").string()});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(U32At(ReadFile(layout / "b.exe"), 32), 2000u);
+
+  fs::remove(layout / "host" / "tobrin.exe");
+  fs::remove(layout / "i686" / "tobrin.exe");
+  r = RunProgram(packer.string(), {"create", "-o", (layout / "c.exe").string(), (layout / "tree").string()});
+  EXPECT_REFUSED(r, "no runner to bind the package to");
+  EXPECT_FALSE(fs::exists(layout / "c.exe"));
+}
+
+TEST(PackCreate, RunnersThatCannotCarryAPackageAreRefused) {
+  Packed p;
+  struct Case {
+    const char* what;
+    std::string stub;
+    const char* message;
+  };
+  PeOptions signedPe;
+  signedPe.certificate = true;
+  PeOptions dll;
+  dll.dll = true;
+  std::string headerInDos = MakePe();
+  headerInDos[0x3C] = 0x20;
+  const std::vector<Case> cases = {
+      {"text", "just some text, long enough to hold an MS-DOS header and more of it....", "is not a PE program"},
+      {"no PE header", std::string("MZ") + std::string(200, '\0'), "is not a PE program"},
+      {"PE header inside the MS-DOS header", headerInDos, "starts inside the MS-DOS header"},
+      {"DLL", MakePe(dll), "is a DLL"},
+      {"signed", MakePe(signedPe), "sign the packed program"},
+  };
+  for (const Case& c : cases) {
+    WriteFile(p.stub, c.stub);
+    EXPECT_REFUSED(p.Create(), c.message);
+    EXPECT_FALSE(fs::exists(p.out)) << c.what;
+  }
+
+  // A packed program is no runner to pack into, and neither is one whose
+  // bytes 32 to 35 are used otherwise.
+  WriteFile(p.stub, MakePe());
+  ASSERT_EQ(p.Create().exitCode, 0);
+  fs::rename(p.out, p.stub);
+  EXPECT_REFUSED(p.Create(), "already carries a package (at offset 1024)");
+  PeOptions used;
+  used.packageField = 7;
+  WriteFile(p.stub, MakePe(used));
+  EXPECT_REFUSED(p.Create(), "bytes 32 to 35 are not zero");
+
+  // A runner of 2 GiB would put the package out of the runner's reach.
+  WriteFile(p.stub, MakePe());
+  fs::resize_file(p.stub, 0x80000000ull);
+  EXPECT_REFUSED(p.Create(), "the package would start at or beyond 2 GiB");
+  EXPECT_FALSE(fs::exists(p.out));
+}
+
+TEST(PackCreate, FoldersWithNamesOrFilesTheRunnerCannotTakeAreRefused) {
+  struct Case {
+    const char* what;
+    std::vector<std::string> files;  // relative to the tree
+    const char* message;
+  };
+  const std::vector<Case> cases = {
+      {"device name", {"CON.txt"}, "a path component is a device name"},
+      {"trailing dot", {"notes."}, "ends with a dot or a blank"},
+      {"stream colon", {"a:b"}, "holds a ':'"},
+      {"wildcard", {"what?.txt"}, "a character that file names cannot hold"},
+      {"backslash in a Linux name", {"a\\b"}, "holds a backslash"},
+      {"names that differ in case", {"Readme.txt", "README.TXT"}, "differ only in letter case"},
+      {"accented names that differ in case", {"\xC3\xA9t\xC3\xA9", "\xC3\x89T\xC3\x89"}, "differ only in letter case"},
+      {"file where a folder goes", {"docs", "Docs/x.txt"}, "is a file where the folder"},
+      {"folder named like the root group", {kRoot + "/x.txt"}, "taken for the package's root group"},
+      {"name that is not UTF-8", {"bad\xFF.txt"}, "not valid UTF-8"},
+  };
+  for (const Case& c : cases) {
+    Packed p;
+    for (const std::string& file : c.files) WriteFile(p.tree / file, "x");
+    const RunResult r = p.Create();
+    EXPECT_REFUSED(r, c.message);
+    EXPECT_NE(r.err.find("nothing written"), std::string::npos) << c.what;
+    EXPECT_FALSE(fs::exists(p.out)) << c.what;
+  }
+
+  Packed big;
+  WriteFile(big.tree / "huge.bin", "");
+  fs::resize_file(big.tree / "huge.bin", 0x80000000ull);  // sparse: nothing is read
+  EXPECT_REFUSED(big.Create(), "huge.bin: is 2147483648 bytes long");
+
+  Packed linked;
+  fs::create_directories(linked.dir / "elsewhere");
+  fs::create_directory_symlink(linked.dir / "elsewhere", linked.tree / "link");
+  EXPECT_REFUSED(linked.Create(), "symbolic link to a folder");
+
+  Packed inside;
+  EXPECT_REFUSED(RunPack({"create", "-o", (inside.tree / "out.exe").string(), "--stub", inside.stub.string(),
+                          inside.tree.string()}),
+                 "lies inside the folder being packed");
+  EXPECT_REFUSED(RunPack({"create", "-o", inside.out.string(), "--stub", inside.stub.string(),
+                          (inside.dir / "missing").string()}),
+                 "missing: does not exist");
+}
+
+TEST(PackCreate, SettingsThatStartNothingAreRefused) {
+  struct Case {
+    const char* what;
+    std::string assist;  // empty: no AssistFile.ini
+    const char* message;
+  };
+  const std::u16string utf16 = u"[ParamOption]\r\nExecuteFileName=setup.exe\r\n";
+  std::string unmarked;
+  for (char16_t c : utf16) unmarked += std::string{static_cast<char>(c), '\0'};
+  const std::vector<Case> cases = {
+      {"no AssistFile.ini", "", "AssistFile.ini: missing"},
+      {"no ExecuteFileName", "[ParamOption]\nParamA=x\n", "section [ParamOption] has no ExecuteFileName"},
+      {"in another section", "[Setting]\nExecuteFileName=setup.exe\n", "has no ExecuteFileName"},
+      {"empty ExecuteFileName", "[ParamOption]\nExecuteFileName=\n", "ExecuteFileName is empty"},
+      {"the runner's default", "[ParamOption]\nExecuteFileName=Error\n", "has no ExecuteFileName"},
+      {"a file not in the package", "[ParamOption]\nExecuteFileName=install.exe\n",
+       "ExecuteFileName \"install.exe\" names no file in the package"},
+      {"a name cut at 127", "[ParamOption]\nExecuteFileName=" + std::string(130, 'n') + ".exe\n",
+       "the runner reads only the first 127"},
+      {"UTF-16 without a mark", unmarked, "UTF-16 written without a byte-order mark"},
+  };
+  for (const Case& c : cases) {
+    Packed p;
+    if (c.assist.empty()) fs::remove(p.tree / "AssistFile.ini");
+    else WriteFile(p.tree / "AssistFile.ini", c.assist);
+    EXPECT_REFUSED(p.Create(), c.message);
+    EXPECT_FALSE(fs::exists(p.out)) << c.what;
+  }
+
+  // Accepted: the section and key in any letter case, the file named in any
+  // letter case or by its path below the extraction folder, a long name
+  // that fits, a file name of 127 characters in a subfolder.
+  const std::string longName = std::string(123, 'L') + ".exe";
+  for (const std::string& assist :
+       {std::string("[PARAMOPTION]\nexecutefilename = SETUP.EXE\n"), std::string("[ParamOption]\nExecuteFileName=bin\\tool.exe\n"),
+        std::string("[ParamOption]\nExecuteFileName=\"tool.exe\"\n"), "[ParamOption]\nExecuteFileName=" + longName + "\n"}) {
+    Packed p;
+    WriteFile(p.tree / "bin" / "tool.exe", "t");
+    WriteFile(p.tree / "bin" / longName, "l");
+    WriteFile(p.tree / "AssistFile.ini", assist);
+    const RunResult r = p.Create();
+    EXPECT_EQ(r.exitCode, 0) << assist << r.err;
+  }
+}
+
+TEST(PackCreate, MessageSettingsThatShowAnEmptyBoxAreWarnedAbout) {
+  const std::string box = "[Setting]\nIsShowMessageBox=1\n";
+  struct Case {
+    const char* what;
+    std::string setting, info;  // info "-": no MessageInfo.xml
+    const char* message;        // nullptr: no warning at all
+  };
+  const std::vector<Case> cases = {
+      {"box without catalogue", box, "-", "MessageInfo.xml: missing, while MessageSetting.ini asks for a message box"},
+      {"no box, no catalogue", "[Setting]\nIsShowMessageBox=0\n", "-", nullptr},
+      {"box answered by a word", "[Setting]\nIsShowMessageBox=yes\n", "-", nullptr},
+      {"malformed catalogue", "", "<MessageInfo><ENG>x</DEU></MessageInfo>", "not well-formed XML (line 1, column"},
+      {"other root element", box, "<Messages><ENG>x</ENG></Messages>", "the root element is <Messages>"},
+      {"no English message", box, "<MessageInfo><DEU>x</DEU></MessageInfo>", "has no <ENG> element"},
+      {"all well", box, "<MessageInfo><ENG>x</ENG></MessageInfo>", nullptr},
+      {"8-bit product name", "", "-", "ProductName holds non-ASCII characters"},
+  };
+  for (const Case& c : cases) {
+    Packed p;
+    if (!c.setting.empty()) WriteFile(p.tree / "MessageSetting.ini", c.setting);
+    if (c.info != "-") WriteFile(p.tree / "MessageInfo.xml", c.info);
+    if (std::string(c.what) == "8-bit product name")
+      WriteFile(p.tree / "AssistFile.ini", "[ParamOption]\nExecuteFileName=setup.exe\nProductName=Caf\xE9\n");
+    const RunResult r = p.Create();
+    if (c.message) {
+      EXPECT_WARNED(r, c.message);
+    } else {
+      EXPECT_EQ(r.exitCode, 0) << c.what;
+      EXPECT_EQ(r.err, "") << c.what;
+    }
+    EXPECT_TRUE(fs::exists(p.out)) << c.what;
+  }
+}
+
+TEST(PackVerify, ProgramsTheRunnerWouldNotRunAreRefused) {
+  Packed p;
+  ASSERT_EQ(p.Create().exitCode, 0);
+  const std::string packed = ReadFile(p.out);
+  auto verify = [&](const std::string& bytes) {
+    WriteFile(p.dir / "check.exe", bytes);
+    return RunPack({"verify", (p.dir / "check.exe").string()});
+  };
+
+  EXPECT_REFUSED(verify(MakePe()), "carries no package");
+  EXPECT_REFUSED(verify(packed.substr(0, packed.size() - 3)), "the data area is cut short");
+  EXPECT_REFUSED(verify("NZ" + packed.substr(2)), "is not a PE program");
+
+  // Signed before packing: the certificate table lies inside the package.
+  std::string signedEarly = packed;
+  signedEarly[0x84 + 20 + 96 + 32] = 0x00;
+  signedEarly[0x84 + 20 + 96 + 33] = 0x04;  // at byte 1024, where the package starts
+  signedEarly[0x84 + 20 + 96 + 36] = 0x10;
+  EXPECT_REFUSED(verify(signedEarly), "was signed before it was packed");
+
+  // A package that starts inside the image.
+  std::string overlapping = MakePe();
+  std::string package;
+  tobrin::PutU32(package, 1);
+  tobrin::PutU32(package, 36);
+  tobrin::PutU32(package, 0);
+  tobrin::PutName(package, tobrin::kRootGroupName);
+  overlapping.replace(0x300, package.size(), package);
+  overlapping[32] = 0x00;
+  overlapping[33] = 0x03;
+  EXPECT_REFUSED(verify(overlapping), "inside the executable image");
+
+  // Two groups of one name, and the settings checks of create.
+  {
+    FILE* file = std::fopen((p.dir / "dup.exe").c_str(), "w+b");
+    ASSERT_NE(file, nullptr);
+    const std::string stub = MakePe();
+    std::fwrite(stub.data(), 1, stub.size(), file);
+    tobrin::AppendPackage(file, {{tobrin::kRootGroupName, {tobrin::FileFromBytes(u"AssistFile.ini", "[ParamOption]\nExecuteFileName=a\n"),
+                                                            tobrin::FileFromBytes(u"a", "1")}},
+                                 {u"g", {}},
+                                 {u"g", {tobrin::FileFromBytes(u"b", "2")}}});
+    std::fclose(file);
+    EXPECT_REFUSED(RunPack({"verify", (p.dir / "dup.exe").string()}), "two groups of one name");
+  }
+
+  // Bytes after the package that are no signature are only a warning.
+  EXPECT_WARNED(verify(packed + "trailing"), "8 bytes after the package are neither package nor signature");
+  EXPECT_EQ(verify(packed).exitCode, 0);
+}
+
+TEST(PackExtract, WritesOnlyBelowANewOrEmptyFolder) {
+  Packed p;
+  ASSERT_EQ(p.Create().exitCode, 0);
+  const fs::path target = p.dir / "target";
+  WriteFile(target / "old.txt", "old");
+  EXPECT_REFUSED(RunPack({"extract", p.out.string(), target.string()}), "is not empty");
+  EXPECT_EQ(ReadFile(target / "old.txt"), "old");
+
+  // A package whose names climb out of the folder is refused whole.
+  FILE* file = std::fopen((p.dir / "evil.exe").c_str(), "w+b");
+  ASSERT_NE(file, nullptr);
+  const std::string stub = MakePe();
+  std::fwrite(stub.data(), 1, stub.size(), file);
+  tobrin::AppendPackage(file, {{u"sub", {tobrin::FileFromBytes(u"..\\..\\escaped.txt", "x")}}});
+  std::fclose(file);
+  const fs::path fresh = p.dir / "fresh" / "deeper";
+  EXPECT_REFUSED(RunPack({"extract", (p.dir / "evil.exe").string(), fresh.string()}), "a file name is refused");
+  EXPECT_FALSE(fs::exists(p.dir / "escaped.txt"));
+  EXPECT_FALSE(fs::exists(p.dir / "fresh" / "escaped.txt"));
+  EXPECT_REFUSED(RunPack({"list", (p.dir / "evil.exe").string()}), "the package is damaged");
+}
+
+TEST(PackCommandLine, HelpAndMistakes) {
+  for (const char* command : {"create", "list", "verify", "extract"}) {
+    const RunResult help = RunPack({command, "--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_EQ(help.out.find(std::string("Usage: tobrin-pack ") + command), 0u) << help.out;
+  }
+  EXPECT_EQ(RunPack({"--help"}).exitCode, 0);
+  EXPECT_EQ(RunPack({}).exitCode, 2);
+  EXPECT_EQ(RunPack({"pack"}).exitCode, 2);
+  const RunResult noOutput = RunPack({"create", "folder"});
+  EXPECT_EQ(noOutput.exitCode, 2);
+  EXPECT_NE(noOutput.err.find("-o OUT.exe"), std::string::npos);
+  EXPECT_EQ(RunPack({"list", "--verbose", "x.exe"}).exitCode, 2);
+  EXPECT_EQ(RunPack({"extract", "only-one"}).exitCode, 2);
+  EXPECT_REFUSED(RunPack({"list", "/nonexistent/x.exe"}), "/nonexistent/x.exe: cannot be opened");
+}

@@ -1,0 +1,131 @@
+#!/usr/bin/env bash
+# The packer end to end, under Wine: packs a tree with subfolders, empty
+# folders, Unicode names and empty files into the real runners (32- and
+# 64-bit), runs the packed programs silently and checks with the probe
+# payload that every file lies where it belongs; checks that the Windows
+# build of the packer writes the same bytes; signs a packed program with a
+# throwaway certificate and checks that the signature holds, covers the
+# package, and that the signed program still runs.
+#   pack_e2e.sh HOST_PACKER WIN32_BUILD_DIR WIN64_BUILD_DIR
+set -euo pipefail
+
+packer=$(realpath "$1")
+win32=$(realpath "$2")
+win64=$(realpath "$3")
+root=$(cd "$(dirname "$0")/../.." && pwd)
+
+for f in "$win32/tobrin.exe" "$win32/probe.exe" "$win32/tobrin-pack.exe" "$win64/tobrin.exe"; do
+  [ -f "$f" ] || { echo "FAIL: $f is missing: build the Windows presets first (make build)"; exit 1; }
+done
+
+# Inside the project's Wine environment (make test runs ctest there already).
+if [ -z "${TOBRIN_PACK_E2E_ENV:-}" ]; then
+  export TOBRIN_PACK_E2E_ENV=1
+  exec "$root/scripts/wine-env" bash "$0" "$@"
+fi
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/tobrin-pack-e2e.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+passed=0
+failed=0
+ok() { echo "ok - $1"; passed=$((passed + 1)); }
+fail() { echo "FAIL - $1"; failed=$((failed + 1)); }
+check() { local what=$1; shift; if "$@"; then ok "$what"; else fail "$what"; fi; }
+
+# --- the tree ----------------------------------------------------------------
+tree=tree
+mkdir -p "$tree/sub/deeper" "$tree/empty" "$tree/Zeta/also empty" "$tree/ünï 漢字" "$tree/Ωmega"
+cp "$win32/probe.exe" "$tree/probe.exe"
+# AssistFile.ini in UTF-16LE with its byte-order mark.
+printf '[ParamOption]\r\nExecuteFileName=probe.exe\r\nParamA=--alpha\r\nParamB=--beta\r\nProductName=Pack E2E\r\n' |
+  iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } > "$tree/AssistFile.ini"
+printf '[Setting]\r\nIsShowMessageBox=1\r\nIsOk=0\r\n' > "$tree/MessageSetting.ini"
+{
+  printf '\xef\xbb\xbf<?xml version="1.0" encoding="utf-8"?>\n<MessageInfo>\n'
+  for code in CHS CHT DEU ENG ESP FRA ITA JPN KOR NLD RUS; do printf '  <%s>Message %s</%s>\n' $code $code $code; done
+  printf '</MessageInfo>\n'
+} > "$tree/MessageInfo.xml"
+printf 'hello' > "$tree/sub/a.txt"
+: > "$tree/sub/deeper/zero"
+: > "$tree/zero.txt"
+printf 'été' > "$tree/ünï 漢字/café.txt"
+head -c 3000000 /dev/urandom > "$tree/Ωmega/日本語.bin"
+
+# What the probe must find beside it: every file with its size, every folder.
+expected=$(cd "$tree" && {
+  find . -mindepth 1 -type d | sed 's|^\./||; s|^|dir=|'
+  find . -type f -printf '%P:%s\n' | sed 's|^|file=|'
+} | sed 's|/|\\|g' | LC_ALL=C sort)
+
+extraction_folders() { ls -d "$WINEPREFIX"/drive_c/users/*/Temp/\{*\} 2>/dev/null | LC_ALL=C sort || true; }
+
+# Runs a packed program silently; checks its exit code, the probe's report
+# and that the extraction folder is gone again.
+run_packed() {
+  local exe=$1 what=$2
+  local before after report code
+  before=$(extraction_folders)
+  rm -f report.txt
+  code=0
+  PROBE_REPORT=$(winepath -w "$work/report.txt") PROBE_EXIT_CODE=7 wine "$exe" -s </dev/null >/dev/null 2>&1 || code=$?
+  after=$(extraction_folders)
+  check "$what: the runner ends with the payload's exit code" [ "$code" = 7 ]
+  if [ ! -f report.txt ]; then fail "$what: the payload ran and wrote its report"; return; fi
+  report=$(tr -d '\r' < report.txt)
+  local found
+  found=$(printf '%s\n' "$report" | grep -E '^(dir|file)=' | LC_ALL=C sort)
+  if [ "$found" = "$expected" ]; then ok "$what: every file and folder lies where it belongs"; else
+    fail "$what: every file and folder lies where it belongs"; diff <(printf '%s\n' "$expected") <(printf '%s\n' "$found") || true
+  fi
+  check "$what: ParamA, ParamB and the runner's own arguments reach the payload" \
+    [ "$(printf '%s\n' "$report" | grep '^argv=' | tail -n 3 | tr '\n' ' ')" = "argv=--alpha argv=--beta argv=-s " ]
+  local module cwd
+  module=$(printf '%s\n' "$report" | sed -n 's/^module=//p')
+  cwd=$(printf '%s\n' "$report" | sed -n 's/^cwd=//p')
+  check "$what: the payload runs in its own folder" [ "${module%\\*}" = "$cwd" ]
+  check "$what: the extraction folder is removed" [ "$before" = "$after" ]
+}
+
+# --- pack, list, verify ------------------------------------------------------
+"$packer" create -o packed32.exe --stub "$win32/tobrin.exe" "$tree" > create.out 2> create.err
+check "create packs the tree without a warning" [ ! -s create.err ]
+"$packer" verify packed32.exe > verify.out 2>&1
+check "verify accepts the packed program" grep -q "the runner would run it" verify.out
+"$packer" list packed32.exe > list.out
+check "list names all eleven message languages" grep -q "languages    CHS CHT DEU ENG ESP FRA ITA JPN KOR NLD RUS" list.out
+check "the packed program is still a PE program to objdump" sh -c "i686-w64-mingw32-objdump -f packed32.exe | grep -q 'file format pei-i386'"
+
+# --- the Windows build of the packer writes the same bytes ---------------------
+wine "$win32/tobrin-pack.exe" create -o packed-by-windows.exe --stub "$(winepath -w "$win32/tobrin.exe")" "$tree" \
+  </dev/null > win.out 2> win.err || true
+check "the Windows packer writes the same program as the host packer" cmp -s packed32.exe packed-by-windows.exe
+wine "$win32/tobrin-pack.exe" extract packed32.exe extracted-by-windows </dev/null >/dev/null 2>&1 || true
+check "the Windows packer extracts every file as packed" diff -r "$tree" extracted-by-windows
+
+# --- run it, 32- and 64-bit ------------------------------------------------------
+run_packed packed32.exe "32-bit runner"
+"$packer" create -o packed64.exe --stub "$win64/tobrin.exe" "$tree" > /dev/null
+run_packed packed64.exe "64-bit runner"
+
+# --- sign after packing ----------------------------------------------------------
+openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem -days 1 -subj "/CN=Tobrin Test Vendor" \
+  -addext "extendedKeyUsage=codeSigning" 2>/dev/null
+osslsigncode sign -certs cert.pem -key key.pem -n "Pack E2E" -in packed32.exe -out signed.exe > sign.out 2>&1
+check "osslsigncode signs the packed program" grep -q Succeeded sign.out
+check "the signature holds" sh -c "osslsigncode verify -CAfile cert.pem signed.exe > osslverify.out 2>&1"
+"$packer" verify signed.exe > signed-verify.out 2>&1 || true
+check "tobrin-pack verify reads the signed program" grep -q "the runner would run it" signed-verify.out
+check "tobrin-pack verify says a signature follows the package" grep -q "signed: an Authenticode certificate table" signed-verify.out
+run_packed signed.exe "signed 32-bit runner"
+# The signature covers the package: a changed byte in the data area breaks it.
+cp signed.exe tampered.exe
+offset=$("$packer" list --json signed.exe | sed -n 's/.*"dataOffset": \([0-9]*\).*/\1/p')
+printf 'X' | dd of=tampered.exe bs=1 seek=$((offset + 10)) conv=notrunc status=none
+check "a changed package byte breaks the signature" sh -c "! osslsigncode verify -CAfile cert.pem tampered.exe >/dev/null 2>&1"
+# A signed runner is no stub: pack first, then sign.
+"$packer" create -o resigned.exe --stub signed.exe "$tree" > /dev/null 2> stub.err || true
+check "a signed program is refused as a stub" grep -q "already carries a package" stub.err
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

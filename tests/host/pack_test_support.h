@@ -1,0 +1,52 @@
+// Helpers of the packer's host tests: temporary folders, files, a small
+// PE program to bind packages to, and runs of the real tobrin-pack.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace pack_test {
+
+namespace fs = std::filesystem;
+
+// A new folder under the system's temporary folder, removed at the end.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const fs::path& Path() const { return m_path; }
+  fs::path operator/(const std::string& name) const { return m_path / name; }
+
+ private:
+  fs::path m_path;
+};
+
+void WriteFile(const fs::path& path, const std::string& bytes);  // makes the folders too
+std::string ReadFile(const fs::path& path);
+
+struct PeOptions {
+  bool certificate = false;     // a certificate table entry
+  bool dll = false;
+  std::uint32_t packageField = 0;  // bytes 32 to 35
+};
+// A small PE32 program: headers and one section, 1024 bytes.
+std::string MakePe(const PeOptions& options = PeOptions());
+
+struct RunResult {
+  int exitCode = -1;
+  std::string out, err;
+};
+// Runs the packer (or `program`) with the arguments, capturing its output.
+RunResult RunPack(const std::vector<std::string>& args);
+RunResult RunProgram(const std::string& program, const std::vector<std::string>& args);
+
+// A folder that create accepts: AssistFile.ini naming setup.exe, and setup.exe.
+void WriteMinimalPackage(const fs::path& folder);
+
+std::uint32_t U32At(const std::string& bytes, std::size_t at);
+
+}  // namespace pack_test

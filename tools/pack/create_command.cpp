@@ -1,0 +1,214 @@
+// tobrin-pack create: checks a folder and a runner, then writes the runner
+// with the folder's package bound to it.
+#include <cerrno>
+#include <memory>
+#include <system_error>
+
+#include "commands.h"
+#include "findings.h"
+#include "package/package_copy.h"
+#include "package/package_writer.h"
+#include "package_checks.h"
+#include "progress.h"
+#include "source_tree.h"
+#include "stub.h"
+#include "text.h"
+
+namespace tobrin::pack {
+
+const char kCreateHelp[] =
+    "Usage: tobrin-pack create -o OUT.exe [--stub RUNNER.exe] DIR\n"
+    "\n"
+    "Packs the folder DIR into OUT.exe, a copy of the runner with the package\n"
+    "bound behind its image. The files directly in DIR are extracted into the\n"
+    "extraction folder itself; every folder below DIR, empty ones too, becomes a\n"
+    "subfolder of it.\n"
+    "\n"
+    "DIR must hold AssistFile.ini, whose [ParamOption] ExecuteFileName names the\n"
+    "file to start. MessageSetting.ini and MessageInfo.xml are optional.\n"
+    "\n"
+    "Options:\n"
+    "  -o, --output OUT.exe   the packed program to write (replaced if it exists)\n"
+    "  --stub RUNNER.exe      the runner to bind to; by default tobrin.exe beside\n"
+    "                         the packer, or the 32-bit runner of the build tree\n"
+    "                         (../i686/tobrin.exe)\n"
+    "  -h, --help             show this text\n"
+    "\n"
+    "Nothing is written when anything is refused: a runner that is no PE program,\n"
+    "already carries a package or is signed (sign after packing), a file of 2 GiB\n"
+    "or more, a name the runner would refuse, two names that Windows takes for one\n"
+    "file, no AssistFile.ini, or an ExecuteFileName that names no file of DIR.\n"
+    "Warnings (exit status 0): a message box asked for without MessageInfo.xml, a\n"
+    "MessageInfo.xml that is not well-formed, and similar.\n";
+
+namespace {
+
+struct CreateOptions {
+  std::string output, stub, folder;
+};
+
+// Which file a failed write is about, and why.
+struct WriteFailure {
+  std::string subject, reason;
+  bool Set(std::string failedSubject, std::string why) {
+    subject = std::move(failedSubject);
+    reason = std::move(why);
+    return false;
+  }
+};
+
+// True when `inner` is `outer` or lies below it.
+bool IsWithin(const fs::path& inner, const fs::path& outer) {
+  std::error_code error;
+  const fs::path a = fs::weakly_canonical(inner, error);
+  const fs::path b = fs::weakly_canonical(outer, error);
+  if (error) return false;
+  auto i = a.begin();
+  for (auto j = b.begin(); j != b.end(); ++j, ++i) {
+    if (j->empty()) continue;  // a trailing separator
+    if (i == a.end() || *i != *j) return false;
+  }
+  return true;
+}
+
+// Copies the stub's bytes to the start of the output.
+bool CopyStub(const fs::path& stub, std::FILE* out, const std::string& output, ProgressBar& progress,
+              WriteFailure& failure) {
+  FilePtr in = OpenFile(stub, "rb");
+  if (!in) return failure.Set(PathToUtf8(stub), "cannot be opened: " + ErrnoText(errno));
+  std::unique_ptr<char[]> buffer(new char[kCopyPieceSize]);
+  std::size_t got;
+  while ((got = std::fread(buffer.get(), 1, kCopyPieceSize, in.get())) > 0) {
+    if (std::fwrite(buffer.get(), 1, got, out) != got) return failure.Set(output, "cannot be written: " + ErrnoText(errno));
+    progress.Advance(got);
+  }
+  if (std::ferror(in.get())) return failure.Set(PathToUtf8(stub), "cannot be read: " + ErrnoText(errno));
+  return true;
+}
+
+// The writer's groups, each file streamed from disk in pieces when its turn
+// in the data area comes. A file that changed size since the scan fails the
+// write, with the reason in `failure`.
+std::vector<WriterGroup> WriterGroups(const PackageView& view, const std::string& output, ProgressBar& progress,
+                                      WriteFailure& failure) {
+  std::vector<WriterGroup> groups;
+  for (const ViewGroup& group : view.groups) {
+    WriterGroup writerGroup;
+    writerGroup.name = group.name;
+    for (const ViewFile& file : group.files) {
+      WriterFile writerFile;
+      writerFile.name = file.name;
+      writerFile.size = static_cast<std::uint32_t>(file.size);
+      const fs::path source = file.source;
+      const std::uint64_t size = file.size;
+      writerFile.writeContent = [source, size, output, &progress, &failure](std::FILE* out) {
+        const std::string subject = PathToUtf8(source);
+        FilePtr in = OpenFile(source, "rb");
+        if (!in) return failure.Set(subject, "cannot be opened: " + ErrnoText(errno));
+        std::unique_ptr<char[]> buffer(new char[kCopyPieceSize]);
+        std::uint64_t left = size;
+        while (left > 0) {
+          const std::size_t piece = left < kCopyPieceSize ? static_cast<std::size_t>(left) : kCopyPieceSize;
+          if (std::fread(buffer.get(), 1, piece, in.get()) != piece)
+            return failure.Set(subject, std::ferror(in.get()) ? "cannot be read: " + ErrnoText(errno)
+                                                               : "became shorter while it was packed");
+          if (std::fwrite(buffer.get(), 1, piece, out) != piece)
+            return failure.Set(output, "cannot be written: " + ErrnoText(errno));
+          progress.Advance(piece);
+          left -= piece;
+        }
+        if (std::fgetc(in.get()) != EOF) return failure.Set(subject, "became longer while it was packed");
+        return true;
+      };
+      writerGroup.files.push_back(std::move(writerFile));
+    }
+    groups.push_back(std::move(writerGroup));
+  }
+  return groups;
+}
+
+}  // namespace
+
+int RunCreate(const Arguments& args) {
+  CreateOptions options;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (IsHelpOption(arg)) {
+      std::fputs(kCreateHelp, stdout);
+      return kExitOk;
+    }
+    if (arg == "-o" || arg == "--output" || arg == "--stub") {
+      if (i + 1 >= args.size()) return UsageError("create", "'" + arg + "' needs a file name");
+      (arg == "--stub" ? options.stub : options.output) = args[++i];
+    } else if (arg.compare(0, 9, "--output=") == 0) {
+      options.output = arg.substr(9);
+    } else if (arg.compare(0, 7, "--stub=") == 0) {
+      options.stub = arg.substr(7);
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      return UsageError("create", "unknown option '" + arg + "'");
+    } else if (options.folder.empty()) {
+      options.folder = arg;
+    } else {
+      return UsageError("create", "only one folder can be packed, but '" + arg + "' is a second");
+    }
+  }
+  if (options.output.empty()) return UsageError("create", "name the program to write with -o OUT.exe");
+  if (options.folder.empty()) return UsageError("create", "name the folder to pack");
+
+  const fs::path output = PathFromUtf8(options.output);
+  const fs::path folder = PathFromUtf8(options.folder);
+  fs::path stub;
+  if (!options.stub.empty()) {
+    stub = PathFromUtf8(options.stub);
+  } else {
+    std::string searched;
+    const auto found = FindDefaultStub(searched);
+    if (!found) return Refuse("tobrin.exe", "no runner to bind the package to (looked at " + searched + "); name one with --stub");
+    stub = *found;
+  }
+
+  Findings findings;
+  const PeImage image = CheckStub(stub, findings);
+  const PackageView view = ScanSourceFolder(folder, findings);
+  const bool scanned = !view.groups.empty();
+  if (scanned) {
+    CheckNames(view, findings);
+    ReadSettings(view, findings);
+  }
+  std::error_code error;
+  if (fs::is_directory(output, error)) findings.Error(options.output, "is a folder");
+  if (scanned && IsWithin(output, folder))
+    findings.Error(options.output, "lies inside the folder being packed");
+  if (fs::exists(output, error) && fs::equivalent(output, stub, error))
+    findings.Error(options.output, "is the runner itself; write the packed program to another file");
+  findings.Print(stderr);
+  if (findings.HasErrors()) {
+    std::fprintf(stderr, "tobrin-pack: nothing written: %zu error(s)\n", findings.ErrorCount());
+    return kExitRefused;
+  }
+
+  PendingFile pending(output);
+  if (!pending.IsOpen()) return Refuse(options.output, "cannot be created: " + ErrnoText(errno));
+  WriteFailure failure;
+  {
+    ProgressBar progress("packing", image.fileSize + view.DataSize());
+    if (!CopyStub(stub, pending.Get(), options.output, progress, failure)) return Refuse(failure.subject, failure.reason);
+    const std::vector<WriterGroup> groups = WriterGroups(view, options.output, progress, failure);
+    if (!AppendPackage(pending.Get(), groups)) {
+      if (failure.reason.empty()) failure.Set(options.output, "cannot be written: " + ErrnoText(errno));
+      return Refuse(failure.subject, failure.reason);
+    }
+  }
+  std::string commitError;
+  if (!pending.Commit(commitError)) return Refuse(options.output, "cannot be written: " + commitError);
+#ifndef _WIN32
+  fs::permissions(output, fs::status(stub, error).permissions(), error);  // executable where the runner is
+#endif
+
+  std::printf("%s: %llu file(s) in %zu group(s), %llu bytes of data; the package starts at byte %llu\n",
+              options.output.c_str(), static_cast<unsigned long long>(view.FileCount()), view.groups.size(),
+              static_cast<unsigned long long>(view.DataSize()), static_cast<unsigned long long>(image.fileSize));
+  return kExitOk;
+}
+
+}  // namespace tobrin::pack

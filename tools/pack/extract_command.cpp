@@ -1,0 +1,67 @@
+// tobrin-pack extract: writes a packed program's files as the runner would,
+// and runs nothing.
+#include <system_error>
+
+#include "commands.h"
+#include "folder_target.h"
+#include "packed_program.h"
+
+namespace tobrin::pack {
+
+const char kExtractHelp[] =
+    "Usage: tobrin-pack extract PACKED.exe DIR\n"
+    "\n"
+    "Writes the files of the package bound to PACKED.exe into DIR as the runner\n"
+    "writes them into its extraction folder: the root group's files into DIR\n"
+    "itself, every other group into its subfolder. Nothing is run. DIR must be\n"
+    "new or empty; a name that would leave DIR is refused.\n";
+
+int RunExtract(const Arguments& args) {
+  std::vector<std::string> positional;
+  for (const std::string& arg : args) {
+    if (IsHelpOption(arg)) {
+      std::fputs(kExtractHelp, stdout);
+      return kExitOk;
+    }
+    if (arg.size() > 1 && arg[0] == '-') return UsageError("extract", "unknown option '" + arg + "'");
+    positional.push_back(arg);
+  }
+  if (positional.size() != 2) return UsageError("extract", "name the packed program and the folder to write into");
+  const std::string& packed = positional[0];
+  const std::string& target = positional[1];
+
+  PackedProgram program;
+  std::string error;
+  if (!OpenPackedProgram(PathFromUtf8(packed), program, error)) return Refuse(packed, error);
+  if (program.layout.status == PackageStatus::NoPackage)
+    return Refuse(packed, "carries no package (" + program.layout.reason + ")");
+  if (program.layout.status == PackageStatus::Damaged)
+    return Refuse(packed, "the package is damaged: " + program.layout.reason);
+
+  const fs::path folder = PathFromUtf8(target);
+  std::error_code code;
+  const fs::file_status status = fs::symlink_status(folder, code);
+  if (fs::exists(status)) {
+    if (!fs::is_directory(status)) return Refuse(target, "exists and is not a folder");
+    if (!fs::is_empty(folder, code)) return Refuse(target, "is not empty; extract into a new or empty folder");
+  } else if (!fs::create_directories(folder, code) && code) {
+    return Refuse(target, "cannot be created: " + code.message());
+  }
+
+  CopyResult result;
+  std::uint64_t written = 0;
+  {
+    ProgressBar progress("extracting", program.layout.dataSize);
+    FolderTarget writer(folder, &progress);
+    if (!SeekTo(program.file.get(), program.layout.dataOffset)) return Refuse(packed, "the data area cannot be reached");
+    result = CopyPackageFiles(program.file.get(), program.directory, writer);
+    if (result.outcome == CopyOutcome::WriteFailed) return Refuse(writer.FailedPath(), writer.FailureReason());
+    written = writer.FilesWritten();
+  }
+  if (result.outcome != CopyOutcome::Done) return Refuse(packed, "the data area cannot be read");
+  std::printf("%s: %llu file(s) in %zu group(s) written\n", target.c_str(), static_cast<unsigned long long>(written),
+              program.directory.size());
+  return kExitOk;
+}
+
+}  // namespace tobrin::pack

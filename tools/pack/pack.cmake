@@ -1,0 +1,31 @@
+# tobrin-pack, the packer: one set of portable sources, built natively
+# (build/host/tobrin-pack) and for Windows (tobrin-pack.exe beside the runner).
+add_library(tobrin_pack_core STATIC
+  tools/pack/text.cpp
+  tools/pack/native_files.cpp
+  tools/pack/pe_image.cpp
+  tools/pack/ini_file.cpp
+  tools/pack/xml_check.cpp
+  tools/pack/findings.cpp
+  tools/pack/package_view.cpp
+  tools/pack/package_checks.cpp
+  tools/pack/source_tree.cpp
+  tools/pack/packed_program.cpp
+  tools/pack/stub.cpp
+  tools/pack/folder_target.cpp
+  tools/pack/progress.cpp
+  tools/pack/create_command.cpp
+  tools/pack/list_command.cpp
+  tools/pack/verify_command.cpp
+  tools/pack/extract_command.cpp)
+target_include_directories(tobrin_pack_core PUBLIC tools/pack)
+target_link_libraries(tobrin_pack_core PUBLIC tobrin_format)
+target_compile_options(tobrin_pack_core PRIVATE -Wall -Wextra)
+
+add_executable(tobrin-pack tools/pack/main.cpp)
+target_link_libraries(tobrin-pack PRIVATE tobrin_pack_core)
+target_compile_options(tobrin-pack PRIVATE -Wall -Wextra)
+target_compile_definitions(tobrin-pack PRIVATE TOBRIN_VERSION="${PROJECT_VERSION}")
+if(WIN32)
+  target_link_options(tobrin-pack PRIVATE -municode)
+endif()

@@ -1,0 +1,276 @@
+#include "package_checks.h"
+
+#include <map>
+
+#include "package/package_format.h"
+#include "text.h"
+
+namespace tobrin::pack {
+
+const char* const kMessageLanguages[11] = {"CHS", "CHT", "DEU", "ENG", "ESP", "FRA",
+                                           "ITA", "JPN", "KOR", "NLD", "RUS"};
+
+namespace {
+
+// Settings files larger than this are not the runner's kind of file.
+constexpr std::uint64_t kSettingsReadLimit = 16u << 20;
+
+// A file of the root group, named as Windows matches names. Of two that
+// match, the later one is written last and so is the one on disk.
+const ViewFile* FindRootFile(const PackageView& view, const std::u16string& name) {
+  const ViewGroup* root = view.RootGroup();
+  if (!root) return nullptr;
+  const ViewFile* found = nullptr;
+  const std::u16string folded = FoldCase(name);
+  for (const ViewFile& file : root->files)
+    if (FoldCase(file.name) == folded) found = &file;
+  return found;
+}
+
+bool HasNonAscii(const std::u16string& text) {
+  for (char16_t c : text)
+    if (c >= 0x80) return true;
+  return false;
+}
+
+std::string Quote(const std::u16string& text) { return "\"" + Utf16ToUtf8(text) + "\""; }
+
+// Why the runner may read an 8-bit file differently from what was meant.
+std::string EightBitHint(const IniFile& ini) {
+  std::string hint =
+      "the file has no byte-order mark, so its non-ASCII characters are read in the ANSI code page of the "
+      "user's machine";
+  if (ini.LooksLikeUtf8WithoutBom()) hint += " (it looks like UTF-8 saved without the byte-order mark)";
+  return hint + "; save it as UTF-8 with a byte-order mark or as UTF-16LE with one";
+}
+
+std::string Utf16Hint(const IniFile& ini) {
+  return ini.LooksLikeUtf16WithoutBom()
+             ? " (the file looks like UTF-16 written without a byte-order mark, which the runner does not read)"
+             : "";
+}
+
+bool ReadFile(const PackageView& view, const ViewFile& file, const std::string& subject, std::string& bytes,
+              Findings& findings, bool errorOnFailure) {
+  std::string error;
+  if (file.size > kSettingsReadLimit) {
+    error = "it is too large to be a settings file (" + std::to_string(file.size) + " bytes)";
+  } else if (view.read(file, kSettingsReadLimit, bytes, error)) {
+    return true;
+  }
+  if (errorOnFailure) findings.Error(subject, error);
+  else findings.Warning(subject, error);
+  return false;
+}
+
+void CheckArgument(const char* key, const std::optional<IniValue>& value, const IniFile& ini,
+                   const std::string& subject, Findings& findings) {
+  if (!value) return;
+  if (value->cut)
+    findings.Warning(subject, std::string(key) + " is longer than " + std::to_string(kIniValueLimit) +
+                                  " characters: the runner reads only the first " + std::to_string(kIniValueLimit));
+  if (ini.Encoding() == IniEncoding::EightBit && HasNonAscii(value->text))
+    findings.Warning(subject, std::string(key) + " holds non-ASCII characters: " + EightBitHint(ini));
+}
+
+void ReadAssistFile(const PackageView& view, PackageSettings& settings, Findings& findings) {
+  const ViewFile* file = FindRootFile(view, u"AssistFile.ini");
+  if (!file) {
+    findings.Error(view.subjectOf(u"AssistFile.ini"),
+                   "missing: the runner reads the file to start from AssistFile.ini beside the package's root files");
+    return;
+  }
+  const ViewGroup& root = *view.RootGroup();
+  const std::string subject = view.Subject(root, *file);
+  std::string bytes;
+  if (!ReadFile(view, *file, subject, bytes, findings, true)) return;
+  settings.assistFileFound = true;
+  const IniFile ini = IniFile::Parse(bytes);
+  settings.executeFileName = ini.Read("ParamOption", "ExecuteFileName");
+  settings.paramA = ini.Read("ParamOption", "ParamA");
+  settings.paramB = ini.Read("ParamOption", "ParamB");
+  settings.productName = ini.Read("ParamOption", "ProductName");
+  CheckArgument("ParamA", settings.paramA, ini, subject, findings);
+  CheckArgument("ParamB", settings.paramB, ini, subject, findings);
+  CheckArgument("ProductName", settings.productName, ini, subject, findings);
+
+  const auto& name = settings.executeFileName;
+  if (!name) {
+    findings.Error(subject, "names no file to run: section [ParamOption] has no ExecuteFileName" + Utf16Hint(ini));
+    return;
+  }
+  if (name->text.empty()) {
+    findings.Error(subject, "names no file to run: ExecuteFileName is empty");
+    return;
+  }
+  if (ini.Encoding() == IniEncoding::EightBit && HasNonAscii(name->text)) {
+    findings.Error(subject, "ExecuteFileName holds non-ASCII characters: " + EightBitHint(ini));
+    return;
+  }
+  const PayloadLocation payload = FindPayload(view, name->text);
+  settings.payloadGroup = payload.group;
+  settings.payloadFile = payload.file;
+  if (!payload.file) {
+    std::string reason = "ExecuteFileName " + Quote(name->text) + " names no file in the package";
+    if (name->cut)
+      reason += " (the value is longer than " + std::to_string(kIniValueLimit) +
+                " characters, and the runner reads only the first " + std::to_string(kIniValueLimit) + ")";
+    findings.Error(subject, reason);
+  }
+}
+
+void ReadMessageSetting(const PackageView& view, PackageSettings& settings, Findings& findings) {
+  const ViewFile* file = FindRootFile(view, u"MessageSetting.ini");
+  if (!file) return;  // no box, as the runner decides without it
+  const std::string subject = view.Subject(*view.RootGroup(), *file);
+  std::string bytes;
+  if (!ReadFile(view, *file, subject, bytes, findings, true)) return;
+  settings.messageSettingFound = true;
+  const IniFile ini = IniFile::Parse(bytes);
+  const auto show = ini.Read("Setting", "IsShowMessageBox");
+  settings.showMessageBox = show && show->text == u"1";
+  if (settings.showMessageBox) {
+    const auto isOk = ini.Read("Setting", "IsOk");
+    settings.oneButton = !isOk || isOk->text == u"1";
+  } else if (ini.LooksLikeUtf16WithoutBom()) {
+    findings.Warning(subject, "looks like UTF-16 written without a byte-order mark, which the runner does not read: "
+                              "no message box will be shown");
+  }
+}
+
+void ReadMessageInfo(const PackageView& view, PackageSettings& settings, Findings& findings) {
+  const ViewFile* file = FindRootFile(view, u"MessageInfo.xml");
+  if (!file) {
+    if (settings.showMessageBox)
+      findings.Warning(view.subjectOf(u"MessageInfo.xml"),
+                       "missing, while MessageSetting.ini asks for a message box: the box will show no message");
+    return;
+  }
+  const std::string subject = view.Subject(*view.RootGroup(), *file);
+  std::string bytes;
+  if (!ReadFile(view, *file, subject, bytes, findings, false)) return;
+  settings.messageInfoFound = true;
+  settings.messageInfo = CheckXml(bytes);
+  const XmlFacts& xml = settings.messageInfo;
+  if (!xml.wellFormed) {
+    findings.Warning(subject, "not well-formed XML (" + xml.error + "): the runner cannot read a message from it");
+    return;
+  }
+  if (xml.root.localName != "MessageInfo") {
+    findings.Warning(subject, "the root element is <" + xml.root.localName +
+                                  ">, not <MessageInfo>: the runner finds no message in it");
+    return;
+  }
+  for (const char* code : kMessageLanguages) {
+    for (const XmlElementName& child : xml.children) {
+      if (child.localName == code) {
+        settings.languages.push_back(code);
+        break;
+      }
+    }
+  }
+  bool hasEnglish = false;
+  for (const std::string& code : settings.languages) hasEnglish |= code == "ENG";
+  if (settings.showMessageBox && !hasEnglish)
+    findings.Warning(subject, "has no <ENG> element: users whose language has no element of its own see an empty message");
+}
+
+// The folders a path lies in: "a\b\c" gives "a" and "a\b".
+std::vector<std::u16string> ParentFolders(const std::u16string& path) {
+  std::vector<std::u16string> parents;
+  for (std::size_t i = 0; i < path.size(); ++i)
+    if (path[i] == u'\\' || path[i] == u'/') parents.push_back(path.substr(0, i));
+  return parents;
+}
+
+std::u16string Backslashed(std::u16string path) {
+  for (char16_t& c : path)
+    if (c == u'/') c = u'\\';
+  return path;
+}
+
+}  // namespace
+
+PayloadLocation FindPayload(const PackageView& view, const std::u16string& executeFileName) {
+  PayloadLocation location;
+  if (executeFileName.empty()) return location;
+  for (const ViewGroup& group : view.groups) {
+    for (const ViewFile& file : group.files) {
+      if (file.name == executeFileName) {
+        location.group = &group;
+        location.file = &file;
+        return location;
+      }
+    }
+  }
+  // Not an entry's name: the runner then starts the path below the
+  // extraction folder, and Windows finds the file without regard to case.
+  const std::u16string wanted = FoldCase(Backslashed(executeFileName));
+  for (const ViewGroup& group : view.groups) {
+    for (const ViewFile& file : group.files) {
+      if (FoldCase(Backslashed(RelativePath(group, file))) == wanted) {
+        location.group = &group;
+        location.file = &file;
+      }
+    }
+  }
+  return location;
+}
+
+PackageSettings ReadSettings(const PackageView& view, Findings& findings) {
+  PackageSettings settings;
+  ReadAssistFile(view, settings, findings);
+  ReadMessageSetting(view, settings, findings);
+  ReadMessageInfo(view, settings, findings);
+  return settings;
+}
+
+void CheckNames(const PackageView& view, Findings& findings) {
+  for (const ViewGroup& group : view.groups) {
+    if (!group.IsRoot()) {
+      if (const char* why = CheckStoredName(group.name))
+        findings.Error(view.subjectOf(group.name), std::string("the folder name is refused: ") + why);
+    }
+    for (const ViewFile& file : group.files) {
+      if (const char* why = CheckStoredName(file.name))
+        findings.Error(view.Subject(group, file), std::string("the file name is refused: ") + why);
+    }
+  }
+
+  // Folded path -> the path as written, and whether it is a folder.
+  struct Seen {
+    std::u16string path;
+    bool folder;
+  };
+  std::map<std::u16string, Seen> seen;
+  auto addFolder = [&](const std::u16string& path) {
+    seen.emplace(FoldCase(Backslashed(path)), Seen{path, true});
+  };
+  for (const ViewGroup& group : view.groups) {
+    if (group.IsRoot()) continue;
+    for (const std::u16string& parent : ParentFolders(group.name)) addFolder(parent);
+    addFolder(group.name);
+  }
+  for (const ViewGroup& group : view.groups)
+    for (const ViewFile& file : group.files)
+      for (const std::u16string& parent : ParentFolders(RelativePath(group, file))) addFolder(parent);
+
+  for (const ViewGroup& group : view.groups) {
+    for (const ViewFile& file : group.files) {
+      const std::u16string path = RelativePath(group, file);
+      const auto inserted = seen.emplace(FoldCase(Backslashed(path)), Seen{path, false});
+      if (inserted.second) continue;
+      const Seen& other = inserted.first->second;
+      const std::string subject = view.Subject(group, file);
+      if (other.folder)
+        findings.Error(subject, "is a file where the folder " + Quote(other.path) + " must go");
+      else if (other.path == path)
+        findings.Error(subject, "appears twice in the package: the later copy replaces the earlier one");
+      else
+        findings.Error(subject, "is the same file as " + Quote(other.path) +
+                                    " on Windows (the names differ only in letter case): one would replace the other");
+    }
+  }
+}
+
+}  // namespace tobrin::pack

@@ -1,0 +1,60 @@
+#include "packed_program.h"
+
+#include <cerrno>
+
+#include "text.h"
+
+namespace tobrin::pack {
+
+bool OpenPackedProgram(const fs::path& path, PackedProgram& program, std::string& error) {
+  program.path = path;
+  program.subject = PathToUtf8(path);
+  std::error_code code;
+  if (fs::is_directory(path, code)) {
+    error = "is a folder, not a packed program";
+    return false;
+  }
+  program.file = OpenFile(path, "rb");
+  if (!program.file) {
+    error = "cannot be opened: " + ErrnoText(errno);
+    return false;
+  }
+  program.pe = ReadPeImage(program.file.get());
+  program.layout = ReadPackageDirectory(program.file.get(), program.directory);
+  if (program.layout.status != PackageStatus::Ok) return true;
+
+  std::uint64_t offset = program.layout.dataOffset;
+  for (const auto& group : program.directory) {
+    ViewGroup viewGroup;
+    viewGroup.name = group.first;
+    for (const PackageEntry& entry : group.second) {
+      ViewFile file;
+      file.name = entry.name;
+      file.size = entry.size;
+      file.offset = offset;
+      offset += entry.size;
+      viewGroup.files.push_back(std::move(file));
+    }
+    program.view.groups.push_back(std::move(viewGroup));
+  }
+  const std::string subject = program.subject;
+  program.view.subjectOf = [subject](const std::u16string& relative) {
+    return subject + " (" + Utf16ToUtf8(relative) + ")";
+  };
+  std::FILE* in = program.file.get();
+  program.view.read = [in](const ViewFile& file, std::uint64_t limit, std::string& bytes, std::string& error) {
+    if (file.size > limit) {
+      error = "is larger than " + std::to_string(limit) + " bytes";
+      return false;
+    }
+    bytes.assign(static_cast<std::size_t>(file.size), '\0');
+    if (!SeekTo(in, file.offset) || (file.size && std::fread(&bytes[0], 1, bytes.size(), in) != bytes.size())) {
+      error = "cannot be read from the package";
+      return false;
+    }
+    return true;
+  };
+  return true;
+}
+
+}  // namespace tobrin::pack

@@ -1,0 +1,29 @@
+// A packed program opened for reading: its PE headers, its package's
+// layout and directory (read by the runner's own reader) and a view of its
+// files with their places in the data area.
+#pragma once
+
+#include <string>
+
+#include "native_files.h"
+#include "package/package_format.h"
+#include "package_view.h"
+#include "pe_image.h"
+
+namespace tobrin::pack {
+
+struct PackedProgram {
+  fs::path path;
+  std::string subject;  // the path for messages
+  FilePtr file;
+  PeImage pe;
+  PackageLayout layout;
+  PackageDirectory directory;
+  PackageView view;  // filled when the layout is Ok
+};
+
+// Opens and reads a packed program. False, with `error` set, only when the
+// file cannot be opened; everything else is told by `pe` and `layout`.
+bool OpenPackedProgram(const fs::path& path, PackedProgram& program, std::string& error);
+
+}  // namespace tobrin::pack

@@ -1,0 +1,143 @@
+#include "source_tree.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <system_error>
+
+#include "package/package_format.h"
+#include "text.h"
+
+namespace tobrin::pack {
+
+namespace {
+
+class Scanner {
+ public:
+  explicit Scanner(Findings& findings) : m_findings(findings) {}
+
+  // Adds the group for `folder` (named `group`) and those of its folders.
+  void Scan(const fs::path& folder, const std::u16string& group, std::vector<ViewGroup>& groups) {
+    ViewGroup current;
+    current.name = group;
+    std::vector<std::pair<std::u16string, fs::path>> folders;
+    std::error_code error;
+    fs::directory_iterator it(folder, error), end;
+    if (error) {
+      m_findings.Error(PathToUtf8(folder), "cannot be read: " + error.message());
+      return;
+    }
+    for (; it != end; it.increment(error)) {
+      if (error) {
+        m_findings.Error(PathToUtf8(folder), "cannot be read: " + error.message());
+        break;
+      }
+      const fs::path path = it->path();
+      const std::string subject = PathToUtf8(path);
+      const auto name = NameToUtf16(path.filename());
+      if (!name) {
+        m_findings.Error(subject, "the name is not valid UTF-8, so it cannot be stored as a Windows name");
+        continue;
+      }
+      std::error_code statusError;
+      const fs::file_status linkStatus = it->symlink_status(statusError);
+      const fs::file_status status = it->status(statusError);
+      if (statusError) {
+        m_findings.Error(subject, "cannot be examined: " + statusError.message());
+        continue;
+      }
+      if (name->find(u'\\') != std::u16string::npos) {
+        m_findings.Error(subject, "the name holds a backslash, which Windows reads as a folder separator");
+        continue;
+      }
+      if (fs::is_directory(status)) {
+        if (fs::is_symlink(linkStatus)) {
+          m_findings.Error(subject, "is a symbolic link to a folder, which is not followed; copy the folder in");
+          continue;
+        }
+        folders.emplace_back(group == kRootGroupName ? *name : group + u"\\" + *name, path);
+      } else if (fs::is_regular_file(status)) {
+        ViewFile file;
+        file.name = *name;
+        file.source = path;
+        file.size = fs::file_size(path, statusError);
+        if (statusError) {
+          m_findings.Error(subject, "cannot be examined: " + statusError.message());
+          continue;
+        }
+        if (file.size > kMaxFileSize)
+          m_findings.Error(subject, "is " + std::to_string(file.size) +
+                                        " bytes long; the runner takes files of less than 2 GiB (2147483648 bytes)");
+        current.files.push_back(std::move(file));
+      } else {
+        m_findings.Error(subject, "is neither a file nor a folder");
+      }
+    }
+    std::sort(current.files.begin(), current.files.end(),
+              [](const ViewFile& a, const ViewFile& b) { return a.name < b.name; });
+    groups.push_back(std::move(current));
+    for (const auto& sub : folders) {
+      if (sub.first == kRootGroupName) {
+        m_findings.Error(PathToUtf8(sub.second), "a folder of this name would be taken for the package's root group");
+        continue;
+      }
+      Scan(sub.second, sub.first, groups);
+    }
+  }
+
+ private:
+  Findings& m_findings;
+};
+
+}  // namespace
+
+PackageView ScanSourceFolder(const fs::path& folder, Findings& findings) {
+  PackageView view;
+  view.subjectOf = [folder](const std::u16string& relative) {
+    fs::path path = folder;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= relative.size(); ++i) {
+      if (i == relative.size() || relative[i] == u'\\' || relative[i] == u'/') {
+        path /= NameFromUtf16(relative.substr(start, i - start));
+        start = i + 1;
+      }
+    }
+    return PathToUtf8(path);
+  };
+  view.read = [](const ViewFile& file, std::uint64_t limit, std::string& bytes, std::string& error) {
+    FilePtr in = OpenFile(file.source, "rb");
+    if (!in) {
+      error = "cannot be opened: " + ErrnoText(errno);
+      return false;
+    }
+    bytes.clear();
+    char buffer[65536];
+    std::size_t got;
+    while ((got = std::fread(buffer, 1, sizeof(buffer), in.get())) > 0) {
+      bytes.append(buffer, got);
+      if (bytes.size() > limit) {
+        error = "is larger than " + std::to_string(limit) + " bytes";
+        return false;
+      }
+    }
+    if (std::ferror(in.get())) {
+      error = "cannot be read: " + ErrnoText(errno);
+      return false;
+    }
+    return true;
+  };
+
+  std::error_code error;
+  const fs::file_status status = fs::status(folder, error);
+  if (!fs::is_directory(status)) {
+    findings.Error(PathToUtf8(folder), !fs::exists(status) ? "does not exist"
+                                       : error             ? "cannot be examined: " + error.message()
+                                                           : "is not a folder");
+    return view;
+  }
+  Scanner(findings).Scan(folder, kRootGroupName, view.groups);
+  std::sort(view.groups.begin(), view.groups.end(),
+            [](const ViewGroup& a, const ViewGroup& b) { return a.name < b.name; });
+  return view;
+}
+
+}  // namespace tobrin::pack

@@ -1,0 +1,24 @@
+// The runner a package is bound to (the stub): where the packer finds it
+// when none is named, and what it must be.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "findings.h"
+#include "native_files.h"
+#include "pe_image.h"
+
+namespace tobrin::pack {
+
+// The runner shipped with the packer: tobrin.exe beside it, or, in the
+// build layout (build/host/tobrin-pack), the 32-bit runner in ../i686/.
+// `searched` tells where it looked.
+std::optional<fs::path> FindDefaultStub(std::string& searched);
+
+// Checks that a stub can carry a package: a PE program, without a package
+// and without a certificate table, that ends below 2 GiB. Adds an error for
+// each refusal and returns what it read.
+PeImage CheckStub(const fs::path& stub, Findings& findings);
+
+}  // namespace tobrin::pack

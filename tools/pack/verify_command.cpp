@@ -1,0 +1,102 @@
+// tobrin-pack verify: every check of create, on a program that is already
+// packed, and where a signature lies.
+#include "commands.h"
+#include "package_checks.h"
+#include "packed_program.h"
+#include "text.h"
+
+namespace tobrin::pack {
+
+const char kVerifyHelp[] =
+    "Usage: tobrin-pack verify PACKED.exe\n"
+    "\n"
+    "Checks PACKED.exe as create checks a folder and a runner: a PE program whose\n"
+    "package the runner reads, names it accepts and that Windows keeps apart,\n"
+    "AssistFile.ini with an ExecuteFileName that names a file of the package, and\n"
+    "the message settings. Tells whether an Authenticode signature follows the\n"
+    "package (whether the signature itself is valid, 'osslsigncode verify' or\n"
+    "'signtool verify' tells).\n"
+    "\n"
+    "Exit status 0 only when the runner would run the program.\n";
+
+namespace {
+
+void CheckPlacement(const PackedProgram& program, Findings& findings) {
+  const PeImage& pe = program.pe;
+  const PackageLayout& layout = program.layout;
+  const std::uint64_t packageEnd = layout.dataOffset + layout.dataSize;
+  if (pe.valid && layout.packageOffset < pe.imageEnd)
+    findings.Error(program.subject, "the package starts at byte " + std::to_string(layout.packageOffset) +
+                                        ", inside the executable image, which ends at byte " +
+                                        std::to_string(pe.imageEnd));
+  if (layout.groupRecords != program.directory.size())
+    findings.Error(program.subject, "the package holds two groups of one name: the runner keeps the first only");
+
+  if (pe.valid && pe.HasCertificate()) {
+    const std::uint64_t tableEnd = static_cast<std::uint64_t>(pe.certificateOffset) + pe.certificateSize;
+    if (pe.certificateOffset < packageEnd)
+      findings.Error(program.subject, "the certificate table (at byte " + std::to_string(pe.certificateOffset) +
+                                          ") lies before the end of the package: the program was signed before "
+                                          "it was packed, so its signature no longer holds; sign after packing");
+    else if (tableEnd > layout.fileSize)
+      findings.Error(program.subject, "the certificate table runs past the end of the file");
+    else if (pe.certificateOffset - packageEnd >= 8)
+      findings.Warning(program.subject, std::to_string(pe.certificateOffset - packageEnd) +
+                                            " bytes lie between the package and the certificate table");
+  } else if (layout.fileSize > packageEnd) {
+    findings.Warning(program.subject, std::to_string(layout.fileSize - packageEnd) +
+                                          " bytes after the package are neither package nor signature");
+  }
+}
+
+}  // namespace
+
+int RunVerify(const Arguments& args) {
+  std::string packed;
+  for (const std::string& arg : args) {
+    if (IsHelpOption(arg)) {
+      std::fputs(kVerifyHelp, stdout);
+      return kExitOk;
+    }
+    if (arg.size() > 1 && arg[0] == '-') return UsageError("verify", "unknown option '" + arg + "'");
+    if (!packed.empty()) return UsageError("verify", "one packed program at a time, but '" + arg + "' is a second");
+    packed = arg;
+  }
+  if (packed.empty()) return UsageError("verify", "name the packed program to verify");
+
+  PackedProgram program;
+  std::string error;
+  if (!OpenPackedProgram(PathFromUtf8(packed), program, error)) return Refuse(packed, error);
+
+  Findings findings;
+  if (!program.pe.valid) findings.Error(packed, "is not a PE program: " + program.pe.reason);
+  PackageSettings settings;
+  if (program.layout.status == PackageStatus::NoPackage) {
+    findings.Error(packed, "carries no package (" + program.layout.reason + ")");
+  } else if (program.layout.status == PackageStatus::Damaged) {
+    findings.Error(packed, "the package is damaged: " + program.layout.reason);
+  } else {
+    CheckPlacement(program, findings);
+    CheckNames(program.view, findings);
+    settings = ReadSettings(program.view, findings);
+  }
+  findings.Print(stderr);
+
+  if (program.pe.valid && program.pe.HasCertificate())
+    std::printf("%s: signed: an Authenticode certificate table of %u bytes follows the package at byte %u "
+                "(its validity is for osslsigncode verify or signtool verify to tell)\n",
+                packed.c_str(), program.pe.certificateSize, program.pe.certificateOffset);
+  else if (program.pe.valid)
+    std::printf("%s: not signed\n", packed.c_str());
+
+  if (findings.HasErrors()) {
+    std::printf("%s: the runner would not run it: %zu error(s)\n", packed.c_str(), findings.ErrorCount());
+    return kExitRefused;
+  }
+  std::printf("%s: the runner would run it: %llu file(s) in %zu group(s), starting %s\n", packed.c_str(),
+              static_cast<unsigned long long>(program.view.FileCount()), program.view.groups.size(),
+              Utf16ToUtf8(RelativePath(*settings.payloadGroup, *settings.payloadFile)).c_str());
+  return kExitOk;
+}
+
+}  // namespace tobrin::pack
