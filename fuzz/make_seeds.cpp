@@ -1,0 +1,95 @@
+// Writes the fuzzer's seed corpus: small program files whose packages are
+// made by the project's own writer, in the shapes real packages take.
+//   make_seeds FOLDER
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "package/package_writer.h"
+
+using namespace tobrin;
+
+namespace {
+
+// A stand-in executable: an MS-DOS header of 64 bytes ("MZ", zeros).
+bool WriteSeed(const std::string& folder, const char* name, const std::vector<WriterGroup>& groups,
+               std::size_t imageSize = 64) {
+  const std::string path = folder + "/" + name;
+  std::FILE* file = std::fopen(path.c_str(), "w+b");
+  if (!file) return false;
+  std::string image(imageSize, '\0');
+  image[0] = 'M';
+  image[1] = 'Z';
+  bool ok = std::fwrite(image.data(), 1, image.size(), file) == image.size() && AppendPackage(file, groups);
+  ok = std::fclose(file) == 0 && ok;
+  if (!ok) std::fprintf(stderr, "make_seeds: cannot write %s\n", path.c_str());
+  return ok;
+}
+
+std::string Pattern(std::size_t size, char seed) {
+  std::string bytes(size, '\0');
+  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(seed + i * 31 + i / 7);
+  return bytes;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: make_seeds FOLDER\n");
+    return 2;
+  }
+  const std::string out = argv[1];
+  const std::string assist = "[ParamOption]\r\nExecuteFileName=setup.exe\r\nExecuteParameter=/q\r\n";
+  const std::string message = "[Setting]\r\nMessageBoxUse=1\r\nMessageBoxType=2\r\n";
+  const std::string catalogue =
+      "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<Messages><Message lang=\"ENU\">Install now?</Message></Messages>\r\n";
+  bool ok = true;
+
+  ok &= WriteSeed(out, "empty-package", {});
+  ok &= WriteSeed(out, "installer",
+                  {{kRootGroupName,
+                    {FileFromBytes(u"AssistFile.ini", assist), FileFromBytes(u"MessageSetting.ini", message),
+                     FileFromBytes(u"MessageInfo.xml", catalogue), FileFromBytes(u"setup.exe", Pattern(1500, 'M')),
+                     FileFromBytes(u"version.txt", "1.0.0.1")}}});
+  ok &= WriteSeed(out, "groups-out-of-order",
+                  {{u"b", {FileFromBytes(u"1", "B")}},
+                   {u"Drivers\\x64", {FileFromBytes(u"d.sys", Pattern(300, 'd'))}},
+                   {u"Drivers", {FileFromBytes(u"d.inf", "[Version]\r\n"), FileFromBytes(u"empty", "")}},
+                   {u"a", {}},
+                   {kRootGroupName, {FileFromBytes(u"AssistFile.ini", assist)}}});
+  ok &= WriteSeed(out, "nested-names",
+                  {{kRootGroupName,
+                    {FileFromBytes(u"sub\\x.txt", "x"), FileFromBytes(u"sub/y.txt", "y"),
+                     FileFromBytes(u"\u00e9t\u00e9 \u6f22\u5b57.txt", "unicode"), FileFromBytes(u"..a", "dots")}},
+                   {u"Z", {FileFromBytes(u"same", "old"), FileFromBytes(u"same", "new")}}});
+  ok &= WriteSeed(out, "pieces", {{kRootGroupName, {FileFromBytes(u"big.bin", Pattern(20000, 'p'))}}});
+  ok &= WriteSeed(out, "late-offset", {{u"g", {FileFromBytes(u"f", "late")}}}, 4096);
+
+  // Hand-made: a duplicate group (the first wins) and a name cut at a NUL.
+  {
+    std::string package;
+    PutU32(package, 2);
+    for (int i = 0; i < 2; ++i) {
+      PutU32(package, 3);
+      PutU32(package, 1);
+      PutName(package, std::u16string(u"g\0x", 3));
+      PutU32(package, 1);
+      PutU32(package, 2);
+      PutName(package, u"f");
+    }
+    package += "ab";
+    std::string image(64, '\0');
+    image[0] = 'M';
+    image[1] = 'Z';
+    std::string offset;
+    PutU32(offset, 64);
+    image.replace(32, 4, offset);
+    const std::string path = out + "/duplicate-and-nul";
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    ok &= file && std::fwrite(image.data(), 1, image.size(), file) == image.size() &&
+          std::fwrite(package.data(), 1, package.size(), file) == package.size();
+    if (file) ok &= std::fclose(file) == 0;
+  }
+  return ok ? 0 : 1;
+}

@@ -1,0 +1,321 @@
+// libFuzzer harness for the bound package reader, the stored-name check and
+// the copy walk. The input is a whole program file: it is opened as a stream
+// (fmemopen) and read the way the runner reads its own file.
+//
+// What must hold for every input:
+// - a refused package leaves the directory empty and says why;
+// - an accepted one lies inside the input, leaves the stream at its data
+//   area, and every group and file name in it stays inside the extraction
+//   folder once Windows has normalised the joined path;
+// - the copy walk hands out exactly the stated bytes, in directory order,
+//   never making a folder for the root group;
+// - writing the accepted directory back with the writer and reading it again
+//   gives the same directory and the same bytes;
+// - the reader allocates no block larger than a small multiple of the
+//   package bytes it has read (room for entries grows with the records read,
+//   never with what a count claims), and the copy walk none beyond its piece
+//   buffer.
+// fuzz/run adds a fixed limit for everything (-malloc_limit_mb).
+#include <sanitizer/allocator_interface.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "package/package_copy.h"
+#include "package/package_format.h"
+#include "package/package_writer.h"
+
+using namespace tobrin;
+
+namespace {
+
+[[noreturn]] void Fail(const char* what) {
+  std::fprintf(stderr, "package_fuzzer: property violated: %s\n", what);
+  std::abort();
+}
+
+void Require(bool condition, const char* what) {
+  if (!condition) Fail(what);
+}
+
+struct StreamCloser {
+  std::FILE* file;
+  ~StreamCloser() {
+    if (file) std::fclose(file);
+  }
+};
+
+std::uint64_t Position(std::FILE* file) { return static_cast<std::uint64_t>(ftello(file)); }
+
+// --- The largest block allocated while a piece of code runs.
+
+bool g_bMeasuring = false;
+std::size_t g_nLargest = 0;
+
+void OnMalloc(const volatile void*, std::size_t size) {
+  if (g_bMeasuring && size > g_nLargest) g_nLargest = size;
+}
+void OnFree(const volatile void*) {}
+
+template <typename Body>
+std::size_t LargestAllocation(Body body) {
+  g_nLargest = 0;
+  g_bMeasuring = true;
+  body();
+  g_bMeasuring = false;
+  return g_nLargest;
+}
+
+// What the reader may allocate for the package bytes it has read: a
+// PackageEntry takes 40 bytes for the 10 or more bytes of its record (a name
+// is never empty) and a growing list may hold twice its entries, so 8 bytes
+// for each byte read, and the list's first room of 1024 entries. A block
+// sized by what a count claims, before the records are there, exceeds it.
+std::uint64_t ReaderAllocationBound(std::uint64_t bytesRead) { return 8 * bytesRead + 64 * 1024; }
+
+// --- Where a name lands, computed the way Win32 turns a path into a full one.
+
+char16_t Upper(char16_t c) { return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c; }
+
+bool IsDosDevice(std::u16string component) {
+  component = component.substr(0, component.find(u'.'));
+  while (!component.empty() && component.back() == u' ') component.pop_back();
+  for (char16_t& c : component) c = Upper(c);
+  if (component == u"CON" || component == u"PRN" || component == u"AUX" || component == u"NUL") return true;
+  return component.size() == 4 && (component.compare(0, 3, u"COM") == 0 || component.compare(0, 3, u"LPT") == 0) &&
+         component[3] >= u'1' && component[3] <= u'9';
+}
+
+// True when `relative`, joined below a folder, names a file or folder inside
+// that folder: separators are '\' or '/', trailing dots and blanks of a
+// component vanish, "." stays and ".." climbs. A drive, a stream, a device,
+// a control character or a wildcard makes the name leave the file system's
+// ordinary namespace, and an empty result would be the folder itself.
+bool LandsInside(const std::u16string& relative) {
+  if (relative.empty() || relative[0] == u'\\' || relative[0] == u'/') return false;
+  int depth = 0;
+  std::u16string component;
+  for (std::size_t i = 0; i <= relative.size(); ++i) {
+    const char16_t c = i < relative.size() ? relative[i] : u'\\';
+    if (c == u':' || c < 0x20 || c == u'*' || c == u'?' || c == u'<' || c == u'>' || c == u'|' || c == u'"')
+      return false;
+    if (c != u'\\' && c != u'/') {
+      component.push_back(c);
+      continue;
+    }
+    const std::u16string original = component;
+    while (!component.empty() && (component.back() == u'.' || component.back() == u' ')) component.pop_back();
+    if (original == u"..") {
+      if (--depth < 0) return false;
+    } else if (original != u".") {
+      // A component that normalises to nothing, or to another name than it
+      // was stored under, or to a device, is not a plain name.
+      if (component.empty() || component != original || IsDosDevice(component)) return false;
+      ++depth;
+    }
+    component.clear();
+  }
+  return depth > 0;
+}
+
+// --- The copy walk, checked as it goes.
+
+struct CheckingTarget : ExtractionTarget {
+  const PackageDirectory& directory;
+  PackageDirectory::const_iterator group;
+  std::size_t entryIndex = 0;
+  bool inFile = false;
+  std::uint64_t fileLeft = 0;
+  std::uint64_t bytes = 0;
+  std::size_t folders = 0;
+  // The bytes handed out and where each file ends, in copy order; reserved
+  // up front so that the walk's own allocations can be measured alone.
+  std::string all;
+  std::vector<std::size_t> ends;
+
+  CheckingTarget(const PackageDirectory& d, std::uint64_t dataSize) : directory(d), group(d.begin()) {
+    std::size_t files = 0;
+    for (const auto& g : d) files += g.second.size();
+    all.reserve(static_cast<std::size_t>(dataSize));
+    ends.reserve(files);
+  }
+
+  std::vector<std::string> Contents() const {
+    std::vector<std::string> contents;
+    std::size_t begin = 0;
+    for (std::size_t end : ends) {
+      contents.push_back(all.substr(begin, end - begin));
+      begin = end;
+    }
+    return contents;
+  }
+
+  int MakeGroupFolder(const std::u16string& name) override {
+    Require(!inFile, "a folder is made while a file is open");
+    Require(name != kRootGroupName, "a folder is made for the root group");
+    Require(CheckStoredName(name) == nullptr && LandsInside(name), "a group folder leaves the extraction folder");
+    AdvanceTo(name);
+    ++folders;
+    return 0;
+  }
+  int BeginFile(const std::u16string& groupName, const std::u16string& name) override {
+    Require(!inFile, "a file begins while another is open");
+    Require(CheckStoredName(name) == nullptr, "a file name that the check refuses reaches the target");
+    Require(LandsInside(groupName == kRootGroupName ? name : groupName + u"\\" + name),
+            "a file leaves the extraction folder");
+    AdvanceTo(groupName);
+    Require(entryIndex < group->second.size(), "more files than the group holds");
+    Require(group->second[entryIndex].name == name, "files out of record order");
+    fileLeft = group->second[entryIndex].size;
+    inFile = true;
+    return 0;
+  }
+  int WriteData(const unsigned char* data, std::size_t size) override {
+    Require(inFile, "data outside a file");
+    Require(size > 0 && size <= kCopyPieceSize, "a piece of no or excessive size");
+    Require(size <= fileLeft, "more bytes than the file's stated size");
+    Require(all.size() + size <= all.capacity(), "more bytes than the data area holds");
+    fileLeft -= size;
+    bytes += size;
+    all.append(reinterpret_cast<const char*>(data), size);
+    return 0;
+  }
+  int EndFile() override {
+    Require(inFile && fileLeft == 0, "a file ends before its stated size");
+    inFile = false;
+    ++entryIndex;
+    ends.push_back(all.size());
+    return 0;
+  }
+  void AbandonFile() override { Fail("a complete package abandons a file"); }
+
+  // Groups are visited in directory order, each once.
+  void AdvanceTo(const std::u16string& name) {
+    if (group != directory.end() && group->first == name) return;
+    while (group != directory.end() && group->first != name) {
+      Require(entryIndex == group->second.size(), "a group is left before all its files");
+      ++group;
+      entryIndex = 0;
+    }
+    Require(group != directory.end(), "a group out of directory order");
+  }
+};
+
+// The names of the directory must be checked once more directly: a group
+// without entries is only seen by MakeGroupFolder (and not at all when it is
+// the root group).
+void CheckNames(const PackageDirectory& directory) {
+  for (const auto& group : directory) {
+    Require(CheckStoredName(group.first) == nullptr && LandsInside(group.first), "an accepted group name leaves");
+    for (const PackageEntry& entry : group.second) {
+      Require(entry.name.find(u'\0') == std::u16string::npos, "a name keeps a NUL");
+      Require(entry.size <= kMaxFileSize, "a file of 2 GiB or more");
+      Require(CheckStoredName(entry.name) == nullptr, "an accepted file name is refused by the check");
+    }
+  }
+}
+
+// Writes `directory` with the bytes the copy handed out behind a 36-byte
+// stand-in header, reads it again and demands the same result.
+void CheckRoundTrip(const PackageDirectory& directory, const std::vector<std::string>& contents, std::uint64_t dataSize,
+                    std::size_t capacity) {
+  std::vector<WriterGroup> groups;
+  std::size_t next = 0;
+  for (const auto& group : directory) {
+    WriterGroup written{group.first, {}};
+    for (const PackageEntry& entry : group.second) written.files.push_back(FileFromBytes(entry.name, contents[next++]));
+    groups.push_back(std::move(written));
+  }
+  std::vector<char> buffer(capacity);
+  std::FILE* file = fmemopen(buffer.data(), buffer.size(), "w+");
+  Require(file != nullptr, "fmemopen for the rewrite");
+  StreamCloser closer{file};
+  const char header[36] = {'M', 'Z'};
+  Require(std::fwrite(header, 1, sizeof header, file) == sizeof header, "writing the stand-in header");
+  Require(AppendPackage(file, groups), "the writer cannot write what the reader accepted");
+
+  PackageDirectory again;
+  const PackageLayout layout = ReadPackageDirectory(file, again);
+  Require(layout.status == PackageStatus::Ok, "the reader refuses what the writer wrote");
+  Require(again.size() == directory.size(), "the rewrite changes the group count");
+  auto b = again.cbegin();
+  for (auto a = directory.cbegin(); a != directory.cend(); ++a, ++b) {
+    Require(a->first == b->first && a->second.size() == b->second.size(), "the rewrite changes a group");
+    for (std::size_t i = 0; i < a->second.size(); ++i)
+      Require(a->second[i].name == b->second[i].name && a->second[i].size == b->second[i].size,
+              "the rewrite changes an entry");
+  }
+  Require(layout.dataSize == dataSize, "the rewrite changes the data size");
+  CheckingTarget target(again, dataSize);
+  Require(CopyPackageFiles(file, again, target).outcome == CopyOutcome::Done, "the rewrite cannot be copied");
+  Require(target.Contents() == contents, "the rewrite changes the bytes");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  __sanitizer_install_malloc_and_free_hooks(OnMalloc, OnFree);
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  // The input read as one stored name of UTF-16LE code units.
+  {
+    std::u16string name;
+    for (std::size_t i = 0; i + 1 < size; i += 2) name.push_back(static_cast<char16_t>(data[i] | data[i + 1] << 8));
+    if (CheckStoredName(name) == nullptr) Require(LandsInside(name), "an accepted name leaves its folder");
+  }
+  if (size == 0) return 0;  // fmemopen needs a buffer of at least one byte
+
+  // The input read as a program file.
+  std::FILE* file = fmemopen(const_cast<std::uint8_t*>(data), size, "rb");
+  Require(file != nullptr, "fmemopen of the input");
+  StreamCloser closer{file};
+  // The stream's buffer is ours, so that it is not counted as the reader's.
+  static char streamBuffer[BUFSIZ];
+  std::setvbuf(file, streamBuffer, _IOFBF, sizeof streamBuffer);
+  PackageDirectory directory;
+  directory[u"left over"];
+  PackageLayout layout;
+  const std::size_t readerLargest = LargestAllocation([&] { layout = ReadPackageDirectory(file, directory); });
+  const std::uint64_t position = Position(file);
+  const std::uint64_t bytesRead = position - std::min<std::uint64_t>(layout.packageOffset, position);
+  Require(readerLargest <= ReaderAllocationBound(bytesRead), "the reader allocates more than what it read justifies");
+  Require(layout.fileSize == size, "the file size is misread");
+  if (layout.status != PackageStatus::Ok) {
+    Require(directory.empty(), "a refused package leaves entries behind");
+    Require(!layout.reason.empty(), "a refused package gives no reason");
+    return 0;
+  }
+  Require(layout.reason.empty(), "an accepted package carries a reason");
+  Require(layout.packageOffset >= kPackageOffsetPosition + 4 && layout.packageOffset < size,
+          "the package offset lies outside the file");
+  Require(layout.dataOffset > layout.packageOffset && layout.dataOffset <= size, "the data area lies outside the file");
+  Require(layout.dataSize <= size - layout.dataOffset, "the data area runs past the end of the file");
+  Require(Position(file) == layout.dataOffset, "the stream is not left at the data area");
+  CheckNames(directory);
+
+  CheckingTarget target(directory, layout.dataSize);
+  CopyResult copied;
+  const std::size_t copyLargest = LargestAllocation([&] { copied = CopyPackageFiles(file, directory, target); });
+  Require(copyLargest <= kCopyPieceSize, "the copy walk allocates more than its piece buffer");
+  Require(copied.outcome == CopyOutcome::Done, "a complete package is not copied");
+  Require(!target.inFile, "the walk ends inside a file");
+  Require(target.bytes == layout.dataSize, "the walk hands out another number of bytes than stated");
+  Require(Position(file) == layout.dataOffset + layout.dataSize, "the walk reads beyond its data");
+  std::size_t files = 0, folders = 0;
+  for (const auto& group : directory) {
+    files += group.second.size();
+    if (group.first != kRootGroupName) ++folders;
+  }
+  Require(target.ends.size() == files, "the walk skips or repeats files");
+  Require(target.folders == folders, "the walk skips a group's folder");
+
+  CheckRoundTrip(directory, target.Contents(), layout.dataSize, size + 64);
+  return 0;
+}
