@@ -1,0 +1,134 @@
+// Many runs in a row, of every kind: each ends with its documented exit code
+// and none leaves anything in TEMP.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "unit/test_support.h"
+
+using namespace testing_support;
+using tobrin::FileFromBytes;
+using tobrin::kRootGroupName;
+
+namespace {
+
+struct BoxSearch {
+  DWORD processId;
+  HWND found;
+};
+
+BOOL CALLBACK FindBox(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<BoxSearch*>(param);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  wchar_t caption[32] = {};
+  GetWindowTextW(window, caption, 32);
+  if (owner == search->processId && wcscmp(caption, L"Soak") == 0 && IsWindowVisible(window) &&
+      GetDlgItem(window, 1001)) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// Starts a packed runner without -s, answers its two-button box with the
+// given button (1000 left, 1001 right) and returns the exit code.
+long long AnswerBox(const std::wstring& packed, const std::wstring& temp, const std::wstring& report, int button) {
+  std::wstring block;
+  wchar_t* current = GetEnvironmentStringsW();
+  for (const wchar_t* p = current; *p; p += wcslen(p) + 1)
+    if (_wcsnicmp(p, L"TEMP=", 5) && _wcsnicmp(p, L"TMP=", 4) && _wcsnicmp(p, L"PROBE_REPORT=", 13)) block += std::wstring(p) + L'\0';
+  FreeEnvironmentStringsW(current);
+  block += L"TEMP=" + temp + L'\0' + L"TMP=" + temp + L'\0' + L"PROBE_REPORT=" + report + L'\0' + L'\0';
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {};
+  std::wstring command = L"\"" + packed + L"\"";
+  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT, &block[0], nullptr,
+                      &startup, &process))
+    return -1;
+  long long code = -2;
+  for (const ULONGLONG end = GetTickCount64() + 30000; GetTickCount64() < end;) {
+    BoxSearch search = {process.dwProcessId, nullptr};
+    EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
+    if (search.found) {
+      PostMessageW(search.found, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(GetDlgItem(search.found, button)));
+      break;
+    }
+    if (WaitForSingleObject(process.hProcess, 10) == WAIT_OBJECT_0) break;
+  }
+  if (WaitForSingleObject(process.hProcess, 30000) == WAIT_OBJECT_0) {
+    DWORD exit = 0;
+    GetExitCodeProcess(process.hProcess, &exit);
+    code = exit;
+  } else {
+    TerminateProcess(process.hProcess, 1);
+  }
+  CloseHandle(process.hProcess);
+  CloseHandle(process.hThread);
+  return code;
+}
+
+}  // namespace
+
+TEST(Soak, ThreeHundredRunsOfEveryKind) {
+  TempFolder work(L"soak");
+  const std::wstring temp = work / L"temp", report = work / L"report.txt";
+  ASSERT_TRUE(CreateDirectoryW(temp.c_str(), nullptr));
+  RegistryValueGuard silentSwitch(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Brenko Corporation\\OLMI update", L"SilentExecution");
+  silentSwitch.Delete();
+
+  const std::wstring runner = OwnFolder() + L"\\tobrin.exe";
+  const std::string probe = ReadBytes(OwnFolder() + L"\\probe.exe");
+  const std::string assist = "[ParamOption]\r\nExecuteFileName=probe.exe\r\nProductName=Soak\r\n";
+  const std::wstring normal = work / L"normal.exe", failing = work / L"failing.exe", damaged = work / L"damaged.exe",
+                     asking = work / L"asking.exe";
+  ASSERT_TRUE(BindPackage(runner, normal, {{kRootGroupName, {FileFromBytes(u"probe.exe", probe), FileFromBytes(u"AssistFile.ini", assist)}},
+                                           {u"data", {FileFromBytes(u"a.bin", std::string(70000, 'a'))}}}));
+  ASSERT_TRUE(BindPackage(runner, failing, {{kRootGroupName, {FileFromBytes(u"AssistFile.ini", assist)}}}));
+  std::string bytes = ReadBytes(normal);
+  bytes.resize(bytes.size() - 100);  // the data area cut short
+  ASSERT_TRUE(WriteBytes(damaged, bytes));
+  ASSERT_TRUE(BindPackage(runner, asking, {{kRootGroupName, {FileFromBytes(u"probe.exe", probe), FileFromBytes(u"AssistFile.ini", assist),
+                                                             FileFromBytes(u"MessageSetting.ini", "[Setting]\r\nIsShowMessageBox=1\r\nIsOk=0\r\n"),
+                                                             FileFromBytes(u"MessageInfo.xml", "<MessageInfo><ENG>Go on?</ENG></MessageInfo>")}}}));
+
+  int payloadRuns = 0;
+  for (int i = 0; i < 300; ++i) {
+    const DWORD payloadCode = static_cast<DWORD>((i * 337) % 3011);
+    long long expected = 0, got = 0;
+    std::string kind;
+    switch (i % 10) {
+      case 7:
+        kind = "failing payload";
+        expected = ERROR_FILE_NOT_FOUND;
+        got = RunProgram(L"\"" + failing + L"\" -s", {{L"TEMP", temp}, {L"TMP", temp}, {L"PROBE_REPORT", report}});
+        break;
+      case 8:
+        kind = "damaged package";
+        expected = ERROR_INVALID_DATA;
+        got = RunProgram(L"\"" + damaged + L"\" -s", {{L"TEMP", temp}, {L"TMP", temp}, {L"PROBE_REPORT", report}});
+        break;
+      case 9:
+        kind = i % 20 == 9 ? "declined box" : "accepted box";
+        expected = i % 20 == 9 ? ERROR_CANCELLED : 0;
+        got = AnswerBox(asking, temp, report, i % 20 == 9 ? 1001 : 1000);
+        payloadRuns += i % 20 == 9 ? 0 : 1;
+        break;
+      default:
+        kind = "payload exit code " + std::to_string(payloadCode);
+        expected = payloadCode;
+        got = RunProgram(L"\"" + normal + L"\" -s",
+                         {{L"TEMP", temp}, {L"TMP", temp}, {L"PROBE_REPORT", report}, {L"PROBE_EXIT_CODE", std::to_wstring(payloadCode)}});
+        ++payloadRuns;
+    }
+    ASSERT_EQ(got, expected) << "run " << i << ": " << kind;
+    ASSERT_TRUE(ListFolder(temp).empty()) << "run " << i << ": " << kind << " left a folder";
+  }
+  // Every payload that was due ran once, and no other.
+  const std::string text = ReadBytes(report);
+  int begins = 0;
+  for (size_t at = text.find("begin\n"); at != std::string::npos; at = text.find("begin\n", at + 1)) ++begins;
+  EXPECT_EQ(begins, payloadRuns);
+}
