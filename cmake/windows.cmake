@@ -9,7 +9,7 @@ add_compile_options(-ffunction-sections -fdata-sections)
 
 set(TOBRIN_RESOURCES src/res/tobrin.rc)
 set_source_files_properties(src/res/tobrin.rc PROPERTIES
-  OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/src/res/tobrin.manifest;${CMAKE_SOURCE_DIR}/src/res/tobrin.ico;${CMAKE_SOURCE_DIR}/src/res/resource.h")
+  OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/src/res/strings.rc;${CMAKE_SOURCE_DIR}/src/res/tobrin.manifest;${CMAKE_SOURCE_DIR}/src/res/tobrin.ico;${CMAKE_SOURCE_DIR}/src/res/resource.h")
 
 # Everything of the runner but its entry point, so the tests link the real code.
 add_library(tobrin_core STATIC
@@ -29,7 +29,12 @@ add_library(tobrin_core STATIC
   src/run/run_payload.cpp
   src/run/launch.cpp
   src/run/delete_folder.cpp
-  src/messages/localized_message.cpp)
+  src/messages/localized_message.cpp
+  src/messages/language_table.cpp
+  src/messages/string_lookup.cpp
+  src/common/xml_parser.cpp
+  src/ui/message_box_layout.cpp
+  src/ui/normal_message_box.cpp)
 target_include_directories(tobrin_core PUBLIC src)
 target_compile_options(tobrin_core PRIVATE -Wall -Wextra)
 target_link_libraries(tobrin_core PUBLIC tobrin_format comctl32 ole32 oleaut32 uuid advapi32 user32 gdi32)
@@ -47,6 +52,18 @@ endif()
 add_executable(probe tests/e2e/probe/probe.cpp)
 target_link_options(probe PRIVATE -municode)
 
+# The packer for Windows (tools/pack/pack.cmake) and the demo package's
+# payload, which shows what the runner handed it (make demo).
+add_executable(demo_payload WIN32 examples/demo/payload/demo_payload.cpp)
+set_target_properties(demo_payload PROPERTIES OUTPUT_NAME DemoPayload)
+target_link_options(demo_payload PRIVATE -municode -s)
+target_link_libraries(demo_payload PRIVATE shell32 gdi32 user32)
+
+# The packer's settings readers against the platform's own.
+add_executable(pack_parity_tests tests/pack/settings_parity_test.cpp)
+target_link_libraries(pack_parity_tests PRIVATE tobrin_pack_core gtest_main ole32 oleaut32)
+add_test(NAME pack_parity COMMAND pack_parity_tests)
+
 add_executable(unit_tests
   tests/format/package_format_test.cpp
   tests/unit/extraction_test.cpp
@@ -55,22 +72,42 @@ add_executable(unit_tests
   tests/unit/payload_test.cpp
   tests/unit/progress_dlg_test.cpp
   tests/unit/folder_security_test.cpp
+  tests/unit/xml_parser_test.cpp
+  tests/unit/localized_texts_test.cpp
+  tests/unit/message_box_layout_test.cpp
   tests/unit/test_support.cpp
   ${TOBRIN_RESOURCES})
 target_include_directories(unit_tests PRIVATE tests)
 target_link_libraries(unit_tests PRIVATE tobrin_core gtest_main)
+add_dependencies(unit_tests tobrin)  # its string table is read by a test
 
 add_executable(e2e_tests
   tests/e2e/e2e_test.cpp
   tests/e2e/progress_window_test.cpp
+  tests/e2e/soak_test.cpp
   tests/unit/test_support.cpp)
 target_include_directories(e2e_tests PRIVATE tests)
 target_link_libraries(e2e_tests PRIVATE tobrin_format gtest_main comctl32)
 add_dependencies(e2e_tests tobrin probe)
 
+# Windows on the display: the message box and the interactive message step.
+add_executable(gui_tests
+  tests/gui/gui_support.cpp
+  tests/gui/message_box_test.cpp
+  tests/gui/localized_message_test.cpp
+  tests/gui/interactive_run_test.cpp
+  tests/unit/test_support.cpp
+  ${TOBRIN_RESOURCES})
+target_include_directories(gui_tests PRIVATE tests)
+target_link_libraries(gui_tests PRIVATE tobrin_core gtest_main)
+add_dependencies(gui_tests tobrin probe)
+
 add_test(NAME unit COMMAND unit_tests)
-add_test(NAME e2e COMMAND e2e_tests)
+add_test(NAME e2e COMMAND e2e_tests --gtest_filter=-Soak.*)
+add_test(NAME soak COMMAND e2e_tests --gtest_filter=Soak.*)
 add_test(NAME imports COMMAND sh ${CMAKE_SOURCE_DIR}/tests/imports/check-imports.sh
   ${CMAKE_OBJDUMP} $<TARGET_FILE:tobrin>)
 set_tests_properties(imports PROPERTIES CROSSCOMPILING_EMULATOR "")
-set_tests_properties(unit e2e PROPERTIES RESOURCE_LOCK registry TIMEOUT 300)
+set_tests_properties(unit e2e soak PROPERTIES RESOURCE_LOCK registry TIMEOUT 600)
+add_test(NAME gui COMMAND gui_tests)
+set_tests_properties(gui PROPERTIES RESOURCE_LOCK registry TIMEOUT 600)

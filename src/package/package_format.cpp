@@ -1,5 +1,9 @@
 #include "package/package_format.h"
 
+#include <algorithm>
+#include <new>
+#include <stdexcept>
+
 namespace tobrin {
 
 const std::u16string kRootGroupName = u"E8FF0748-2339-49f9-9A79-824D7561736C";
@@ -81,7 +85,7 @@ std::uint64_t FileSizeOf(std::FILE* file) {
   return size;
 }
 
-PackageLayout ReadPackageDirectory(std::FILE* file, PackageDirectory& directory) {
+static PackageLayout ReadDirectoryRecords(std::FILE* file, PackageDirectory& directory) {
   directory.clear();
   PackageLayout layout;
   layout.fileSize = FileSizeOf(file);
@@ -117,7 +121,8 @@ PackageLayout ReadPackageDirectory(std::FILE* file, PackageDirectory& directory)
       return Refuse(layout, PackageStatus::Damaged, std::string("a group name is refused: ") + why);
 
     std::vector<PackageEntry> entries;
-    entries.reserve(entryCount);
+    // Room grows with the records read, not with what the count claims.
+    entries.reserve(std::min<std::uint32_t>(entryCount, 1024));
     for (std::uint32_t e = 0; e < entryCount; ++e) {
       PackageEntry entry;
       std::uint32_t length = 0;
@@ -133,6 +138,7 @@ PackageLayout ReadPackageDirectory(std::FILE* file, PackageDirectory& directory)
     read.emplace(std::move(groupName), std::move(entries));
   }
 
+  layout.groupRecords = groupCount;
   layout.dataOffset = layout.fileSize - reader.Remaining();
   for (const auto& group : read)
     for (const PackageEntry& entry : group.second) layout.dataSize += entry.size;
@@ -142,6 +148,20 @@ PackageLayout ReadPackageDirectory(std::FILE* file, PackageDirectory& directory)
   directory.swap(read);
   layout.status = PackageStatus::Ok;
   return layout;
+}
+
+PackageLayout ReadPackageDirectory(std::FILE* file, PackageDirectory& directory) {
+  // A directory of more entries or longer names than memory holds (a 32-bit
+  // runner cannot keep a hundred million entries) is refused, never fatal.
+  try {
+    return ReadDirectoryRecords(file, directory);
+  } catch (const std::bad_alloc&) {
+  } catch (const std::length_error&) {
+  }
+  directory.clear();
+  PackageLayout layout;
+  layout.fileSize = FileSizeOf(file);
+  return Refuse(layout, PackageStatus::Damaged, "the package directory is too large to hold in memory");
 }
 
 }  // namespace tobrin

@@ -48,6 +48,9 @@ struct PackageLayout {
   std::uint64_t dataOffset = 0;   // first byte of the data area
   std::uint64_t dataSize = 0;     // the sum of all file sizes
   std::uint64_t fileSize = 0;
+  // Group records read; more than the directory holds when a name repeats
+  // (the first group of a name wins).
+  std::uint32_t groupRecords = 0;
 };
 
 // Reads the package directory of an open executable file into `directory`

@@ -309,6 +309,28 @@ TEST(PackageFormat, DamagedPackagesAreRefusedWithoutSpinning) {
   }
 }
 
+TEST(PackageFormat, AnEntryCountBeyondMemoryIsRefusedNotFatal) {
+  // 120 million entries claimed in a file of 1 GiB (sparse: the records are
+  // not there). The count fits the file at 8 bytes an entry, but the entries
+  // would not fit a 32-bit runner's memory: room for them must not be taken
+  // on the count's word, and running out of memory must refuse the package.
+  std::string package;
+  PutU32(package, 1);
+  PutU32(package, 1);
+  PutU32(package, 120000000u);
+  PutName(package, u"g");
+  FilePtr file = FromBytes(RawPackage(package));
+  ASSERT_TRUE(SeekTo(file.get(), 1ull << 30));
+  ASSERT_EQ(std::fputc(0, file.get()), 0);
+  ASSERT_EQ(std::fflush(file.get()), 0);
+
+  PackageDirectory directory;
+  const PackageLayout layout = Read(file.get(), directory);
+  EXPECT_EQ(layout.status, PackageStatus::Damaged);
+  EXPECT_FALSE(layout.reason.empty());
+  EXPECT_TRUE(directory.empty());
+}
+
 TEST(PackageNames, OnlyNamesThatStayInsideAreAccepted) {
   for (const char16_t* good : {u"setup.exe", u"a\\b", u"sub\\x.txt", u"sub/x.txt", u"..a", u"a..b", u"\u0416\u6f22 x.txt",
                                u"E8FF0748-2339-49f9-9A79-824D7561736C", u"CONFIG.SYS", u"com10"}) {
