@@ -86,6 +86,20 @@ void CDialog::CenterWindow() const {
   SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+void CDialog::SetClientSize(int width, int height) const {
+  RECT window;
+  GetWindowRect(m_hWnd, &window);
+  WINDOWINFO info = {};
+  info.cbSize = sizeof(info);
+  GetWindowInfo(m_hWnd, &info);
+  TITLEBARINFO title = {};
+  title.cbSize = sizeof(title);
+  GetTitleBarInfo(m_hWnd, &title);
+  const int outerWidth = width + 2 * static_cast<int>(info.cxWindowBorders);
+  const int outerHeight = height + 2 * static_cast<int>(info.cyWindowBorders) + (title.rcTitleBar.bottom - title.rcTitleBar.top);
+  if (IsWindow(m_hWnd)) MoveWindow(window.left, window.top, outerWidth, outerHeight, TRUE);
+}
+
 bool CDialog::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
   if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
     EndDialog(LOWORD(wParam));

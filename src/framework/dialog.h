@@ -21,6 +21,9 @@ class CDialog : public CWnd {
 
   // Centres the window over its owner, or in the primary monitor's work area.
   void CenterWindow() const;
+  // Gives the window the outer size that holds a client area of the given
+  // pixels (the borders twice, the title bar once); left and top stay.
+  void SetClientSize(int width, int height) const;
 
  protected:
   // The message map: true when the message is handled, with its result.

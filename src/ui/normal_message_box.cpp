@@ -107,18 +107,7 @@ BOOL CNormalMessageBox::OnInitDialog() {
 
   // The outer size follows the client size; left and top stay, so the box
   // is still centred once it has its size.
-  RECT window;
-  GetWindowRect(m_hWnd, &window);
-  WINDOWINFO info = {};
-  info.cbSize = sizeof(info);
-  GetWindowInfo(m_hWnd, &info);
-  TITLEBARINFO title = {};
-  title.cbSize = sizeof(title);
-  GetTitleBarInfo(m_hWnd, &title);
-  const int width = pixels.nClientWidth + 2 * static_cast<int>(info.cxWindowBorders);
-  const int height = pixels.nClientHeight + 2 * static_cast<int>(info.cyWindowBorders) +
-                     (title.rcTitleBar.bottom - title.rcTitleBar.top);
-  if (IsWindow(m_hWnd)) MoveWindow(window.left, window.top, width, height, TRUE);
+  SetClientSize(pixels.nClientWidth, pixels.nClientHeight);
   SetWindowTextW(m_hWnd, m_strCaption.c_str());
   return TRUE;
 }

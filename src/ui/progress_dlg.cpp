@@ -18,17 +18,7 @@ BOOL CTobrinDlg::OnInitDialog() {
   SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
   SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
-  RECT rect;
-  GetWindowRect(m_hWnd, &rect);
-  WINDOWINFO info = {};
-  info.cbSize = sizeof(info);
-  GetWindowInfo(m_hWnd, &info);
-  TITLEBARINFO title = {};
-  title.cbSize = sizeof(title);
-  GetTitleBarInfo(m_hWnd, &title);
-  const int width = 2 * static_cast<int>(info.cxWindowBorders) + 300;
-  const int height = 2 * static_cast<int>(info.cyWindowBorders) + (title.rcTitleBar.bottom - title.rcTitleBar.top) + 98;
-  if (IsWindow(m_hWnd)) MoveWindow(rect.left, rect.top, width, height, TRUE);
+  SetClientSize(300, 98);
   CenterWindow();
 
   m_progress.MoveWindow(22, 49, 256, 18, TRUE);

@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <memory>
+
 #include "unit/test_support.h"
 
 using namespace testing_support;
@@ -17,24 +19,6 @@ namespace {
 
 constexpr wchar_t kCaption[] = L"OLMI Packaging Manager";
 
-struct WindowSearch {
-  DWORD processId;
-  HWND found;
-};
-
-BOOL CALLBACK FindTopWindow(HWND window, LPARAM param) {
-  auto* search = reinterpret_cast<WindowSearch*>(param);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  wchar_t caption[64] = {};
-  GetWindowTextW(window, caption, 64);
-  if (owner == search->processId && wcscmp(caption, kCaption) == 0) {
-    search->found = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
 HWND FindChild(HWND parent, const wchar_t* className) {
   return FindWindowExW(parent, nullptr, className, nullptr);
 }
@@ -45,54 +29,6 @@ RECT ClientRectOf(HWND child, HWND parent) {
   MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
   return rect;
 }
-
-// A packed runner started without -s, observed while it runs.
-class InteractiveRun {
- public:
-  InteractiveRun(const std::wstring& packed, const std::wstring& temp, const std::wstring& report) {
-    std::wstring block;
-    wchar_t* current = GetEnvironmentStringsW();
-    for (const wchar_t* p = current; *p; p += wcslen(p) + 1) {
-      const std::wstring entry = p;
-      if (_wcsnicmp(p, L"TEMP=", 5) && _wcsnicmp(p, L"TMP=", 4) && _wcsnicmp(p, L"PROBE_REPORT=", 13)) block += entry + L'\0';
-    }
-    FreeEnvironmentStringsW(current);
-    block += L"TEMP=" + temp + L'\0' + L"TMP=" + temp + L'\0' + L"PROBE_REPORT=" + report + L'\0' + L'\0';
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    std::wstring command = L"\"" + packed + L"\"";
-    m_bStarted = CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT, &block[0],
-                                nullptr, &startup, &m_process) != FALSE;
-  }
-  ~InteractiveRun() {
-    if (!m_bStarted) return;
-    if (WaitForSingleObject(m_process.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(m_process.hProcess, 1);
-    CloseHandle(m_process.hProcess);
-    CloseHandle(m_process.hThread);
-  }
-
-  HWND WaitForWindow(DWORD timeoutMs = 30000) const {
-    const ULONGLONG end = GetTickCount64() + timeoutMs;
-    while (m_bStarted && GetTickCount64() < end) {
-      WindowSearch search = {m_process.dwProcessId, nullptr};
-      EnumWindows(FindTopWindow, reinterpret_cast<LPARAM>(&search));
-      if (search.found && IsWindowVisible(search.found)) return search.found;
-      Sleep(5);
-    }
-    return nullptr;
-  }
-
-  long long ExitCode(DWORD timeoutMs = 60000) const {
-    if (!m_bStarted || WaitForSingleObject(m_process.hProcess, timeoutMs) != WAIT_OBJECT_0) return -1;
-    DWORD code = 0;
-    GetExitCodeProcess(m_process.hProcess, &code);
-    return code;
-  }
-
- private:
-  bool m_bStarted = false;
-  PROCESS_INFORMATION m_process = {};
-};
 
 class ProgressWindow : public ::testing::Test {
  protected:
@@ -109,6 +45,12 @@ class ProgressWindow : public ::testing::Test {
     return packed;
   }
 
+  // A packed runner started without -s.
+  std::unique_ptr<ChildProcess> Start(const std::wstring& packed) {
+    return std::make_unique<ChildProcess>(L"\"" + packed + L"\"",
+        std::vector<std::pair<std::wstring, std::wstring>>{{L"TEMP", temp}, {L"TMP", temp}, {L"PROBE_REPORT", report}});
+  }
+
   TempFolder work{L"gui"};
   std::wstring temp = work / L"temp";
   std::wstring report = work / L"report.txt";
@@ -120,8 +62,8 @@ class ProgressWindow : public ::testing::Test {
 TEST_F(ProgressWindow, ShowsTheExtractionThenRunsThePayload) {
   std::vector<tobrin::WriterFile> files;
   for (int i = 0; i < 950; ++i) files.push_back(FileFromBytes(U16(L"f" + std::to_wstring(i) + L".bin"), std::string(4096, 'x')));
-  InteractiveRun run(Pack(files), temp, report);
-  const HWND window = run.WaitForWindow();
+  auto run = Start(Pack(files));
+  const HWND window = run->WaitForWindow(kCaption);
   ASSERT_NE(window, nullptr);
 
   // 300 x 98 client pixels, whatever the template's dialog units say.
@@ -174,7 +116,7 @@ TEST_F(ProgressWindow, ShowsTheExtractionThenRunsThePayload) {
   EXPECT_LE(highestBelowFull, 900);
   EXPECT_GE(goneAt - fullAt, 800u);
 
-  EXPECT_EQ(run.ExitCode(), 0);
+  EXPECT_EQ(run->Wait(60000), 0);
   EXPECT_NE(ReadBytes(report).find("end\n"), std::string::npos);
   EXPECT_TRUE(ListFolder(temp).empty());
 }
@@ -182,8 +124,8 @@ TEST_F(ProgressWindow, ShowsTheExtractionThenRunsThePayload) {
 TEST_F(ProgressWindow, AnEmptyPackageFillsTheBarAtOnce) {
   const std::wstring packed = work / L"empty.exe";
   ASSERT_TRUE(BindPackage(OwnFolder() + L"\\tobrin.exe", packed, {}));
-  InteractiveRun run(packed, temp, report);
-  const HWND window = run.WaitForWindow();
+  auto run = Start(packed);
+  const HWND window = run->WaitForWindow(kCaption);
   ASSERT_NE(window, nullptr);
   const HWND bar = FindChild(window, PROGRESS_CLASSW);
   int position = 0;
@@ -191,7 +133,7 @@ TEST_F(ProgressWindow, AnEmptyPackageFillsTheBarAtOnce) {
     position = static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0));
   EXPECT_EQ(position, 1000);
   // No AssistFile.ini: nothing to start, and the runner says so.
-  EXPECT_NE(run.ExitCode(), 0);
+  EXPECT_NE(run->Wait(60000), 0);
   EXPECT_TRUE(ListFolder(temp).empty());
 }
 
@@ -207,8 +149,8 @@ TEST_F(ProgressWindow, ClosingEarlyCancelsTheRun) {
     WPARAM wParam;
   };
   for (const Way& way : {Way{"Escape", WM_KEYDOWN, VK_ESCAPE}, Way{"close box", WM_SYSCOMMAND, SC_CLOSE}}) {
-    InteractiveRun run(packed, temp, report);
-    const HWND window = run.WaitForWindow();
+    auto run = Start(packed);
+    const HWND window = run->WaitForWindow(kCaption);
     ASSERT_NE(window, nullptr) << way.what;
     const HWND bar = FindChild(window, PROGRESS_CLASSW);
     // Enter does nothing.
@@ -218,7 +160,7 @@ TEST_F(ProgressWindow, ClosingEarlyCancelsTheRun) {
     const int position = static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0));
     ASSERT_LT(position, 300) << way.what << ": the extraction went too fast to be interrupted";
     PostMessageW(window, way.message, way.wParam, 0);
-    EXPECT_EQ(run.ExitCode(), ERROR_CANCELLED) << way.what;
+    EXPECT_EQ(run->Wait(60000), ERROR_CANCELLED) << way.what;
     EXPECT_TRUE(ListFolder(temp).empty()) << way.what;
     EXPECT_EQ(ReadBytes(report), "") << way.what << ": the payload must not start";
   }

@@ -12,62 +12,13 @@ using tobrin::kRootGroupName;
 
 namespace {
 
-struct BoxSearch {
-  DWORD processId;
-  HWND found;
-};
-
-BOOL CALLBACK FindBox(HWND window, LPARAM param) {
-  auto* search = reinterpret_cast<BoxSearch*>(param);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  wchar_t caption[32] = {};
-  GetWindowTextW(window, caption, 32);
-  if (owner == search->processId && wcscmp(caption, L"Soak") == 0 && IsWindowVisible(window) &&
-      GetDlgItem(window, 1001)) {
-    search->found = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
 // Starts a packed runner without -s, answers its two-button box with the
 // given button (1000 left, 1001 right) and returns the exit code.
 long long AnswerBox(const std::wstring& packed, const std::wstring& temp, const std::wstring& report, int button) {
-  std::wstring block;
-  wchar_t* current = GetEnvironmentStringsW();
-  for (const wchar_t* p = current; *p; p += wcslen(p) + 1)
-    if (_wcsnicmp(p, L"TEMP=", 5) && _wcsnicmp(p, L"TMP=", 4) && _wcsnicmp(p, L"PROBE_REPORT=", 13)) block += std::wstring(p) + L'\0';
-  FreeEnvironmentStringsW(current);
-  block += L"TEMP=" + temp + L'\0' + L"TMP=" + temp + L'\0' + L"PROBE_REPORT=" + report + L'\0' + L'\0';
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process = {};
-  std::wstring command = L"\"" + packed + L"\"";
-  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT, &block[0], nullptr,
-                      &startup, &process))
-    return -1;
-  long long code = -2;
-  for (const ULONGLONG end = GetTickCount64() + 30000; GetTickCount64() < end;) {
-    BoxSearch search = {process.dwProcessId, nullptr};
-    EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
-    if (search.found) {
-      PostMessageW(search.found, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
-                   reinterpret_cast<LPARAM>(GetDlgItem(search.found, button)));
-      break;
-    }
-    if (WaitForSingleObject(process.hProcess, 10) == WAIT_OBJECT_0) break;
-  }
-  if (WaitForSingleObject(process.hProcess, 30000) == WAIT_OBJECT_0) {
-    DWORD exit = 0;
-    GetExitCodeProcess(process.hProcess, &exit);
-    code = exit;
-  } else {
-    TerminateProcess(process.hProcess, 1);
-  }
-  CloseHandle(process.hProcess);
-  CloseHandle(process.hThread);
-  return code;
+  ChildProcess run(L"\"" + packed + L"\"", {{L"TEMP", temp}, {L"TMP", temp}, {L"PROBE_REPORT", report}});
+  if (const HWND box = run.WaitForWindow(L"Soak", 1001))
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
+  return run.Wait(30000);
 }
 
 }  // namespace

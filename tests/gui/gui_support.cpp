@@ -73,49 +73,4 @@ bool ModalJob::WaitDone(DWORD timeoutMs) {
   return true;
 }
 
-ChildProcess::ChildProcess(const std::wstring& commandLine,
-                           const std::vector<std::pair<std::wstring, std::wstring>>& env) {
-  // The current environment with the given variables replaced, sorted by
-  // name without regard to case, as the system keeps it.
-  std::map<std::wstring, std::wstring> variables;
-  auto upper = [](std::wstring name) {
-    for (wchar_t& c : name) c = towupper(c);
-    return name;
-  };
-  wchar_t* block = GetEnvironmentStringsW();
-  for (const wchar_t* p = block; *p; p += wcslen(p) + 1) {
-    const std::wstring entry = p;
-    const size_t equals = entry.find(L'=', 1);
-    if (equals != std::wstring::npos) variables[upper(entry.substr(0, equals))] = entry;
-  }
-  FreeEnvironmentStringsW(block);
-  for (const auto& change : env) variables[upper(change.first)] = change.first + L"=" + change.second;
-  std::wstring newBlock;
-  for (const auto& entry : variables) newBlock += entry.second + L'\0';
-  newBlock += L'\0';
-
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process = {};
-  std::wstring command = commandLine;
-  if (CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT, &newBlock[0], nullptr,
-                     &startup, &process)) {
-    CloseHandle(process.hThread);
-    m_hProcess = process.hProcess;
-  }
-}
-
-ChildProcess::~ChildProcess() {
-  if (!m_hProcess) return;
-  if (WaitForSingleObject(m_hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(m_hProcess, 1);
-  CloseHandle(m_hProcess);
-}
-
-long long ChildProcess::Wait(DWORD timeoutMs) {
-  if (!m_hProcess || WaitForSingleObject(m_hProcess, timeoutMs) != WAIT_OBJECT_0) return -1;
-  DWORD code = 0;
-  GetExitCodeProcess(m_hProcess, &code);
-  return code;
-}
-
 }  // namespace gui_support

@@ -50,21 +50,4 @@ class ModalJob {
   std::thread m_thread;
 };
 
-// A process started with the current environment plus the given variables;
-// killed at the end of the scope if it is still running.
-class ChildProcess {
- public:
-  ChildProcess(const std::wstring& commandLine, const std::vector<std::pair<std::wstring, std::wstring>>& env);
-  ~ChildProcess();
-  ChildProcess(const ChildProcess&) = delete;
-  ChildProcess& operator=(const ChildProcess&) = delete;
-
-  bool Started() const { return m_hProcess != nullptr; }
-  // The exit code, or -1 when the process did not end within `timeoutMs`.
-  long long Wait(DWORD timeoutMs);
-
- private:
-  HANDLE m_hProcess = nullptr;
-};
-
 }  // namespace gui_support

@@ -6,7 +6,7 @@
 #include "res/resource.h"
 #include "unit/test_support.h"
 
-using gui_support::ChildProcess;
+using testing_support::ChildProcess;
 using gui_support::UniqueCaption;
 using gui_support::WaitForDialog;
 using gui_support::WindowText;

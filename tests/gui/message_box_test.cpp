@@ -167,7 +167,7 @@ TEST(MessageBoxWindow, At120DpiInANewProcess) {
   logPixels.SetDword(120);
   wchar_t self[MAX_PATH];
   GetModuleFileNameW(nullptr, self, MAX_PATH);
-  gui_support::ChildProcess child(
+  testing_support::ChildProcess child(
       L"\"" + std::wstring(self) + L"\" --gtest_filter=MessageBoxWindow.LayoutFollowsTextAndResolution",
       {{kDpiVariable, L"120"}});
   ASSERT_TRUE(child.Started());

@@ -160,29 +160,26 @@ EnvironmentGuard::EnvironmentGuard(const std::wstring& name, const std::wstring&
 
 EnvironmentGuard::~EnvironmentGuard() { SetEnvironmentVariableW(m_name.c_str(), m_bHadValue ? m_old.c_str() : nullptr); }
 
-long long RunProgram(const std::wstring& commandLine, const std::vector<std::pair<std::wstring, std::wstring>>& env,
-                     DWORD timeoutMs) {
-  // The current environment, with the given variables replaced.
+ChildProcess::ChildProcess(const std::wstring& commandLine, const std::vector<std::pair<std::wstring, std::wstring>>& env) {
+  // The current environment with the given variables replaced, sorted by
+  // name without regard to case, as the system keeps it.
+  auto upper = [](std::wstring name) {
+    for (wchar_t& c : name) c = towupper(c);
+    return name;
+  };
   std::map<std::wstring, std::wstring> variables;
-  std::vector<std::wstring> order;
   wchar_t* block = GetEnvironmentStringsW();
   for (const wchar_t* p = block; *p; p += wcslen(p) + 1) {
     const std::wstring entry = p;
     const size_t equals = entry.find(L'=', 1);
-    if (equals == std::wstring::npos) continue;
-    std::wstring name = entry.substr(0, equals);
-    std::wstring upper = name;
-    for (wchar_t& c : upper) c = towupper(c);
-    variables[upper] = entry;
+    if (equals != std::wstring::npos) variables[upper(entry.substr(0, equals))] = entry;
   }
   FreeEnvironmentStringsW(block);
   for (const auto& change : env) {
-    std::wstring upper = change.first;
-    for (wchar_t& c : upper) c = towupper(c);
     if (change.second.empty())
-      variables.erase(upper);
+      variables.erase(upper(change.first));
     else
-      variables[upper] = change.first + L"=" + change.second;
+      variables[upper(change.first)] = change.first + L"=" + change.second;
   }
   std::wstring newBlock;
   for (const auto& entry : variables) newBlock += entry.second + L'\0';
@@ -192,20 +189,65 @@ long long RunProgram(const std::wstring& commandLine, const std::vector<std::pai
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process = {};
   std::wstring command = commandLine;
-  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT, &newBlock[0], nullptr,
-                      &startup, &process))
-    return -1;
-  CloseHandle(process.hThread);
-  const DWORD waited = WaitForSingleObject(process.hProcess, timeoutMs);
-  DWORD code = 0;
-  if (waited != WAIT_OBJECT_0) {
-    TerminateProcess(process.hProcess, 1);
-    CloseHandle(process.hProcess);
-    return -2;
+  if (CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT, &newBlock[0], nullptr,
+                     &startup, &process)) {
+    CloseHandle(process.hThread);
+    m_hProcess = process.hProcess;
+    m_nId = process.dwProcessId;
   }
-  GetExitCodeProcess(process.hProcess, &code);
-  CloseHandle(process.hProcess);
+}
+
+ChildProcess::~ChildProcess() {
+  if (!m_hProcess) return;
+  if (WaitForSingleObject(m_hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(m_hProcess, 1);
+  CloseHandle(m_hProcess);
+}
+
+long long ChildProcess::Wait(DWORD timeoutMs) {
+  if (!m_hProcess) return -1;
+  if (WaitForSingleObject(m_hProcess, timeoutMs) != WAIT_OBJECT_0) return -2;
+  DWORD code = 0;
+  GetExitCodeProcess(m_hProcess, &code);
   return code;
+}
+
+namespace {
+
+struct WindowSearch {
+  DWORD processId;
+  const std::wstring* caption;
+  int controlId;
+  HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<WindowSearch*>(param);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner != search->processId || !IsWindowVisible(window)) return TRUE;
+  wchar_t caption[256] = {};
+  GetWindowTextW(window, caption, 256);
+  if (*search->caption != caption || (search->controlId && !GetDlgItem(window, search->controlId))) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+}  // namespace
+
+HWND ChildProcess::WaitForWindow(const std::wstring& caption, int controlId, DWORD timeoutMs) const {
+  const ULONGLONG end = GetTickCount64() + timeoutMs;
+  while (m_hProcess && GetTickCount64() < end) {
+    WindowSearch search = {m_nId, &caption, controlId, nullptr};
+    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+    if (search.found) return search.found;
+    if (WaitForSingleObject(m_hProcess, 5) == WAIT_OBJECT_0) return nullptr;
+  }
+  return nullptr;
+}
+
+long long RunProgram(const std::wstring& commandLine, const std::vector<std::pair<std::wstring, std::wstring>>& env,
+                     DWORD timeoutMs) {
+  return ChildProcess(commandLine, env).Wait(timeoutMs);
 }
 
 }  // namespace testing_support

@@ -80,9 +80,32 @@ class EnvironmentGuard {
   bool m_bHadValue = false;
 };
 
-// Runs a program with an environment of its own (the current one with the
-// given variables replaced; an empty value removes a variable) and returns
-// its exit code, or a negative value when it could not start or timed out.
+// A process started with an environment of its own: the current one with
+// the given variables replaced (an empty value removes a variable). Killed
+// at the end of the scope if it is still running.
+class ChildProcess {
+ public:
+  ChildProcess(const std::wstring& commandLine, const std::vector<std::pair<std::wstring, std::wstring>>& env);
+  ~ChildProcess();
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+  bool Started() const { return m_hProcess != nullptr; }
+  DWORD Id() const { return m_nId; }
+  // The exit code; -1 when the process did not start, -2 when it did not
+  // end within `timeoutMs`.
+  long long Wait(DWORD timeoutMs);
+  // A visible top-level window of the process with this caption (and, when
+  // `controlId` is not 0, a control of that id), waiting for it at most
+  // `timeoutMs`; null when none appeared or the process ended.
+  HWND WaitForWindow(const std::wstring& caption, int controlId = 0, DWORD timeoutMs = 30000) const;
+
+ private:
+  HANDLE m_hProcess = nullptr;
+  DWORD m_nId = 0;
+};
+
+// Runs a program as a ChildProcess and returns its exit code.
 long long RunProgram(const std::wstring& commandLine, const std::vector<std::pair<std::wstring, std::wstring>>& env,
                      DWORD timeoutMs = 60000);
 

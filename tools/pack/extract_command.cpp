@@ -31,12 +31,7 @@ int RunExtract(const Arguments& args) {
   const std::string& target = positional[1];
 
   PackedProgram program;
-  std::string error;
-  if (!OpenPackedProgram(PathFromUtf8(packed), program, error)) return Refuse(packed, error);
-  if (program.layout.status == PackageStatus::NoPackage)
-    return Refuse(packed, "carries no package (" + program.layout.reason + ")");
-  if (program.layout.status == PackageStatus::Damaged)
-    return Refuse(packed, "the package is damaged: " + program.layout.reason);
+  if (int refused = OpenReadablePackage(packed, program)) return refused;
 
   const fs::path folder = PathFromUtf8(target);
   std::error_code code;

@@ -140,12 +140,7 @@ int RunList(const Arguments& args) {
   if (packed.empty()) return UsageError("list", "name the packed program to list");
 
   PackedProgram program;
-  std::string error;
-  if (!OpenPackedProgram(PathFromUtf8(packed), program, error)) return Refuse(packed, error);
-  if (program.layout.status == PackageStatus::NoPackage)
-    return Refuse(packed, "carries no package (" + program.layout.reason + ")");
-  if (program.layout.status == PackageStatus::Damaged)
-    return Refuse(packed, "the package is damaged: " + program.layout.reason);
+  if (int refused = OpenReadablePackage(packed, program)) return refused;
 
   Findings unused;  // listing judges nothing; verify does
   const PackageSettings settings = ReadSettings(program.view, unused);

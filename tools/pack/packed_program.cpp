@@ -1,5 +1,7 @@
 #include "packed_program.h"
 
+#include "commands.h"
+
 #include <cerrno>
 
 #include "text.h"
@@ -55,6 +57,16 @@ bool OpenPackedProgram(const fs::path& path, PackedProgram& program, std::string
     return true;
   };
   return true;
+}
+
+int OpenReadablePackage(const std::string& packed, PackedProgram& program) {
+  std::string error;
+  if (!OpenPackedProgram(PathFromUtf8(packed), program, error)) return Refuse(packed, error);
+  if (program.layout.status == PackageStatus::NoPackage)
+    return Refuse(packed, "carries no package (" + program.layout.reason + ")");
+  if (program.layout.status == PackageStatus::Damaged)
+    return Refuse(packed, "the package is damaged: " + program.layout.reason);
+  return kExitOk;
 }
 
 }  // namespace tobrin::pack

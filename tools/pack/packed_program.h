@@ -26,4 +26,8 @@ struct PackedProgram {
 // file cannot be opened; everything else is told by `pe` and `layout`.
 bool OpenPackedProgram(const fs::path& path, PackedProgram& program, std::string& error);
 
+// Opens a packed program whose package must be readable (list, extract):
+// kExitOk, or the exit code of the refusal it has printed.
+int OpenReadablePackage(const std::string& packed, PackedProgram& program);
+
 }  // namespace tobrin::pack
