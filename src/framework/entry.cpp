@@ -1,4 +1,6 @@
 // The program's entry point.
+#include <cstdlib>
+
 #include "framework/win_app.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
@@ -7,3 +9,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
   SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
   return AfxWinMain(instance);
 }
+
+// The runner has no console: an exception that escapes ends the process at
+// once, without the runtime's message (and without the demangler it needs).
+namespace __gnu_cxx {
+void __verbose_terminate_handler() { std::abort(); }
+}  // namespace __gnu_cxx
