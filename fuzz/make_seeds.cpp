@@ -26,6 +26,23 @@ bool WriteSeed(const std::string& folder, const char* name, const std::vector<Wr
   return ok;
 }
 
+// A 64-byte header whose offset field points right behind it, then `package`.
+bool WriteRaw(const std::string& folder, const char* name, const std::string& package) {
+  std::string bytes(64, '\0');
+  bytes[0] = 'M';
+  bytes[1] = 'Z';
+  std::string offset;
+  PutU32(offset, 64);
+  bytes.replace(32, 4, offset);
+  bytes += package;
+  const std::string path = folder + "/" + name;
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  bool ok = file && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  if (file) ok = std::fclose(file) == 0 && ok;
+  if (!ok) std::fprintf(stderr, "make_seeds: cannot write %s\n", path.c_str());
+  return ok;
+}
+
 std::string Pattern(std::size_t size, char seed) {
   std::string bytes(size, '\0');
   for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(seed + i * 31 + i / 7);
@@ -66,6 +83,20 @@ int main(int argc, char** argv) {
   ok &= WriteSeed(out, "pieces", {{kRootGroupName, {FileFromBytes(u"big.bin", Pattern(20000, 'p'))}}});
   ok &= WriteSeed(out, "late-offset", {{u"g", {FileFromBytes(u"f", "late")}}}, 4096);
 
+  // Hand-made: an entry count that a file of this size could hold at 8 bytes
+  // an entry, but after one record come bytes of data, not records.
+  {
+    std::string package;
+    PutU32(package, 1);
+    PutU32(package, 1);
+    PutU32(package, 4000);
+    PutName(package, u"g");
+    PutU32(package, 1);
+    PutU32(package, 0);
+    PutName(package, u"f");
+    package += Pattern(40000, 'c');
+    ok &= WriteRaw(out, "count-beyond-records", package);
+  }
   // Hand-made: a duplicate group (the first wins) and a name cut at a NUL.
   {
     std::string package;
@@ -79,17 +110,7 @@ int main(int argc, char** argv) {
       PutName(package, u"f");
     }
     package += "ab";
-    std::string image(64, '\0');
-    image[0] = 'M';
-    image[1] = 'Z';
-    std::string offset;
-    PutU32(offset, 64);
-    image.replace(32, 4, offset);
-    const std::string path = out + "/duplicate-and-nul";
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    ok &= file && std::fwrite(image.data(), 1, image.size(), file) == image.size() &&
-          std::fwrite(package.data(), 1, package.size(), file) == package.size();
-    if (file) ok &= std::fclose(file) == 0;
+    ok &= WriteRaw(out, "duplicate-and-nul", package);
   }
   return ok ? 0 : 1;
 }
