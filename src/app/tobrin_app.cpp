@@ -1,5 +1,6 @@
 #include "app/tobrin_app.h"
 
+#include <windows.h>
 #include <commctrl.h>
 
 #include "app/installer_name.h"
@@ -22,12 +23,21 @@ DWORD MajorVersion() {
   return version.dwMajorVersion;
 }
 
+// Registers the common controls' window classes (the progress bar's among
+// them). The library is loaded only for a run that shows windows: a silent
+// run then pays nothing for it or for the theming it brings.
+void RegisterCommonControls() {
+  using InitProc = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+  HMODULE library = LoadLibraryExW(L"comctl32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (!library) return;
+  auto init = reinterpret_cast<InitProc>(reinterpret_cast<void*>(GetProcAddress(library, "InitCommonControlsEx")));
+  INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES};
+  if (init) init(&controls);
+}
+
 }  // namespace
 
 BOOL CTobrinApp::InitInstance() {
-  INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES};
-  InitCommonControlsEx(&controls);
-
   const std::wstring commandLine = m_lpCmdLine ? m_lpCmdLine : L"";
   m_strCmdLine = commandLine;
 
@@ -38,12 +48,11 @@ BOOL CTobrinApp::InitInstance() {
     if (IsInstallerName(modulePath)) RegisterWithCompatibilityAssistant(modulePath);
   }
 
-  if (IsSilentCommandLine(m_strCmdLine) || IsSilentSwitchOn()) {
-    ExtractPackage(dlg, false);
-  } else if (dlg.DoModal() == -1) {
-    // No window could be made (no desktop to show it on): extract all the same.
-    ExtractPackage(dlg, false);
-  }
+  const bool silent = IsSilentCommandLine(m_strCmdLine) || IsSilentSwitchOn();
+  if (!silent) RegisterCommonControls();
+  // Without a window (none could be made: no desktop to show it on) the
+  // package is extracted all the same.
+  if (silent || dlg.DoModal() == -1) ExtractPackage(dlg, false);
   RunPayload(dlg, commandLine.c_str());
 
   m_nExitCode = dlg.m_nExitCode;

@@ -2,8 +2,8 @@
 
 #include "res/resource.h"
 
-CTobrinDlg::CTobrinDlg() : CDialog(IDD_TOBRIN_DIALOG) {
-  m_hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
-}
+// The icon is loaded with the window (OnInitDialog): a silent run, which has
+// none, does not wake the display driver for it.
+CTobrinDlg::CTobrinDlg() : CDialog(IDD_TOBRIN_DIALOG) {}
 
 CTobrinDlg::~CTobrinDlg() = default;

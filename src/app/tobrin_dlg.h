@@ -22,7 +22,7 @@ class CTobrinDlg : public CDialog {
   // The same for a stated user interface language.
   bool ShowLocalizedMessage(LANGID uiLanguage);
 
-  HICON m_hIcon = nullptr;
+  HICON m_hIcon = nullptr;  // the program's icon, loaded with the window
   std::wstring m_strProductName;
   std::wstring m_strExtractFolder;  // ends with a backslash; empty until the folder exists
   bool m_bShowMessageBox = false;

@@ -53,8 +53,13 @@ class FolderTarget : public tobrin::ExtractionTarget {
     if (slash != std::wstring::npos) {
       if (int error = MakeFolders(relative.substr(0, slash), true)) return error;
     }
-    m_file.Reset(CreateFileW((m_strRoot + L"\\" + relative).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    // The folder is new, so a file is made new; only a name that comes twice
+    // replaces the earlier file. (Truncating an existing file costs Wine a
+    // write-back of its old content.)
+    const std::wstring path = m_strRoot + L"\\" + relative;
+    m_file.Reset(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!m_file.Valid() && GetLastError() == ERROR_FILE_EXISTS)
+      m_file.Reset(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     return m_file.Valid() ? 0 : static_cast<int>(GetLastError());
   }
 

@@ -15,6 +15,7 @@ BOOL CTobrinDlg::OnInitDialog() {
   CDialog::OnInitDialog();
 
   GetSystemMenu(m_hWnd, FALSE);  // the standard entries only; no About entry
+  if (!m_hIcon) m_hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
   SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
   SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
