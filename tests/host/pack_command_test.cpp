@@ -90,7 +90,8 @@ TEST(PackRoundTrip, CreateListVerifyExtractKeepEveryFileAndFolder) {
   WriteFile(p.tree / "MessageInfo.xml", "<MessageInfo><ENG>Go?</ENG><JPN>\xE8\xA1\x8C\xE3\x81\x8F</JPN></MessageInfo>");
   WriteFile(p.tree / "empty.txt", "");
   WriteFile(p.tree / "Docs" / "read me.txt", "docs");
-  WriteFile(p.tree / "Docs" / "x64" / "\xE6\xBC\xA2\xE5\xAD\x97.dll", std::string(300000, 'k'));
+  // A program under a name other programs load: CreateProcessW starts it all the same.
+  WriteFile(p.tree / "Docs" / "x64" / "\xE6\xBC\xA2\xE5\xAD\x97.dll", MakePe() + std::string(300000, 'k'));
   WriteFile(p.tree / "caf\xC3\xA9" / "\xC3\xA9t\xC3\xA9.txt", "summer");
   WriteFile(p.tree / "a" / "zero", "");
   fs::create_directories(p.tree / "a b");
@@ -305,8 +306,8 @@ TEST(PackCreate, SettingsThatStartNothingAreRefused) {
        {std::string("[PARAMOPTION]\nexecutefilename = SETUP.EXE\n"), std::string("[ParamOption]\nExecuteFileName=bin\\tool.exe\n"),
         std::string("[ParamOption]\nExecuteFileName=\"tool.exe\"\n"), "[ParamOption]\nExecuteFileName=" + longName + "\n"}) {
     Packed p;
-    WriteFile(p.tree / "bin" / "tool.exe", "t");
-    WriteFile(p.tree / "bin" / longName, "l");
+    WriteFile(p.tree / "bin" / "tool.exe", MakePe());
+    WriteFile(p.tree / "bin" / longName, MakePe());
     WriteFile(p.tree / "AssistFile.ini", assist);
     const RunResult r = p.Create();
     EXPECT_EQ(r.exitCode, 0) << assist << r.err;
@@ -421,7 +422,7 @@ TEST(PackExtract, WritesOnlyBelowANewOrEmptyFolder) {
 }
 
 TEST(PackCommandLine, HelpAndMistakes) {
-  for (const char* command : {"create", "list", "verify", "extract"}) {
+  for (const char* command : {"create", "list", "verify", "extract", "init"}) {
     const RunResult help = RunPack({command, "--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_EQ(help.out.find(std::string("Usage: tobrin-pack ") + command), 0u) << help.out;

@@ -62,13 +62,18 @@ extraction_folders() { ls -d "$WINEPREFIX"/drive_c/users/*/Temp/\{*\} 2>/dev/nul
 
 # Runs a packed program silently; checks its exit code, the probe's report
 # and that the extraction folder is gone again.
-run_packed() {
-  local exe=$1 what=$2
-  local before after report code
-  before=$(extraction_folders)
+# Runs a packed program silently with the probe as payload; sets `code`.
+run_probe() {
   rm -f report.txt
   code=0
-  PROBE_REPORT=$(winepath -w "$work/report.txt") PROBE_EXIT_CODE=7 wine "$exe" -s </dev/null >/dev/null 2>&1 || code=$?
+  PROBE_REPORT=$(winepath -w "$work/report.txt") PROBE_EXIT_CODE=7 wine "$1" -s </dev/null >/dev/null 2>&1 || code=$?
+}
+
+run_packed() {
+  local exe=$1 what=$2
+  local before after report
+  before=$(extraction_folders)
+  run_probe "$exe"
   after=$(extraction_folders)
   check "$what: the runner ends with the payload's exit code" [ "$code" = 7 ]
   if [ ! -f report.txt ]; then fail "$what: the payload ran and wrote its report"; return; fi
@@ -107,6 +112,22 @@ check "the Windows packer extracts every file as packed" diff -r "$tree" extract
 run_packed packed32.exe "32-bit runner"
 "$packer" create -o packed64.exe --stub "$win64/tobrin.exe" "$tree" > /dev/null
 run_packed packed64.exe "64-bit runner"
+
+# --- settings from the command line alone; init's templates as they are ---------
+mkdir flags && cp "$win32/probe.exe" flags/probe.exe
+"$packer" create -o flags.exe --stub "$win32/tobrin.exe" --run probe.exe --param-a "--alpha ü 漢" \
+  --param-b " --beta" --product "Flags" --ask --text "ENG=Go?" --text "DEU=Los?" flags > /dev/null 2> flags.err
+check "create packs from the settings options alone" [ ! -s flags.err ]
+run_probe flags.exe
+check "the options' ParamA and ParamB reach the payload, every character as given" \
+  [ "$(tr -d '\r' < report.txt 2>/dev/null | grep '^argv=' | tail -n 5 | tr '\n' ' ')" = "argv=--alpha argv=ü argv=漢 argv=--beta argv=-s " ]
+mkdir templates
+"$packer" init templates --run probe.exe > /dev/null
+cp "$win32/probe.exe" templates/probe.exe
+"$packer" create -o templates.exe --stub "$win32/tobrin.exe" templates > /dev/null 2> templates.err
+check "init's templates pack without a warning" [ ! -s templates.err ]
+run_probe templates.exe
+check "init's templates run their payload" [ "$code" = 7 ]
 
 # --- sign after packing ----------------------------------------------------------
 openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem -days 1 -subj "/CN=Tobrin Test Vendor" \

@@ -17,11 +17,14 @@ int RunCreate(const Arguments& args);
 int RunList(const Arguments& args);
 int RunVerify(const Arguments& args);
 int RunExtract(const Arguments& args);
+int RunInit(const Arguments& args);
 
 extern const char kCreateHelp[];
 extern const char kListHelp[];
 extern const char kVerifyHelp[];
 extern const char kExtractHelp[];
+extern const char kInitHelp[];
+void PrintCreateHelp();  // kCreateHelp and the settings options
 
 // Helpers of the command-line parsing.
 bool IsHelpOption(const std::string& arg);

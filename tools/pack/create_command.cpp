@@ -10,6 +10,7 @@
 #include "package/package_writer.h"
 #include "package_checks.h"
 #include "progress.h"
+#include "settings_files.h"
 #include "source_tree.h"
 #include "stub.h"
 #include "text.h"
@@ -17,15 +18,16 @@
 namespace tobrin::pack {
 
 const char kCreateHelp[] =
-    "Usage: tobrin-pack create -o OUT.exe [--stub RUNNER.exe] DIR\n"
+    "Usage: tobrin-pack create -o OUT.exe [--stub RUNNER.exe] [SETTINGS] DIR\n"
     "\n"
     "Packs the folder DIR into OUT.exe, a copy of the runner with the package\n"
     "bound behind its image. The files directly in DIR are extracted into the\n"
     "extraction folder itself; every folder below DIR, empty ones too, becomes a\n"
     "subfolder of it.\n"
     "\n"
-    "DIR must hold AssistFile.ini, whose [ParamOption] ExecuteFileName names the\n"
-    "file to start. MessageSetting.ini and MessageInfo.xml are optional.\n"
+    "The package needs AssistFile.ini, whose [ParamOption] ExecuteFileName names\n"
+    "the file to start: in DIR, or written from --run and the other settings\n"
+    "options below. MessageSetting.ini and MessageInfo.xml are optional.\n"
     "\n"
     "Options:\n"
     "  -o, --output OUT.exe   the packed program to write (replaced if it exists)\n"
@@ -41,10 +43,17 @@ const char kCreateHelp[] =
     "Warnings (exit status 0): a message box asked for without MessageInfo.xml, a\n"
     "MessageInfo.xml that is not well-formed, and similar.\n";
 
+void PrintCreateHelp() {
+  std::fputs(kCreateHelp, stdout);
+  std::fputs("\n", stdout);
+  std::fputs(kSettingsOptionsHelp, stdout);
+}
+
 namespace {
 
 struct CreateOptions {
   std::string output, stub, folder;
+  SettingsOptions settings;
 };
 
 // Which file a failed write is about, and why.
@@ -99,6 +108,17 @@ std::vector<WriterGroup> WriterGroups(const PackageView& view, const std::string
       WriterFile writerFile;
       writerFile.name = file.name;
       writerFile.size = static_cast<std::uint32_t>(file.size);
+      if (file.content) {
+        const std::shared_ptr<const std::string> content = file.content;
+        writerFile.writeContent = [content, output, &progress, &failure](std::FILE* out) {
+          if (std::fwrite(content->data(), 1, content->size(), out) != content->size())
+            return failure.Set(output, "cannot be written: " + ErrnoText(errno));
+          progress.Advance(content->size());
+          return true;
+        };
+        writerGroup.files.push_back(std::move(writerFile));
+        continue;
+      }
       const fs::path source = file.source;
       const std::uint64_t size = file.size;
       writerFile.writeContent = [source, size, output, &progress, &failure](std::FILE* out) {
@@ -134,10 +154,13 @@ int RunCreate(const Arguments& args) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (IsHelpOption(arg)) {
-      std::fputs(kCreateHelp, stdout);
+      PrintCreateHelp();
       return kExitOk;
     }
-    if (arg == "-o" || arg == "--output" || arg == "--stub") {
+    std::string settingsError;
+    if (TakeSettingsOption(args, i, options.settings, settingsError)) {
+      if (!settingsError.empty()) return UsageError("create", settingsError);
+    } else if (arg == "-o" || arg == "--output" || arg == "--stub") {
       if (i + 1 >= args.size()) return UsageError("create", "'" + arg + "' needs a file name");
       (arg == "--stub" ? options.stub : options.output) = args[++i];
     } else if (arg.compare(0, 9, "--output=") == 0) {
@@ -169,7 +192,8 @@ int RunCreate(const Arguments& args) {
 
   Findings findings;
   const PeImage image = CheckStub(stub, findings);
-  const PackageView view = ScanSourceFolder(folder, findings);
+  PackageView view = ScanSourceFolder(folder, findings);
+  AddGeneratedFiles(view, SettingsFilesFor(options.settings), findings);
   const bool scanned = !view.groups.empty();
   if (scanned) {
     CheckNames(view, findings);

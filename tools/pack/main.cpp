@@ -23,7 +23,9 @@ const char kHelp[] =
     "program extracts them, shows the package's message and starts its payload.\n"
     "\n"
     "Commands:\n"
-    "  create -o OUT.exe [--stub RUNNER.exe] DIR   pack DIR into OUT.exe\n"
+    "  create -o OUT.exe [--stub RUNNER.exe] [SETTINGS] DIR\n"
+    "                                               pack DIR into OUT.exe\n"
+    "  init DIR [--run FILE]                        write commented settings files\n"
     "  list [--json] PACKED.exe                     show the groups, files and settings\n"
     "  verify PACKED.exe                            check that the runner would run it\n"
     "  extract PACKED.exe DIR                       write the files into DIR, run nothing\n"
@@ -41,10 +43,11 @@ int Main(const Arguments& all) {
   const std::string& command = all[0];
   const Arguments args(all.begin() + 1, all.end());
   if (IsHelpOption(command) || command == "help") {
-    if (!args.empty() && args[0] == "create") std::fputs(kCreateHelp, stdout);
+    if (!args.empty() && args[0] == "create") PrintCreateHelp();
     else if (!args.empty() && args[0] == "list") std::fputs(kListHelp, stdout);
     else if (!args.empty() && args[0] == "verify") std::fputs(kVerifyHelp, stdout);
     else if (!args.empty() && args[0] == "extract") std::fputs(kExtractHelp, stdout);
+    else if (!args.empty() && args[0] == "init") std::fputs(kInitHelp, stdout);
     else std::fputs(kHelp, stdout);
     return kExitOk;
   }
@@ -56,6 +59,7 @@ int Main(const Arguments& all) {
   if (command == "list") return RunList(args);
   if (command == "verify") return RunVerify(args);
   if (command == "extract") return RunExtract(args);
+  if (command == "init") return RunInit(args);
   std::fprintf(stderr, "tobrin-pack: unknown command '%s'\n\n%s", command.c_str(), kHelp);
   return kExitUsage;
 }

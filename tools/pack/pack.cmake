@@ -17,7 +17,9 @@ add_library(tobrin_pack_core STATIC
   tools/pack/create_command.cpp
   tools/pack/list_command.cpp
   tools/pack/verify_command.cpp
-  tools/pack/extract_command.cpp)
+  tools/pack/extract_command.cpp
+  tools/pack/settings_files.cpp
+  tools/pack/init_command.cpp)
 target_include_directories(tobrin_pack_core PUBLIC tools/pack)
 target_link_libraries(tobrin_pack_core PUBLIC tobrin_format)
 target_compile_options(tobrin_pack_core PRIVATE -Wall -Wextra)

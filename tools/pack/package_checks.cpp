@@ -73,6 +73,47 @@ void CheckArgument(const char* key, const std::optional<IniValue>& value, const 
     findings.Warning(subject, std::string(key) + " holds non-ASCII characters: " + EightBitHint(ini));
 }
 
+std::u16string Extension(const std::u16string& name) {
+  const std::size_t dot = name.find_last_of(u'.');
+  const std::size_t slash = name.find_last_of(u"\\/");
+  if (dot == std::u16string::npos || (slash != std::u16string::npos && dot < slash)) return std::u16string();
+  return FoldCase(name.substr(dot));
+}
+
+std::uint32_t LittleEndian(const std::string& bytes, std::size_t at, int size) {
+  std::uint32_t value = 0;
+  for (int i = size - 1; i >= 0; --i) value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
+  return value;
+}
+
+// Why CreateProcessW cannot start the payload, or nothing when it can: a
+// batch file by its name, anything else only when it is a PE program.
+std::optional<std::string> WhyNotStartable(const PackageView& view, const ViewFile& file) {
+  const std::u16string extension = Extension(file.name);
+  if (extension == u".BAT" || extension == u".CMD") return std::nullopt;
+  if (extension == u".MSI")
+    return std::string("is a Windows Installer package, which only msiexec starts: name a .cmd file of the package "
+                       "instead that runs  msiexec /i \"%~dp0") + Utf16ToUtf8(file.name.substr(file.name.find_last_of(u"\\/") + 1)) +
+           "\" %*  and ends with  exit /b %errorlevel%  so that its exit code is passed on";
+  if (extension.empty())
+    return std::string("has no extension, so Windows looks for the name with .exe appended and starts nothing");
+  std::string head, error;
+  constexpr std::uint32_t kDosHeaderSize = 64, kPeHeaderSize = 24;
+  if (!view.readHead(file, kDosHeaderSize, head, error)) return error;
+  if (head.size() < kDosHeaderSize || head.compare(0, 2, "MZ") != 0)
+    return std::string("is not a Windows program (no MZ header), nor a .bat or .cmd file: CreateProcessW cannot start it");
+  const std::uint32_t peOffset = LittleEndian(head, 0x3C, 4);
+  if (peOffset > file.size || file.size - peOffset < kPeHeaderSize ||
+      !view.readHead(file, std::uint64_t{peOffset} + kPeHeaderSize, head, error) ||
+      head.compare(peOffset, 4, std::string("PE\0\0", 4)) != 0)
+    return std::string("is an MS-DOS program, not a Windows program (no PE header): CreateProcessW cannot start it");
+  const std::uint32_t characteristics = LittleEndian(head, peOffset + 22, 2);
+  constexpr std::uint32_t kExecutableImage = 0x0002, kDll = 0x2000;
+  if ((characteristics & kDll) || !(characteristics & kExecutableImage))
+    return std::string("is a DLL or object file, not a program: CreateProcessW cannot start it");
+  return std::nullopt;
+}
+
 void ReadAssistFile(const PackageView& view, PackageSettings& settings, Findings& findings) {
   const ViewFile* file = FindRootFile(view, u"AssistFile.ini");
   if (!file) {
@@ -110,7 +151,10 @@ void ReadAssistFile(const PackageView& view, PackageSettings& settings, Findings
   const PayloadLocation payload = FindPayload(view, name->text);
   settings.payloadGroup = payload.group;
   settings.payloadFile = payload.file;
-  if (!payload.file) {
+  if (payload.file) {
+    if (const auto why = WhyNotStartable(view, *payload.file))
+      findings.Error(view.Subject(*payload.group, *payload.file), "ExecuteFileName names this file, which " + *why);
+  } else {
     std::string reason = "ExecuteFileName " + Quote(name->text) + " names no file in the package";
     if (name->cut)
       reason += " (the value is longer than " + std::to_string(kIniValueLimit) +

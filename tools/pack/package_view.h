@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,9 @@ struct ViewFile {
   std::uint64_t size = 0;
   std::uint64_t offset = 0;  // where its bytes lie in a packed program
   fs::path source;           // where it lies on disk, for a folder
+  // The bytes of a file the packer writes itself (a settings file made from
+  // the command line), which lies nowhere on disk.
+  std::shared_ptr<const std::string> content;
 };
 
 struct ViewGroup {
@@ -36,6 +40,8 @@ class PackageView {
   std::function<std::string(const std::u16string& relativePath)> subjectOf;
   // Reads a file's bytes, at most `limit` of them; false with `error` set.
   std::function<bool(const ViewFile& file, std::uint64_t limit, std::string& bytes, std::string& error)> read;
+  // Reads the first `count` bytes of a file (fewer when it is shorter).
+  std::function<bool(const ViewFile& file, std::uint64_t count, std::string& bytes, std::string& error)> readHead;
 
   const ViewGroup* RootGroup() const;
   std::string Subject(const ViewGroup& group, const ViewFile& file) const;

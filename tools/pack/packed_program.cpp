@@ -2,6 +2,7 @@
 
 #include "commands.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #include "text.h"
@@ -51,6 +52,14 @@ bool OpenPackedProgram(const fs::path& path, PackedProgram& program, std::string
     }
     bytes.assign(static_cast<std::size_t>(file.size), '\0');
     if (!SeekTo(in, file.offset) || (file.size && std::fread(&bytes[0], 1, bytes.size(), in) != bytes.size())) {
+      error = "cannot be read from the package";
+      return false;
+    }
+    return true;
+  };
+  program.view.readHead = [in](const ViewFile& file, std::uint64_t count, std::string& bytes, std::string& error) {
+    bytes.assign(static_cast<std::size_t>(std::min(count, file.size)), '\0');
+    if (!SeekTo(in, file.offset) || (!bytes.empty() && std::fread(&bytes[0], 1, bytes.size(), in) != bytes.size())) {
       error = "cannot be read from the package";
       return false;
     }

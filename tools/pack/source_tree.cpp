@@ -126,6 +126,21 @@ PackageView ScanSourceFolder(const fs::path& folder, Findings& findings) {
     return true;
   };
 
+  view.readHead = [](const ViewFile& file, std::uint64_t count, std::string& bytes, std::string& error) {
+    FilePtr in = OpenFile(file.source, "rb");
+    if (!in) {
+      error = "cannot be opened: " + ErrnoText(errno);
+      return false;
+    }
+    bytes.assign(static_cast<std::size_t>(std::min(count, file.size)), '\0');
+    bytes.resize(bytes.empty() ? 0 : std::fread(&bytes[0], 1, bytes.size(), in.get()));
+    if (std::ferror(in.get())) {
+      error = "cannot be read: " + ErrnoText(errno);
+      return false;
+    }
+    return true;
+  };
+
   std::error_code error;
   const fs::file_status status = fs::status(folder, error);
   if (!fs::is_directory(status)) {

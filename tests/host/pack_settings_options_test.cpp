@@ -1,0 +1,182 @@
+// The settings the packer writes itself: create's settings options, init's
+// templates, and the README's sample, each read back as the runner reads it.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "ini_file.h"
+#include "pack_test_support.h"
+#include "xml_check.h"
+
+using namespace pack_test;
+using tobrin::pack::IniFile;
+
+namespace {
+
+struct Vendor {
+  TempDir dir;
+  fs::path stub = dir / "runner.exe", tree = dir / "tree", out = dir / "out.exe", look = dir / "look";
+  Vendor() {
+    WriteFile(stub, MakePe());
+    WriteFile(tree / "setup.exe", MakePe());
+  }
+  RunResult Create(std::vector<std::string> settings) {
+    std::vector<std::string> args = {"create", "-o", out.string(), "--stub", stub.string()};
+    args.insert(args.end(), settings.begin(), settings.end());
+    args.push_back(tree.string());
+    return RunPack(args);
+  }
+  // A settings file of the package, read from an extraction of it.
+  IniFile Extracted(const char* name) {
+    if (!fs::exists(look)) EXPECT_EQ(RunPack({"extract", out.string(), look.string()}).exitCode, 0);
+    return IniFile::Parse(ReadFile(look / name));
+  }
+};
+
+std::u16string Value(const IniFile& ini, const char* section, const char* key) {
+  const auto value = ini.Read(section, key);
+  return value ? value->text : u"<absent>";
+}
+
+}  // namespace
+
+TEST(PackSettingsOptions, FlagsAloneWriteWhatTheRunnerReadsBack) {
+  Vendor v;
+  // Blanks around a value and quotes around it would be taken off by the
+  // profile reader: they must arrive all the same, as must every character.
+  const RunResult r = v.Create({"--run", "setup.exe", "--param-a", "  /q \"C:\\x y\"", "--param-b",
+                                "'both'", "--product", "Caf\xC3\xA9 \xE6\xBC\xA2\xE5\xAD\x97 \xF0\x9F\x93\xA6",
+                                "--ask", "--text", "ENG=Go? <now> & \"then\"", "--text", "deu=Los?"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  const IniFile assist = v.Extracted("AssistFile.ini");
+  EXPECT_EQ(assist.Encoding(), tobrin::pack::IniEncoding::Utf16LeBom);
+  EXPECT_EQ(Value(assist, "ParamOption", "ExecuteFileName"), u"setup.exe");
+  EXPECT_EQ(Value(assist, "ParamOption", "ParamA"), u"  /q \"C:\\x y\"");
+  EXPECT_EQ(Value(assist, "ParamOption", "ParamB"), u"'both'");
+  EXPECT_EQ(Value(assist, "ParamOption", "ProductName"), u"Caf\u00E9 \u6F22\u5B57 \U0001F4E6");
+  const IniFile setting = v.Extracted("MessageSetting.ini");
+  EXPECT_EQ(Value(setting, "Setting", "IsShowMessageBox"), u"1");
+  EXPECT_EQ(Value(setting, "Setting", "IsOk"), u"0");
+  const std::string xml = ReadFile(v.look / "MessageInfo.xml");
+  const tobrin::pack::XmlFacts facts = tobrin::pack::CheckXml(xml);
+  ASSERT_TRUE(facts.wellFormed) << facts.error;
+  ASSERT_EQ(facts.children.size(), 2u);
+  EXPECT_EQ(facts.children[0].localName, "ENG");
+  EXPECT_EQ(facts.children[1].localName, "DEU");
+  EXPECT_NE(xml.find("Go? &lt;now&gt; &amp; \"then\""), std::string::npos) << xml;
+  // Nothing was written into the packed folder.
+  EXPECT_EQ(std::distance(fs::directory_iterator(v.tree), fs::directory_iterator()), 1);
+
+  Vendor notice;
+  ASSERT_EQ(notice.Create({"--run", "setup.exe", "--notice"}).exitCode, 0);
+  EXPECT_EQ(Value(notice.Extracted("MessageSetting.ini"), "Setting", "IsOk"), u"1");
+  EXPECT_FALSE(fs::exists(notice.look / "MessageInfo.xml"));
+}
+
+TEST(PackSettingsOptions, OneSourceForEachSettingAndValuesThatCannotArriveAreRefused) {
+  struct Clash {
+    const char* file;
+    std::vector<std::string> flags;
+  };
+  for (const Clash& c : {Clash{"AssistFile.ini", {"--product", "P"}}, Clash{"assistfile.INI", {"--run", "setup.exe"}},
+                         Clash{"MessageSetting.ini", {"--notice"}}, Clash{"MessageInfo.xml", {"--text", "ENG=x"}}}) {
+    Vendor v;
+    WriteFile(v.tree / "AssistFile.ini", "[ParamOption]\r\nExecuteFileName=setup.exe\r\n");
+    if (std::string(c.file) != "AssistFile.ini") WriteFile(v.tree / c.file, "[x]\r\n");
+    const RunResult r = v.Create(c.flags);
+    EXPECT_EQ(r.exitCode, 1) << c.file << r.err;
+    EXPECT_NE(r.err.find("remove the file from the folder, or the options"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(v.out)) << c.file;
+  }
+  for (const std::vector<std::string>& flags : std::vector<std::vector<std::string>>{
+           {"--text", "XYZ=x"}, {"--text", "ENG"}, {"--text", "ENG=a", "--text", "eng=b"}, {"--notice", "--ask"},
+           {"--run", "a.exe", "--run", "b.exe"}, {"--param-a", "Error"}, {"--param-b", "two\nlines"},
+           {"--text", "ENG=bell\x07"}, {"--product"}}) {
+    Vendor v;
+    EXPECT_EQ(v.Create(flags).exitCode, 2) << flags[0] << " " << flags.back();
+    EXPECT_FALSE(fs::exists(v.out));
+  }
+}
+
+TEST(PackSettingsOptions, InitWritesTemplatesThatPackAsTheyAre) {
+  Vendor v;
+  fs::remove_all(v.tree);
+  ASSERT_EQ(RunPack({"init", v.tree.string(), "--run", "bin\\tool.exe"}).exitCode, 0);
+  // Every key has a comment of its own on the line before it.
+  for (const char* name : {"AssistFile.ini", "MessageSetting.ini"}) {
+    std::istringstream lines(ReadFile(v.tree / name));
+    std::string line, previous;
+    int keys = 0;
+    while (std::getline(lines, line)) {
+      if (line.find('=') != std::string::npos && line[0] != ';') {
+        ++keys;
+        EXPECT_EQ(previous[0], ';') << name << ": " << line;
+      }
+      previous = line;
+    }
+    EXPECT_EQ(keys, name[0] == 'A' ? 4 : 2) << name;
+  }
+  const tobrin::pack::XmlFacts catalogue = tobrin::pack::CheckXml(ReadFile(v.tree / "MessageInfo.xml"));
+  ASSERT_TRUE(catalogue.wellFormed);
+  EXPECT_EQ(catalogue.children.size(), 11u);
+  EXPECT_EQ(RunPack({"init", v.tree.string()}).exitCode, 1);  // not empty any more
+
+  WriteFile(v.tree / "bin" / "tool.exe", MakePe());
+  const RunResult r = v.Create({});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(Value(v.Extracted("AssistFile.ini"), "ParamOption", "ExecuteFileName"), u"bin\\tool.exe");
+}
+
+TEST(PackSettingsOptions, TheReadmeSamplePacks) {
+  std::ifstream readme(TOBRIN_SOURCE_DIR "/README.md");
+  std::stringstream text;
+  text << readme.rdbuf();
+  const std::string all = text.str();
+  const std::size_t block = all.find("```ini\n[ParamOption]");
+  ASSERT_NE(block, std::string::npos) << "README.md has no AssistFile.ini sample";
+  const std::size_t start = block + 7;
+  const std::string sample = all.substr(start, all.find("```", start) - start);
+
+  Vendor v;
+  fs::remove(v.tree / "setup.exe");
+  WriteFile(v.tree / "AssistFile.ini", sample);
+  const IniFile ini = IniFile::Parse(sample);
+  // A comment after a value would be read as part of it.
+  for (const char* key : {"ExecuteFileName", "ParamA", "ParamB", "ProductName"})
+    EXPECT_EQ(Value(ini, "ParamOption", key).find(u';'), std::u16string::npos) << key;
+  const std::u16string run = Value(ini, "ParamOption", "ExecuteFileName");
+  ASSERT_NE(run, u"<absent>");
+  WriteFile(v.tree / std::string(run.begin(), run.end()), MakePe());
+  const RunResult r = v.Create({});
+  EXPECT_EQ(r.exitCode, 0) << sample << r.err;
+}
+
+TEST(PackSettingsOptions, PayloadsThatCreateProcessCannotStartAreRefused) {
+  struct Case {
+    const char* name;
+    std::string bytes;
+    const char* message;  // nullptr: accepted
+  };
+  PeOptions dll;
+  dll.dll = true;
+  for (const Case& c : {Case{"setup.msi", "\xD0\xCF\x11\xE0", "msiexec /i \"%~dp0setup.msi\""},
+                        Case{"readme.txt", "hello", "is not a Windows program"},
+                        Case{"tool.exe", "MZ" + std::string(100, '\0'), "is an MS-DOS program"},
+                        Case{"lib.exe", MakePe(dll), "is a DLL"}, Case{"setup", MakePe(), "has no extension"},
+                        Case{"install.CMD", "@echo off\r\n", nullptr}, Case{"go.bat", "", nullptr},
+                        Case{"tool.bin", MakePe(), nullptr}}) {
+    Vendor v;
+    WriteFile(v.tree / c.name, c.bytes);
+    const RunResult r = v.Create({"--run", c.name});
+    if (c.message) {
+      EXPECT_EQ(r.exitCode, 1) << c.name;
+      EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    } else {
+      EXPECT_EQ(r.exitCode, 0) << c.name << r.err;
+      EXPECT_EQ(RunPack({"verify", v.out.string()}).exitCode, 0) << c.name;
+    }
+  }
+}

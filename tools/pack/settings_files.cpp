@@ -1,0 +1,265 @@
+#include "settings_files.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "package/package_format.h"
+#include "package_checks.h"
+#include "text.h"
+
+namespace tobrin::pack {
+
+const char kSettingsOptionsHelp[] =
+    "Settings (written into the package only, never into DIR; DIR must then not\n"
+    "hold the file they write):\n"
+    "  --run FILE             AssistFile.ini ExecuteFileName: the file to start\n"
+    "  --param-a TEXT         AssistFile.ini ParamA: arguments always passed\n"
+    "  --param-b TEXT         AssistFile.ini ParamB: arguments passed when the run\n"
+    "                         is silent or the message box was shown\n"
+    "  --product NAME         AssistFile.ini ProductName: the message box's caption\n"
+    "  --notice               MessageSetting.ini: a message with one button before\n"
+    "                         the start (IsShowMessageBox=1, IsOk=1)\n"
+    "  --ask                  MessageSetting.ini: a question with OK and Cancel;\n"
+    "                         Cancel starts nothing (IsShowMessageBox=1, IsOk=0)\n"
+    "  --text LANG=MESSAGE    MessageInfo.xml: the message in one language, LANG one\n"
+    "                         of CHS CHT DEU ENG ESP FRA ITA JPN KOR NLD RUS\n"
+    "                         (repeatable)\n";
+
+namespace {
+
+const char16_t kUtf16Bom[] = u"\xFEFF";
+
+std::string Utf16LeBytes(const std::u16string& text) {
+  std::string bytes;
+  bytes.reserve(2 * text.size());
+  for (char16_t unit : text) {
+    bytes.push_back(static_cast<char>(unit & 0xFF));
+    bytes.push_back(static_cast<char>(unit >> 8));
+  }
+  return bytes;
+}
+
+bool IsLineBreak(char c) { return c == '\r' || c == '\n'; }
+
+// A value as the runner's profile reading gives it back: blanks around a
+// value and one pair of matching quotes are taken off, so such a value is
+// written in a pair of double quotes of its own.
+std::u16string IniValueText(const std::u16string& value) {
+  const auto blank = [](char16_t c) { return c == u' ' || c == u'\t' || c == 0x1A || c == 0x3000 || c == 0xA0; };
+  const bool needsQuotes =
+      !value.empty() && (blank(value.front()) || blank(value.back()) ||
+                         (value.size() >= 2 && (value[0] == u'"' || value[0] == u'\'') && value.back() == value[0]));
+  return needsQuotes ? u"\"" + value + u"\"" : value;
+}
+
+std::string XmlEscaped(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '&') out += "&amp;";
+    else if (c == '<') out += "&lt;";
+    else if (c == '>') out += "&gt;";
+    else out += c;
+  }
+  return out;
+}
+
+bool TakeValue(const Arguments& args, std::size_t& i, const std::string& option, std::string& value,
+               std::string& error) {
+  if (i + 1 >= args.size()) {
+    error = "'" + option + "' needs a value";
+    return false;
+  }
+  value = args[++i];
+  return true;
+}
+
+bool CheckIniValue(const std::string& option, const std::string& value, std::string& error) {
+  std::u16string text;
+  if (!Utf8ToUtf16(value, text)) error = "the value of '" + option + "' is not valid UTF-8";
+  else if (std::any_of(value.begin(), value.end(), IsLineBreak)) error = "the value of '" + option + "' holds a line break";
+  else if (text == u"Error") error = "the runner reads the value \"Error\" of '" + option + "' as no value at all";
+  return error.empty();
+}
+
+bool CheckMessageText(const std::string& code, const std::string& text, std::string& error) {
+  std::u16string utf16;
+  if (!Utf8ToUtf16(text, utf16)) {
+    error = "the message for " + code + " is not valid UTF-8";
+    return false;
+  }
+  for (char16_t c : utf16) {
+    if ((c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || c == 0xFFFE || c == 0xFFFF) {
+      error = "the message for " + code + " holds a control character that XML cannot carry";
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool TakeSettingsOption(const Arguments& args, std::size_t& i, SettingsOptions& options, std::string& error) {
+  const std::string& arg = args[i];
+  std::string value;
+  std::optional<std::string>* field = arg == "--run"       ? &options.run
+                                      : arg == "--param-a" ? &options.paramA
+                                      : arg == "--param-b" ? &options.paramB
+                                      : arg == "--product" ? &options.product
+                                                           : nullptr;
+  if (field) {
+    if (!TakeValue(args, i, arg, value, error) || !CheckIniValue(arg, value, error)) return true;
+    if (*field) error = "'" + arg + "' is given twice";
+    else if (arg == "--run" && value.empty()) error = "'--run' needs the name of the file to start";
+    else *field = value;
+    return true;
+  }
+  if (arg == "--notice" || arg == "--ask") {
+    const auto box = arg == "--notice" ? SettingsOptions::Box::Notice : SettingsOptions::Box::Ask;
+    if (options.box != SettingsOptions::Box::None && options.box != box) error = "'--notice' and '--ask' exclude each other";
+    options.box = box;
+    return true;
+  }
+  if (arg == "--text") {
+    if (!TakeValue(args, i, arg, value, error)) return true;
+    const std::size_t equals = value.find('=');
+    std::string code = value.substr(0, equals);
+    std::transform(code.begin(), code.end(), code.begin(), [](char c) { return c >= 'a' && c <= 'z' ? c - 32 : c; });
+    const bool known = std::any_of(std::begin(kMessageLanguages), std::end(kMessageLanguages),
+                                   [&](const char* language) { return code == language; });
+    if (equals == std::string::npos || !known) {
+      error = "'--text' takes LANG=MESSAGE with LANG one of CHS CHT DEU ENG ESP FRA ITA JPN KOR NLD RUS, not '" + value + "'";
+      return true;
+    }
+    for (const auto& text : options.texts)
+      if (text.first == code) error = "'--text' gives the message for " + code + " twice";
+    if (error.empty() && CheckMessageText(code, value.substr(equals + 1), error))
+      options.texts.emplace_back(code, value.substr(equals + 1));
+    return true;
+  }
+  return false;
+}
+
+std::vector<GeneratedFile> SettingsFilesFor(const SettingsOptions& options) {
+  std::vector<GeneratedFile> files;
+  if (options.WritesAssistFile()) {
+    std::u16string text = std::u16string(kUtf16Bom) + u"[ParamOption]\r\n";
+    const std::pair<const char16_t*, const std::optional<std::string>*> keys[] = {
+        {u"ExecuteFileName", &options.run},
+        {u"ParamA", &options.paramA},
+        {u"ParamB", &options.paramB},
+        {u"ProductName", &options.product}};
+    for (const auto& key : keys) {
+      std::u16string value;
+      if (*key.second && Utf8ToUtf16(**key.second, value)) text += key.first + (u"=" + IniValueText(value)) + u"\r\n";
+    }
+    files.push_back({u"AssistFile.ini", Utf16LeBytes(text)});
+  }
+  if (options.WritesMessageSetting()) {
+    const bool notice = options.box == SettingsOptions::Box::Notice;
+    const std::u16string text = std::u16string(kUtf16Bom) + u"[Setting]\r\nIsShowMessageBox=1\r\nIsOk=" +
+                                (notice ? u"1" : u"0") + u"\r\n";
+    files.push_back({u"MessageSetting.ini", Utf16LeBytes(text)});
+  }
+  if (options.WritesMessageInfo()) {
+    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<MessageInfo>\r\n";
+    for (const auto& text : options.texts)
+      xml += "  <" + text.first + ">" + XmlEscaped(text.second) + "</" + text.first + ">\r\n";
+    xml += "</MessageInfo>\r\n";
+    files.push_back({u"MessageInfo.xml", xml});
+  }
+  return files;
+}
+
+void AddGeneratedFiles(PackageView& view, std::vector<GeneratedFile> files, Findings& findings) {
+  if (files.empty()) return;
+  auto root = std::find_if(view.groups.begin(), view.groups.end(), [](const ViewGroup& g) { return g.IsRoot(); });
+  if (root == view.groups.end()) return;  // the folder could not be scanned: already an error
+  std::vector<std::u16string> generated;
+  for (GeneratedFile& file : files) generated.push_back(file.name);
+  for (GeneratedFile& generated : files) {
+    const std::u16string folded = FoldCase(generated.name);
+    const auto clash = std::find_if(root->files.begin(), root->files.end(),
+                                    [&](const ViewFile& file) { return FoldCase(file.name) == folded; });
+    if (clash != root->files.end()) {
+      findings.Error(view.Subject(*root, *clash),
+                     "the settings options write " + Utf16ToUtf8(generated.name) +
+                         " into the package: remove the file from the folder, or the options");
+      continue;
+    }
+    ViewFile file;
+    file.name = generated.name;
+    file.size = generated.bytes.size();
+    file.content = std::make_shared<const std::string>(std::move(generated.bytes));
+    const auto at = std::lower_bound(root->files.begin(), root->files.end(), file.name,
+                                     [](const ViewFile& a, const std::u16string& name) { return a.name < name; });
+    root->files.insert(at, std::move(file));
+  }
+  auto fromDisk = view.read;
+  view.read = [fromDisk](const ViewFile& file, std::uint64_t limit, std::string& bytes, std::string& error) {
+    if (!file.content) return fromDisk(file, limit, bytes, error);
+    bytes = *file.content;
+    return true;
+  };
+  auto headFromDisk = view.readHead;
+  view.readHead = [headFromDisk](const ViewFile& file, std::uint64_t count, std::string& bytes, std::string& error) {
+    if (!file.content) return headFromDisk(file, count, bytes, error);
+    bytes = file.content->substr(0, static_cast<std::size_t>(count));
+    return true;
+  };
+  auto subjectOnDisk = view.subjectOf;
+  view.subjectOf = [subjectOnDisk, generated](const std::u16string& relative) {
+    if (std::find(generated.begin(), generated.end(), relative) != generated.end())
+      return Utf16ToUtf8(relative) + " (written from the settings options)";
+    return subjectOnDisk(relative);
+  };
+}
+
+std::vector<GeneratedFile> SettingsTemplates(const std::string& executeFileName) {
+  std::vector<GeneratedFile> files;
+  // UTF-8 with a byte-order mark: what an editor keeps, and what the
+  // runner reads for every character.
+  const std::string bom = "\xEF\xBB\xBF";
+  files.push_back({u"AssistFile.ini", bom +
+      "; AssistFile.ini: what the runner starts once the package is extracted.\r\n"
+      "; Comments stand on lines of their own: after a value they would be part of it.\r\n"
+      "[ParamOption]\r\n"
+      "; The file to start: its name (found in any folder of the package) or its\r\n"
+      "; path below the extraction folder, such as bin\\setup.exe.\r\n"
+      "ExecuteFileName=" + executeFileName + "\r\n"
+      "; Arguments passed to it on every run (may stay empty).\r\n"
+      "ParamA=\r\n"
+      "; Arguments passed after ParamA when the run is silent or the message box\r\n"
+      "; was shown (may stay empty).\r\n"
+      "ParamB=\r\n"
+      "; The caption of the message box.\r\n"
+      "ProductName=\r\n"});
+  files.push_back({u"MessageSetting.ini", bom +
+      "; MessageSetting.ini: whether a message is shown before the start.\r\n"
+      "[Setting]\r\n"
+      "; 1 shows the message of MessageInfo.xml in a box before the start;\r\n"
+      "; 0 starts at once. Silent runs (-s) never show it.\r\n"
+      "IsShowMessageBox=0\r\n"
+      "; 1: the box has one button and the start follows whatever ends it.\r\n"
+      "; 0: the box asks, with OK and Cancel; Cancel starts nothing.\r\n"
+      "IsOk=1\r\n"});
+  files.push_back({u"MessageInfo.xml",
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+      "<!-- MessageInfo.xml: the message of the box, one element per user interface\r\n"
+      "     language; users of any other language see the ENG text. -->\r\n"
+      "<MessageInfo>\r\n"
+      "  <CHS>现在开始安装吗？</CHS>\r\n"
+      "  <CHT>現在開始安裝嗎？</CHT>\r\n"
+      "  <DEU>Installation jetzt starten?</DEU>\r\n"
+      "  <ENG>Start the installation now?</ENG>\r\n"
+      "  <ESP>¿Iniciar la instalación ahora?</ESP>\r\n"
+      "  <FRA>Démarrer l'installation maintenant ?</FRA>\r\n"
+      "  <ITA>Avviare l'installazione ora?</ITA>\r\n"
+      "  <JPN>インストールを今すぐ開始しますか?</JPN>\r\n"
+      "  <KOR>지금 설치를 시작하시겠습니까?</KOR>\r\n"
+      "  <NLD>De installatie nu starten?</NLD>\r\n"
+      "  <RUS>Начать установку сейчас?</RUS>\r\n"
+      "</MessageInfo>\r\n"});
+  return files;
+}
+
+}  // namespace tobrin::pack

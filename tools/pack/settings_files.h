@@ -1,0 +1,50 @@
+// The package's settings files written by the packer itself: from the
+// settings options of create (into the package only, never into the folder)
+// and as commented templates by init.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "commands.h"
+#include "findings.h"
+#include "package_view.h"
+
+namespace tobrin::pack {
+
+struct SettingsOptions {
+  std::optional<std::string> run, paramA, paramB, product;  // UTF-8
+  enum class Box { None, Notice, Ask } box = Box::None;
+  std::vector<std::pair<std::string, std::string>> texts;  // catalogue code, message
+
+  bool WritesAssistFile() const { return run || paramA || paramB || product; }
+  bool WritesMessageSetting() const { return box != Box::None; }
+  bool WritesMessageInfo() const { return !texts.empty(); }
+};
+
+// Takes the settings option at args[i] (and its value, advancing i). True
+// when args[i] is one; a wrong value sets `error`.
+bool TakeSettingsOption(const Arguments& args, std::size_t& i, SettingsOptions& options, std::string& error);
+
+struct GeneratedFile {
+  std::u16string name;
+  std::string bytes;
+};
+
+// AssistFile.ini and MessageSetting.ini as UTF-16LE with a byte-order mark
+// (every character arrives as it was given), MessageInfo.xml as UTF-8.
+std::vector<GeneratedFile> SettingsFilesFor(const SettingsOptions& options);
+
+// Adds the files to the view's root group, in the data area's order, and
+// reads them as the view's own. A file of the same name in the folder is an
+// error: each setting has one source.
+void AddGeneratedFiles(PackageView& view, std::vector<GeneratedFile> files, Findings& findings);
+
+// The three settings files with a comment on every key, for `init`.
+std::vector<GeneratedFile> SettingsTemplates(const std::string& executeFileName);
+
+extern const char kSettingsOptionsHelp[];
+
+}  // namespace tobrin::pack
