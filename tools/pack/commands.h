@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "settings_files.h"
+
 namespace tobrin::pack {
 
 constexpr int kExitOk = 0;       // done; warnings may have been printed
@@ -13,21 +15,41 @@ constexpr int kExitUsage = 2;    // the command line was wrong
 
 using Arguments = std::vector<std::string>;
 
-int RunCreate(const Arguments& args);
-int RunList(const Arguments& args);
-int RunVerify(const Arguments& args);
-int RunExtract(const Arguments& args);
-int RunInit(const Arguments& args);
+// Each command's options, as the command line gave them (UTF-8).
+struct CreateOptions {
+  std::string output, stub, folder;
+  SettingsOptions settings;
+};
+struct ListOptions {
+  std::string packed;
+  bool json = false;
+};
+struct VerifyOptions {
+  std::string packed;
+};
+struct ExtractOptions {
+  std::string packed, folder;
+};
+struct InitOptions {
+  std::string folder, run = "Setup.exe";
+};
+
+// Parses the whole command line (after the program name) and runs the
+// command it names.
+int RunCommandLine(const Arguments& args);
+
+int RunCreate(const CreateOptions& options);
+int RunList(const ListOptions& options);
+int RunVerify(const VerifyOptions& options);
+int RunExtract(const ExtractOptions& options);
+int RunInit(const InitOptions& options);
 
 extern const char kCreateHelp[];
 extern const char kListHelp[];
 extern const char kVerifyHelp[];
 extern const char kExtractHelp[];
 extern const char kInitHelp[];
-void PrintCreateHelp();  // kCreateHelp and the settings options
 
-// Helpers of the command-line parsing.
-bool IsHelpOption(const std::string& arg);
 int UsageError(const char* command, const std::string& message);
 // "tobrin-pack: error: SUBJECT: REASON" on standard error; returns kExitRefused.
 int Refuse(const std::string& subject, const std::string& reason);

@@ -36,6 +36,21 @@ const char kCreateHelp[] =
     "                         (../i686/tobrin.exe)\n"
     "  -h, --help             show this text\n"
     "\n"
+"Settings (written into the package only, never into DIR; DIR must then not\n"
+    "hold the file they write):\n"
+    "  --run FILE             AssistFile.ini ExecuteFileName: the file to start\n"
+    "  --param-a TEXT         AssistFile.ini ParamA: arguments always passed\n"
+    "  --param-b TEXT         AssistFile.ini ParamB: arguments passed when the run\n"
+    "                         is silent or the message box was shown\n"
+    "  --product NAME         AssistFile.ini ProductName: the message box's caption\n"
+    "  --notice               MessageSetting.ini: a message with one button before\n"
+    "                         the start (IsShowMessageBox=1, IsOk=1)\n"
+    "  --ask                  MessageSetting.ini: a question with OK and Cancel;\n"
+    "                         Cancel starts nothing (IsShowMessageBox=1, IsOk=0)\n"
+    "  --text LANG=MESSAGE    MessageInfo.xml: the message in one language, LANG one\n"
+    "                         of CHS CHT DEU ENG ESP FRA ITA JPN KOR NLD RUS\n"
+    "                         (repeatable)\n"
+    "\n"
     "Nothing is written when anything is refused: a runner that is no PE program,\n"
     "already carries a package or is signed (sign after packing), a file of 2 GiB\n"
     "or more, a name the runner would refuse, two names that Windows takes for one\n"
@@ -43,18 +58,7 @@ const char kCreateHelp[] =
     "Warnings (exit status 0): a message box asked for without MessageInfo.xml, a\n"
     "MessageInfo.xml that is not well-formed, and similar.\n";
 
-void PrintCreateHelp() {
-  std::fputs(kCreateHelp, stdout);
-  std::fputs("\n", stdout);
-  std::fputs(kSettingsOptionsHelp, stdout);
-}
-
 namespace {
-
-struct CreateOptions {
-  std::string output, stub, folder;
-  SettingsOptions settings;
-};
 
 // Which file a failed write is about, and why.
 struct WriteFailure {
@@ -149,35 +153,7 @@ std::vector<WriterGroup> WriterGroups(const PackageView& view, const std::string
 
 }  // namespace
 
-int RunCreate(const Arguments& args) {
-  CreateOptions options;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (IsHelpOption(arg)) {
-      PrintCreateHelp();
-      return kExitOk;
-    }
-    std::string settingsError;
-    if (TakeSettingsOption(args, i, options.settings, settingsError)) {
-      if (!settingsError.empty()) return UsageError("create", settingsError);
-    } else if (arg == "-o" || arg == "--output" || arg == "--stub") {
-      if (i + 1 >= args.size()) return UsageError("create", "'" + arg + "' needs a file name");
-      (arg == "--stub" ? options.stub : options.output) = args[++i];
-    } else if (arg.compare(0, 9, "--output=") == 0) {
-      options.output = arg.substr(9);
-    } else if (arg.compare(0, 7, "--stub=") == 0) {
-      options.stub = arg.substr(7);
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      return UsageError("create", "unknown option '" + arg + "'");
-    } else if (options.folder.empty()) {
-      options.folder = arg;
-    } else {
-      return UsageError("create", "only one folder can be packed, but '" + arg + "' is a second");
-    }
-  }
-  if (options.output.empty()) return UsageError("create", "name the program to write with -o OUT.exe");
-  if (options.folder.empty()) return UsageError("create", "name the folder to pack");
-
+int RunCreate(const CreateOptions& options) {
   const fs::path output = PathFromUtf8(options.output);
   const fs::path folder = PathFromUtf8(options.folder);
   fs::path stub;

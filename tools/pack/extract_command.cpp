@@ -16,20 +16,9 @@ const char kExtractHelp[] =
     "itself, every other group into its subfolder. Nothing is run. DIR must be\n"
     "new or empty; a name that would leave DIR is refused.\n";
 
-int RunExtract(const Arguments& args) {
-  std::vector<std::string> positional;
-  for (const std::string& arg : args) {
-    if (IsHelpOption(arg)) {
-      std::fputs(kExtractHelp, stdout);
-      return kExitOk;
-    }
-    if (arg.size() > 1 && arg[0] == '-') return UsageError("extract", "unknown option '" + arg + "'");
-    positional.push_back(arg);
-  }
-  if (positional.size() != 2) return UsageError("extract", "name the packed program and the folder to write into");
-  const std::string& packed = positional[0];
-  const std::string& target = positional[1];
-
+int RunExtract(const ExtractOptions& options) {
+  const std::string& packed = options.packed;
+  const std::string& target = options.folder;
   PackedProgram program;
   if (int refused = OpenReadablePackage(packed, program)) return refused;
 

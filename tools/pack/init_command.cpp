@@ -21,36 +21,9 @@ const char kInitHelp[] =
     "                         given\n"
     "  -h, --help             show this text\n";
 
-int RunInit(const Arguments& args) {
-  std::string folderArg, run = "Setup.exe";
-  bool runGiven = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (IsHelpOption(arg)) {
-      std::fputs(kInitHelp, stdout);
-      return kExitOk;
-    }
-    if (arg == "--run") {
-      // The value is checked as create checks it: it must read back as given.
-      SettingsOptions options;
-      std::string error;
-      TakeSettingsOption(args, i, options, error);
-      if (!error.empty()) return UsageError("init", error);
-      if (runGiven) return UsageError("init", "'--run' is given twice");
-      run = *options.run;
-      runGiven = true;
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      return UsageError("init", "unknown option '" + arg + "'");
-    } else if (folderArg.empty()) {
-      folderArg = arg;
-    } else {
-      return UsageError("init", "only one folder can be made, but '" + arg + "' is a second");
-    }
-  }
-  if (folderArg.empty()) return UsageError("init", "name the folder to write the settings files into");
-  if (run.front() == ' ' || run.back() == ' ' || run.front() == '"' || run.front() == '\'')
-    return UsageError("init", "'--run' takes a file name without blanks or quotes around it");
-
+int RunInit(const InitOptions& options) {
+  const std::string& folderArg = options.folder;
+  const std::string& run = options.run;
   const fs::path folder = PathFromUtf8(folderArg);
   std::error_code code;
   const fs::file_status status = fs::symlink_status(folder, code);

@@ -124,27 +124,14 @@ void PrintJson(const PackedProgram& program, const PackageSettings& settings) {
 
 }  // namespace
 
-int RunList(const Arguments& args) {
-  bool json = false;
-  std::string packed;
-  for (const std::string& arg : args) {
-    if (IsHelpOption(arg)) {
-      std::fputs(kListHelp, stdout);
-      return kExitOk;
-    }
-    if (arg == "--json") json = true;
-    else if (arg.size() > 1 && arg[0] == '-') return UsageError("list", "unknown option '" + arg + "'");
-    else if (packed.empty()) packed = arg;
-    else return UsageError("list", "one packed program at a time, but '" + arg + "' is a second");
-  }
-  if (packed.empty()) return UsageError("list", "name the packed program to list");
-
+int RunList(const ListOptions& options) {
+  const std::string& packed = options.packed;
   PackedProgram program;
   if (int refused = OpenReadablePackage(packed, program)) return refused;
 
   Findings unused;  // listing judges nothing; verify does
   const PackageSettings settings = ReadSettings(program.view, unused);
-  if (json) PrintJson(program, settings);
+  if (options.json) PrintJson(program, settings);
   else PrintText(program, settings);
   return kExitOk;
 }

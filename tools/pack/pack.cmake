@@ -19,15 +19,18 @@ add_library(tobrin_pack_core STATIC
   tools/pack/verify_command.cpp
   tools/pack/extract_command.cpp
   tools/pack/settings_files.cpp
-  tools/pack/init_command.cpp)
+  tools/pack/init_command.cpp
+  tools/pack/command_line.cpp)
 target_include_directories(tobrin_pack_core PUBLIC tools/pack)
+tobrin_header_only(CLI)  # the option parser of every command
+target_include_directories(tobrin_pack_core SYSTEM PRIVATE "${TOBRIN_THIRD_PARTY_INCLUDE}")
 target_link_libraries(tobrin_pack_core PUBLIC tobrin_format)
 target_compile_options(tobrin_pack_core PRIVATE -Wall -Wextra)
 
 add_executable(tobrin-pack tools/pack/main.cpp)
 target_link_libraries(tobrin-pack PRIVATE tobrin_pack_core)
 target_compile_options(tobrin-pack PRIVATE -Wall -Wextra)
-target_compile_definitions(tobrin-pack PRIVATE TOBRIN_VERSION="${PROJECT_VERSION}")
+target_compile_definitions(tobrin_pack_core PRIVATE TOBRIN_VERSION="${PROJECT_VERSION}")
 if(WIN32)
   target_link_options(tobrin-pack PRIVATE -municode)
 endif()

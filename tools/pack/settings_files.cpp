@@ -9,22 +9,6 @@
 
 namespace tobrin::pack {
 
-const char kSettingsOptionsHelp[] =
-    "Settings (written into the package only, never into DIR; DIR must then not\n"
-    "hold the file they write):\n"
-    "  --run FILE             AssistFile.ini ExecuteFileName: the file to start\n"
-    "  --param-a TEXT         AssistFile.ini ParamA: arguments always passed\n"
-    "  --param-b TEXT         AssistFile.ini ParamB: arguments passed when the run\n"
-    "                         is silent or the message box was shown\n"
-    "  --product NAME         AssistFile.ini ProductName: the message box's caption\n"
-    "  --notice               MessageSetting.ini: a message with one button before\n"
-    "                         the start (IsShowMessageBox=1, IsOk=1)\n"
-    "  --ask                  MessageSetting.ini: a question with OK and Cancel;\n"
-    "                         Cancel starts nothing (IsShowMessageBox=1, IsOk=0)\n"
-    "  --text LANG=MESSAGE    MessageInfo.xml: the message in one language, LANG one\n"
-    "                         of CHS CHT DEU ENG ESP FRA ITA JPN KOR NLD RUS\n"
-    "                         (repeatable)\n";
-
 namespace {
 
 const char16_t kUtf16Bom[] = u"\xFEFF";
@@ -63,16 +47,6 @@ std::string XmlEscaped(const std::string& text) {
   return out;
 }
 
-bool TakeValue(const Arguments& args, std::size_t& i, const std::string& option, std::string& value,
-               std::string& error) {
-  if (i + 1 >= args.size()) {
-    error = "'" + option + "' needs a value";
-    return false;
-  }
-  value = args[++i];
-  return true;
-}
-
 bool CheckIniValue(const std::string& option, const std::string& value, std::string& error) {
   std::u16string text;
   if (!Utf8ToUtf16(value, text)) error = "the value of '" + option + "' is not valid UTF-8";
@@ -98,45 +72,27 @@ bool CheckMessageText(const std::string& code, const std::string& text, std::str
 
 }  // namespace
 
-bool TakeSettingsOption(const Arguments& args, std::size_t& i, SettingsOptions& options, std::string& error) {
-  const std::string& arg = args[i];
-  std::string value;
-  std::optional<std::string>* field = arg == "--run"       ? &options.run
-                                      : arg == "--param-a" ? &options.paramA
-                                      : arg == "--param-b" ? &options.paramB
-                                      : arg == "--product" ? &options.product
-                                                           : nullptr;
-  if (field) {
-    if (!TakeValue(args, i, arg, value, error) || !CheckIniValue(arg, value, error)) return true;
-    if (*field) error = "'" + arg + "' is given twice";
-    else if (arg == "--run" && value.empty()) error = "'--run' needs the name of the file to start";
-    else *field = value;
-    return true;
-  }
-  if (arg == "--notice" || arg == "--ask") {
-    const auto box = arg == "--notice" ? SettingsOptions::Box::Notice : SettingsOptions::Box::Ask;
-    if (options.box != SettingsOptions::Box::None && options.box != box) error = "'--notice' and '--ask' exclude each other";
-    options.box = box;
-    return true;
-  }
-  if (arg == "--text") {
-    if (!TakeValue(args, i, arg, value, error)) return true;
-    const std::size_t equals = value.find('=');
-    std::string code = value.substr(0, equals);
+std::string CheckSettingsOptions(SettingsOptions& options, const std::vector<std::string>& texts) {
+  std::string error;
+  const std::pair<const char*, const std::optional<std::string>*> values[] = {
+      {"--run", &options.run}, {"--param-a", &options.paramA}, {"--param-b", &options.paramB}, {"--product", &options.product}};
+  for (const auto& value : values)
+    if (*value.second && !CheckIniValue(value.first, **value.second, error)) return error;
+  if (options.run && options.run->empty()) return "'--run' needs the name of the file to start";
+  for (const std::string& text : texts) {
+    const std::size_t equals = text.find('=');
+    std::string code = text.substr(0, equals);
     std::transform(code.begin(), code.end(), code.begin(), [](char c) { return c >= 'a' && c <= 'z' ? c - 32 : c; });
     const bool known = std::any_of(std::begin(kMessageLanguages), std::end(kMessageLanguages),
                                    [&](const char* language) { return code == language; });
-    if (equals == std::string::npos || !known) {
-      error = "'--text' takes LANG=MESSAGE with LANG one of CHS CHT DEU ENG ESP FRA ITA JPN KOR NLD RUS, not '" + value + "'";
-      return true;
-    }
-    for (const auto& text : options.texts)
-      if (text.first == code) error = "'--text' gives the message for " + code + " twice";
-    if (error.empty() && CheckMessageText(code, value.substr(equals + 1), error))
-      options.texts.emplace_back(code, value.substr(equals + 1));
-    return true;
+    if (equals == std::string::npos || !known)
+      return "'--text' takes LANG=MESSAGE with LANG one of CHS CHT DEU ENG ESP FRA ITA JPN KOR NLD RUS, not '" + text + "'";
+    for (const auto& given : options.texts)
+      if (given.first == code) return "'--text' gives the message for " + code + " twice";
+    if (!CheckMessageText(code, text.substr(equals + 1), error)) return error;
+    options.texts.emplace_back(code, text.substr(equals + 1));
   }
-  return false;
+  return std::string();
 }
 
 std::vector<GeneratedFile> SettingsFilesFor(const SettingsOptions& options) {

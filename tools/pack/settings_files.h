@@ -8,7 +8,6 @@
 #include <utility>
 #include <vector>
 
-#include "commands.h"
 #include "findings.h"
 #include "package_view.h"
 
@@ -24,9 +23,9 @@ struct SettingsOptions {
   bool WritesMessageInfo() const { return !texts.empty(); }
 };
 
-// Takes the settings option at args[i] (and its value, advancing i). True
-// when args[i] is one; a wrong value sets `error`.
-bool TakeSettingsOption(const Arguments& args, std::size_t& i, SettingsOptions& options, std::string& error);
+// Checks that every value arrives as given, and adds the --text values
+// (LANG=MESSAGE); the reason when one cannot, else an empty text.
+std::string CheckSettingsOptions(SettingsOptions& options, const std::vector<std::string>& texts);
 
 struct GeneratedFile {
   std::u16string name;
@@ -45,6 +44,5 @@ void AddGeneratedFiles(PackageView& view, std::vector<GeneratedFile> files, Find
 // The three settings files with a comment on every key, for `init`.
 std::vector<GeneratedFile> SettingsTemplates(const std::string& executeFileName);
 
-extern const char kSettingsOptionsHelp[];
 
 }  // namespace tobrin::pack

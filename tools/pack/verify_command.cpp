@@ -51,19 +51,8 @@ void CheckPlacement(const PackedProgram& program, Findings& findings) {
 
 }  // namespace
 
-int RunVerify(const Arguments& args) {
-  std::string packed;
-  for (const std::string& arg : args) {
-    if (IsHelpOption(arg)) {
-      std::fputs(kVerifyHelp, stdout);
-      return kExitOk;
-    }
-    if (arg.size() > 1 && arg[0] == '-') return UsageError("verify", "unknown option '" + arg + "'");
-    if (!packed.empty()) return UsageError("verify", "one packed program at a time, but '" + arg + "' is a second");
-    packed = arg;
-  }
-  if (packed.empty()) return UsageError("verify", "name the packed program to verify");
-
+int RunVerify(const VerifyOptions& options) {
+  const std::string& packed = options.packed;
   PackedProgram program;
   std::string error;
   if (!OpenPackedProgram(PathFromUtf8(packed), program, error)) return Refuse(packed, error);
