@@ -28,6 +28,7 @@ add_library(tobrin_core STATIC
   src/run/payload_command.cpp
   src/run/run_payload.cpp
   src/run/launch.cpp
+  src/run/payload_file.cpp
   src/run/delete_folder.cpp
   src/messages/localized_message.cpp
   src/messages/language_table.cpp

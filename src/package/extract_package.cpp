@@ -11,6 +11,7 @@
 #include "package/folder_security.h"
 #include "package/long_path.h"
 #include "package/package_copy.h"
+#include "run/silent_mode.h"
 
 PackageDirectory g_packageDirectory;
 
@@ -31,8 +32,48 @@ std::wstring ToFolderPath(const std::u16string& name) {
   return path;
 }
 
-bool IsAbsolutePath(const std::wstring& path) {
-  return (path.size() >= 3 && path[1] == L':' && path[2] == L'\\') || path.compare(0, 2, L"\\\\") == 0;
+bool IsDrivePath(const std::wstring& path, size_t at) {
+  return path.size() >= at + 3 && ((path[at] | 0x20) >= L'a' && (path[at] | 0x20) <= L'z') && path[at + 1] == L':' && path[at + 2] == L'\\';
+}
+
+// A folder for the {GUID} folder, in the form that CreateProcessW and the
+// payload's own tools take: '\' as separator, no "\\?\" prefix, and when
+// the path is so long that a payload in it could not be started, its short
+// form where the file system has one. Empty when `path` is not absolute.
+std::wstring WithoutLongPrefix(std::wstring path) {
+  if (path.compare(0, 8, L"\\\\?\\UNC\\") == 0) {
+    path.erase(0, 6);
+    path[0] = L'\\';
+  } else if ((path.compare(0, 4, L"\\\\?\\") == 0 || path.compare(0, 4, L"\\\\.\\") == 0) && IsDrivePath(path, 4)) {
+    path.erase(0, 4);
+  }
+  return path;
+}
+
+std::wstring UsableBaseFolder(std::wstring path) {
+  for (wchar_t& c : path)
+    if (c == L'/') c = L'\\';
+  path = WithoutLongPrefix(path);
+  const bool unc = path.size() > 2 && path.compare(0, 2, L"\\\\") == 0 && path[2] != L'\\' && path[2] != L'?' &&
+                   path[2] != L'.';
+  if (!IsDrivePath(path, 0) && !unc) return std::wstring();
+  // Room for the {GUID} folder and the payload's own path below it.
+  constexpr size_t kLongBase = MAX_PATH - 100;
+  if (path.size() > kLongBase) {
+    // Without the prefix first: not every system shortens a prefixed path.
+    std::wstring shorter(32768, L'\0');
+    DWORD length = GetShortPathNameW(path.c_str(), &shorter[0], 32768);
+    if (length == 0 || length >= 32768) length = GetShortPathNameW(ToLongPath(path).c_str(), &shorter[0], 32768);
+    shorter.resize(length < 32768 ? length : 0);
+    shorter = WithoutLongPrefix(shorter);
+    if (!shorter.empty() && shorter.size() < path.size()) path = shorter;
+  }
+  return path;
+}
+
+bool IsExistingFolder(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(ToLongPath(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 // Writes the files under one folder, given in the "\\?\" form without a
@@ -107,6 +148,23 @@ class FolderTarget : public tobrin::ExtractionTarget {
   nsCommon::CScopedHandle m_file;
 };
 
+// TEMP expanded and made usable; empty with `error` set when it is missing
+// or not absolute.
+std::wstring TempBaseFolder(DWORD& error) {
+  const DWORD needed = ExpandEnvironmentStringsW(L"%TEMP%", nullptr, 0);
+  std::wstring temp(needed ? needed : 1, L'\0');
+  const DWORD length = ExpandEnvironmentStringsW(L"%TEMP%", &temp[0], static_cast<DWORD>(temp.size()));
+  temp.resize(length ? length - 1 : 0);
+  if (temp.empty() || temp == L"%TEMP%") {
+    error = ERROR_ENVVAR_NOT_FOUND;
+    return std::wstring();
+  }
+  // A relative TEMP would put the folder wherever the program was started.
+  const std::wstring base = UsableBaseFolder(temp);
+  if (base.empty()) error = ERROR_BAD_PATHNAME;
+  return base;
+}
+
 DWORD Fail(CTobrinDlg& dlg, DWORD error) {
   dlg.m_nExitCode = error;
   return error;
@@ -148,26 +206,17 @@ DWORD Extract(const std::wstring& programPath, CTobrinDlg& dlg, bool reportProgr
 }  // namespace
 
 std::wstring MakeExtractFolderPath(DWORD& error) {
-  const DWORD needed = ExpandEnvironmentStringsW(L"%TEMP%", nullptr, 0);
-  std::wstring temp(needed ? needed : 1, L'\0');
-  const DWORD length = ExpandEnvironmentStringsW(L"%TEMP%", &temp[0], static_cast<DWORD>(temp.size()));
-  temp.resize(length ? length - 1 : 0);
-  if (temp.empty() || temp == L"%TEMP%") {
-    error = ERROR_ENVVAR_NOT_FOUND;
-    return std::wstring();
-  }
-  // A relative TEMP would put the folder wherever the program was started.
-  if (!IsAbsolutePath(temp)) {
-    error = ERROR_BAD_PATHNAME;
-    return std::wstring();
-  }
+  // A root set by policy replaces TEMP when it names an existing folder.
+  std::wstring base = UsableBaseFolder(ReadExtractionRoot());
+  if (base.empty() || !IsExistingFolder(base)) base = TempBaseFolder(error);
+  if (base.empty()) return std::wstring();
   GUID guid;
   wchar_t text[50] = {};
   if (FAILED(CoCreateGuid(&guid)) || StringFromGUID2(guid, text, 50) == 0) {
     error = ERROR_INVALID_FUNCTION;
     return std::wstring();
   }
-  return temp + L"\\" + text + L"\\";
+  return base + L"\\" + text + L"\\";
 }
 
 bool ExtractPackageFrom(const std::wstring& programPath, CTobrinDlg& dlg, bool reportProgress) {

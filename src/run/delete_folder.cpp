@@ -1,14 +1,25 @@
 #include <windows.h>
 
+#include <algorithm>
+
+#include "package/folder_security.h"
 #include "package/long_path.h"
 #include "run/launch.h"
 
 namespace {
 
-// How long a file still held by the payload's last moments may delay the
-// deletion.
+// How long a file still held by the payload's last moments (or a scanner)
+// may delay the deletion. Once every file is gone, what is left is a folder
+// that a program outside keeps as its current directory, which it may do for
+// hours: that is given only a short moment.
 constexpr ULONGLONG kRetryMilliseconds = 5000;
+constexpr ULONGLONG kFolderRetryMilliseconds = 500;
 constexpr DWORD kRetryPause = 100;
+
+struct RemoveResult {
+  DWORD error = 0;         // the first error met
+  bool filesLeft = false;  // a file (not only folders) could not be deleted
+};
 
 bool IsGone(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 
@@ -25,15 +36,20 @@ DWORD DeleteFileForGood(const std::wstring& path, DWORD attributes) {
 }
 
 // Removes a folder and all it holds; a link to a folder elsewhere is removed
-// itself, never followed. Returns 0 or the first error met.
-DWORD RemoveTree(const std::wstring& folder) {
-  DWORD firstError = 0;
+// itself, never followed. With `scheduleOnly`, deletes nothing and marks each
+// entry, contents before their folder, for deletion at the next restart.
+RemoveResult RemoveTree(const std::wstring& folder, bool scheduleOnly = false) {
+  RemoveResult result;
+  DWORD& firstError = result.error;
   WIN32_FIND_DATAW found;
   HANDLE search = FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
   if (search == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
-    if (IsGone(error)) return 0;
-    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_NO_MORE_FILES) return error;
+    if (IsGone(error)) return result;
+    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_NO_MORE_FILES) {
+      firstError = error;
+      return result;
+    }
   } else {
     do {
       const std::wstring name = found.cFileName;
@@ -41,20 +57,31 @@ DWORD RemoveTree(const std::wstring& folder) {
       const std::wstring path = folder + L"\\" + name;
       DWORD error = 0;
       if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        error = RemoveTree(path);
+        const RemoveResult inner = RemoveTree(path, scheduleOnly);
+        error = inner.error;
+        result.filesLeft = result.filesLeft || inner.filesLeft;
+      } else if (scheduleOnly) {
+        MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
       } else if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         error = RemoveDirectoryW(path.c_str()) ? 0 : GetLastError();
       } else {
         error = DeleteFileForGood(path, found.dwFileAttributes);
+        if (error) result.filesLeft = true;
       }
       if (error && !firstError) firstError = error;
     } while (FindNextFileW(search, &found));
     FindClose(search);
   }
-  if (firstError) return firstError;
-  if (RemoveDirectoryW(folder.c_str())) return 0;
-  const DWORD error = GetLastError();
-  return IsGone(error) ? 0 : error;
+  if (scheduleOnly) {
+    MoveFileExW(folder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    return result;
+  }
+  if (firstError) return result;
+  if (!RemoveDirectoryW(folder.c_str())) {
+    const DWORD error = GetLastError();
+    if (!IsGone(error)) firstError = error;
+  }
+  return result;
 }
 
 }  // namespace
@@ -65,11 +92,18 @@ bool DeleteExtractFolder(const std::wstring& folder) {
   while (path.size() > 1 && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
   const std::wstring longPath = ToLongPath(path);
   if (longPath.empty()) return false;
-  const ULONGLONG deadline = GetTickCount64() + kRetryMilliseconds;
+  const ULONGLONG start = GetTickCount64();
+  ULONGLONG deadline = start + kRetryMilliseconds;
   for (;;) {
-    const DWORD error = RemoveTree(longPath);
-    if (error == 0) return true;
-    if (!IsTransient(error) || GetTickCount64() >= deadline) return false;
+    const RemoveResult removed = RemoveTree(longPath);
+    if (removed.error == 0) return true;
+    const ULONGLONG now = GetTickCount64();
+    if (!removed.filesLeft) deadline = std::min(deadline, now + kFolderRetryMilliseconds);
+    if (!IsTransient(removed.error) || now >= deadline) break;
     Sleep(kRetryPause);
   }
+  // An elevated run leaves nothing for good; a run without elevation cannot
+  // schedule anything and leaves what a program outside holds.
+  if (IsProcessElevated()) RemoveTree(longPath, true);
+  return false;
 }

@@ -1,19 +1,113 @@
 #include "run/launch.h"
 
-#include "common/scoped_handle.h"
+#include <vector>
 
-bool LaunchAndWait(std::wstring payloadCommand, const std::wstring& workingDirectory, DWORD& code) {
+#include "package/long_path.h"
+
+namespace {
+
+// The full, long form of a path, with a trailing backslash when it names a
+// folder; empty when it cannot be resolved.
+std::wstring ComparablePath(const std::wstring& path, bool folder) {
+  std::wstring longer = path;
+  const DWORD needed = GetLongPathNameW(path.c_str(), nullptr, 0);
+  if (needed) {
+    longer.assign(needed, L'\0');
+    const DWORD length = GetLongPathNameW(path.c_str(), &longer[0], needed);
+    longer.resize(length && length < needed ? length : 0);
+    if (longer.empty()) longer = path;
+  }
+  std::wstring full = ToLongPath(longer);
+  if (folder && !full.empty() && full.back() != L'\\') full += L'\\';
+  return full;
+}
+
+// The ids of the processes of the job that still run.
+std::vector<ULONG_PTR> JobProcesses(HANDLE job) {
+  std::vector<char> buffer(sizeof(JOBOBJECT_BASIC_PROCESS_ID_LIST) + 63 * sizeof(ULONG_PTR));
+  for (;;) {
+    auto* list = reinterpret_cast<JOBOBJECT_BASIC_PROCESS_ID_LIST*>(buffer.data());
+    if (QueryInformationJobObject(job, JobObjectBasicProcessIdList, list, static_cast<DWORD>(buffer.size()), nullptr) ||
+        GetLastError() == ERROR_MORE_DATA) {
+      if (list->NumberOfProcessIdsInList >= list->NumberOfAssignedProcesses)
+        return std::vector<ULONG_PTR>(list->ProcessIdList, list->ProcessIdList + list->NumberOfProcessIdsInList);
+      buffer.resize(sizeof(JOBOBJECT_BASIC_PROCESS_ID_LIST) + list->NumberOfAssignedProcesses * sizeof(ULONG_PTR));
+      continue;
+    }
+    return {};
+  }
+}
+
+// A process of the job that runs from the folder, or an invalid handle.
+HANDLE FindProcessInFolder(HANDLE job, const std::wstring& folder) {
+  for (const ULONG_PTR id : JobProcesses(job)) {
+    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(id));
+    if (!process) continue;
+    wchar_t image[32768];
+    DWORD size = 32768;
+    if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT && QueryFullProcessImageNameW(process, 0, image, &size) &&
+        IsInsideFolder(std::wstring(image, size), folder))
+      return process;
+    CloseHandle(process);
+  }
+  return nullptr;
+}
+
+// The program to start, named apart from the command line only when its full
+// long path does not fit MAX_PATH (a TEMP given in its short form): some
+// systems resolve the image's long name into a buffer of that size and fail.
+// The "\\?\" form passes the path as it stands.
+std::wstring ApplicationName(const std::wstring& payloadPath) {
+  if (payloadPath.empty()) return std::wstring();
+  const DWORD longLength = GetLongPathNameW(payloadPath.c_str(), nullptr, 0);
+  if (longLength <= MAX_PATH) return std::wstring();  // the size with its terminator
+  return ToLongPath(payloadPath);
+}
+
+}  // namespace
+
+bool IsInsideFolder(const std::wstring& path, const std::wstring& folder) {
+  const std::wstring base = ComparablePath(folder, true);
+  const std::wstring full = ComparablePath(path, false);
+  return !base.empty() && full.size() >= base.size() &&
+         CompareStringOrdinal(full.c_str(), static_cast<int>(base.size()), base.c_str(), static_cast<int>(base.size()),
+                              TRUE) == CSTR_EQUAL;
+}
+
+bool LaunchAndWait(const PayloadCommand& command, const std::wstring& extractFolder, nsCommon::CScopedHandle& heldPayload,
+                   DWORD& code) {
+  std::wstring commandLine = command.commandLine;
+  const std::wstring& workingDirectory = command.workingDirectory;
+  // The job only tells which processes descend from the payload: it limits
+  // nothing and ends nothing when it is closed.
+  nsCommon::CScopedHandle job(CreateJobObjectW(nullptr, nullptr));
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(nullptr, &payloadCommand[0], nullptr, nullptr, FALSE, 0, nullptr,
-                      workingDirectory.empty() ? nullptr : workingDirectory.c_str(), &startup, &process)) {
-    code = GetLastError();
+  const std::wstring application = ApplicationName(command.payloadPath);
+  const BOOL started = CreateProcessW(application.empty() ? nullptr : application.c_str(), &commandLine[0], nullptr,
+                                      nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                                      workingDirectory.empty() ? nullptr : workingDirectory.c_str(), &startup, &process);
+  const DWORD startError = GetLastError();
+  heldPayload.Close();
+  if (!started) {
+    code = startError;
     return false;
   }
   nsCommon::CScopedHandle processHandle(process.hProcess);
   nsCommon::CScopedHandle threadHandle(process.hThread);
+  // A runner inside a job that allows no nested job and no breakaway cannot
+  // use one: then only the payload itself is waited for.
+  if (job.Valid() && !AssignProcessToJobObject(job.Get(), processHandle.Get())) job.Close();
+  ResumeThread(threadHandle.Get());
   WaitForSingleObject(processHandle.Get(), INFINITE);
   if (!GetExitCodeProcess(processHandle.Get(), &code)) code = GetLastError();
+  if (job.Valid() && !extractFolder.empty()) {
+    for (;;) {
+      nsCommon::CScopedHandle running(FindProcessInFolder(job.Get(), extractFolder));
+      if (!running.Valid()) break;
+      WaitForSingleObject(running.Get(), INFINITE);
+    }
+  }
   return true;
 }

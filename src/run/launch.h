@@ -5,12 +5,28 @@
 
 #include <string>
 
-// Starts the command in `workingDirectory` and waits, without a time limit,
-// until the process has ended. True when it started; `code` is then the
-// process's exit code, otherwise the error of CreateProcessW.
-bool LaunchAndWait(std::wstring payloadCommand, const std::wstring& workingDirectory, DWORD& code);
+#include "common/scoped_handle.h"
+#include "run/payload_command.h"
+
+// Starts the command in its working directory inside a job of its own and waits,
+// without a time limit, until the process has ended; then, while any process
+// of the job whose image lies inside `extractFolder` still runs, waits for it
+// as well (programs started from elsewhere are not waited for). Where no job
+// can be used, only the payload is waited for. `heldPayload`, the payload's
+// file held open against writers, is closed once the process exists. True
+// when it started; `code` is then the process's exit code, otherwise the
+// error of CreateProcessW.
+bool LaunchAndWait(const PayloadCommand& command, const std::wstring& extractFolder, nsCommon::CScopedHandle& heldPayload,
+                   DWORD& code);
+
+// True when `path` names `folder` or something inside it, compared as the
+// file system does (letter case, separators, short names).
+bool IsInsideFolder(const std::wstring& path, const std::wstring& folder);
 
 // Removes the folder (its path ends with a backslash) and everything in it
 // for good, at any path length. Retries for a few seconds while a file is
-// still in use. An empty path is skipped (false).
+// still in use; what a program outside holds (the folder as its current
+// directory, a file it keeps open) ends the retry at once. Every file that
+// can go is deleted; in an elevated run what is left is marked for deletion
+// at the next restart. An empty path is skipped (false).
 bool DeleteExtractFolder(const std::wstring& folder);

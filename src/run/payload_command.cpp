@@ -16,6 +16,7 @@ PayloadCommand BuildPayloadCommand(const std::wstring& extractFolder, const std:
                                    bool appendParamB, const std::wstring& paramB, const std::wstring& commandLine) {
   PayloadCommand command;
   const std::wstring path = extractFolder + group + L"\\" + executeFileName;
+  command.payloadPath = path;
   command.workingDirectory = path.substr(0, path.find_last_of(L'\\'));
   // Unquoted, a path with a blank would let the system start a program named
   // by the text before the blank.

@@ -8,6 +8,7 @@
 struct PayloadCommand {
   std::wstring commandLine;
   std::wstring workingDirectory;  // the payload's own folder
+  std::wstring payloadPath;       // the payload's file, unquoted
 };
 
 // The group that holds `fileName` (first match in directory order), or empty

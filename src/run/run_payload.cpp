@@ -1,9 +1,11 @@
 #include "run/run_payload.h"
 
+#include "app/installer_name.h"
 #include "app/tobrin_dlg.h"
 #include "package/extract_package.h"
 #include "run/launch.h"
 #include "run/payload_command.h"
+#include "run/payload_file.h"
 #include "run/settings.h"
 
 bool RunPayload(CTobrinDlg& dlg, const wchar_t* commandLine) {
@@ -22,8 +24,12 @@ bool RunPayload(CTobrinDlg& dlg, const wchar_t* commandLine) {
     const bool appendParamB = ResolveMessageMode(dlg);
     const PayloadCommand command = BuildPayloadCommand(dlg.m_strExtractFolder, group, executeFileName, paramA,
                                                        appendParamB, paramB, arguments);
-    if (dlg.ShowLocalizedMessage()) {
-      LaunchAndWait(command.commandLine, command.workingDirectory, dlg.m_nExitCode);
+    // Held from here until its process exists.
+    nsCommon::CScopedHandle heldPayload;
+    if (const DWORD error = HoldPayloadFile(GetOwnModulePath(), dlg.m_strExtractFolder, group, executeFileName, heldPayload)) {
+      dlg.m_nExitCode = error;
+    } else if (dlg.ShowLocalizedMessage()) {
+      LaunchAndWait(command, dlg.m_strExtractFolder, heldPayload, dlg.m_nExitCode);
     } else {
       dlg.m_nExitCode = ERROR_CANCELLED;
     }

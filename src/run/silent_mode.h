@@ -1,4 +1,5 @@
-// The two tests for a silent run: the command line, then the registry switch.
+// The two tests for a silent run (the command line, then the registry
+// switch), and the other policy value under the product's registry key.
 #pragma once
 
 #include <string>
@@ -10,5 +11,11 @@ bool IsSilentCommandLine(const std::wstring& commandLine);
 // the 32-bit value 1 (whatever its registry type).
 bool IsSilentSwitchOn();
 
+// HKLM "SOFTWARE\Brenko Corporation\OLMI update", "ExtractionRoot": a text
+// (REG_SZ or REG_EXPAND_SZ) with its environment variables expanded; empty
+// when the value is absent, of another type or empty.
+std::wstring ReadExtractionRoot();
+
 extern const wchar_t kSilentSwitchKey[];
 extern const wchar_t kSilentSwitchValue[];
+extern const wchar_t kExtractionRootValue[];

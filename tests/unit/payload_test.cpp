@@ -52,7 +52,9 @@ TEST(Launch, WaitsAndReturnsTheExitCode) {
   EnvironmentGuard report(L"PROBE_REPORT", folder / L"report.txt");
   EnvironmentGuard code(L"PROBE_EXIT_CODE", L"3010");
   DWORD result = 0;
-  ASSERT_TRUE(LaunchAndWait(L"\"" + OwnFolder() + L"\\probe.exe\" one two", folder.Path(), result));
+  nsCommon::CScopedHandle held;
+  const std::wstring probe = OwnFolder() + L"\\probe.exe";
+  ASSERT_TRUE(LaunchAndWait({L"\"" + probe + L"\" one two", folder.Path(), probe}, folder.Path(), held, result));
   EXPECT_EQ(result, 3010u);
   // Waited for: the report is complete when the call returns.
   const std::string text = ReadBytes(folder / L"report.txt");
@@ -60,8 +62,32 @@ TEST(Launch, WaitsAndReturnsTheExitCode) {
   EXPECT_NE(text.find("end\n"), std::string::npos);
   EXPECT_NE(text.find("cwd=" + Utf8(folder.Path())), std::string::npos);
 
-  EXPECT_FALSE(LaunchAndWait(folder / L"missing.exe", folder.Path(), result));
+  // The held file is let go whether or not the start succeeds.
+  held.Reset(CreateFileW(probe.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(held.Valid());
+  EXPECT_FALSE(LaunchAndWait({folder / L"missing.exe", folder.Path(), folder / L"missing.exe"}, folder.Path(), held, result));
   EXPECT_EQ(result, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  EXPECT_FALSE(held.Valid());
+}
+
+TEST(Launch, WhatLiesInsideTheFolder) {
+  TempFolder base(L"inside");
+  const std::wstring folder = base / L"{A long folder name}";
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  ASSERT_TRUE(WriteBytes(folder + L"\\setup.exe", "x"));
+  std::wstring upper = folder;
+  CharUpperBuffW(&upper[0], static_cast<DWORD>(upper.size()));
+  EXPECT_TRUE(IsInsideFolder(folder + L"\\setup.exe", folder + L"\\"));
+  EXPECT_TRUE(IsInsideFolder(upper + L"\\\\SETUP.EXE", folder + L"\\\\"));
+  EXPECT_TRUE(IsInsideFolder(base / L"{A long folder name}/sub/engine.exe", folder));
+  // A sibling whose name begins with the folder's is outside.
+  EXPECT_FALSE(IsInsideFolder(folder + L"x\\setup.exe", folder + L"\\"));
+  EXPECT_FALSE(IsInsideFolder(base / L"setup.exe", folder + L"\\"));
+  wchar_t shortName[MAX_PATH];
+  const DWORD length = GetShortPathNameW((folder + L"\\setup.exe").c_str(), shortName, MAX_PATH);
+  ASSERT_GT(length, 0u);
+  ASSERT_LT(length, folder.size() + 10) << "no short name to test with";
+  EXPECT_TRUE(IsInsideFolder(std::wstring(shortName, length), folder + L"\\"));
 }
 
 TEST(DeleteFolder, RemovesEverythingAtAnyDepth) {

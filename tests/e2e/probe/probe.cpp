@@ -1,5 +1,10 @@
 // The test payload: writes what it was given into the report file named by
 // PROBE_REPORT (appending, UTF-8) and exits with PROBE_EXIT_CODE.
+// PROBE_DELAY (ms) makes it wait first; PROBE_READ=1 makes it read every file
+// beside it and report a checksum of each. With PROBE_START it then starts
+// that program (a relative path lies beside the probe) without waiting for
+// it, handing it PROBE_CHILD_DELAY as its PROBE_DELAY and PROBE_READ=1, as a
+// bootstrapper hands over to its engine.
 #include <windows.h>
 
 #include <cstdio>
@@ -22,7 +27,20 @@ std::wstring Env(const wchar_t* name) {
   return length && length < 32768 ? std::wstring(buffer, length) : std::wstring();
 }
 
-void ListFiles(const std::wstring& folder, const std::wstring& prefix, std::string& out) {
+// FNV-1a of a file's bytes, or "unreadable".
+std::string Checksum(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return "unreadable";
+  unsigned long long hash = 14695981039346656037ull;
+  unsigned char buffer[65536];
+  DWORD read = 0;
+  while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0)
+    for (DWORD i = 0; i < read; ++i) hash = (hash ^ buffer[i]) * 1099511628211ull;
+  CloseHandle(file);
+  return std::to_string(hash);
+}
+
+void ListFiles(const std::wstring& folder, const std::wstring& prefix, std::string& out, bool read) {
   WIN32_FIND_DATAW found;
   HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return;
@@ -31,9 +49,10 @@ void ListFiles(const std::wstring& folder, const std::wstring& prefix, std::stri
     if (name == L"." || name == L"..") continue;
     if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       out += "dir=" + Utf8(prefix + name) + "\n";
-      ListFiles(folder + L"\\" + name, prefix + name + L"\\", out);
+      ListFiles(folder + L"\\" + name, prefix + name + L"\\", out, read);
     } else {
       out += "file=" + Utf8(prefix + name) + ":" + std::to_string(found.nFileSizeLow) + "\n";
+      if (read) out += "read=" + Utf8(prefix + name) + ":" + Checksum(folder + L"\\" + name) + "\n";
     }
   } while (FindNextFileW(search, &found));
   FindClose(search);
@@ -41,7 +60,26 @@ void ListFiles(const std::wstring& folder, const std::wstring& prefix, std::stri
 
 }  // namespace
 
+// Starts `program` with the child's settings and lets it run on its own.
+void HandOver(std::wstring program, const std::wstring& ownFolder) {
+  if (program.find(L':') == std::wstring::npos && program.compare(0, 2, L"\\\\") != 0)
+    program = ownFolder + L"\\" + program;
+  SetEnvironmentVariableW(L"PROBE_START", nullptr);
+  SetEnvironmentVariableW(L"PROBE_DELAY", Env(L"PROBE_CHILD_DELAY").c_str());
+  SetEnvironmentVariableW(L"PROBE_READ", L"1");
+  std::wstring command = L"\"" + program + L"\" child";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {};
+  if (CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
+}
+
 int wmain(int argc, wchar_t** argv) {
+  const std::wstring delay = Env(L"PROBE_DELAY");
+  if (!delay.empty()) Sleep(wcstoul(delay.c_str(), nullptr, 10));
   std::string report = "begin\n";
   report += "cmdline=" + Utf8(GetCommandLineW()) + "\n";
   wchar_t path[32768];
@@ -51,12 +89,16 @@ int wmain(int argc, wchar_t** argv) {
   const DWORD cwdLength = GetCurrentDirectoryW(32768, path);
   report += "cwd=" + Utf8(std::wstring(path, cwdLength)) + "\n";
   for (int i = 0; i < argc; ++i) report += "argv=" + Utf8(argv[i]) + "\n";
-  ListFiles(module.substr(0, module.find_last_of(L'\\')), L"", report);
+  const std::wstring ownFolder = module.substr(0, module.find_last_of(L'\\'));
+  ListFiles(ownFolder, L"", report, Env(L"PROBE_READ") == L"1");
+  report += "tick=" + std::to_string(GetTickCount64()) + "\n";
   report += "end\n";
 
   const std::wstring reportPath = Env(L"PROBE_REPORT");
   if (!reportPath.empty()) {
-    HANDLE file = CreateFileW(reportPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+    // Shared with other probes that run at the same time: each report is
+    // appended in one write.
+    HANDLE file = CreateFileW(reportPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
       DWORD written = 0;
@@ -64,6 +106,8 @@ int wmain(int argc, wchar_t** argv) {
       CloseHandle(file);
     }
   }
+  const std::wstring start = Env(L"PROBE_START");
+  if (!start.empty()) HandOver(start, ownFolder);
   const std::wstring code = Env(L"PROBE_EXIT_CODE");
   return code.empty() ? 0 : static_cast<int>(wcstoul(code.c_str(), nullptr, 10));
 }

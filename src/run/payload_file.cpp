@@ -1,0 +1,96 @@
+#include "run/payload_file.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "package/long_path.h"
+#include "package/package_format.h"
+
+namespace {
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+struct EntryPlace {
+  bool found = false;
+  std::uint64_t offset = 0;  // in the program's file
+  std::uint32_t size = 0;
+};
+
+// Where the bytes of the file on disk lie in the data area: the last entry of
+// that name in its group, since a later entry of the same name replaces an
+// earlier one.
+EntryPlace FindEntry(const PackageDirectory& directory, std::uint64_t dataOffset, const std::u16string& group,
+                     const std::u16string& name) {
+  EntryPlace place;
+  std::uint64_t offset = dataOffset;
+  for (const auto& item : directory) {
+    for (const PackageEntry& entry : item.second) {
+      if (item.first == group && entry.name == name) place = {true, offset, entry.size};
+      offset += entry.size;
+    }
+  }
+  return place;
+}
+
+bool ReadWhole(HANDLE file, unsigned char* data, DWORD size) {
+  while (size > 0) {
+    DWORD read = 0;
+    if (!ReadFile(file, data, size, &read, nullptr) || read == 0) return false;
+    data += read;
+    size -= read;
+  }
+  return true;
+}
+
+}  // namespace
+
+DWORD HoldPayloadFile(const std::wstring& programPath, const std::wstring& extractFolder, const std::wstring& group,
+                      const std::wstring& executeFileName, nsCommon::CScopedHandle& held) {
+  // Closing the gap between the writing and the start entirely would need the
+  // file held from its creation on, but a handle that could write it keeps
+  // CreateProcessW from mapping it, and a share mode cannot be narrowed on an
+  // open handle. So the file is opened again the moment it is known, sharing
+  // nothing but reading (no writer, no rename, no deletion until the process
+  // exists), and its bytes are compared with the package's: a swap before
+  // that moment is caught, one after it is impossible.
+  held.Close();
+  std::unique_ptr<std::FILE, FileCloser> program(_wfopen(ToLongPath(programPath).c_str(), L"rb"));
+  if (!program) return ERROR_OPEN_FAILED;
+  PackageDirectory directory;
+  const tobrin::PackageLayout layout = tobrin::ReadPackageDirectory(program.get(), directory);
+  if (layout.status != tobrin::PackageStatus::Ok) return ERROR_INVALID_DATA;
+  const std::u16string groupName = group.empty() ? tobrin::kRootGroupName : std::u16string(group.begin(), group.end());
+  const EntryPlace place =
+      FindEntry(directory, layout.dataOffset, groupName, std::u16string(executeFileName.begin(), executeFileName.end()));
+  if (!place.found) return 0;
+
+  const std::wstring path = ToLongPath(extractFolder + group + L"\\" + executeFileName);
+  held.Reset(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!held.Valid()) {
+    const DWORD error = GetLastError();
+    held.Close();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? 0 : error;
+  }
+  LARGE_INTEGER size = {};
+  if (!GetFileSizeEx(held.Get(), &size) || size.QuadPart != place.size || !tobrin::SeekTo(program.get(), place.offset)) {
+    held.Close();
+    return ERROR_INVALID_DATA;
+  }
+  constexpr DWORD kPiece = 1u << 16;
+  std::vector<unsigned char> expected(kPiece), found(kPiece);
+  for (std::uint32_t left = place.size; left > 0;) {
+    const DWORD piece = left < kPiece ? left : kPiece;
+    if (std::fread(expected.data(), 1, piece, program.get()) != piece || !ReadWhole(held.Get(), found.data(), piece) ||
+        std::memcmp(expected.data(), found.data(), piece) != 0) {
+      held.Close();
+      return ERROR_INVALID_DATA;
+    }
+    left -= piece;
+  }
+  return 0;
+}

@@ -1,0 +1,20 @@
+// The payload's file between its extraction and its start.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "common/scoped_handle.h"
+
+// Opens the payload's file (in `extractFolder`, in the folder of `group`, or
+// in the folder itself when `group` is empty) for reading only, sharing it
+// with readers only, so that no one can write, rename or delete it until the
+// handle is closed; then confirms that its bytes are the bytes the package
+// bound to `programPath` holds for it.
+// 0 with `held` open: confirmed. 0 with `held` closed: the package holds no
+// such file, or it is not there, so there is nothing to confirm (the start
+// then fails as it would have). ERROR_INVALID_DATA: the file is not the
+// package's. Otherwise the error of opening or reading it.
+DWORD HoldPayloadFile(const std::wstring& programPath, const std::wstring& extractFolder, const std::wstring& group,
+                      const std::wstring& executeFileName, nsCommon::CScopedHandle& held);
