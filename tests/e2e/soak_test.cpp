@@ -34,7 +34,7 @@ TEST(Soak, ThreeHundredRunsOfEveryKind) {
   const std::string probe = ReadBytes(OwnFolder() + L"\\probe.exe");
   const std::string assist = "[ParamOption]\r\nExecuteFileName=probe.exe\r\nProductName=Soak\r\n";
   const std::wstring normal = work / L"normal.exe", failing = work / L"failing.exe", damaged = work / L"damaged.exe",
-                     asking = work / L"asking.exe";
+                     asking = work / L"asking.exe", handOver = work / L"handover.exe", product = work / L"product.exe";
   ASSERT_TRUE(BindPackage(runner, normal, {{kRootGroupName, {FileFromBytes(u"probe.exe", probe), FileFromBytes(u"AssistFile.ini", assist)}},
                                            {u"data", {FileFromBytes(u"a.bin", std::string(70000, 'a'))}}}));
   ASSERT_TRUE(BindPackage(runner, failing, {{kRootGroupName, {FileFromBytes(u"AssistFile.ini", assist)}}}));
@@ -44,6 +44,17 @@ TEST(Soak, ThreeHundredRunsOfEveryKind) {
   ASSERT_TRUE(BindPackage(runner, asking, {{kRootGroupName, {FileFromBytes(u"probe.exe", probe), FileFromBytes(u"AssistFile.ini", assist),
                                                              FileFromBytes(u"MessageSetting.ini", "[Setting]\r\nIsShowMessageBox=1\r\nIsOk=0\r\n"),
                                                              FileFromBytes(u"MessageInfo.xml", "<MessageInfo><ENG>Go on?</ENG></MessageInfo>")}}}));
+
+  ASSERT_TRUE(BindPackage(runner, handOver, {{kRootGroupName, {FileFromBytes(u"probe.exe", probe), FileFromBytes(u"AssistFile.ini", assist),
+                                                               FileFromBytes(u"engine.exe", probe)}},
+                                             {u"data", {FileFromBytes(u"a.bin", std::string(70000, 'a'))}}}));
+  ASSERT_TRUE(WriteBytes(product, probe));
+  auto reportsWritten = [&report] {
+    const std::string text = ReadBytes(report);
+    int ends = 0;
+    for (size_t at = text.find("\nend\n"); at != std::string::npos; at = text.find("\nend\n", at + 1)) ++ends;
+    return ends;
+  };
 
   int payloadRuns = 0;
   for (int i = 0; i < 300; ++i) {
@@ -67,6 +78,28 @@ TEST(Soak, ThreeHundredRunsOfEveryKind) {
         got = AnswerBox(asking, temp, report, i % 20 == 9 ? 1001 : 1000);
         payloadRuns += i % 20 == 9 ? 0 : 1;
         break;
+      case 5:
+      case 6: {
+        // The payload hands over to its engine in the folder, or to a
+        // product installed elsewhere, and exits.
+        kind = i % 10 == 5 ? "hand-over to the engine" : "hand-over to a product";
+        expected = payloadCode;
+        got = RunProgram(L"\"" + handOver + L"\" -s", {{L"TEMP", temp}, {L"TMP", temp}, {L"PROBE_REPORT", report},
+                                                     {L"PROBE_EXIT_CODE", std::to_wstring(payloadCode)},
+                                                     {L"PROBE_START", i % 10 == 5 ? std::wstring(L"engine.exe") : product},
+                                                     {L"PROBE_CHILD_DELAY", L"100"}});
+        payloadRuns += 2;
+        if (i % 10 == 5) {
+          ASSERT_EQ(reportsWritten(), payloadRuns) << "run " << i << ": the engine was not waited for";
+          break;
+        }
+        // Every file is gone at once; the folder the product stands in may
+        // stay until it ends.
+        for (const std::wstring& left : ListFolder(temp)) ASSERT_TRUE(ListFolder(temp + L"\\" + left).empty()) << "run " << i;
+        for (int wait = 0; wait < 200 && reportsWritten() < payloadRuns; ++wait) Sleep(20);
+        for (const std::wstring& left : ListFolder(temp)) RemoveDirectoryW((temp + L"\\" + left).c_str());
+        break;
+      }
       default:
         kind = "payload exit code " + std::to_string(payloadCode);
         expected = payloadCode;
@@ -78,8 +111,5 @@ TEST(Soak, ThreeHundredRunsOfEveryKind) {
     ASSERT_TRUE(ListFolder(temp).empty()) << "run " << i << ": " << kind << " left a folder";
   }
   // Every payload that was due ran once, and no other.
-  const std::string text = ReadBytes(report);
-  int begins = 0;
-  for (size_t at = text.find("begin\n"); at != std::string::npos; at = text.find("begin\n", at + 1)) ++begins;
-  EXPECT_EQ(begins, payloadRuns);
+  EXPECT_EQ(reportsWritten(), payloadRuns);
 }
