@@ -27,14 +27,11 @@ std::vector<ULONG_PTR> JobProcesses(HANDLE job) {
   std::vector<char> buffer(sizeof(JOBOBJECT_BASIC_PROCESS_ID_LIST) + 63 * sizeof(ULONG_PTR));
   for (;;) {
     auto* list = reinterpret_cast<JOBOBJECT_BASIC_PROCESS_ID_LIST*>(buffer.data());
-    if (QueryInformationJobObject(job, JobObjectBasicProcessIdList, list, static_cast<DWORD>(buffer.size()), nullptr) ||
-        GetLastError() == ERROR_MORE_DATA) {
-      if (list->NumberOfProcessIdsInList >= list->NumberOfAssignedProcesses)
-        return std::vector<ULONG_PTR>(list->ProcessIdList, list->ProcessIdList + list->NumberOfProcessIdsInList);
-      buffer.resize(sizeof(JOBOBJECT_BASIC_PROCESS_ID_LIST) + list->NumberOfAssignedProcesses * sizeof(ULONG_PTR));
-      continue;
-    }
-    return {};
+    if (QueryInformationJobObject(job, JobObjectBasicProcessIdList, list, static_cast<DWORD>(buffer.size()), nullptr))
+      return std::vector<ULONG_PTR>(list->ProcessIdList, list->ProcessIdList + list->NumberOfProcessIdsInList);
+    if (GetLastError() != ERROR_MORE_DATA) return {};
+    // Room for what the job holds now, and some that may start meanwhile.
+    buffer.resize(sizeof(JOBOBJECT_BASIC_PROCESS_ID_LIST) + (list->NumberOfAssignedProcesses + 16) * sizeof(ULONG_PTR));
   }
 }
 
