@@ -1,7 +1,7 @@
 // The test payload: writes what it was given into the report file named by
 // PROBE_REPORT (appending, UTF-8) and exits with PROBE_EXIT_CODE.
 // PROBE_DELAY (ms) makes it wait first; PROBE_READ=1 makes it read every file
-// beside it and report a checksum of each. With PROBE_START it then starts
+// beside it and report how many bytes each held. With PROBE_START it then starts
 // that program (a relative path lies beside the probe) without waiting for
 // it, handing it PROBE_CHILD_DELAY as its PROBE_DELAY and PROBE_READ=1, as a
 // bootstrapper hands over to its engine.
@@ -27,17 +27,17 @@ std::wstring Env(const wchar_t* name) {
   return length && length < 32768 ? std::wstring(buffer, length) : std::wstring();
 }
 
-// FNV-1a of a file's bytes, or "unreadable".
-std::string Checksum(const std::wstring& path) {
+// The number of bytes a file yields when read to its end; -1 when it cannot
+// be opened.
+long long BytesRead(const std::wstring& path) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return "unreadable";
-  unsigned long long hash = 14695981039346656037ull;
-  unsigned char buffer[65536];
+  if (file == INVALID_HANDLE_VALUE) return -1;
+  long long total = 0;
+  static char buffer[65536];
   DWORD read = 0;
-  while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0)
-    for (DWORD i = 0; i < read; ++i) hash = (hash ^ buffer[i]) * 1099511628211ull;
+  while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) total += read;
   CloseHandle(file);
-  return std::to_string(hash);
+  return total;
 }
 
 void ListFiles(const std::wstring& folder, const std::wstring& prefix, std::string& out, bool read) {
@@ -52,7 +52,7 @@ void ListFiles(const std::wstring& folder, const std::wstring& prefix, std::stri
       ListFiles(folder + L"\\" + name, prefix + name + L"\\", out, read);
     } else {
       out += "file=" + Utf8(prefix + name) + ":" + std::to_string(found.nFileSizeLow) + "\n";
-      if (read) out += "read=" + Utf8(prefix + name) + ":" + Checksum(folder + L"\\" + name) + "\n";
+      if (read) out += "read=" + Utf8(prefix + name) + ":" + std::to_string(BytesRead(folder + L"\\" + name)) + "\n";
     }
   } while (FindNextFileW(search, &found));
   FindClose(search);
