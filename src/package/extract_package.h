@@ -1,4 +1,5 @@
-// Extraction of the bound package into a fresh folder under %TEMP%.
+// Extraction of the bound package into a fresh folder under %TEMP% (or the
+// extraction root set by policy).
 #pragma once
 
 #include <windows.h>
@@ -22,6 +23,9 @@ bool ExtractPackage(CTobrinDlg& dlg, bool reportProgress);
 // The same for the package bound to the file at `programPath`.
 bool ExtractPackageFrom(const std::wstring& programPath, CTobrinDlg& dlg, bool reportProgress);
 
-// "%TEMP%" expanded, a backslash, a new GUID in braces, a backslash; empty
-// with `error` set when TEMP is missing or not an absolute path.
+// The policy's ExtractionRoot when it names an existing folder by an absolute
+// path, else "%TEMP%" expanded; then a backslash, a new GUID in braces, a
+// backslash. Forward slashes and the "\\?\" form are taken; a long folder is
+// used in its short form. Empty with `error` set when TEMP is missing or not
+// an absolute path.
 std::wstring MakeExtractFolderPath(DWORD& error);
