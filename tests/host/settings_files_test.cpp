@@ -7,6 +7,10 @@
 #include "text.h"
 #include "xml_check.h"
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 using namespace tobrin::pack;
 
 namespace {
@@ -138,7 +142,9 @@ TEST(XmlCheck, WellFormedCataloguesAndWhatTheyHold) {
   // document type whose entities are not checked.
   EXPECT_TRUE(CheckXml(Utf16Le(u"<?xml version=\"1.0\"?><MessageInfo><KOR>\uc548\ub155</KOR></MessageInfo>", true)).wellFormed);
   EXPECT_TRUE(CheckXml("<?xml version='1.0' encoding='ISO-8859-1'?><MessageInfo><FRA>\xE9t\xE9</FRA></MessageInfo>").wellFormed);
-  EXPECT_TRUE(CheckXml("<!DOCTYPE m [<!ENTITY co \"Tobrin\">]><MessageInfo><ENG>&co;</ENG></MessageInfo>").wellFormed);
+  const XmlFacts typed = CheckXml("<!DOCTYPE m [<!ENTITY co \"Tobrin\">]><MessageInfo><ENG>&co;</ENG></MessageInfo>");
+  EXPECT_TRUE(typed.wellFormed && typed.hasDoctype) << typed.error;
+  EXPECT_FALSE(plain.hasDoctype);
 }
 
 TEST(XmlCheck, MalformedCataloguesAreNamedWithTheirPlace) {
@@ -176,6 +182,24 @@ TEST(XmlCheck, MalformedCataloguesAreNamedWithTheirPlace) {
   EXPECT_NE(placed.error.find("line 3, column"), std::string::npos) << placed.error;
 }
 
+TEST(XmlCheck, AHugeDeepDocumentIsReadInBoundedMemory) {
+  // A long namespace in scope at a million levels: 3.5 MB of text.
+  std::string deep = "<MessageInfo xmlns:n='" + std::string(4000, 'n') + "'>";
+  for (int i = 0; i < 1000000; ++i) deep += i % 2 ? "<n:a>" : "<b>";
+  deep += "</MessageInfo>";
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const rlimit limit = {256u << 20, 256u << 20};  // address space: far below what copies per level take
+    setrlimit(RLIMIT_AS, &limit);
+    const XmlFacts facts = CheckXml(deep);
+    _exit(!facts.wellFormed && !facts.error.empty() ? 0 : 3);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+}
+
 TEST(Text, NamesConvertStrictlyAndFoldAsWindowsCompares) {
   std::u16string out;
   EXPECT_TRUE(Utf8ToUtf16("\xE6\xBC\xA2 caf\xC3\xA9 \xF0\x9F\x98\x80", out));
@@ -184,9 +208,25 @@ TEST(Text, NamesConvertStrictlyAndFoldAsWindowsCompares) {
   for (const char* bad : {"\xC0\xAF", "\xED\xA0\x80", "\xE6\xBC", "\xFF", "\xF4\x90\x80\x80"})
     EXPECT_FALSE(Utf8ToUtf16(bad, out)) << "bytes that are not UTF-8";
 
-  EXPECT_EQ(FoldCase(u"Readme.TXT"), FoldCase(u"README.txt"));
-  EXPECT_EQ(FoldCase(u"\u00e9t\u00e9"), FoldCase(u"\u00c9T\u00c9"));
-  EXPECT_EQ(FoldCase(u"\u0436\u0443\u0440\u043d\u0430\u043b"), FoldCase(u"\u0416\u0423\u0420\u041d\u0410\u041b"));
-  EXPECT_NE(FoldCase(u"\u00f7"), FoldCase(u"\u00d7"));  // division and multiplication signs stay apart
-  EXPECT_NE(FoldCase(u"\u6f22"), FoldCase(u"\u6f23"));
+  // Pairs beyond the few alphabets a table of our own would cover.
+  for (const std::u16string& pair : {u"Readme.TXT README.txt", u"\u00e9t\u00e9 \u00c9T\u00c9", u"\u0491.exe \u0490.exe",
+                                     u"\u03ac \u0386", u"\u1ea1 \u1ea0", u"\u0561 \u0531", u"\u01ce \u01cd",
+                                     u"\u0463 \u0462", u"\u2d00 \u10a0"}) {
+    const std::size_t blank = pair.find(u' ');
+    EXPECT_TRUE(SameNameOnWindows(pair.substr(0, blank), pair.substr(blank + 1))) << Utf16ToUtf8(pair);
+    EXPECT_FALSE(WindowsNameLess()(pair.substr(0, blank), pair.substr(blank + 1)));
+  }
+  EXPECT_FALSE(SameNameOnWindows(u"\u00f7", u"\u00d7"));  // division and multiplication signs stay apart
+  EXPECT_FALSE(SameNameOnWindows(u"stra\u00dfe", u"STRASSE"));  // one unit never becomes two
+  EXPECT_FALSE(SameNameOnWindows(u"\U00010428", u"\U00010400"));  // beyond U+FFFF, no case is folded
+  EXPECT_FALSE(SameNameOnWindows(u"a", u"ab"));
+  EXPECT_TRUE(WindowsNameLess()(u"a", u"B") && WindowsNameLess()(u"B", u"c") && !WindowsNameLess()(u"b", u"A"));
+}
+
+TEST(Text, WhatReachesATerminalOrJsonIsEscapedAndValid) {
+  EXPECT_EQ(Printable("a\x1b[31mb\x7f\tc\\d"), "a\\x1b[31mb\\x7f\\x09c\\d");
+  EXPECT_EQ(Printable("x\xE2\x80\xAE" "exe.txt \xC2\x9B \xE6\xBC\xA2\xF0\x9F\x98\x80"),
+            "x\\u202eexe.txt \\u009b \xE6\xBC\xA2\xF0\x9F\x98\x80");
+  EXPECT_EQ(Printable("bad\xFF"), "bad\xEF\xBF\xBD");
+  EXPECT_EQ(JsonString("/tmp/bad\xFF\xC3\n\"q\""), "\"/tmp/bad\xEF\xBF\xBD\xEF\xBF\xBD\\n\\\"q\\\"\"");
 }

@@ -71,6 +71,13 @@ bool MsxmlLoads(const std::wstring& path) {
   return loaded == VARIANT_TRUE;
 }
 
+// A catalogue with `depth` levels of elements below its root.
+std::string Nested(int depth) {
+  std::string open, close;
+  for (int i = 0; i < depth; ++i) open += "<a>", close += "</a>";
+  return "<MessageInfo>" + open + close + "</MessageInfo>";
+}
+
 }  // namespace
 
 TEST(SettingsParity, IniValuesAreTheOnesTheProfileReaderReturns) {
@@ -135,6 +142,10 @@ TEST(SettingsParity, CataloguesAreWellFormedExactlyWhenTheXmlComponentLoadsThem)
       "<MessageInfo><ENG>\xC3\x28</ENG></MessageInfo>",
       "<MessageInfo><ENG>\x01</ENG></MessageInfo>",
       "<MessageInfo>a]]>b</MessageInfo>",
+      Nested(300),
+      Nested(250),
+      "<?xml version='1.0' encoding='windows-1252'?><MessageInfo><FRA>\x80\xE9</FRA></MessageInfo>",
+      "<?xml version='1.0' encoding='shift_jis'?><MessageInfo><JPN>\x93\xFA</JPN></MessageInfo>",
   };
   // Not compared: a prefix without its namespace declaration, which Wine's
   // component lets pass and MSXML on Windows refuses; the packer warns.

@@ -5,7 +5,6 @@ add_library(tobrin_pack_core STATIC
   tools/pack/native_files.cpp
   tools/pack/pe_image.cpp
   tools/pack/ini_file.cpp
-  tools/pack/xml_check.cpp
   tools/pack/findings.cpp
   tools/pack/package_view.cpp
   tools/pack/package_checks.cpp
@@ -25,6 +24,18 @@ target_include_directories(tobrin_pack_core PUBLIC tools/pack)
 tobrin_header_only(CLI)  # the option parser of every command
 target_include_directories(tobrin_pack_core SYSTEM PRIVATE "${TOBRIN_THIRD_PARTY_INCLUDE}")
 target_link_libraries(tobrin_pack_core PUBLIC tobrin_format)
+# The catalogue is read by the runner's own reader on Windows, by libxml2
+# elsewhere; names are compared by the system on Windows, by ICU elsewhere.
+if(WIN32)
+  target_sources(tobrin_pack_core PRIVATE tools/pack/xml_check_msxml.cpp src/common/xml_parser.cpp)
+  target_include_directories(tobrin_pack_core PRIVATE src)
+  target_link_libraries(tobrin_pack_core PUBLIC ole32 oleaut32 uuid)
+else()
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(TOBRIN_PACK_LIBS REQUIRED IMPORTED_TARGET libxml-2.0 icu-uc)
+  target_sources(tobrin_pack_core PRIVATE tools/pack/xml_check_libxml.cpp)
+  target_link_libraries(tobrin_pack_core PUBLIC PkgConfig::TOBRIN_PACK_LIBS)
+endif()
 target_compile_options(tobrin_pack_core PRIVATE -Wall -Wextra)
 
 add_executable(tobrin-pack tools/pack/main.cpp)

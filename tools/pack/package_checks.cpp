@@ -15,15 +15,20 @@ namespace {
 // Settings files larger than this are not the runner's kind of file.
 constexpr std::uint64_t kSettingsReadLimit = 16u << 20;
 
+// The longest file or folder name Windows keeps, in UTF-16 code units.
+constexpr std::size_t kLongestName = 255;
+// A program is started from a path of at most 259 characters; the shortest
+// extraction folder, "C:\{GUID}\", takes 42 of them.
+constexpr std::size_t kLongestStartablePath = 259 - 42;
+
 // A file of the root group, named as Windows matches names. Of two that
 // match, the later one is written last and so is the one on disk.
 const ViewFile* FindRootFile(const PackageView& view, const std::u16string& name) {
   const ViewGroup* root = view.RootGroup();
   if (!root) return nullptr;
   const ViewFile* found = nullptr;
-  const std::u16string folded = FoldCase(name);
   for (const ViewFile& file : root->files)
-    if (FoldCase(file.name) == folded) found = &file;
+    if (SameNameOnWindows(file.name, name)) found = &file;
   return found;
 }
 
@@ -34,6 +39,40 @@ bool HasNonAscii(const std::u16string& text) {
 }
 
 std::string Quote(const std::u16string& text) { return "\"" + Utf16ToUtf8(text) + "\""; }
+
+// Names below the extraction folder, split at either separator.
+std::vector<std::u16string> Components(const std::u16string& path) {
+  std::vector<std::u16string> parts;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i <= path.size(); ++i) {
+    if (i == path.size() || path[i] == u'\\' || path[i] == u'/') {
+      parts.push_back(path.substr(start, i - start));
+      start = i + 1;
+    }
+  }
+  return parts;
+}
+
+std::size_t LongestComponent(const std::u16string& path) {
+  std::size_t longest = 0;
+  for (const std::u16string& part : Components(path)) longest = part.size() > longest ? part.size() : longest;
+  return longest;
+}
+
+std::string TooLong(std::size_t length) {
+  return "a name in its path is " + std::to_string(length) + " characters long; Windows keeps names of " +
+         std::to_string(kLongestName) + " at most, so the runner cannot write it";
+}
+
+// Why the runner would take ExecuteFileName for a file outside its
+// extraction folder (and the package for a damaged one), or null.
+const char* LeavesTheFolder(const std::u16string& name) {
+  if (name[0] == u'\\' || name[0] == u'/') return "is an absolute or UNC path";
+  if (name.size() >= 2 && name[1] == u':') return "names a drive";
+  for (const std::u16string& part : Components(name))
+    if (part == u"..") return "has a '..' component";
+  return nullptr;
+}
 
 // Why the runner may read an 8-bit file differently from what was meant.
 std::string EightBitHint(const IniFile& ini) {
@@ -148,6 +187,12 @@ void ReadAssistFile(const PackageView& view, PackageSettings& settings, Findings
     findings.Error(subject, "ExecuteFileName holds non-ASCII characters: " + EightBitHint(ini));
     return;
   }
+  if (const char* why = LeavesTheFolder(name->text)) {
+    findings.Error(subject, "ExecuteFileName " + Quote(name->text) + " " + why +
+                                ": the runner starts only a file inside its extraction folder, and refuses the "
+                                "package as damaged");
+    return;
+  }
   const PayloadLocation payload = FindPayload(view, name->text);
   settings.payloadGroup = payload.group;
   settings.payloadFile = payload.file;
@@ -160,6 +205,12 @@ void ReadAssistFile(const PackageView& view, PackageSettings& settings, Findings
       reason += " (the value is longer than " + std::to_string(kIniValueLimit) +
                 " characters, and the runner reads only the first " + std::to_string(kIniValueLimit) + ")";
     findings.Error(subject, reason);
+  } else if (RelativePath(*payload.group, *payload.file).size() > kLongestStartablePath) {
+    findings.Error(subject, "the file ExecuteFileName names lies " +
+                                std::to_string(RelativePath(*payload.group, *payload.file).size()) +
+                                " characters deep in the package: with the extraction folder in front (at least "
+                                "C:\\{GUID}\\) its path is longer than the 259 characters a program can be "
+                                "started from; keep it within " + std::to_string(kLongestStartablePath));
   }
 }
 
@@ -192,12 +243,20 @@ void ReadMessageInfo(const PackageView& view, PackageSettings& settings, Finding
   }
   const std::string subject = view.Subject(*view.RootGroup(), *file);
   std::string bytes;
-  if (!ReadFile(view, *file, subject, bytes, findings, false)) return;
   settings.messageInfoFound = true;
+  if (!ReadFile(view, *file, subject, bytes, findings, false)) {
+    settings.messageInfo.error = "cannot be read";
+    return;
+  }
   settings.messageInfo = CheckXml(bytes);
   const XmlFacts& xml = settings.messageInfo;
   if (!xml.wellFormed) {
     findings.Warning(subject, "not well-formed XML (" + xml.error + "): the runner cannot read a message from it");
+    return;
+  }
+  if (xml.hasDoctype) {
+    findings.Warning(subject, "holds a document type declaration (<!DOCTYPE ...>): the runner does not load a "
+                              "catalogue with one, so it finds no message in it; remove the declaration");
     return;
   }
   if (xml.root.localName != "MessageInfo") {
@@ -249,10 +308,10 @@ PayloadLocation FindPayload(const PackageView& view, const std::u16string& execu
   }
   // Not an entry's name: the runner then starts the path below the
   // extraction folder, and Windows finds the file without regard to case.
-  const std::u16string wanted = FoldCase(Backslashed(executeFileName));
+  const std::u16string wanted = Backslashed(executeFileName);
   for (const ViewGroup& group : view.groups) {
     for (const ViewFile& file : group.files) {
-      if (FoldCase(Backslashed(RelativePath(group, file))) == wanted) {
+      if (SameNameOnWindows(Backslashed(RelativePath(group, file)), wanted)) {
         location.group = &group;
         location.file = &file;
       }
@@ -274,10 +333,14 @@ void CheckNames(const PackageView& view, Findings& findings) {
     if (!group.IsRoot()) {
       if (const char* why = CheckStoredName(group.name))
         findings.Error(view.subjectOf(group.name), std::string("the folder name is refused: ") + why);
+      if (const std::size_t length = LongestComponent(group.name); length > kLongestName)
+        findings.Error(view.subjectOf(group.name), TooLong(length));
     }
     for (const ViewFile& file : group.files) {
       if (const char* why = CheckStoredName(file.name))
         findings.Error(view.Subject(group, file), std::string("the file name is refused: ") + why);
+      if (const std::size_t length = LongestComponent(file.name); length > kLongestName)
+        findings.Error(view.Subject(group, file), TooLong(length));
     }
   }
 
@@ -286,9 +349,9 @@ void CheckNames(const PackageView& view, Findings& findings) {
     std::u16string path;
     bool folder;
   };
-  std::map<std::u16string, Seen> seen;
+  std::map<std::u16string, Seen, WindowsNameLess> seen;
   auto addFolder = [&](const std::u16string& path) {
-    seen.emplace(FoldCase(Backslashed(path)), Seen{path, true});
+    seen.emplace(Backslashed(path), Seen{path, true});
   };
   for (const ViewGroup& group : view.groups) {
     if (group.IsRoot()) continue;
@@ -302,7 +365,7 @@ void CheckNames(const PackageView& view, Findings& findings) {
   for (const ViewGroup& group : view.groups) {
     for (const ViewFile& file : group.files) {
       const std::u16string path = RelativePath(group, file);
-      const auto inserted = seen.emplace(FoldCase(Backslashed(path)), Seen{path, false});
+      const auto inserted = seen.emplace(Backslashed(path), Seen{path, false});
       if (inserted.second) continue;
       const Seen& other = inserted.first->second;
       const std::string subject = view.Subject(group, file);
@@ -310,6 +373,10 @@ void CheckNames(const PackageView& view, Findings& findings) {
         findings.Error(subject, "is a file where the folder " + Quote(other.path) + " must go");
       else if (other.path == path)
         findings.Error(subject, "appears twice in the package: the later copy replaces the earlier one");
+      else if (Backslashed(other.path) == Backslashed(path))
+        findings.Error(subject, "is the same file as " + Quote(other.path) +
+                                    " on Windows (the names differ only in '/' against '\\', which both separate "
+                                    "folders): one would replace the other");
       else
         findings.Error(subject, "is the same file as " + Quote(other.path) +
                                     " on Windows (the names differ only in letter case): one would replace the other");

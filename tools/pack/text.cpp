@@ -2,6 +2,12 @@
 
 #include <cstdio>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unicode/uchar.h>
+#endif
+
 namespace tobrin::pack {
 
 bool Utf8ToUtf16(const std::string& utf8, std::u16string& out) {
@@ -83,30 +89,46 @@ bool HasUnpairedSurrogate(const std::u16string& text) {
   return false;
 }
 
-char16_t FoldCase(char16_t c) {
-  if (c >= u'a' && c <= u'z') return static_cast<char16_t>(c - 0x20);
-  if (c < 0xE0) return c;
-  if (c <= 0xFE) return c == 0xF7 ? c : static_cast<char16_t>(c - 0x20);  // Latin-1, but the division sign
-  if (c == 0xFF) return 0x178;
-  if (c >= 0x100 && c <= 0x17F) {  // Latin Extended-A: pairs of capital and small letter
-    if (c == 0x131 || c == 0x138 || c == 0x149 || c == 0x17F) return c;
-    const bool oddPairs = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
-    if (oddPairs) return (c % 2 == 0) ? static_cast<char16_t>(c - 1) : c;
-    return (c % 2 == 1) ? static_cast<char16_t>(c - 1) : c;
-  }
-  if (c >= 0x3B1 && c <= 0x3CB && c != 0x3C2) return static_cast<char16_t>(c - 0x20);  // Greek
-  if (c == 0x3C2) return 0x3A3;
-  if (c >= 0x430 && c <= 0x44F) return static_cast<char16_t>(c - 0x20);  // Cyrillic
-  if (c >= 0x450 && c <= 0x45F) return static_cast<char16_t>(c - 0x50);
-  if (c >= 0xFF41 && c <= 0xFF5A) return static_cast<char16_t>(c - 0x20);  // full-width Latin
-  return c;
+#ifdef _WIN32
+bool SameNameOnWindows(const std::u16string& a, const std::u16string& b) {
+  return CompareStringOrdinal(reinterpret_cast<const wchar_t*>(a.data()), static_cast<int>(a.size()),
+                              reinterpret_cast<const wchar_t*>(b.data()), static_cast<int>(b.size()),
+                              TRUE) == CSTR_EQUAL;
 }
 
-std::u16string FoldCase(const std::u16string& text) {
-  std::u16string out = text;
-  for (char16_t& c : out) c = FoldCase(c);
-  return out;
+bool WindowsNameLess::operator()(const std::u16string& a, const std::u16string& b) const {
+  return CompareStringOrdinal(reinterpret_cast<const wchar_t*>(a.data()), static_cast<int>(a.size()),
+                              reinterpret_cast<const wchar_t*>(b.data()), static_cast<int>(b.size()),
+                              TRUE) == CSTR_LESS_THAN;
 }
+#else
+namespace {
+
+// The file systems' upper-case table maps single code units; surrogates,
+// and so the characters beyond U+FFFF, stay as they are.
+char16_t UpperUnit(char16_t c) {
+  if (c >= 0xD800 && c <= 0xDFFF) return c;
+  const UChar32 upper = u_toupper(c);
+  return upper <= 0xFFFF ? static_cast<char16_t>(upper) : c;
+}
+
+int CompareUpper(const std::u16string& a, const std::u16string& b) {
+  const std::size_t n = a.size() < b.size() ? a.size() : b.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    const char16_t x = UpperUnit(a[i]), y = UpperUnit(b[i]);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
+}
+
+}  // namespace
+
+bool SameNameOnWindows(const std::u16string& a, const std::u16string& b) { return CompareUpper(a, b) == 0; }
+
+bool WindowsNameLess::operator()(const std::u16string& a, const std::u16string& b) const {
+  return CompareUpper(a, b) < 0;
+}
+#endif
 
 bool EqualsAsciiIgnoreCase(const std::u16string& a, const char* b) {
   std::size_t i = 0;
@@ -120,7 +142,56 @@ bool EqualsAsciiIgnoreCase(const std::u16string& a, const char* b) {
   return i == a.size();
 }
 
-std::string JsonString(const std::string& utf8) {
+namespace {
+
+// UTF-8 with each byte that does not begin a valid sequence read as U+FFFD.
+std::u16string DecodeReplacing(const std::string& bytes) {
+  std::u16string out, piece;
+  for (std::size_t i = 0; i < bytes.size();) {
+    const unsigned char lead = static_cast<unsigned char>(bytes[i]);
+    const std::size_t length = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    if (i + length <= bytes.size() && Utf8ToUtf16(bytes.substr(i, length), piece)) {
+      out += piece;
+      i += length;
+    } else {
+      out.push_back(0xFFFD);
+      ++i;
+    }
+  }
+  return out;
+}
+
+bool ReordersText(char16_t c) {
+  return c == 0x061C || c == 0x200E || c == 0x200F || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
+}  // namespace
+
+std::string Printable(const std::string& utf8) {
+  std::string out;
+  const std::u16string text = DecodeReplacing(utf8);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    char escape[8];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size()) {  // a pair, from valid UTF-8
+      out += Utf16ToUtf8(text.substr(i++, 2));
+      continue;
+    }
+    if (c < 0x20 || c == 0x7F) {
+      std::snprintf(escape, sizeof(escape), "\\x%02x", static_cast<unsigned>(c));
+      out += escape;
+    } else if ((c >= 0x80 && c < 0xA0) || ReordersText(c)) {
+      std::snprintf(escape, sizeof(escape), "\\u%04x", static_cast<unsigned>(c));
+      out += escape;
+    } else {
+      out += Utf16ToUtf8(std::u16string(1, c));
+    }
+  }
+  return out;
+}
+
+std::string JsonString(const std::string& text) {
+  const std::string utf8 = Utf16ToUtf8(DecodeReplacing(text));
   std::string out = "\"";
   for (char ch : utf8) {
     const unsigned char c = static_cast<unsigned char>(ch);

@@ -16,16 +16,26 @@ std::string Utf16ToUtf8(const std::u16string& text);
 // True when the text holds an unpaired surrogate.
 bool HasUnpairedSurrogate(const std::u16string& text);
 
-// The upper-case form that the Windows file systems compare names by, for
-// the letters of the common alphabets (Latin, Greek, Cyrillic, full-width).
-char16_t FoldCase(char16_t c);
-std::u16string FoldCase(const std::u16string& text);
+// Names as the Windows file systems compare them: code unit by code unit,
+// each in its upper-case form (the system's own ordinal comparison without
+// regard to case on Windows, ICU's simple upper-case mapping elsewhere).
+bool SameNameOnWindows(const std::u16string& a, const std::u16string& b);
+// An order in which names that Windows takes for one are equal.
+struct WindowsNameLess {
+  bool operator()(const std::u16string& a, const std::u16string& b) const;
+};
 
 // ASCII letters only: the way section and key names are matched.
 bool EqualsAsciiIgnoreCase(const std::u16string& a, const char* b);
 
-// A JSON string literal (quotes included) for UTF-8 text.
+// A JSON string literal (quotes included) for UTF-8 text; bytes that are not
+// UTF-8 become U+FFFD, so that the output always is.
 std::string JsonString(const std::string& utf8);
+
+// Text from a package or a file name made safe for a terminal: control
+// characters and the marks that reorder text (bidirectional overrides and
+// isolates) are shown as escapes (\x1b, \u202e); a backslash stays as it is.
+std::string Printable(const std::string& utf8);
 
 std::string Narrow(const std::u16string& ascii);  // for fixed ASCII names
 std::u16string Widen(const char* ascii);

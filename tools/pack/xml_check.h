@@ -1,7 +1,7 @@
-// A small well-formedness check for the message catalogue (MessageInfo.xml):
-// encoding, markup, matching tags, references and namespace prefixes, which
-// is what decides whether the runner's XML component loads the file. It
-// also tells the root element and the elements right below it.
+// The message catalogue (MessageInfo.xml) as an XML parser reads it: whether
+// it loads at all, whether it carries a document type declaration (which the
+// runner's reading refuses), its root element and the elements right below
+// it. Linux reads it with libxml2, Windows with the runner's own reader.
 #pragma once
 
 #include <string>
@@ -16,11 +16,15 @@ struct XmlElementName {
 
 struct XmlFacts {
   bool wellFormed = false;
-  std::string error;  // "line L, column C: reason" when not well-formed
+  bool hasDoctype = false;  // a <!DOCTYPE ...> declaration, with or without entities
+  std::string error;        // why it is not well-formed, with the place when the parser tells it
   XmlElementName root;
   std::vector<XmlElementName> children;  // the root's child elements, in order
 };
 
+// Reads the document without loading any DTD, without substituting entities
+// and within the parser's depth and size limits: memory stays bounded
+// whatever the input.
 XmlFacts CheckXml(const std::string& bytes);
 
 }  // namespace tobrin::pack
