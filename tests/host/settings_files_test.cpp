@@ -106,6 +106,10 @@ TEST(IniFile, LinesEndAtLineFeedsOrLoneCarriageReturns) {
   const IniFile cr = IniFile::Parse("[s]\ra=1\rb=2\r");
   EXPECT_EQ(Value(cr, "s", "a"), "1");
   EXPECT_EQ(Value(cr, "s", "b"), "2");
+  const IniFile mixed = IniFile::Parse("[ParamOption]\rExecuteFileName=a.exe\r\nParamA=-a\rParamB=-b\n");
+  EXPECT_EQ(Value(mixed, "ParamOption", "ExecuteFileName"), "a.exe");
+  EXPECT_EQ(Value(mixed, "ParamOption", "ParamA"), "-a");
+  EXPECT_EQ(Value(mixed, "ParamOption", "ParamB"), "-b");
   // A '[' line without ']' is a key of the section before it.
   const IniFile broken = IniFile::Parse("[s]\n[t\nk=v\n");
   EXPECT_EQ(Value(broken, "s", "k"), "v");

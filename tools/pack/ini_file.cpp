@@ -87,9 +87,9 @@ IniFile IniFile::Parse(const std::string& bytes) {
   std::size_t next = 0;
   while (next < text.size()) {
     std::size_t start = next;
-    // A line ends at the next line feed; with none left, at a carriage return.
-    std::size_t end = text.find(u'\n', start);
-    if (end == std::u16string::npos) end = text.find(u'\r', start);
+    // A line ends at the next line feed or carriage return, whichever comes
+    // first: a lone carriage return ends a line even in a file of CR LF.
+    std::size_t end = text.find_first_of(u"\r\n", start);
     next = end == std::u16string::npos ? text.size() : end + 1;
     end = next;
     while (start < end && IsBlank(text[start])) ++start;
