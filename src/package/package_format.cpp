@@ -97,8 +97,10 @@ static PackageLayout ReadDirectoryRecords(std::FILE* file, PackageDirectory& dir
   }
   layout.packageOffset = offset;
   if (offset == 0) return Refuse(layout, PackageStatus::NoPackage, "the file carries no package (offset 0)");
-  if (offset < kPackageOffsetPosition + 4 || offset > kMaxPackageOffset)
+  if (offset < kPackageOffsetPosition + 4)
     return Refuse(layout, PackageStatus::Damaged, "the package offset lies inside the header");
+  if (offset > kMaxPackageOffset)
+    return Refuse(layout, PackageStatus::Damaged, "the package offset is 2 GiB or more, beyond what the runner reads");
   if (offset >= layout.fileSize)
     return Refuse(layout, PackageStatus::Damaged, "the package offset lies beyond the end of the file");
   if (!SeekTo(file, offset)) return Refuse(layout, PackageStatus::Damaged, "the package cannot be reached");

@@ -1,5 +1,7 @@
 #include "findings.h"
 
+#include "text.h"
+
 namespace tobrin::pack {
 
 bool Findings::HasErrors() const { return ErrorCount() > 0; }
@@ -14,8 +16,8 @@ std::size_t Findings::WarningCount() const { return m_items.size() - ErrorCount(
 
 void Findings::Print(std::FILE* stream) const {
   for (const Finding& item : m_items)
-    std::fprintf(stream, "tobrin-pack: %s: %s: %s\n", item.error ? "error" : "warning", item.subject.c_str(),
-                 item.reason.c_str());
+    std::fprintf(stream, "tobrin-pack: %s: %s: %s\n", item.error ? "error" : "warning",
+                 Printable(item.subject).c_str(), Printable(item.reason).c_str());
 }
 
 }  // namespace tobrin::pack

@@ -23,9 +23,11 @@ const char kListHelp[] =
 namespace {
 
 std::string Utf8(const std::u16string& text) { return Utf16ToUtf8(text); }
+// For the terminal: control characters and reordering marks escaped.
+std::string Shown(const std::u16string& text) { return Printable(Utf16ToUtf8(text)); }
 
 std::string Value(const std::optional<IniValue>& value) {
-  return value ? "\"" + Utf8(value->text) + "\"" : "(absent)";
+  return value ? "\"" + Shown(value->text) + "\"" : "(absent)";
 }
 
 std::string JsonValue(const std::optional<IniValue>& value) {
@@ -34,8 +36,8 @@ std::string JsonValue(const std::optional<IniValue>& value) {
 
 std::string PayloadText(const PackageSettings& settings) {
   if (!settings.executeFileName) return "(none: AssistFile.ini names no file)";
-  if (!settings.payloadFile) return "\"" + Utf8(settings.executeFileName->text) + "\", which is not in the package";
-  return Utf8(RelativePath(*settings.payloadGroup, *settings.payloadFile));
+  if (!settings.payloadFile) return "\"" + Shown(settings.executeFileName->text) + "\", which is not in the package";
+  return Shown(RelativePath(*settings.payloadGroup, *settings.payloadFile));
 }
 
 std::string SignatureText(const PackedProgram& program) {
@@ -46,16 +48,16 @@ std::string SignatureText(const PackedProgram& program) {
 
 void PrintText(const PackedProgram& program, const PackageSettings& settings) {
   const PackageView& view = program.view;
-  std::printf("%s\n", program.subject.c_str());
+  std::printf("%s\n", Printable(program.subject).c_str());
   std::printf("  package at byte %llu: %zu group(s), %llu file(s), %llu bytes of data\n",
               static_cast<unsigned long long>(program.layout.packageOffset), view.groups.size(),
               static_cast<unsigned long long>(view.FileCount()), static_cast<unsigned long long>(view.DataSize()));
   std::printf("  signature: %s\n\n", SignatureText(program).c_str());
   for (const ViewGroup& group : view.groups) {
-    if (group.IsRoot()) std::printf("%s  (root: the extraction folder itself)\n", Utf8(group.name).c_str());
-    else std::printf("%s\\%s\n", Utf8(group.name).c_str(), group.files.empty() ? "  (empty folder)" : "");
+    if (group.IsRoot()) std::printf("%s  (root: the extraction folder itself)\n", Shown(group.name).c_str());
+    else std::printf("%s\\%s\n", Shown(group.name).c_str(), group.files.empty() ? "  (empty folder)" : "");
     for (const ViewFile& file : group.files)
-      std::printf("  %12llu  %s\n", static_cast<unsigned long long>(file.size), Utf8(file.name).c_str());
+      std::printf("  %12llu  %s\n", static_cast<unsigned long long>(file.size), Shown(file.name).c_str());
   }
   std::printf("\nSettings:\n");
   std::printf("  payload      %s\n", PayloadText(settings).c_str());
@@ -68,7 +70,9 @@ void PrintText(const PackedProgram& program, const PackageSettings& settings) {
   std::string languages;
   for (const std::string& code : settings.languages) languages += (languages.empty() ? "" : " ") + code;
   if (!settings.messageInfoFound) languages = "(no MessageInfo.xml)";
+  else if (settings.messageInfo.error == kUnreadable) languages = "(MessageInfo.xml cannot be read: too large or cut short)";
   else if (!settings.messageInfo.wellFormed) languages = "(MessageInfo.xml is not well-formed)";
+  else if (settings.messageInfo.hasDoctype) languages = "(MessageInfo.xml has a DTD, which the runner does not load)";
   else if (languages.empty()) languages = "(none)";
   std::printf("  languages    %s\n", languages.c_str());
 }
@@ -111,9 +115,11 @@ void PrintJson(const PackedProgram& program, const PackageSettings& settings) {
   out += std::string("    \"messageBox\": ") + (settings.showMessageBox ? "true" : "false") + ",\n";
   out += "    \"buttons\": " + std::to_string(!settings.showMessageBox ? 0 : settings.oneButton ? 1 : 2) + ",\n";
   out += std::string("    \"messageInfo\": ") +
-         (!settings.messageInfoFound              ? "null"
-          : settings.messageInfo.wellFormed ? "\"well-formed\""
-                                            : "\"not well-formed\"") +
+         (!settings.messageInfoFound                     ? "null"
+          : settings.messageInfo.error == kUnreadable ? "\"unreadable\""
+          : !settings.messageInfo.wellFormed          ? "\"not well-formed\""
+          : settings.messageInfo.hasDoctype           ? "\"has a DTD\""
+                                                      : "\"well-formed\"") +
          ",\n";
   out += "    \"languages\": [";
   for (std::size_t i = 0; i < settings.languages.size(); ++i)

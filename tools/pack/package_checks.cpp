@@ -10,6 +10,8 @@ namespace tobrin::pack {
 const char* const kMessageLanguages[11] = {"CHS", "CHT", "DEU", "ENG", "ESP", "FRA",
                                            "ITA", "JPN", "KOR", "NLD", "RUS"};
 
+const char kUnreadable[] = "cannot be read";
+
 namespace {
 
 // Settings files larger than this are not the runner's kind of file.
@@ -245,7 +247,7 @@ void ReadMessageInfo(const PackageView& view, PackageSettings& settings, Finding
   std::string bytes;
   settings.messageInfoFound = true;
   if (!ReadFile(view, *file, subject, bytes, findings, false)) {
-    settings.messageInfo.error = "cannot be read";
+    settings.messageInfo.error = kUnreadable;
     return;
   }
   settings.messageInfo = CheckXml(bytes);

@@ -17,6 +17,9 @@ namespace tobrin::pack {
 // The eleven catalogue codes the runner selects messages by.
 extern const char* const kMessageLanguages[11];
 
+// The catalogue's error when its bytes could not be read (too large, cut short).
+extern const char kUnreadable[];
+
 struct PackageSettings {
   bool assistFileFound = false;
   std::optional<IniValue> executeFileName, paramA, paramB, productName;
@@ -26,7 +29,7 @@ struct PackageSettings {
   bool oneButton = false;       // and IsOk is "1" or absent
 
   bool messageInfoFound = false;
-  XmlFacts messageInfo;                // when found
+  XmlFacts messageInfo;                // when found; error kUnreadable when it could not be read
   std::vector<std::string> languages;  // codes present below a MessageInfo root
 
   // The file the runner starts, when the package holds it.

@@ -34,10 +34,16 @@ void CheckPlacement(const PackedProgram& program, Findings& findings) {
 
   if (pe.valid && pe.HasCertificate()) {
     const std::uint64_t tableEnd = static_cast<std::uint64_t>(pe.certificateOffset) + pe.certificateSize;
-    if (pe.certificateOffset < packageEnd)
+    if (tableEnd <= layout.packageOffset)
       findings.Error(program.subject, "the certificate table (at byte " + std::to_string(pe.certificateOffset) +
-                                          ") lies before the end of the package: the program was signed before "
-                                          "it was packed, so its signature no longer holds; sign after packing");
+                                          ") lies before the package: the program was signed before it was "
+                                          "packed, so its signature no longer holds; sign after packing");
+    else if (pe.certificateOffset < packageEnd)
+      findings.Error(program.subject, "the certificate table (bytes " + std::to_string(pe.certificateOffset) +
+                                          " to " + std::to_string(tableEnd) + ") and the package (bytes " +
+                                          std::to_string(layout.packageOffset) + " to " + std::to_string(packageEnd) +
+                                          ") overlap: the package lies inside the signature, or the signature "
+                                          "inside the package, and no signature covers it");
     else if (tableEnd > layout.fileSize)
       findings.Error(program.subject, "the certificate table runs past the end of the file");
     else if (pe.certificateOffset - packageEnd >= 8)
@@ -74,17 +80,17 @@ int RunVerify(const VerifyOptions& options) {
   if (program.pe.valid && program.pe.HasCertificate())
     std::printf("%s: signed: an Authenticode certificate table of %u bytes follows the package at byte %u "
                 "(its validity is for osslsigncode verify or signtool verify to tell)\n",
-                packed.c_str(), program.pe.certificateSize, program.pe.certificateOffset);
+                Printable(packed).c_str(), program.pe.certificateSize, program.pe.certificateOffset);
   else if (program.pe.valid)
-    std::printf("%s: not signed\n", packed.c_str());
+    std::printf("%s: not signed\n", Printable(packed).c_str());
 
   if (findings.HasErrors()) {
-    std::printf("%s: the runner would not run it: %zu error(s)\n", packed.c_str(), findings.ErrorCount());
+    std::printf("%s: the runner would not run it: %zu error(s)\n", Printable(packed).c_str(), findings.ErrorCount());
     return kExitRefused;
   }
-  std::printf("%s: the runner would run it: %llu file(s) in %zu group(s), starting %s\n", packed.c_str(),
+  std::printf("%s: the runner would run it: %llu file(s) in %zu group(s), starting %s\n", Printable(packed).c_str(),
               static_cast<unsigned long long>(program.view.FileCount()), program.view.groups.size(),
-              Utf16ToUtf8(RelativePath(*settings.payloadGroup, *settings.payloadFile)).c_str());
+              Printable(Utf16ToUtf8(RelativePath(*settings.payloadGroup, *settings.payloadFile))).c_str());
   return kExitOk;
 }
 
