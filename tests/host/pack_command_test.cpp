@@ -2,17 +2,21 @@
 // folders and files, with the exit codes and messages of every refusal.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <map>
 
+#include "folder_target.h"
 #include "pack_test_support.h"
+#include "text.h"
 #include "package/package_format.h"
 #include "package/package_writer.h"
 
 using namespace pack_test;
+using tobrin::FileFromBytes;
 
 namespace {
 
@@ -66,6 +70,19 @@ struct Packed {
   }
   RunResult Create() { return RunPack({"create", "-o", out.string(), "--stub", stub.string(), tree.string()}); }
 };
+
+// A packed program of the test runner and the given groups, as another
+// writer of the format might make it.
+void WritePacked(const fs::path& path, const std::vector<tobrin::WriterGroup>& groups) {
+  FILE* file = std::fopen(path.c_str(), "w+b");
+  ASSERT_NE(file, nullptr);
+  const std::string stub = MakePe();
+  std::fwrite(stub.data(), 1, stub.size(), file);
+  tobrin::AppendPackage(file, groups);
+  std::fclose(file);
+}
+
+tobrin::WriterFile Runnable() { return tobrin::FileFromBytes(u"AssistFile.ini", "[ParamOption]\nExecuteFileName=a\n"); }
 
 #define EXPECT_REFUSED(result, text)                                                   \
   do {                                                                                 \
@@ -237,6 +254,10 @@ TEST(PackCreate, FoldersWithNamesOrFilesTheRunnerCannotTakeAreRefused) {
       {"backslash in a Linux name", {"a\\b"}, "holds a backslash"},
       {"names that differ in case", {"Readme.txt", "README.TXT"}, "differ only in letter case"},
       {"accented names that differ in case", {"\xC3\xA9t\xC3\xA9", "\xC3\x89T\xC3\x89"}, "differ only in letter case"},
+      {"Ukrainian ghe", {"\xD2\x91.exe", "\xD2\x90.exe"}, "differ only in letter case"},
+      {"Georgian letters", {"\xE2\xB4\x80", "\xE1\x82\xA0"}, "differ only in letter case"},
+      {"Latin with a dot below, in a folder", {"x/\xE1\xBA\xA1", "x/\xE1\xBA\xA0"}, "differ only in letter case"},
+      {"link to a file", {}, "is a symbolic link, which is not followed"},
       {"file where a folder goes", {"docs", "Docs/x.txt"}, "is a file where the folder"},
       {"folder named like the root group", {kRoot + "/x.txt"}, "taken for the package's root group"},
       {"name that is not UTF-8", {"bad\xFF.txt"}, "not valid UTF-8"},
@@ -244,6 +265,7 @@ TEST(PackCreate, FoldersWithNamesOrFilesTheRunnerCannotTakeAreRefused) {
   for (const Case& c : cases) {
     Packed p;
     for (const std::string& file : c.files) WriteFile(p.tree / file, "x");
+    if (c.files.empty()) fs::create_symlink(p.tree / "setup.exe", p.tree / "linked.exe");
     const RunResult r = p.Create();
     EXPECT_REFUSED(r, c.message);
     EXPECT_NE(r.err.find("nothing written"), std::string::npos) << c.what;
@@ -259,6 +281,31 @@ TEST(PackCreate, FoldersWithNamesOrFilesTheRunnerCannotTakeAreRefused) {
   fs::create_directories(linked.dir / "elsewhere");
   fs::create_directory_symlink(linked.dir / "elsewhere", linked.tree / "link");
   EXPECT_REFUSED(linked.Create(), "symbolic link to a folder");
+
+  // The partial file has a name of its own: a link planted at the old fixed
+  // name, or at the output itself, leads nowhere.
+  Packed planted;
+  WriteFile(planted.dir / "victim", "keep");
+  fs::create_symlink(planted.dir / "victim", planted.dir / "out.exe.tobrin-pack-partial");
+  fs::permissions(planted.stub, fs::perms::owner_all | fs::perms::group_read);
+  ASSERT_EQ(planted.Create().exitCode, 0);
+  EXPECT_EQ(ReadFile(planted.dir / "victim"), "keep");
+  EXPECT_EQ(fs::status(planted.out).permissions(), fs::perms::owner_all | fs::perms::group_read);
+  fs::remove(planted.out);
+  fs::create_symlink(planted.dir / "victim", planted.out);
+  ASSERT_EQ(planted.Create().exitCode, 0);
+  EXPECT_EQ(ReadFile(planted.dir / "victim"), "keep");
+  EXPECT_FALSE(fs::is_symlink(planted.out));
+  const auto entries = std::distance(fs::directory_iterator(planted.dir.Path()), fs::directory_iterator());
+  EXPECT_EQ(entries, 5);  // runner, tree, victim, the old link, out.exe: no partial file left
+
+  // A deep tree, packed with a small stack.
+  Packed deep;
+  std::string level = deep.tree.string();
+  for (int i = 0; i < 400; ++i) ASSERT_EQ(mkdir((level += "/d").c_str(), 0700), 0) << level.size();
+  const RunResult walked = RunProgram("sh", {"-c", "ulimit -s 128 && exec \"$0\" \"$@\"", TOBRIN_PACK_PATH, "create", "-o",
+                                             deep.out.string(), "--stub", deep.stub.string(), deep.tree.string()});
+  EXPECT_EQ(walked.exitCode, 0) << walked.err.substr(0, 300);
 
   Packed inside;
   EXPECT_REFUSED(RunPack({"create", "-o", (inside.tree / "out.exe").string(), "--stub", inside.stub.string(),
@@ -289,6 +336,9 @@ TEST(PackCreate, SettingsThatStartNothingAreRefused) {
       {"a name cut at 127", "[ParamOption]\nExecuteFileName=" + std::string(130, 'n') + ".exe\n",
        "the runner reads only the first 127"},
       {"UTF-16 without a mark", unmarked, "UTF-16 written without a byte-order mark"},
+      {"a path that climbs", "[ParamOption]\nExecuteFileName=bin\\..\\setup.exe\n", "has a '..' component: the runner"},
+      {"a drive", "[ParamOption]\nExecuteFileName=C:setup.exe\n", "names a drive"},
+      {"a UNC path", "[ParamOption]\nExecuteFileName=\\\\host\\share\\setup.exe\n", "is an absolute or UNC path"},
   };
   for (const Case& c : cases) {
     Packed p;
@@ -329,6 +379,7 @@ TEST(PackCreate, MessageSettingsThatShowAnEmptyBoxAreWarnedAbout) {
       {"other root element", box, "<Messages><ENG>x</ENG></Messages>", "the root element is <Messages>"},
       {"no English message", box, "<MessageInfo><DEU>x</DEU></MessageInfo>", "has no <ENG> element"},
       {"all well", box, "<MessageInfo><ENG>x</ENG></MessageInfo>", nullptr},
+      {"a DTD", "", "<!DOCTYPE MessageInfo []><MessageInfo><ENG>x</ENG></MessageInfo>", "holds a document type declaration"},
       {"8-bit product name", "", "-", "ProductName holds non-ASCII characters"},
   };
   for (const Case& c : cases) {
@@ -361,12 +412,18 @@ TEST(PackVerify, ProgramsTheRunnerWouldNotRunAreRefused) {
   EXPECT_REFUSED(verify(packed.substr(0, packed.size() - 3)), "the data area is cut short");
   EXPECT_REFUSED(verify("NZ" + packed.substr(2)), "is not a PE program");
 
-  // Signed before packing: the certificate table lies inside the package.
-  std::string signedEarly = packed;
-  signedEarly[0x84 + 20 + 96 + 32] = 0x00;
-  signedEarly[0x84 + 20 + 96 + 33] = 0x04;  // at byte 1024, where the package starts
-  signedEarly[0x84 + 20 + 96 + 36] = 0x10;
-  EXPECT_REFUSED(verify(signedEarly), "was signed before it was packed");
+  // A certificate table where the package starts is no signature of it;
+  // one that ends before the package was made before packing.
+  std::string overlaid = packed;
+  overlaid[0x84 + 20 + 96 + 32] = 0x00;
+  overlaid[0x84 + 20 + 96 + 33] = 0x04;  // at byte 1024, where the package starts
+  overlaid[0x84 + 20 + 96 + 36] = 0x10;
+  EXPECT_REFUSED(verify(overlaid), "the package lies inside the signature");
+  std::string signedEarly = overlaid;
+  signedEarly[0x84 + 20 + 96 + 33] = 0x03;  // at byte 768, 16 bytes long
+  const RunResult early = verify(signedEarly);
+  EXPECT_REFUSED(early, "was signed before it was packed");
+  EXPECT_EQ(early.err.find("inside the signature"), std::string::npos) << early.err;
 
   // A package that starts inside the image.
   std::string overlapping = MakePe();
@@ -394,6 +451,37 @@ TEST(PackVerify, ProgramsTheRunnerWouldNotRunAreRefused) {
     EXPECT_REFUSED(RunPack({"verify", (p.dir / "dup.exe").string()}), "two groups of one name");
   }
 
+  // What Windows takes for one file, names it cannot keep, a payload too
+  // deep to be started, an offset beyond the runner's reach, a FIFO.
+  struct Case {
+    const char* what;
+    std::vector<tobrin::WriterGroup> groups;
+    const char* message;
+  };
+  const std::u16string deep = std::u16string(80, u'd') + u"\\" + std::u16string(80, u'e') + u"\\" + std::u16string(80, u'f');
+  const std::vector<Case> cases = {
+      {"Greek with tonos", {{tobrin::kRootGroupName, {Runnable(), FileFromBytes(u"a", "1"), FileFromBytes(u"\u03ac", "2"), FileFromBytes(u"\u0386", "3")}}},
+       "differ only in letter case"},
+      {"Armenian", {{tobrin::kRootGroupName, {Runnable(), FileFromBytes(u"a", "1")}}, {u"\u0561", {FileFromBytes(u"x", "")}}, {u"\u0531", {FileFromBytes(u"x", "")}}},
+       "differ only in letter case"},
+      {"slash against backslash", {{tobrin::kRootGroupName, {Runnable(), FileFromBytes(u"a", "1"), FileFromBytes(u"g/b", "2")}}, {u"g", {FileFromBytes(u"b", "3")}}},
+       "differ only in '/' against '\\'"},
+      {"a name of 256 characters", {{tobrin::kRootGroupName, {Runnable(), FileFromBytes(u"a", "1"), FileFromBytes(std::u16string(256, u'n'), "")}}},
+       "256 characters long; Windows keeps names of 255"},
+      {"a payload too deep", {{tobrin::kRootGroupName, {Runnable()}}, {deep, {FileFromBytes(u"a", "1")}}},
+       "244 characters deep in the package"},
+  };
+  for (const Case& c : cases) {
+    WritePacked(p.dir / "case.exe", c.groups);
+    EXPECT_REFUSED(RunPack({"verify", (p.dir / "case.exe").string()}), c.message);
+  }
+  std::string far = packed;
+  far[35] = '\x80';
+  EXPECT_REFUSED(verify(far), "the package offset is 2 GiB or more");
+  ASSERT_EQ(mkfifo((p.dir / "fifo.exe").c_str(), 0600), 0);
+  const RunResult fifo = RunProgram("timeout", {"20", TOBRIN_PACK_PATH, "verify", (p.dir / "fifo.exe").string()});
+  EXPECT_REFUSED(fifo, "is not a regular file");
+
   // Bytes after the package that are no signature are only a warning.
   EXPECT_WARNED(verify(packed + "trailing"), "8 bytes after the package are neither package nor signature");
   EXPECT_EQ(verify(packed).exitCode, 0);
@@ -419,6 +507,57 @@ TEST(PackExtract, WritesOnlyBelowANewOrEmptyFolder) {
   EXPECT_FALSE(fs::exists(p.dir / "escaped.txt"));
   EXPECT_FALSE(fs::exists(p.dir / "fresh" / "escaped.txt"));
   EXPECT_REFUSED(RunPack({"list", (p.dir / "evil.exe").string()}), "the package is damaged");
+
+  fs::create_directory_symlink(target, p.dir / "via-link");
+  ASSERT_TRUE(fs::is_directory(p.dir / "via-link"));
+  EXPECT_REFUSED(RunPack({"extract", p.out.string(), (p.dir / "via-link").string()}),
+                 "is a symbolic link to a folder, which is not followed");
+}
+
+TEST(PackExtract, AFolderSwappedForALinkMidwayLeadsNowhereElse) {
+  TempDir dir;
+  const fs::path root = dir / "target", outside = dir / "outside";
+  fs::create_directories(root);
+  fs::create_directories(outside);
+  tobrin::pack::OpenFolder opened;
+  ASSERT_EQ(opened.Open(root), 0);
+  tobrin::pack::FolderTarget target(root, std::move(opened), nullptr);
+  // Right after "a" is made and opened, and before anything is opened in it,
+  // another program puts a link to a folder outside in its place.
+  target.OnFolderOpened([&](const fs::path& folder) {
+    if (folder != root / "a") return;
+    fs::rename(folder, root / "moved");
+    fs::create_directory_symlink(outside, folder);
+  });
+  ASSERT_EQ(target.BeginFile(u"a\\b", u"x.txt"), 0) << target.FailureReason();
+  const unsigned char data[] = {'h', 'i'};
+  ASSERT_EQ(target.WriteData(data, sizeof(data)), 0);
+  ASSERT_EQ(target.EndFile(), 0);
+  EXPECT_TRUE(fs::is_empty(outside));
+  EXPECT_EQ(ReadFile(root / "moved" / "b" / "x.txt"), "hi");
+}
+
+TEST(PackList, ShowsControlCharactersEscapedAndWritesValidJson) {
+  TempDir dir;
+  const fs::path packed = dir / "bad\xFF.exe";
+  std::string catalogue = "<MessageInfo><ENG>x</ENG>";
+  catalogue.resize(17u << 20, ' ');
+  WritePacked(packed, {{tobrin::kRootGroupName,
+                        {FileFromBytes(u"AssistFile.ini", "\xEF\xBB\xBF[ParamOption]\nExecuteFileName=a\nProductName=\x1b[2J\xE2\x80\xAE" "evil\n"),
+                         FileFromBytes(u"MessageInfo.xml", catalogue + "</MessageInfo>"), FileFromBytes(u"a", "1"),
+                         FileFromBytes(u"\u202etxt.exe", "")}}});
+  const RunResult text = RunPack({"list", packed.string()});
+  ASSERT_EQ(text.exitCode, 0) << text.err;
+  EXPECT_EQ(text.out.find('\x1b'), std::string::npos);
+  EXPECT_EQ(text.out.find("\xE2\x80\xAE"), std::string::npos);
+  EXPECT_NE(text.out.find("ProductName  \"\\x1b[2J\\u202eevil\""), std::string::npos) << text.out;
+  EXPECT_NE(text.out.find("\\u202etxt.exe"), std::string::npos) << text.out;
+  EXPECT_NE(text.out.find("(MessageInfo.xml cannot be read"), std::string::npos) << text.out;
+  const RunResult json = RunPack({"list", "--json", packed.string()});
+  ASSERT_EQ(json.exitCode, 0) << json.err;
+  std::u16string decoded;
+  EXPECT_TRUE(tobrin::pack::Utf8ToUtf16(json.out, decoded)) << json.out.substr(0, 200);
+  EXPECT_NE(json.out.find("\"messageInfo\": \"unreadable\""), std::string::npos);
 }
 
 TEST(PackCommandLine, HelpAndMistakes) {

@@ -87,8 +87,9 @@ bool IsWithin(const fs::path& inner, const fs::path& outer) {
 // Copies the stub's bytes to the start of the output.
 bool CopyStub(const fs::path& stub, std::FILE* out, const std::string& output, ProgressBar& progress,
               WriteFailure& failure) {
-  FilePtr in = OpenFile(stub, "rb");
-  if (!in) return failure.Set(PathToUtf8(stub), "cannot be opened: " + ErrnoText(errno));
+  std::string why;
+  FilePtr in = OpenRegularFile(stub, Links::kFollow, why);
+  if (!in) return failure.Set(PathToUtf8(stub), why);
   std::unique_ptr<char[]> buffer(new char[kCopyPieceSize]);
   std::size_t got;
   while ((got = std::fread(buffer.get(), 1, kCopyPieceSize, in.get())) > 0) {
@@ -127,8 +128,9 @@ std::vector<WriterGroup> WriterGroups(const PackageView& view, const std::string
       const std::uint64_t size = file.size;
       writerFile.writeContent = [source, size, output, &progress, &failure](std::FILE* out) {
         const std::string subject = PathToUtf8(source);
-        FilePtr in = OpenFile(source, "rb");
-        if (!in) return failure.Set(subject, "cannot be opened: " + ErrnoText(errno));
+        std::string why;
+        FilePtr in = OpenRegularFile(source, Links::kDoNotFollowLinks, why);
+        if (!in) return failure.Set(subject, why);
         std::unique_ptr<char[]> buffer(new char[kCopyPieceSize]);
         std::uint64_t left = size;
         while (left > 0) {
@@ -199,11 +201,9 @@ int RunCreate(const CreateOptions& options) {
       return Refuse(failure.subject, failure.reason);
     }
   }
+  pending.TakePermissionsOf(stub);  // executable where the runner is
   std::string commitError;
   if (!pending.Commit(commitError)) return Refuse(options.output, "cannot be written: " + commitError);
-#ifndef _WIN32
-  fs::permissions(output, fs::status(stub, error).permissions(), error);  // executable where the runner is
-#endif
 
   std::printf("%s: %llu file(s) in %zu group(s), %llu bytes of data; the package starts at byte %llu\n",
               options.output.c_str(), static_cast<unsigned long long>(view.FileCount()), view.groups.size(),

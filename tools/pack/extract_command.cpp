@@ -25,18 +25,24 @@ int RunExtract(const ExtractOptions& options) {
   const fs::path folder = PathFromUtf8(target);
   std::error_code code;
   const fs::file_status status = fs::symlink_status(folder, code);
+  if (fs::is_symlink(status))
+    return Refuse(target, fs::is_directory(fs::status(folder, code))
+                              ? "is a symbolic link to a folder, which is not followed; name the folder itself"
+                              : "is a symbolic link, which is not followed");
   if (fs::exists(status)) {
     if (!fs::is_directory(status)) return Refuse(target, "exists and is not a folder");
     if (!fs::is_empty(folder, code)) return Refuse(target, "is not empty; extract into a new or empty folder");
   } else if (!fs::create_directories(folder, code) && code) {
     return Refuse(target, "cannot be created: " + code.message());
   }
+  OpenFolder root;
+  if (int error = root.Open(folder)) return Refuse(target, "cannot be opened: " + ErrnoText(error));
 
   CopyResult result;
   std::uint64_t written = 0;
   {
     ProgressBar progress("extracting", program.layout.dataSize);
-    FolderTarget writer(folder, &progress);
+    FolderTarget writer(folder, std::move(root), &progress);
     if (!SeekTo(program.file.get(), program.layout.dataOffset)) return Refuse(packed, "the data area cannot be reached");
     result = CopyPackageFiles(program.file.get(), program.directory, writer);
     if (result.outcome == CopyOutcome::WriteFailed) return Refuse(writer.FailedPath(), writer.FailureReason());

@@ -2,10 +2,52 @@
 
 #include <cerrno>
 #include <system_error>
+#include <utility>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include "package/package_format.h"
 
 namespace tobrin::pack {
+
+#ifdef _WIN32
+OpenFolder::~OpenFolder() = default;
+OpenFolder::OpenFolder(OpenFolder&& other) noexcept : m_path(std::move(other.m_path)) {}
+OpenFolder& OpenFolder::operator=(OpenFolder&& other) noexcept {
+  m_path = std::move(other.m_path);
+  return *this;
+}
+int OpenFolder::Open(const fs::path& path) {
+  std::error_code error;
+  const fs::file_status status = fs::symlink_status(path, error);
+  if (fs::is_symlink(status)) return ELOOP;
+  if (!fs::is_directory(status)) return fs::exists(status) ? ENOTDIR : ENOENT;
+  m_path = path;
+  return 0;
+}
+bool OpenFolder::IsOpen() const { return !m_path.empty(); }
+#else
+OpenFolder::~OpenFolder() {
+  if (m_fd >= 0) close(m_fd);
+}
+OpenFolder::OpenFolder(OpenFolder&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+OpenFolder& OpenFolder::operator=(OpenFolder&& other) noexcept {
+  std::swap(m_fd, other.m_fd);
+  return *this;
+}
+int OpenFolder::Open(const fs::path& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return errno;
+  *this = OpenFolder();
+  m_fd = fd;
+  return 0;
+}
+bool OpenFolder::IsOpen() const { return m_fd >= 0; }
+#endif
 
 FolderTarget::~FolderTarget() { AbandonFile(); }
 
@@ -20,7 +62,7 @@ fs::path FolderTarget::Below(const std::u16string& relative) {
   // components are joined one by one, so no separator of this system can
   // hide in them either.
   if (const char* why = CheckStoredName(relative)) {
-    Fail(EINVAL, m_root, "the package name \"" + PathToUtf8(NameFromUtf16(relative)) + "\" is refused: " + why);
+    Fail(EINVAL, m_rootPath, "the package name \"" + PathToUtf8(NameFromUtf16(relative)) + "\" is refused: " + why);
     return fs::path();
   }
   fs::path path;
@@ -34,39 +76,82 @@ fs::path FolderTarget::Below(const std::u16string& relative) {
   return path;
 }
 
-int FolderTarget::MakeFolders(const fs::path& relativeFolder) {
-  fs::path path = m_root;
+namespace {
+
+// The reason for an error of opening a folder or a file without following links.
+std::string OpenReason(int error, bool folder) {
+  if (error == ELOOP) return "is a symbolic link; nothing is written through one";
+  if (error == ENOTDIR) return "a file stands where a folder must go";
+  if (error == EISDIR) return "a folder stands where a file must go";
+  return std::string(folder ? "cannot be made: " : "cannot be created: ") + ErrnoText(error);
+}
+
+}  // namespace
+
+int FolderTarget::MakeFolders(const fs::path& relativeFolder, OpenFolder& opened) {
+  fs::path path = m_rootPath;
+  OpenFolder current;
+#ifdef _WIN32
+  current.m_path = m_root.m_path;
+#else
+  current.m_fd = dup(m_root.m_fd);
+  if (current.m_fd < 0) return Fail(errno, path, ErrnoText(errno));
+#endif
   for (const fs::path& component : relativeFolder) {
     path /= component;
-    std::error_code error;
-    const fs::file_status status = fs::symlink_status(path, error);
-    if (fs::is_symlink(status)) return Fail(ELOOP, path, "is a symbolic link; nothing is written through one");
-    if (fs::is_directory(status)) continue;
-    if (fs::exists(status)) return Fail(ENOTDIR, path, "a file stands where a folder must go");
-    if (!fs::create_directory(path, error) && error) return Fail(error.value(), path, error.message());
+    OpenFolder next;
+#ifdef _WIN32
+    int error = next.Open(path);
+    if (error == ENOENT) {
+      std::error_code made;
+      fs::create_directory(path, made);
+      error = made ? made.value() : next.Open(path);
+    }
+#else
+    auto openBelow = [&] {
+      next.m_fd = openat(current.m_fd, component.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+      return next.m_fd < 0 ? errno : 0;
+    };
+    int error = openBelow();
+    if (error == ENOENT) error = mkdirat(current.m_fd, component.c_str(), 0777) == 0 || errno == EEXIST ? openBelow() : errno;
+#endif
+    if (error) return Fail(error, path, OpenReason(error, true));
+    current = std::move(next);
+    if (m_folderOpened) m_folderOpened(path);
   }
+  opened = std::move(current);
   return 0;
 }
 
 int FolderTarget::MakeGroupFolder(const std::u16string& group) {
   const fs::path folder = Below(group);
   if (folder.empty()) return EINVAL;
-  return MakeFolders(folder);
+  OpenFolder opened;
+  return MakeFolders(folder, opened);
 }
 
 int FolderTarget::BeginFile(const std::u16string& group, const std::u16string& name) {
   const fs::path relative = Below(group == kRootGroupName ? name : group + u"\\" + name);
   if (relative.empty()) return EINVAL;
-  if (relative.has_parent_path()) {
-    if (int error = MakeFolders(relative.parent_path())) return error;
-  }
-  m_current = m_root / relative;
-  std::error_code error;
-  const fs::file_status status = fs::symlink_status(m_current, error);
-  if (fs::is_symlink(status)) return Fail(ELOOP, m_current, "is a symbolic link; nothing is written through one");
-  if (fs::is_directory(status)) return Fail(EISDIR, m_current, "a folder stands where a file must go");
+  if (int error = MakeFolders(relative.parent_path(), m_currentFolder)) return error;
+  m_current = m_rootPath / relative;
+#ifdef _WIN32
+  OpenFolder file;
+  const int kind = file.Open(m_current);
+  if (kind == ELOOP || kind == 0) return Fail(kind ? ELOOP : EISDIR, m_current, OpenReason(kind ? ELOOP : EISDIR, false));
   m_file = OpenFile(m_current, "wb");
-  if (!m_file) return Fail(errno, m_current, "cannot be created: " + ErrnoText(errno));
+  if (!m_file) return Fail(errno, m_current, OpenReason(errno, false));
+#else
+  const int fd = openat(m_currentFolder.m_fd, relative.filename().c_str(),
+                        O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (fd < 0) return Fail(errno, m_current, OpenReason(errno, false));
+  m_file.reset(fdopen(fd, "wb"));
+  if (!m_file) {
+    const int error = errno;
+    close(fd);
+    return Fail(error, m_current, OpenReason(error, false));
+  }
+#endif
   return 0;
 }
 
@@ -86,9 +171,13 @@ int FolderTarget::EndFile() {
 
 void FolderTarget::AbandonFile() {
   if (!m_file) return;
-  m_file.reset();
+  m_file.reset();  // a file cut short is not left behind
+#ifdef _WIN32
   std::error_code ignored;
-  fs::remove(m_current, ignored);  // a file cut short is not left behind
+  fs::remove(m_current, ignored);
+#else
+  unlinkat(m_currentFolder.m_fd, m_current.filename().c_str(), 0);
+#endif
 }
 
 }  // namespace tobrin::pack

@@ -1,9 +1,13 @@
 // Writes a package's files into a folder of the packer's user, as the
 // runner writes them into its extraction folder: root-group files into the
 // folder itself, every other group into its subfolder (made even when it
-// stays empty), folders that a file's name implies made first.
+// stays empty), folders that a file's name implies made first. On POSIX
+// every folder and file is opened relative to the descriptor of the folder
+// above it, never through a symbolic link, so a folder swapped for a link
+// while extract runs cannot lead it outside the target.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "native_files.h"
@@ -12,10 +16,36 @@
 
 namespace tobrin::pack {
 
+// An open folder: a descriptor on POSIX, its path on Windows.
+class OpenFolder {
+ public:
+  OpenFolder() = default;
+  ~OpenFolder();
+  OpenFolder(OpenFolder&& other) noexcept;
+  OpenFolder& operator=(OpenFolder&& other) noexcept;
+  // Opens `path` as a folder, a link not followed; 0 or the error.
+  int Open(const fs::path& path);
+  bool IsOpen() const;
+
+ private:
+  friend class FolderTarget;
+#ifdef _WIN32
+  fs::path m_path;
+#else
+  int m_fd = -1;
+#endif
+};
+
 class FolderTarget : public ExtractionTarget {
  public:
-  FolderTarget(fs::path root, ProgressBar* progress) : m_root(std::move(root)), m_pProgress(progress) {}
+  // `root` is open already: the folder extract made or found empty.
+  FolderTarget(fs::path rootPath, OpenFolder root, ProgressBar* progress)
+      : m_rootPath(std::move(rootPath)), m_root(std::move(root)), m_pProgress(progress) {}
   ~FolderTarget() override;
+
+  // For tests: called with each folder's path once it is open and before
+  // anything inside it is opened.
+  void OnFolderOpened(std::function<void(const fs::path&)> hook) { m_folderOpened = std::move(hook); }
 
   int MakeGroupFolder(const std::u16string& group) override;
   int BeginFile(const std::u16string& group, const std::u16string& name) override;
@@ -32,13 +62,17 @@ class FolderTarget : public ExtractionTarget {
   // The path below the root for a stored relative name; empty, with the
   // error set, when the name would leave the root.
   fs::path Below(const std::u16string& relative);
-  int MakeFolders(const fs::path& relativeFolder);
+  // Opens (making when missing) every folder of `relativeFolder` in turn.
+  int MakeFolders(const fs::path& relativeFolder, OpenFolder& opened);
   int Fail(int error, const fs::path& path, const std::string& reason);
 
-  fs::path m_root;
+  fs::path m_rootPath;
+  OpenFolder m_root;
   ProgressBar* m_pProgress;
+  std::function<void(const fs::path&)> m_folderOpened;
   FilePtr m_file;
-  fs::path m_current;
+  OpenFolder m_currentFolder;  // the folder the open file lies in
+  fs::path m_current;          // its path, for messages
   std::string m_failedPath, m_failureReason;
   std::uint64_t m_nFiles = 0;
 };

@@ -5,10 +5,15 @@
 #include <system_error>
 
 #ifdef _WIN32
+#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 #else
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <csignal>
 #endif
 
 #include "text.h"
@@ -88,19 +93,128 @@ bool IsTerminal(std::FILE* stream) {
 #endif
 }
 
+#ifndef _WIN32
+namespace {
+
+// The partial file of the running create, for the signal handler: a path
+// in a fixed buffer, as only async-signal-safe calls may use it.
+char g_partialPath[4096];
+volatile std::sig_atomic_t g_bPartialSet = 0;
+
+extern "C" void RemovePartialAndEnd(int signal) {
+  if (g_bPartialSet) unlink(g_partialPath);
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
+}
+
+void WatchPartial(const fs::path& path) {
+  if (path.native().size() >= sizeof(g_partialPath)) return;
+  std::memcpy(g_partialPath, path.c_str(), path.native().size() + 1);
+  g_bPartialSet = 1;
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, RemovePartialAndEnd);
+}
+
+void UnwatchPartial() {
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, SIG_DFL);
+  g_bPartialSet = 0;
+}
+
+}  // namespace
+#endif
+
+FilePtr OpenRegularFile(const fs::path& path, Links links, std::string& error) {
+#ifdef _WIN32
+  std::error_code code;
+  const fs::file_status status = links == Links::kFollow ? fs::status(path, code) : fs::symlink_status(path, code);
+  if (fs::is_symlink(status)) {
+    error = "is a symbolic link, which is not followed";
+    return nullptr;
+  }
+  FilePtr file = OpenFile(path, "rb");
+  if (!file) error = "cannot be opened: " + ErrnoText(errno);
+  return file;
+#else
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | (links == Links::kFollow ? 0 : O_NOFOLLOW));
+  if (fd < 0) {
+    error = errno == ELOOP && links != Links::kFollow ? "is a symbolic link, which is not followed"
+                                                      : "cannot be opened: " + ErrnoText(errno);
+    return nullptr;
+  }
+  struct stat info;
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    error = S_ISDIR(info.st_mode) ? "is a folder" : "is not a regular file (a FIFO, a device or a socket)";
+    close(fd);
+    return nullptr;
+  }
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  FilePtr file(fdopen(fd, "rb"));
+  if (!file) {
+    error = "cannot be opened: " + ErrnoText(errno);
+    close(fd);
+  }
+  return file;
+#endif
+}
+
 PendingFile::PendingFile(const fs::path& target) : m_target(target) {
-  fs::path name = target.filename();
-  name += ".tobrin-pack-partial";
-  m_path = target.parent_path() / name;
-  m_file = OpenFile(m_path, "w+b");
+  const fs::path folder = target.parent_path();
+#ifdef _WIN32
+  for (unsigned attempt = 0; attempt < 100 && !m_file; ++attempt) {
+    fs::path name = target.filename();
+    name += "." + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount() + attempt) +
+            ".tobrin-pack-partial";
+    m_path = folder / name;
+    HANDLE handle = CreateFileW(m_path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+      if (GetLastError() == ERROR_FILE_EXISTS) continue;
+      errno = GetLastError() == ERROR_ACCESS_DENIED ? EACCES : ENOENT;
+      break;
+    }
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDWR | _O_BINARY);
+    if (fd < 0) {
+      CloseHandle(handle);
+      break;
+    }
+    m_file.reset(_fdopen(fd, "w+b"));
+    if (!m_file) _close(fd);
+  }
+  if (!m_file) m_path.clear();
+#else
+  // mkstemps: O_CREAT | O_EXCL under a name of its own, mode 0600.
+  std::string pattern = (folder / target.filename()).native() + ".XXXXXX.tobrin-pack-partial";
+  const int fd = mkstemps(&pattern[0], static_cast<int>(std::strlen(".tobrin-pack-partial")));
+  if (fd < 0) return;
+  m_path = pattern;
+  m_file.reset(fdopen(fd, "w+b"));
+  if (!m_file) {
+    close(fd);
+    unlink(pattern.c_str());
+    m_path.clear();
+    return;
+  }
+  WatchPartial(m_path);
+#endif
 }
 
 PendingFile::~PendingFile() {
   m_file.reset();
-  if (!m_bCommitted) {
+  if (!m_bCommitted && !m_path.empty()) {
     std::error_code ignored;
     fs::remove(m_path, ignored);
   }
+#ifndef _WIN32
+  if (!m_path.empty()) UnwatchPartial();
+#endif
+}
+
+void PendingFile::TakePermissionsOf(const fs::path& like) {
+#ifndef _WIN32
+  struct stat info;
+  if (m_file && stat(like.c_str(), &info) == 0) fchmod(fileno(m_file.get()), info.st_mode & 07777);
+#else
+  (void)like;
+#endif
 }
 
 bool PendingFile::Commit(std::string& error) {

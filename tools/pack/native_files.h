@@ -30,6 +30,13 @@ fs::path NameFromUtf16(const std::u16string& name);
 // Opens with a C mode string ("rb", "wb", "r+b"); null with errno set.
 FilePtr OpenFile(const fs::path& path, const char* mode);
 
+// Opens a regular file for reading, never waiting on a FIFO or a device
+// (opened without blocking, then checked by its type). With
+// kDoNotFollowLinks a symbolic link is refused too. Null with `error` set
+// to a reason in plain words.
+enum class Links { kFollow, kDoNotFollowLinks };
+FilePtr OpenRegularFile(const fs::path& path, Links links, std::string& error);
+
 // The text of errno (or of a std::error_code).
 std::string ErrnoText(int error);
 
@@ -38,8 +45,10 @@ std::optional<fs::path> OwnExecutablePath();
 
 bool IsTerminal(std::FILE* stream);
 
-// A new file beside `target` that is removed again unless Commit() renames
-// it over `target`.
+// A new file of a unique name beside `target`, made exclusively (never
+// through a link planted in the folder), that is removed again unless
+// Commit() renames it over `target`; also when the packer is ended by
+// SIGINT, SIGTERM or SIGHUP while it is open.
 class PendingFile {
  public:
   explicit PendingFile(const fs::path& target);
@@ -50,6 +59,8 @@ class PendingFile {
   std::FILE* Get() const { return m_file.get(); }
   const fs::path& Path() const { return m_path; }
   bool IsOpen() const { return m_file != nullptr; }
+  // The permissions the file gets when committed (POSIX; like `like`'s).
+  void TakePermissionsOf(const fs::path& like);
   // Flushes, closes and renames; false with `error` set on failure.
   bool Commit(std::string& error);
 

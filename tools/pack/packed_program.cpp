@@ -17,11 +17,8 @@ bool OpenPackedProgram(const fs::path& path, PackedProgram& program, std::string
     error = "is a folder, not a packed program";
     return false;
   }
-  program.file = OpenFile(path, "rb");
-  if (!program.file) {
-    error = "cannot be opened: " + ErrnoText(errno);
-    return false;
-  }
+  program.file = OpenRegularFile(path, Links::kFollow, error);
+  if (!program.file) return false;
   program.pe = ReadPeImage(program.file.get());
   program.layout = ReadPackageDirectory(program.file.get(), program.directory);
   if (program.layout.status != PackageStatus::Ok) return true;

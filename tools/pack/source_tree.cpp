@@ -11,20 +11,44 @@ namespace tobrin::pack {
 
 namespace {
 
+// A file whose size says 0 while it yields bytes (the files of /proc and
+// similar): what is read from it is no file's content.
+bool SizeIsNotContent(const fs::path& path) {
+  std::string ignored;
+  FilePtr in = OpenRegularFile(path, Links::kDoNotFollowLinks, ignored);
+  return in && std::fgetc(in.get()) != EOF;
+}
+
+// Walks the tree with a list of folders still to read rather than by
+// recursion, so that no depth of folders exhausts the stack.
 class Scanner {
  public:
   explicit Scanner(Findings& findings) : m_findings(findings) {}
 
-  // Adds the group for `folder` (named `group`) and those of its folders.
-  void Scan(const fs::path& folder, const std::u16string& group, std::vector<ViewGroup>& groups) {
+  void Scan(const fs::path& top, std::vector<ViewGroup>& groups) {
+    std::vector<std::pair<std::u16string, fs::path>> pending{{kRootGroupName, top}};
+    while (!pending.empty()) {
+      const auto next = std::move(pending.back());
+      pending.pop_back();
+      if (next.first == kRootGroupName && next.second != top) {
+        m_findings.Error(PathToUtf8(next.second), "a folder of this name would be taken for the package's root group");
+        continue;
+      }
+      groups.push_back(ReadFolder(next.second, next.first, pending));
+    }
+  }
+
+ private:
+  // The group for `folder` (named `group`); its folders go to `pending`.
+  ViewGroup ReadFolder(const fs::path& folder, const std::u16string& group,
+                       std::vector<std::pair<std::u16string, fs::path>>& pending) {
     ViewGroup current;
     current.name = group;
-    std::vector<std::pair<std::u16string, fs::path>> folders;
     std::error_code error;
     fs::directory_iterator it(folder, error), end;
     if (error) {
       m_findings.Error(PathToUtf8(folder), "cannot be read: " + error.message());
-      return;
+      return current;
     }
     for (; it != end; it.increment(error)) {
       if (error) {
@@ -38,24 +62,26 @@ class Scanner {
         m_findings.Error(subject, "the name is not valid UTF-8, so it cannot be stored as a Windows name");
         continue;
       }
-      std::error_code statusError;
-      const fs::file_status linkStatus = it->symlink_status(statusError);
-      const fs::file_status status = it->status(statusError);
-      if (statusError) {
-        m_findings.Error(subject, "cannot be examined: " + statusError.message());
-        continue;
-      }
       if (name->find(u'\\') != std::u16string::npos) {
         m_findings.Error(subject, "the name holds a backslash, which Windows reads as a folder separator");
         continue;
       }
-      if (fs::is_directory(status)) {
-        if (fs::is_symlink(linkStatus)) {
-          m_findings.Error(subject, "is a symbolic link to a folder, which is not followed; copy the folder in");
-          continue;
-        }
-        folders.emplace_back(group == kRootGroupName ? *name : group + u"\\" + *name, path);
-      } else if (fs::is_regular_file(status)) {
+      std::error_code statusError;
+      const fs::file_status linkStatus = it->symlink_status(statusError);
+      if (!statusError && fs::is_symlink(linkStatus)) {
+        const fs::file_status target = it->status(statusError);
+        m_findings.Error(subject, fs::is_directory(target)
+                                      ? "is a symbolic link to a folder, which is not followed; copy the folder in"
+                                      : "is a symbolic link, which is not followed; copy the file in");
+        continue;
+      }
+      if (statusError) {
+        m_findings.Error(subject, "cannot be examined: " + statusError.message());
+        continue;
+      }
+      if (fs::is_directory(linkStatus)) {
+        pending.emplace_back(group == kRootGroupName ? *name : group + u"\\" + *name, path);
+      } else if (fs::is_regular_file(linkStatus)) {
         ViewFile file;
         file.name = *name;
         file.source = path;
@@ -67,6 +93,9 @@ class Scanner {
         if (file.size > kMaxFileSize)
           m_findings.Error(subject, "is " + std::to_string(file.size) +
                                         " bytes long; the runner takes files of less than 2 GiB (2147483648 bytes)");
+        else if (file.size == 0 && SizeIsNotContent(path))
+          m_findings.Error(subject, "says it is empty but yields bytes when read (a file of a system folder such "
+                                    "as /proc); copy what it holds into a file");
         current.files.push_back(std::move(file));
       } else {
         m_findings.Error(subject, "is neither a file nor a folder");
@@ -74,17 +103,9 @@ class Scanner {
     }
     std::sort(current.files.begin(), current.files.end(),
               [](const ViewFile& a, const ViewFile& b) { return a.name < b.name; });
-    groups.push_back(std::move(current));
-    for (const auto& sub : folders) {
-      if (sub.first == kRootGroupName) {
-        m_findings.Error(PathToUtf8(sub.second), "a folder of this name would be taken for the package's root group");
-        continue;
-      }
-      Scan(sub.second, sub.first, groups);
-    }
+    return current;
   }
 
- private:
   Findings& m_findings;
 };
 
@@ -104,11 +125,8 @@ PackageView ScanSourceFolder(const fs::path& folder, Findings& findings) {
     return PathToUtf8(path);
   };
   view.read = [](const ViewFile& file, std::uint64_t limit, std::string& bytes, std::string& error) {
-    FilePtr in = OpenFile(file.source, "rb");
-    if (!in) {
-      error = "cannot be opened: " + ErrnoText(errno);
-      return false;
-    }
+    FilePtr in = OpenRegularFile(file.source, Links::kDoNotFollowLinks, error);
+    if (!in) return false;
     bytes.clear();
     char buffer[65536];
     std::size_t got;
@@ -149,7 +167,7 @@ PackageView ScanSourceFolder(const fs::path& folder, Findings& findings) {
                                                            : "is not a folder");
     return view;
   }
-  Scanner(findings).Scan(folder, kRootGroupName, view.groups);
+  Scanner(findings).Scan(folder, view.groups);
   std::sort(view.groups.begin(), view.groups.end(),
             [](const ViewGroup& a, const ViewGroup& b) { return a.name < b.name; });
   return view;

@@ -34,9 +34,10 @@ PeImage CheckStub(const fs::path& stub, Findings& findings) {
     findings.Error(subject, error ? "cannot be examined: " + error.message() : "is not a file");
     return image;
   }
-  FilePtr file = OpenFile(stub, "rb");
+  std::string why;
+  FilePtr file = OpenRegularFile(stub, Links::kFollow, why);
   if (!file) {
-    findings.Error(subject, "cannot be opened: " + ErrnoText(errno));
+    findings.Error(subject, why);
     return image;
   }
   image = ReadPeImage(file.get());
