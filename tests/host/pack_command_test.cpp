@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <algorithm>
 #include <cstdio>
@@ -316,6 +319,25 @@ TEST(PackCreate, FoldersWithNamesOrFilesTheRunnerCannotTakeAreRefused) {
                  "missing: does not exist");
 }
 
+TEST(PackCreate, APartialOutputIsRemovedWhenTheRunIsEnded) {
+  TempDir dir;
+  for (int signal : {SIGTERM, SIGINT}) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      tobrin::pack::PendingFile pending(dir / "out.exe");
+      std::fputs("partial", pending.Get());
+      std::fflush(pending.Get());
+      std::raise(signal);
+      _exit(3);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+    EXPECT_TRUE(fs::is_empty(dir.Path())) << fs::directory_iterator(dir.Path())->path();
+  }
+}
+
 TEST(PackCreate, SettingsThatStartNothingAreRefused) {
   struct Case {
     const char* what;
@@ -379,6 +401,8 @@ TEST(PackCreate, MessageSettingsThatShowAnEmptyBoxAreWarnedAbout) {
       {"other root element", box, "<Messages><ENG>x</ENG></Messages>", "the root element is <Messages>"},
       {"no English message", box, "<MessageInfo><DEU>x</DEU></MessageInfo>", "has no <ENG> element"},
       {"all well", box, "<MessageInfo><ENG>x</ENG></MessageInfo>", nullptr},
+      {"an encoding Wine does not read", "", "<?xml version='1.0' encoding='Shift_JIS'?><MessageInfo><ENG>x</ENG></MessageInfo>",
+       "declares the encoding Shift_JIS, which the XML component of some systems does not read"},
       {"a DTD", "", "<!DOCTYPE MessageInfo []><MessageInfo><ENG>x</ENG></MessageInfo>", "holds a document type declaration"},
       {"8-bit product name", "", "-", "ProductName holds non-ASCII characters"},
   };

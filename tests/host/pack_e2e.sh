@@ -108,6 +108,34 @@ check "the Windows packer writes the same program as the host packer" cmp -s pac
 wine "$win32/tobrin-pack.exe" extract packed32.exe extracted-by-windows </dev/null >/dev/null 2>&1 || true
 check "the Windows packer extracts every file as packed" diff -r "$tree" extracted-by-windows
 
+# --- both packers judge a catalogue alike ----------------------------------------
+# libxml2 in the host packer, the runner's own XML reader in the Windows one:
+# each warns about exactly the same catalogues (in words of its own).
+catalogue_warning() { { grep 'MessageInfo.xml' "$1" || true; } | sed 's/.*MessageInfo.xml[^:]*: //; s/ (.*//; s/:.*//' | head -n 1; }
+judge_catalogue() {
+  local what=$1 xml=$2 host win
+  rm -rf cat && mkdir cat && cp "$win32/probe.exe" cat/ && printf '[ParamOption]\r\nExecuteFileName=probe.exe\r\n' > cat/AssistFile.ini
+  printf '[Setting]\r\nIsShowMessageBox=1\r\n' > cat/MessageSetting.ini
+  printf '%s' "$xml" > cat/MessageInfo.xml
+  "$packer" create -o cat.exe --stub "$win32/tobrin.exe" cat > /dev/null 2> cat-host.err || true
+  wine "$win32/tobrin-pack.exe" verify cat.exe </dev/null > /dev/null 2> cat-win.err || true
+  host=$(catalogue_warning cat-host.err)
+  win=$(catalogue_warning cat-win.err)
+  check "both packers warn alike about a catalogue: $what ('${host:-no warning}')" [ "${host:+warned}" = "${win:+warned}" ]
+}
+deep=$(for i in $(seq 300); do printf '<a>'; done; for i in $(seq 300); do printf '</a>'; done)
+judge_catalogue "well-formed" '<MessageInfo><ENG>Go</ENG></MessageInfo>'
+judge_catalogue "mismatched tags" '<MessageInfo><ENG>x</DEU></MessageInfo>'
+judge_catalogue "an undefined entity" '<MessageInfo><ENG>&nbsp;</ENG></MessageInfo>'
+judge_catalogue "a DTD with an entity" '<!DOCTYPE MessageInfo [<!ENTITY e "x">]><MessageInfo><ENG>&e;</ENG></MessageInfo>'
+judge_catalogue "300 levels deep" "<MessageInfo><ENG>x</ENG>$deep</MessageInfo>"
+judge_catalogue "windows-1252" $'<?xml version="1.0" encoding="windows-1252"?><MessageInfo><ENG>\x80\xe9</ENG></MessageInfo>'
+judge_catalogue "Shift JIS" $'<?xml version="1.0" encoding="shift_jis"?><MessageInfo><ENG>\x93\xfa</ENG></MessageInfo>'
+judge_catalogue "KOI8-R" $'<?xml version="1.0" encoding="KOI8-R"?><MessageInfo><RUS>\xf0\xd2</RUS></MessageInfo>'
+judge_catalogue "ISO-8859-2" $'<?xml version="1.0" encoding="ISO-8859-2"?><MessageInfo><ENG>\xb1</ENG></MessageInfo>'
+judge_catalogue "other root" '<Messages><ENG>x</ENG></Messages>'
+judge_catalogue "an empty file" ''
+
 # --- run it, 32- and 64-bit ------------------------------------------------------
 run_packed packed32.exe "32-bit runner"
 "$packer" create -o packed64.exe --stub "$win64/tobrin.exe" "$tree" > /dev/null

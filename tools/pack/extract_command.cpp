@@ -24,7 +24,7 @@ int RunExtract(const ExtractOptions& options) {
 
   const fs::path folder = PathFromUtf8(target);
   std::error_code code;
-  const fs::file_status status = fs::symlink_status(folder, code);
+  const fs::file_status status = LinkStatus(folder, code);
   if (fs::is_symlink(status))
     return Refuse(target, fs::is_directory(fs::status(folder, code))
                               ? "is a symbolic link to a folder, which is not followed; name the folder itself"

@@ -23,7 +23,7 @@ OpenFolder& OpenFolder::operator=(OpenFolder&& other) noexcept {
 }
 int OpenFolder::Open(const fs::path& path) {
   std::error_code error;
-  const fs::file_status status = fs::symlink_status(path, error);
+  const fs::file_status status = LinkStatus(path, error);
   if (fs::is_symlink(status)) return ELOOP;
   if (!fs::is_directory(status)) return fs::exists(status) ? ENOTDIR : ENOENT;
   m_path = path;

@@ -122,10 +122,23 @@ void UnwatchPartial() {
 }  // namespace
 #endif
 
+fs::file_status LinkStatus(const fs::path& path, std::error_code& error) {
+#ifdef _WIN32
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    error.clear();
+    return fs::file_status(fs::file_type::symlink);
+  }
+  return fs::status(path, error);
+#else
+  return fs::symlink_status(path, error);
+#endif
+}
+
 FilePtr OpenRegularFile(const fs::path& path, Links links, std::string& error) {
 #ifdef _WIN32
   std::error_code code;
-  const fs::file_status status = links == Links::kFollow ? fs::status(path, code) : fs::symlink_status(path, code);
+  const fs::file_status status = links == Links::kFollow ? fs::status(path, code) : LinkStatus(path, code);
   if (fs::is_symlink(status)) {
     error = "is a symbolic link, which is not followed";
     return nullptr;

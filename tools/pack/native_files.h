@@ -30,6 +30,10 @@ fs::path NameFromUtf16(const std::u16string& name);
 // Opens with a C mode string ("rb", "wb", "r+b"); null with errno set.
 FilePtr OpenFile(const fs::path& path, const char* mode);
 
+// The status of `path` itself, a symbolic link not followed (on Windows a
+// reparse point counts as a link, and names of every alphabet are read).
+fs::file_status LinkStatus(const fs::path& path, std::error_code& error);
+
 // Opens a regular file for reading, never waiting on a FIFO or a device
 // (opened without blocking, then checked by its type). With
 // kDoNotFollowLinks a symbolic link is refused too. Null with `error` set

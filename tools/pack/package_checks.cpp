@@ -256,6 +256,13 @@ void ReadMessageInfo(const PackageView& view, PackageSettings& settings, Finding
     findings.Warning(subject, "not well-formed XML (" + xml.error + "): the runner cannot read a message from it");
     return;
   }
+  if (!xml.rareEncoding.empty()) {
+    findings.Warning(subject, "declares the encoding " + xml.rareEncoding +
+                                  ", which the XML component of some systems does not read (Wine's reads UTF-8, "
+                                  "UTF-16, US-ASCII, GBK, ISO-8859-1 to 16 and windows-1250 to 1258): the runner "
+                                  "may find no message in it; save it as UTF-8 or UTF-16");
+    return;
+  }
   if (xml.hasDoctype) {
     findings.Warning(subject, "holds a document type declaration (<!DOCTYPE ...>): the runner does not load a "
                               "catalogue with one, so it finds no message in it; remove the declaration");

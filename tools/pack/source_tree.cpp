@@ -67,7 +67,7 @@ class Scanner {
         continue;
       }
       std::error_code statusError;
-      const fs::file_status linkStatus = it->symlink_status(statusError);
+      const fs::file_status linkStatus = LinkStatus(path, statusError);
       if (!statusError && fs::is_symlink(linkStatus)) {
         const fs::file_status target = it->status(statusError);
         m_findings.Error(subject, fs::is_directory(target)

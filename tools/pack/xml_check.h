@@ -17,6 +17,9 @@ struct XmlElementName {
 struct XmlFacts {
   bool wellFormed = false;
   bool hasDoctype = false;  // a <!DOCTYPE ...> declaration, with or without entities
+  // An encoding the declaration names that not every system's XML component
+  // reads (Linux only: on Windows the component itself decides).
+  std::string rareEncoding;
   std::string error;        // why it is not well-formed, with the place when the parser tells it
   XmlElementName root;
   std::vector<XmlElementName> children;  // the root's child elements, in order

@@ -1,6 +1,9 @@
 #include <libxml/xmlreader.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <strings.h>
 
 #include "xml_check.h"
 
@@ -22,6 +25,22 @@ void KeepFirstError(void* context, xmlErrorPtr error) {
   std::string message = error->message ? error->message : "the XML parser refuses it";
   while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
   facts->error = "line " + std::to_string(error->line) + ", column " + std::to_string(error->int2) + ": " + message;
+}
+
+// The 8-bit encodings that every XML component the runner meets reads:
+// Wine's reads no other (not Shift JIS, Big5, EUC, KOI8-R or latin1).
+bool ReadEverywhere(const char* encoding) {
+  if (!strncasecmp(encoding, "utf-16", 6) || !strncasecmp(encoding, "ucs-2", 5)) return true;
+  for (const char* name : {"utf-8", "utf8", "us-ascii", "ascii", "gbk"})
+    if (!strcasecmp(encoding, name)) return true;
+  const auto numbered = [&](const char* prefix, int low, int high) {
+    const std::size_t length = std::strlen(prefix);
+    if (strncasecmp(encoding, prefix, length) != 0) return false;
+    char* end = nullptr;
+    const long number = std::strtol(encoding + length, &end, 10);
+    return end != encoding + length && *end == '\0' && number >= low && number <= high;
+  };
+  return numbered("iso-8859-", 1, 16) || numbered("windows-", 1250, 1258);
 }
 
 }  // namespace
@@ -60,6 +79,8 @@ XmlFacts CheckXml(const std::string& bytes) {
   }
   if (facts.error.empty() && result != 0) facts.error = "the XML parser refuses it";
   if (facts.error.empty() && !sawRoot) facts.error = "the document has no root element";
+  const char* declared = reinterpret_cast<const char*>(xmlTextReaderConstEncoding(reader.get()));
+  if (facts.error.empty() && declared && !ReadEverywhere(declared)) facts.rareEncoding = declared;
   facts.wellFormed = facts.error.empty();
   if (!facts.wellFormed) facts.children.clear();
   return facts;
