@@ -85,7 +85,7 @@ void WritePacked(const fs::path& path, const std::vector<tobrin::WriterGroup>& g
   std::fclose(file);
 }
 
-tobrin::WriterFile Runnable() { return tobrin::FileFromBytes(u"AssistFile.ini", "[ParamOption]\nExecuteFileName=a\n"); }
+tobrin::WriterFile Runnable() { return tobrin::FileFromBytes(u"AssistFile.ini", "[ParamOption]\nExecuteFileName=a.cmd\n"); }
 
 #define EXPECT_REFUSED(result, text)                                                   \
   do {                                                                                 \
@@ -484,16 +484,16 @@ TEST(PackVerify, ProgramsTheRunnerWouldNotRunAreRefused) {
   };
   const std::u16string deep = std::u16string(80, u'd') + u"\\" + std::u16string(80, u'e') + u"\\" + std::u16string(80, u'f');
   const std::vector<Case> cases = {
-      {"Greek with tonos", {{tobrin::kRootGroupName, {Runnable(), FileFromBytes(u"a", "1"), FileFromBytes(u"\u03ac", "2"), FileFromBytes(u"\u0386", "3")}}},
+      {"Greek with tonos", {{tobrin::kRootGroupName, {Runnable(), FileFromBytes(u"a.cmd", "1"), FileFromBytes(u"\u03ac", "2"), FileFromBytes(u"\u0386", "3")}}},
        "differ only in letter case"},
-      {"Armenian", {{tobrin::kRootGroupName, {Runnable(), FileFromBytes(u"a", "1")}}, {u"\u0561", {FileFromBytes(u"x", "")}}, {u"\u0531", {FileFromBytes(u"x", "")}}},
+      {"Armenian", {{tobrin::kRootGroupName, {Runnable(), FileFromBytes(u"a.cmd", "1")}}, {u"\u0561", {FileFromBytes(u"x", "")}}, {u"\u0531", {FileFromBytes(u"x", "")}}},
        "differ only in letter case"},
-      {"slash against backslash", {{tobrin::kRootGroupName, {Runnable(), FileFromBytes(u"a", "1"), FileFromBytes(u"g/b", "2")}}, {u"g", {FileFromBytes(u"b", "3")}}},
+      {"slash against backslash", {{tobrin::kRootGroupName, {Runnable(), FileFromBytes(u"a.cmd", "1"), FileFromBytes(u"g/b", "2")}}, {u"g", {FileFromBytes(u"b", "3")}}},
        "differ only in '/' against '\\'"},
-      {"a name of 256 characters", {{tobrin::kRootGroupName, {Runnable(), FileFromBytes(u"a", "1"), FileFromBytes(std::u16string(256, u'n'), "")}}},
+      {"a name of 256 characters", {{tobrin::kRootGroupName, {Runnable(), FileFromBytes(u"a.cmd", "1"), FileFromBytes(std::u16string(256, u'n'), "")}}},
        "256 characters long; Windows keeps names of 255"},
-      {"a payload too deep", {{tobrin::kRootGroupName, {Runnable()}}, {deep, {FileFromBytes(u"a", "1")}}},
-       "244 characters deep in the package"},
+      {"a payload too deep", {{tobrin::kRootGroupName, {Runnable()}}, {deep, {FileFromBytes(u"a.cmd", "1")}}},
+       "248 characters deep in the package"},
   };
   for (const Case& c : cases) {
     WritePacked(p.dir / "case.exe", c.groups);

@@ -118,7 +118,10 @@ std::u16string Extension(const std::u16string& name) {
   const std::size_t dot = name.find_last_of(u'.');
   const std::size_t slash = name.find_last_of(u"\\/");
   if (dot == std::u16string::npos || (slash != std::u16string::npos && dot < slash)) return std::u16string();
-  return FoldCase(name.substr(dot));
+  std::u16string extension = name.substr(dot);
+  for (char16_t& c : extension)
+    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 0x20);
+  return extension;
 }
 
 std::uint32_t LittleEndian(const std::string& bytes, std::size_t at, int size) {
@@ -201,18 +204,18 @@ void ReadAssistFile(const PackageView& view, PackageSettings& settings, Findings
   if (payload.file) {
     if (const auto why = WhyNotStartable(view, *payload.file))
       findings.Error(view.Subject(*payload.group, *payload.file), "ExecuteFileName names this file, which " + *why);
+    if (RelativePath(*payload.group, *payload.file).size() > kLongestStartablePath)
+      findings.Error(subject, "the file ExecuteFileName names lies " +
+                                  std::to_string(RelativePath(*payload.group, *payload.file).size()) +
+                                  " characters deep in the package: with the extraction folder in front (at least "
+                                  "C:\\{GUID}\\) its path is longer than the 259 characters a program can be "
+                                  "started from; keep it within " + std::to_string(kLongestStartablePath));
   } else {
     std::string reason = "ExecuteFileName " + Quote(name->text) + " names no file in the package";
     if (name->cut)
       reason += " (the value is longer than " + std::to_string(kIniValueLimit) +
                 " characters, and the runner reads only the first " + std::to_string(kIniValueLimit) + ")";
     findings.Error(subject, reason);
-  } else if (RelativePath(*payload.group, *payload.file).size() > kLongestStartablePath) {
-    findings.Error(subject, "the file ExecuteFileName names lies " +
-                                std::to_string(RelativePath(*payload.group, *payload.file).size()) +
-                                " characters deep in the package: with the extraction folder in front (at least "
-                                "C:\\{GUID}\\) its path is longer than the 259 characters a program can be "
-                                "started from; keep it within " + std::to_string(kLongestStartablePath));
   }
 }
 

@@ -133,9 +133,9 @@ void AddGeneratedFiles(PackageView& view, std::vector<GeneratedFile> files, Find
   std::vector<std::u16string> generated;
   for (GeneratedFile& file : files) generated.push_back(file.name);
   for (GeneratedFile& generated : files) {
-    const std::u16string folded = FoldCase(generated.name);
-    const auto clash = std::find_if(root->files.begin(), root->files.end(),
-                                    [&](const ViewFile& file) { return FoldCase(file.name) == folded; });
+    const auto clash = std::find_if(root->files.begin(), root->files.end(), [&](const ViewFile& file) {
+      return SameNameOnWindows(file.name, generated.name);
+    });
     if (clash != root->files.end()) {
       findings.Error(view.Subject(*root, *clash),
                      "the settings options write " + Utf16ToUtf8(generated.name) +
