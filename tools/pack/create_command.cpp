@@ -84,19 +84,25 @@ bool IsWithin(const fs::path& inner, const fs::path& outer) {
   return true;
 }
 
-// Copies the stub's bytes to the start of the output.
-bool CopyStub(const fs::path& stub, std::FILE* out, const std::string& output, ProgressBar& progress,
-              WriteFailure& failure) {
+// Copies the `size` bytes a file had when it was examined, in pieces; a file
+// that has changed size since fails the copy.
+bool CopyBytes(const fs::path& source, Links links, std::uint64_t size, std::FILE* out, const std::string& output,
+               ProgressBar& progress, WriteFailure& failure) {
+  const std::string subject = PathToUtf8(source);
   std::string why;
-  FilePtr in = OpenRegularFile(stub, Links::kFollow, why);
-  if (!in) return failure.Set(PathToUtf8(stub), why);
+  FilePtr in = OpenRegularFile(source, links, why);
+  if (!in) return failure.Set(subject, why);
   std::unique_ptr<char[]> buffer(new char[kCopyPieceSize]);
-  std::size_t got;
-  while ((got = std::fread(buffer.get(), 1, kCopyPieceSize, in.get())) > 0) {
-    if (std::fwrite(buffer.get(), 1, got, out) != got) return failure.Set(output, "cannot be written: " + ErrnoText(errno));
-    progress.Advance(got);
+  for (std::uint64_t left = size; left > 0;) {
+    const std::size_t piece = left < kCopyPieceSize ? static_cast<std::size_t>(left) : kCopyPieceSize;
+    if (std::fread(buffer.get(), 1, piece, in.get()) != piece)
+      return failure.Set(subject, std::ferror(in.get()) ? "cannot be read: " + ErrnoText(errno)
+                                                         : "became shorter while it was packed");
+    if (std::fwrite(buffer.get(), 1, piece, out) != piece) return failure.Set(output, "cannot be written: " + ErrnoText(errno));
+    progress.Advance(piece);
+    left -= piece;
   }
-  if (std::ferror(in.get())) return failure.Set(PathToUtf8(stub), "cannot be read: " + ErrnoText(errno));
+  if (std::fgetc(in.get()) != EOF) return failure.Set(subject, "became longer while it was packed");
   return true;
 }
 
@@ -127,24 +133,7 @@ std::vector<WriterGroup> WriterGroups(const PackageView& view, const std::string
       const fs::path source = file.source;
       const std::uint64_t size = file.size;
       writerFile.writeContent = [source, size, output, &progress, &failure](std::FILE* out) {
-        const std::string subject = PathToUtf8(source);
-        std::string why;
-        FilePtr in = OpenRegularFile(source, Links::kDoNotFollowLinks, why);
-        if (!in) return failure.Set(subject, why);
-        std::unique_ptr<char[]> buffer(new char[kCopyPieceSize]);
-        std::uint64_t left = size;
-        while (left > 0) {
-          const std::size_t piece = left < kCopyPieceSize ? static_cast<std::size_t>(left) : kCopyPieceSize;
-          if (std::fread(buffer.get(), 1, piece, in.get()) != piece)
-            return failure.Set(subject, std::ferror(in.get()) ? "cannot be read: " + ErrnoText(errno)
-                                                               : "became shorter while it was packed");
-          if (std::fwrite(buffer.get(), 1, piece, out) != piece)
-            return failure.Set(output, "cannot be written: " + ErrnoText(errno));
-          progress.Advance(piece);
-          left -= piece;
-        }
-        if (std::fgetc(in.get()) != EOF) return failure.Set(subject, "became longer while it was packed");
-        return true;
+        return CopyBytes(source, Links::kDoNotFollowLinks, size, out, output, progress, failure);
       };
       writerGroup.files.push_back(std::move(writerFile));
     }
@@ -194,7 +183,7 @@ int RunCreate(const CreateOptions& options) {
   WriteFailure failure;
   {
     ProgressBar progress("packing", image.fileSize + view.DataSize());
-    if (!CopyStub(stub, pending.Get(), options.output, progress, failure)) return Refuse(failure.subject, failure.reason);
+    if (!CopyBytes(stub, Links::kFollow, image.fileSize, pending.Get(), options.output, progress, failure)) return Refuse(failure.subject, failure.reason);
     const std::vector<WriterGroup> groups = WriterGroups(view, options.output, progress, failure);
     if (!AppendPackage(pending.Get(), groups)) {
       if (failure.reason.empty()) failure.Set(options.output, "cannot be written: " + ErrnoText(errno));

@@ -13,38 +13,6 @@ bool IsBlank(char16_t c) {
          (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
 }
 
-std::u16string DecodeUtf16(const std::string& bytes, std::size_t start, bool bigEndian) {
-  std::u16string out;
-  for (std::size_t i = start; i + 1 < bytes.size(); i += 2) {
-    const unsigned char a = static_cast<unsigned char>(bytes[i]), b = static_cast<unsigned char>(bytes[i + 1]);
-    out.push_back(static_cast<char16_t>(bigEndian ? (a << 8 | b) : (b << 8 | a)));
-  }
-  return out;
-}
-
-// UTF-8 with every malformed sequence read as U+FFFD, as the system's
-// conversion does.
-std::u16string DecodeUtf8Lenient(const std::string& bytes, std::size_t start) {
-  std::u16string out;
-  std::size_t i = start;
-  while (i < bytes.size()) {
-    std::size_t length = 1;
-    const unsigned char lead = static_cast<unsigned char>(bytes[i]);
-    if (lead >= 0xC0 && lead < 0xE0) length = 2;
-    else if (lead >= 0xE0 && lead < 0xF0) length = 3;
-    else if (lead >= 0xF0 && lead < 0xF8) length = 4;
-    std::u16string piece;
-    if (i + length <= bytes.size() && Utf8ToUtf16(bytes.substr(i, length), piece)) {
-      out += piece;
-      i += length;
-    } else {
-      out.push_back(0xFFFD);
-      ++i;
-    }
-  }
-  return out;
-}
-
 // The ANSI code page is the user's; the packer shows bytes as Latin-1.
 std::u16string DecodeEightBit(const std::string& bytes) {
   std::u16string out;
@@ -65,13 +33,13 @@ IniFile IniFile::Parse(const std::string& bytes) {
   std::u16string text;
   if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
     ini.m_encoding = IniEncoding::Utf8Bom;
-    text = DecodeUtf8Lenient(bytes, 3);
+    text = Utf8ToUtf16Replacing(bytes, 3);
   } else if (bytes.size() >= 2 && bytes.compare(0, 2, "\xFF\xFE") == 0) {
     ini.m_encoding = IniEncoding::Utf16LeBom;
-    text = DecodeUtf16(bytes, 2, false);
+    text = Utf16ToText(bytes, 2, false);
   } else if (bytes.size() >= 2 && bytes.compare(0, 2, "\xFE\xFF") == 0) {
     ini.m_encoding = IniEncoding::Utf16BeBom;
-    text = DecodeUtf16(bytes, 2, true);
+    text = Utf16ToText(bytes, 2, true);
   } else {
     ini.m_encoding = IniEncoding::EightBit;
     text = DecodeEightBit(bytes);

@@ -13,16 +13,6 @@ namespace {
 
 const char16_t kUtf16Bom[] = u"\xFEFF";
 
-std::string Utf16LeBytes(const std::u16string& text) {
-  std::string bytes;
-  bytes.reserve(2 * text.size());
-  for (char16_t unit : text) {
-    bytes.push_back(static_cast<char>(unit & 0xFF));
-    bytes.push_back(static_cast<char>(unit >> 8));
-  }
-  return bytes;
-}
-
 bool IsLineBreak(char c) { return c == '\r' || c == '\n'; }
 
 // A value as the runner's profile reading gives it back: blanks around a

@@ -144,10 +144,16 @@ bool EqualsAsciiIgnoreCase(const std::u16string& a, const char* b) {
 
 namespace {
 
+bool ReordersText(char16_t c) {
+  return c == 0x061C || c == 0x200E || c == 0x200F || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
+}  // namespace
+
 // UTF-8 with each byte that does not begin a valid sequence read as U+FFFD.
-std::u16string DecodeReplacing(const std::string& bytes) {
+std::u16string Utf8ToUtf16Replacing(const std::string& bytes, std::size_t start) {
   std::u16string out, piece;
-  for (std::size_t i = 0; i < bytes.size();) {
+  for (std::size_t i = start; i < bytes.size();) {
     const unsigned char lead = static_cast<unsigned char>(bytes[i]);
     const std::size_t length = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
     if (i + length <= bytes.size() && Utf8ToUtf16(bytes.substr(i, length), piece)) {
@@ -161,15 +167,28 @@ std::u16string DecodeReplacing(const std::string& bytes) {
   return out;
 }
 
-bool ReordersText(char16_t c) {
-  return c == 0x061C || c == 0x200E || c == 0x200F || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+std::u16string Utf16ToText(const std::string& bytes, std::size_t start, bool bigEndian) {
+  std::u16string out;
+  for (std::size_t i = start; i + 1 < bytes.size(); i += 2) {
+    const unsigned char a = static_cast<unsigned char>(bytes[i]), b = static_cast<unsigned char>(bytes[i + 1]);
+    out.push_back(static_cast<char16_t>(bigEndian ? (a << 8 | b) : (b << 8 | a)));
+  }
+  return out;
 }
 
-}  // namespace
+std::string Utf16LeBytes(const std::u16string& text) {
+  std::string bytes;
+  bytes.reserve(2 * text.size());
+  for (char16_t unit : text) {
+    bytes.push_back(static_cast<char>(unit & 0xFF));
+    bytes.push_back(static_cast<char>(unit >> 8));
+  }
+  return bytes;
+}
 
 std::string Printable(const std::string& utf8) {
   std::string out;
-  const std::u16string text = DecodeReplacing(utf8);
+  const std::u16string text = Utf8ToUtf16Replacing(utf8);
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char16_t c = text[i];
     char escape[8];
@@ -191,7 +210,7 @@ std::string Printable(const std::string& utf8) {
 }
 
 std::string JsonString(const std::string& text) {
-  const std::string utf8 = Utf16ToUtf8(DecodeReplacing(text));
+  const std::string utf8 = Utf16ToUtf8(Utf8ToUtf16Replacing(text));
   std::string out = "\"";
   for (char ch : utf8) {
     const unsigned char c = static_cast<unsigned char>(ch);

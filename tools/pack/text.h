@@ -13,6 +13,15 @@ bool Utf8ToUtf16(const std::string& utf8, std::u16string& out);
 // For display: an unpaired surrogate becomes U+FFFD.
 std::string Utf16ToUtf8(const std::u16string& text);
 
+// UTF-8 with each byte that does not begin a valid sequence read as U+FFFD,
+// as the system's conversion reads it; from byte `start`.
+std::u16string Utf8ToUtf16Replacing(const std::string& bytes, std::size_t start = 0);
+
+// UTF-16 code units from bytes (from byte `start`; an odd last byte is
+// dropped), and UTF-16LE bytes of a text.
+std::u16string Utf16ToText(const std::string& bytes, std::size_t start, bool bigEndian);
+std::string Utf16LeBytes(const std::u16string& text);
+
 // True when the text holds an unpaired surrogate.
 bool HasUnpairedSurrogate(const std::u16string& text);
 
