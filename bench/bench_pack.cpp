@@ -56,7 +56,7 @@ std::u16string GroupName(const fs::path& relative) {
 }
 
 int Usage() {
-  std::fprintf(stderr, "usage: bench_pack create -o OUT.exe --stub RUNNER.exe DIR\n");
+  std::fprintf(stderr, "usage: bench_pack create -o OUT.exe --stub RUNNER.exe [--no-seal] DIR\n");
   return 2;
 }
 
@@ -64,12 +64,15 @@ int Usage() {
 
 int main(int argc, char** argv) {
   std::string out, stub, dir;
+  PackageSealing sealing = PackageSealing::Sealed;  // as tobrin-pack create
   if (argc < 2 || std::strcmp(argv[1], "create") != 0) return Usage();
   for (int i = 2; i < argc; ++i) {
     if (std::strcmp(argv[i], "-o") == 0 && i + 1 < argc) {
       out = argv[++i];
     } else if (std::strcmp(argv[i], "--stub") == 0 && i + 1 < argc) {
       stub = argv[++i];
+    } else if (std::strcmp(argv[i], "--no-seal") == 0) {
+      sealing = PackageSealing::Unsealed;
     } else if (dir.empty()) {
       dir = argv[i];
     } else {
@@ -115,7 +118,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   FilePtr exe(std::fopen(out.c_str(), "r+b"));
-  if (!exe || !AppendPackage(exe.get(), ordered)) {
+  if (!exe || !AppendPackage(exe.get(), ordered, sealing)) {
     std::fprintf(stderr, "bench_pack: cannot write the package into %s\n", out.c_str());
     return 1;
   }

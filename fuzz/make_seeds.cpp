@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "package/package_seal.h"
 #include "package/package_writer.h"
 
 using namespace tobrin;
@@ -13,14 +14,16 @@ namespace {
 
 // A stand-in executable: an MS-DOS header of 64 bytes ("MZ", zeros).
 bool WriteSeed(const std::string& folder, const char* name, const std::vector<WriterGroup>& groups,
-               std::size_t imageSize = 64) {
+               std::size_t imageSize = 64, PackageSealing sealing = PackageSealing::Unsealed,
+               const std::string& trailer = "") {
   const std::string path = folder + "/" + name;
   std::FILE* file = std::fopen(path.c_str(), "w+b");
   if (!file) return false;
   std::string image(imageSize, '\0');
   image[0] = 'M';
   image[1] = 'Z';
-  bool ok = std::fwrite(image.data(), 1, image.size(), file) == image.size() && AppendPackage(file, groups);
+  bool ok = std::fwrite(image.data(), 1, image.size(), file) == image.size() && AppendPackage(file, groups, sealing) &&
+            std::fseek(file, 0, SEEK_END) == 0 && std::fwrite(trailer.data(), 1, trailer.size(), file) == trailer.size();
   ok = std::fclose(file) == 0 && ok;
   if (!ok) std::fprintf(stderr, "make_seeds: cannot write %s\n", path.c_str());
   return ok;
@@ -81,6 +84,12 @@ int main(int argc, char** argv) {
                      FileFromBytes(u"\u00e9t\u00e9 \u6f22\u5b57.txt", "unicode"), FileFromBytes(u"..a", "dots")}},
                    {u"Z", {FileFromBytes(u"same", "old"), FileFromBytes(u"same", "new")}}});
   ok &= WriteSeed(out, "pieces", {{kRootGroupName, {FileFromBytes(u"big.bin", Pattern(20000, 'p'))}}});
+  // Sealed, sealed with a signature's padding after it, and a seal cut short.
+  const std::vector<WriterGroup> sealedGroups = {{kRootGroupName, {FileFromBytes(u"AssistFile.ini", assist)}},
+                                                 {u"g", {FileFromBytes(u"f", Pattern(700, 's'))}}};
+  ok &= WriteSeed(out, "sealed", sealedGroups, 64, PackageSealing::Sealed);
+  ok &= WriteSeed(out, "sealed-padded", sealedGroups, 64, PackageSealing::Sealed, std::string(8, '\0'));
+  ok &= WriteSeed(out, "seal-magic-only", sealedGroups, 64, PackageSealing::Unsealed, std::string(kSealMagic, 8));
   ok &= WriteSeed(out, "late-offset", {{u"g", {FileFromBytes(u"f", "late")}}}, 4096);
 
   // Hand-made: an entry count that a file of this size could hold at 8 bytes

@@ -11,6 +11,11 @@
 //   never making a folder for the root group;
 // - writing the accepted directory back with the writer and reading it again
 //   gives the same directory and the same bytes;
+// - a seal is read only after a complete data area; a malformed one, or a
+//   package reaching into a certificate table, is refused with a reason;
+// - the digest of the directory as the reader hands it out and of the data
+//   as the walk reads it equals the digest of those bytes read in one
+//   range, and a sealed rewrite carries that digest;
 // - the reader allocates no block larger than a small multiple of the
 //   package bytes it has read (room for entries grows with the records read,
 //   never with what a count claims), and the copy walk none beyond its piece
@@ -28,6 +33,7 @@
 
 #include "package/package_copy.h"
 #include "package/package_format.h"
+#include "package/package_seal.h"
 #include "package/package_writer.h"
 
 using namespace tobrin;
@@ -221,9 +227,10 @@ void CheckNames(const PackageDirectory& directory) {
 }
 
 // Writes `directory` with the bytes the copy handed out behind a 36-byte
-// stand-in header, reads it again and demands the same result.
+// stand-in header, sealed, reads it again and demands the same result and
+// the same digest.
 void CheckRoundTrip(const PackageDirectory& directory, const std::vector<std::string>& contents, std::uint64_t dataSize,
-                    std::size_t capacity) {
+                    std::size_t capacity, const SealDigestBytes& digest) {
   std::vector<WriterGroup> groups;
   std::size_t next = 0;
   for (const auto& group : directory) {
@@ -237,11 +244,13 @@ void CheckRoundTrip(const PackageDirectory& directory, const std::vector<std::st
   StreamCloser closer{file};
   const char header[36] = {'M', 'Z'};
   Require(std::fwrite(header, 1, sizeof header, file) == sizeof header, "writing the stand-in header");
-  Require(AppendPackage(file, groups), "the writer cannot write what the reader accepted");
+  Require(AppendPackage(file, groups, PackageSealing::Sealed), "the writer cannot write what the reader accepted");
 
   PackageDirectory again;
-  const PackageLayout layout = ReadPackageDirectory(file, again);
+  PackageLayout layout = ReadPackageDirectory(file, again);
+  const Seal seal = ReadSeal(file, layout);
   Require(layout.status == PackageStatus::Ok, "the reader refuses what the writer wrote");
+  Require(seal.present && seal.digest == digest, "the sealed rewrite carries another digest");
   Require(again.size() == directory.size(), "the rewrite changes the group count");
   auto b = again.cbegin();
   for (auto a = directory.cbegin(); a != directory.cend(); ++a, ++b) {
@@ -282,7 +291,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   PackageDirectory directory;
   directory[u"left over"];
   PackageLayout layout;
-  const std::size_t readerLargest = LargestAllocation([&] { layout = ReadPackageDirectory(file, directory); });
+  SealDigest digest;
+  const std::size_t readerLargest =
+      LargestAllocation([&] { layout = ReadPackageDirectory(file, directory, &digest); });
   const std::uint64_t position = Position(file);
   const std::uint64_t bytesRead = position - std::min<std::uint64_t>(layout.packageOffset, position);
   Require(readerLargest <= ReaderAllocationBound(bytesRead), "the reader allocates more than what it read justifies");
@@ -299,10 +310,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Require(layout.dataSize <= size - layout.dataOffset, "the data area runs past the end of the file");
   Require(Position(file) == layout.dataOffset, "the stream is not left at the data area");
   CheckNames(directory);
+  const Seal seal = ReadSeal(file, layout);
+  Require(Position(file) == layout.dataOffset, "reading the seal moves the stream");
+  if (layout.status != PackageStatus::Ok) {
+    Require(!layout.reason.empty(), "a refused seal gives no reason");
+    return 0;
+  }
+  Require(!seal.present || (seal.recordOffset == layout.dataOffset + layout.dataSize &&
+                            seal.recordOffset + kSealRecordSize <= size &&
+                            seal.covered == seal.recordOffset - layout.packageOffset),
+          "an accepted seal lies elsewhere than after the data area or covers other bytes");
 
   CheckingTarget target(directory, layout.dataSize);
   CopyResult copied;
-  const std::size_t copyLargest = LargestAllocation([&] { copied = CopyPackageFiles(file, directory, target); });
+  const std::size_t copyLargest =
+      LargestAllocation([&] { copied = CopyPackageFiles(file, directory, target, &digest); });
   Require(copyLargest <= kCopyPieceSize, "the copy walk allocates more than its piece buffer");
   Require(copied.outcome == CopyOutcome::Done, "a complete package is not copied");
   Require(!target.inFile, "the walk ends inside a file");
@@ -316,6 +338,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Require(target.ends.size() == files, "the walk skips or repeats files");
   Require(target.folders == folders, "the walk skips a group's folder");
 
-  CheckRoundTrip(directory, target.Contents(), layout.dataSize, size + 64);
+  SealDigest range;
+  Require(ObserveRange(file, layout.packageOffset, layout.dataOffset + layout.dataSize, range),
+          "the package's range cannot be read again");
+  const SealDigestBytes walked = digest.Result();
+  Require(range.Result() == walked, "the reader and the walk hash other bytes than the package's");
+
+  CheckRoundTrip(directory, target.Contents(), layout.dataSize, size + 64 + kSealRecordSize, walked);
   return 0;
 }

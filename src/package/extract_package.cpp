@@ -11,6 +11,7 @@
 #include "package/folder_security.h"
 #include "package/long_path.h"
 #include "package/package_copy.h"
+#include "package/package_seal.h"
 #include "run/silent_mode.h"
 
 PackageDirectory g_packageDirectory;
@@ -174,8 +175,15 @@ DWORD Extract(const std::wstring& programPath, CTobrinDlg& dlg, bool reportProgr
   FilePtr package(_wfopen(ToLongPath(programPath).c_str(), L"rb"));
   if (!package) return Fail(dlg, ERROR_OPEN_FAILED);
 
-  const tobrin::PackageLayout layout = tobrin::ReadPackageDirectory(package.get(), g_packageDirectory);
-  if (layout.status != tobrin::PackageStatus::Ok) return Fail(dlg, ERROR_INVALID_DATA);
+  // The directory's bytes go into the digest as they are read; whether the
+  // package is sealed is known after it.
+  tobrin::SealDigest digest;
+  tobrin::PackageLayout layout = tobrin::ReadPackageDirectory(package.get(), g_packageDirectory, &digest);
+  const tobrin::Seal seal = tobrin::ReadSeal(package.get(), layout);
+  if (layout.status != tobrin::PackageStatus::Ok) {
+    g_packageDirectory.clear();
+    return Fail(dlg, ERROR_INVALID_DATA);
+  }
 
   DWORD error = 0;
   const std::wstring folder = MakeExtractFolderPath(error);
@@ -188,9 +196,12 @@ DWORD Extract(const std::wstring& programPath, CTobrinDlg& dlg, bool reportProgr
   dlg.m_strExtractFolder = folder;
 
   FolderTarget target(root, dlg, reportProgress);
-  const tobrin::CopyResult copied = tobrin::CopyPackageFiles(package.get(), g_packageDirectory, target);
+  const tobrin::CopyResult copied =
+      tobrin::CopyPackageFiles(package.get(), g_packageDirectory, target, seal.present ? &digest : nullptr);
   switch (copied.outcome) {
     case tobrin::CopyOutcome::Done:
+      // A damaged package is never started: the run deletes what it wrote.
+      if (seal.present && digest.Result() != seal.digest) return Fail(dlg, ERROR_CRC);
       dlg.m_bExtracted = true;
       return 0;
     case tobrin::CopyOutcome::Stopped:

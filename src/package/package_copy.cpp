@@ -2,11 +2,30 @@
 
 #include <memory>
 
+#include "package/package_seal.h"
+
 namespace tobrin {
 
-CopyResult CopyPackageFiles(std::FILE* package, const PackageDirectory& directory, ExtractionTarget& target) {
+namespace {
+
+// Waits for the digest's second thread before the pieces it reads are freed.
+struct SettleOnExit {
+  SealDigest* digest;
+  ~SettleOnExit() {
+    if (digest) digest->Settle();
+  }
+};
+
+}  // namespace
+
+CopyResult CopyPackageFiles(std::FILE* package, const PackageDirectory& directory, ExtractionTarget& target,
+                            SealDigest* digest) {
   CopyResult result;
-  std::unique_ptr<unsigned char[]> buffer;
+  // With a digest, pieces alternate between two buffers: one is hashed
+  // while the next is read into the other and written.
+  std::unique_ptr<unsigned char[]> buffers[2];
+  int current = 0;
+  const SettleOnExit settle{digest};
   auto fail = [&](CopyOutcome outcome, int error) {
     result.outcome = outcome;
     result.error = error;
@@ -23,17 +42,20 @@ CopyResult CopyPackageFiles(std::FILE* package, const PackageDirectory& director
       target.FileStarting();
       if (int error = target.BeginFile(group.first, entry.name)) return fail(CopyOutcome::WriteFailed, error);
       std::uint64_t left = entry.size;
-      if (left > 0 && !buffer) buffer.reset(new unsigned char[kCopyPieceSize]);
       while (left > 0) {
         if (target.StopRequested()) {
           target.AbandonFile();
           return fail(CopyOutcome::Stopped, 0);
         }
+        if (digest) current ^= 1;
+        std::unique_ptr<unsigned char[]>& buffer = buffers[current];
+        if (!buffer) buffer.reset(new unsigned char[kCopyPieceSize]);
         const std::size_t piece = left < kCopyPieceSize ? static_cast<std::size_t>(left) : kCopyPieceSize;
         if (std::fread(buffer.get(), 1, piece, package) != piece) {
           target.AbandonFile();
           return fail(CopyOutcome::ReadFailed, 0);
         }
+        if (digest) digest->ObserveBehind(buffer.get(), piece);
         if (int error = target.WriteData(buffer.get(), piece)) {
           target.AbandonFile();
           return fail(CopyOutcome::WriteFailed, error);

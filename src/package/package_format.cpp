@@ -30,12 +30,14 @@ std::uint64_t Tell(std::FILE* file) {
 // that no count or length can make it allocate or loop beyond the input.
 class DirectoryReader {
  public:
-  DirectoryReader(std::FILE* file, std::uint64_t remaining) : m_pFile(file), m_nRemaining(remaining) {}
+  DirectoryReader(std::FILE* file, std::uint64_t remaining, ByteObserver* observer = nullptr)
+      : m_pFile(file), m_nRemaining(remaining), m_pObserver(observer) {}
 
   bool ReadU32(std::uint32_t& value) {
     unsigned char b[4];
     if (m_nRemaining < 4 || std::fread(b, 1, 4, m_pFile) != 4) return false;
     m_nRemaining -= 4;
+    if (m_pObserver) m_pObserver->Observe(b, 4);
     value = static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8 |
             static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24;
     return true;
@@ -48,6 +50,7 @@ class DirectoryReader {
     std::string raw(static_cast<std::size_t>(bytes), '\0');
     if (bytes && std::fread(&raw[0], 1, raw.size(), m_pFile) != raw.size()) return false;
     m_nRemaining -= bytes;
+    if (m_pObserver && bytes) m_pObserver->Observe(reinterpret_cast<const unsigned char*>(raw.data()), raw.size());
     name.clear();
     for (std::size_t i = 0; i + 1 < raw.size(); i += 2) {
       const char16_t unit = static_cast<char16_t>(static_cast<unsigned char>(raw[i]) |
@@ -63,6 +66,7 @@ class DirectoryReader {
  private:
   std::FILE* m_pFile;
   std::uint64_t m_nRemaining;
+  ByteObserver* m_pObserver;
 };
 
 PackageLayout Refuse(PackageLayout layout, PackageStatus status, std::string reason) {
@@ -85,7 +89,7 @@ std::uint64_t FileSizeOf(std::FILE* file) {
   return size;
 }
 
-static PackageLayout ReadDirectoryRecords(std::FILE* file, PackageDirectory& directory) {
+static PackageLayout ReadDirectoryRecords(std::FILE* file, PackageDirectory& directory, ByteObserver* observer) {
   directory.clear();
   PackageLayout layout;
   layout.fileSize = FileSizeOf(file);
@@ -105,7 +109,7 @@ static PackageLayout ReadDirectoryRecords(std::FILE* file, PackageDirectory& dir
     return Refuse(layout, PackageStatus::Damaged, "the package offset lies beyond the end of the file");
   if (!SeekTo(file, offset)) return Refuse(layout, PackageStatus::Damaged, "the package cannot be reached");
 
-  DirectoryReader reader(file, layout.fileSize - offset);
+  DirectoryReader reader(file, layout.fileSize - offset, observer);
   PackageDirectory read;
   std::uint32_t groupCount = 0;
   if (!reader.ReadU32(groupCount)) return Refuse(layout, PackageStatus::Damaged, "the group count is cut short");
@@ -152,11 +156,11 @@ static PackageLayout ReadDirectoryRecords(std::FILE* file, PackageDirectory& dir
   return layout;
 }
 
-PackageLayout ReadPackageDirectory(std::FILE* file, PackageDirectory& directory) {
+PackageLayout ReadPackageDirectory(std::FILE* file, PackageDirectory& directory, ByteObserver* observer) {
   // A directory of more entries or longer names than memory holds (a 32-bit
   // runner cannot keep a hundred million entries) is refused, never fatal.
   try {
-    return ReadDirectoryRecords(file, directory);
+    return ReadDirectoryRecords(file, directory, observer);
   } catch (const std::bad_alloc&) {
   } catch (const std::length_error&) {
   }

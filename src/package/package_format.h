@@ -53,12 +53,21 @@ struct PackageLayout {
   std::uint32_t groupRecords = 0;
 };
 
+// Receives a package's bytes in file order as they are read (the seal's
+// running digest).
+class ByteObserver {
+ public:
+  virtual ~ByteObserver() = default;
+  virtual void Observe(const unsigned char* data, std::size_t size) = 0;
+};
+
 // Reads the package directory of an open executable file into `directory`
 // (which is left empty unless the result is Ok) and leaves the file
 // positioned at the first byte of the data area. Every count, length and size
 // is checked against the end of the file before it is used, and every name
-// against the rules of CheckStoredName.
-PackageLayout ReadPackageDirectory(std::FILE* file, PackageDirectory& directory);
+// against the rules of CheckStoredName. `observer`, when given, sees every
+// byte of the directory as it is read.
+PackageLayout ReadPackageDirectory(std::FILE* file, PackageDirectory& directory, ByteObserver* observer = nullptr);
 
 // Null when `name` is a relative path that stays inside the folder it is
 // joined to; otherwise the reason it is refused.

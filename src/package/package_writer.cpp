@@ -2,6 +2,8 @@
 
 #include <map>
 
+#include "package/package_seal.h"
+
 namespace tobrin {
 
 void PutU32(std::string& out, std::uint32_t value) {
@@ -47,10 +49,24 @@ bool WritePackage(std::FILE* out, const std::vector<WriterGroup>& groups) {
   return std::fflush(out) == 0;
 }
 
-bool AppendPackage(std::FILE* executable, const std::vector<WriterGroup>& groups) {
+namespace {
+
+// Reads back the package written from `offset` to `end` and writes its seal
+// at `end`.
+bool WriteSeal(std::FILE* file, std::uint64_t offset, std::uint64_t end) {
+  SealDigest digest;
+  if (!ObserveRange(file, offset, end, digest)) return false;
+  const std::string record = SealRecordBytes(end - offset, digest.Result());
+  return SeekTo(file, end) && std::fwrite(record.data(), 1, record.size(), file) == record.size();
+}
+
+}  // namespace
+
+bool AppendPackage(std::FILE* executable, const std::vector<WriterGroup>& groups, PackageSealing sealing) {
   const std::uint64_t offset = FileSizeOf(executable);
   if (offset > kMaxPackageOffset || !SeekTo(executable, offset) || !WritePackage(executable, groups))
     return false;
+  if (sealing == PackageSealing::Sealed && !WriteSeal(executable, offset, FileSizeOf(executable))) return false;
   std::string field;
   PutU32(field, static_cast<std::uint32_t>(offset));
   return SeekTo(executable, kPackageOffsetPosition) &&

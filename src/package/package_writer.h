@@ -32,9 +32,14 @@ WriterFile FileFromBytes(std::u16string name, std::string bytes);
 // (ascending ordinal group names; of two groups of one name only the first).
 bool WritePackage(std::FILE* out, const std::vector<WriterGroup>& groups);
 
+enum class PackageSealing { Unsealed, Sealed };
+
 // Appends a package to an executable open for reading and writing, after its
-// last byte, and writes the package's offset at byte 32.
-bool AppendPackage(std::FILE* executable, const std::vector<WriterGroup>& groups);
+// last byte, and writes the package's offset at byte 32. Sealed: the seal
+// record follows the data area, its digest taken from the bytes as they
+// lie in the file.
+bool AppendPackage(std::FILE* executable, const std::vector<WriterGroup>& groups,
+                   PackageSealing sealing = PackageSealing::Unsealed);
 
 // Little-endian helper for callers that craft their own bytes.
 void PutU32(std::string& out, std::uint32_t value);

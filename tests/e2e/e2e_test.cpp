@@ -9,6 +9,7 @@
 #include <set>
 #include <sstream>
 
+#include "package/package_seal.h"
 #include "unit/test_support.h"
 
 using namespace testing_support;
@@ -331,4 +332,80 @@ TEST_F(EndToEnd, ThePayloadCannotBeSwappedBeforeItsStart) {
   EXPECT_EQ(run.Wait(30000), 0);
   EXPECT_EQ(Runs().size(), 1u);
   EXPECT_TRUE(ListFolder(temp).empty());
+}
+
+namespace {
+
+std::uint32_t U32At(const std::string& bytes, size_t at) {
+  std::uint32_t value = 0;
+  for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
+  return value;
+}
+
+void PutU32At(std::string& bytes, size_t at, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(value >> (8 * i));
+}
+
+// Points the PE security directory of `program` at a certificate table.
+void SetCertificateTable(std::string& program, std::uint32_t offset, std::uint32_t size) {
+  const size_t optional = U32At(program, 0x3C) + 24;
+  const bool is64 = program[optional] == 0x0B && program[optional + 1] == 0x02;
+  PutU32At(program, optional + (is64 ? 144 : 128), offset);
+  PutU32At(program, optional + (is64 ? 148 : 132), size);
+}
+
+}  // namespace
+
+TEST_F(EndToEnd, SealedPackagesRunAndDamagedOnesNeverStart) {
+  // The tests' writer seals only when asked; the packer seals by default.
+  const std::wstring packed = work / L"sealed.exe";
+  ASSERT_TRUE(BindPackage(runner, packed, {{kRootGroupName, {FileFromBytes(u"probe.exe", probe),
+                                                             FileFromBytes(u"AssistFile.ini", AssistFile("probe.exe"))}}},
+                          tobrin::PackageSealing::Sealed));
+  EXPECT_EQ(Run(packed, L"-s"), 0);
+  ASSERT_EQ(Runs().size(), 1u);
+
+  const std::string sealed = ReadBytes(packed);
+  const size_t package = U32At(sealed, 32);
+  const size_t dataEnd = sealed.size() - tobrin::kSealRecordSize;
+  ASSERT_EQ(sealed.compare(dataEnd, 8, tobrin::kSealMagic, 8), 0);
+  struct Case {
+    const char* what;
+    size_t at;
+    long long code;
+  };
+  const Case cases[] = {
+      {"the directory (the root group's name)", package + 12, ERROR_CRC},
+      {"a file's data", (package + dataEnd) / 2, ERROR_CRC},
+      {"the last byte of the data area", dataEnd - 1, ERROR_CRC},
+      {"the digest", sealed.size() - 1, ERROR_CRC},
+      {"the seal's version", dataEnd + 8, ERROR_INVALID_DATA},
+      {"the seal's covered length", dataEnd + 16, ERROR_INVALID_DATA},
+  };
+  for (const Case& c : cases) {
+    std::string damaged = sealed;
+    damaged[c.at] ^= 1;
+    ASSERT_TRUE(WriteBytes(work / L"damaged.exe", damaged));
+    EXPECT_EQ(Run(work / L"damaged.exe", L"-s"), c.code) << c.what;
+    EXPECT_TRUE(ListFolder(temp).empty()) << c.what;
+  }
+  ASSERT_TRUE(WriteBytes(work / L"cut.exe", sealed.substr(0, sealed.size() - 1)));
+  EXPECT_EQ(Run(work / L"cut.exe", L"-s"), ERROR_INVALID_DATA) << "a seal cut short";
+
+  // A certificate table after the seal (with a signer's padding) is what a
+  // signed program has; one that the data area or the seal runs into is not
+  // covered by its signature.
+  std::string signedAfter = sealed + std::string(8, '\0');
+  SetCertificateTable(signedAfter, static_cast<std::uint32_t>(signedAfter.size()), 16);
+  signedAfter += std::string(16, '\x02');
+  ASSERT_TRUE(WriteBytes(work / L"signed.exe", signedAfter));
+  EXPECT_EQ(Run(work / L"signed.exe", L"-s"), 0);
+  for (size_t tableAt : {dataEnd - 16, dataEnd + 8}) {
+    std::string hidden = sealed;
+    SetCertificateTable(hidden, static_cast<std::uint32_t>(tableAt), static_cast<std::uint32_t>(sealed.size() - tableAt));
+    ASSERT_TRUE(WriteBytes(work / L"hidden.exe", hidden));
+    EXPECT_EQ(Run(work / L"hidden.exe", L"-s"), ERROR_INVALID_DATA) << "a table at byte " << tableAt;
+  }
+  EXPECT_TRUE(ListFolder(temp).empty());
+  EXPECT_EQ(Runs().size(), 2u) << "only the sound packages started the payload";
 }

@@ -37,11 +37,12 @@ class ProgressWindow : public ::testing::Test {
     silentSwitch.Delete();
   }
 
-  std::wstring Pack(std::vector<tobrin::WriterFile> files) {
+  std::wstring Pack(std::vector<tobrin::WriterFile> files,
+                    tobrin::PackageSealing sealing = tobrin::PackageSealing::Unsealed) {
     files.push_back(FileFromBytes(u"probe.exe", ReadBytes(OwnFolder() + L"\\probe.exe")));
     files.push_back(FileFromBytes(u"AssistFile.ini", "[ParamOption]\r\nExecuteFileName=probe.exe\r\n"));
     const std::wstring packed = work / L"runner.exe";
-    EXPECT_TRUE(BindPackage(OwnFolder() + L"\\tobrin.exe", packed, {{kRootGroupName, files}}));
+    EXPECT_TRUE(BindPackage(OwnFolder() + L"\\tobrin.exe", packed, {{kRootGroupName, files}}, sealing));
     return packed;
   }
 
@@ -164,4 +165,16 @@ TEST_F(ProgressWindow, ClosingEarlyCancelsTheRun) {
     EXPECT_TRUE(ListFolder(temp).empty()) << way.what;
     EXPECT_EQ(ReadBytes(report), "") << way.what << ": the payload must not start";
   }
+}
+
+TEST_F(ProgressWindow, ADamagedSealedPackageEndsTheWindowAndStartsNothing) {
+  const std::wstring packed = Pack({FileFromBytes(u"data.bin", std::string(4 << 20, 'd'))}, tobrin::PackageSealing::Sealed);
+  std::string damaged = ReadBytes(packed);
+  damaged[damaged.size() / 2] ^= 0x10;
+  ASSERT_TRUE(WriteBytes(packed, damaged));
+  auto run = Start(packed);
+  EXPECT_NE(run->WaitForWindow(kCaption), nullptr);
+  EXPECT_EQ(run->Wait(60000), ERROR_CRC);
+  EXPECT_TRUE(ListFolder(temp).empty());
+  EXPECT_EQ(ReadBytes(report), "") << "the payload must not start";
 }

@@ -9,6 +9,7 @@
 
 #include "package/package_copy.h"
 #include "package/package_format.h"
+#include "package/package_seal.h"
 #include "package/package_writer.h"
 
 using namespace tobrin;
@@ -79,6 +80,56 @@ struct MemoryTarget : ExtractionTarget {
 };
 
 PackageLayout Read(std::FILE* file, PackageDirectory& directory) { return ReadPackageDirectory(file, directory); }
+
+std::string Bytes(std::FILE* file) {
+  std::string bytes(static_cast<std::size_t>(FileSizeOf(file)), '\0');
+  SeekTo(file, 0);
+  if (!bytes.empty() && std::fread(&bytes[0], 1, bytes.size(), file) != bytes.size()) bytes.clear();
+  return bytes;
+}
+
+void PutU32At(std::string& bytes, std::size_t at, std::uint32_t value) {
+  std::string le;
+  PutU32(le, value);
+  bytes.replace(at, 4, le);
+}
+
+// A PE32 stand-in of 512 bytes whose security directory can be set.
+constexpr std::size_t kSecurityEntry = 64 + 24 + 128;
+FilePtr MakePeImage() {
+  std::string image(512, '\0');
+  image[0] = 'M';
+  image[1] = 'Z';
+  PutU32At(image, 0x3C, 64);
+  image.replace(64, 4, std::string("PE\0\0", 4));
+  image[64 + 20] = static_cast<char>(0xE0);  // SizeOfOptionalHeader
+  image[88] = 0x0B;
+  image[89] = 0x01;
+  PutU32At(image, 88 + 92, 16);  // NumberOfRvaAndSizes
+  return FromBytes(image);
+}
+
+// The seal as the runner sees it: the directory and the data hashed as they
+// are read, then compared. Returns the layout after the seal was read.
+struct SealedRead {
+  PackageLayout layout;
+  Seal seal;
+  bool matches = false;
+  MemoryTarget target;
+};
+SealedRead ReadSealed(const std::string& bytes) {
+  SealedRead read;
+  FilePtr file = FromBytes(bytes);
+  PackageDirectory directory;
+  SealDigest digest;
+  read.layout = ReadPackageDirectory(file.get(), directory, &digest);
+  read.seal = ReadSeal(file.get(), read.layout);
+  if (read.layout.status != PackageStatus::Ok) return read;
+  const bool copied =
+      CopyPackageFiles(file.get(), directory, read.target, &digest).outcome == CopyOutcome::Done;
+  read.matches = copied && read.seal.present && digest.Result() == read.seal.digest;
+  return read;
+}
 
 }  // namespace
 
@@ -364,4 +415,78 @@ TEST(PackageCopy, LargeFilesGoInPiecesAndAStopIsHonoured) {
   EXPECT_EQ(CopyPackageFiles(exe.get(), directory, stopping).outcome, CopyOutcome::Stopped);
   EXPECT_EQ(stopping.contents.size(), 1u);
   EXPECT_EQ(stopping.events.back(), "abandon");
+}
+
+TEST(PackageSeal, TheDigestTakenWhileExtractingMatchesTheWriters) {
+  FilePtr exe = MakeImage(100);
+  // Small files hashed at once, and large ones hashed behind the copy.
+  std::string big(kCopyPieceSize * 3 + 5, '\0');
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 13 + i / 1000);
+  const std::vector<WriterGroup> groups = {
+      {kRootGroupName, {FileFromBytes(u"a", "first"), FileFromBytes(u"big", big), FileFromBytes(u"z", "last")}},
+      {u"g", {FileFromBytes(u"empty", ""), FileFromBytes(u"b", big.substr(0, 300000))}}};
+  ASSERT_TRUE(AppendPackage(exe.get(), groups, PackageSealing::Sealed));
+  const std::string sealed = Bytes(exe.get());
+  const std::size_t dataEnd = sealed.size() - kSealRecordSize;
+
+  SealedRead read = ReadSealed(sealed);
+  ASSERT_EQ(read.layout.status, PackageStatus::Ok) << read.layout.reason;
+  EXPECT_TRUE(read.matches);
+  EXPECT_EQ(read.seal.recordOffset, dataEnd);
+  EXPECT_EQ(read.seal.covered, dataEnd - 100);
+  ASSERT_EQ(read.target.contents.size(), 5u);
+  EXPECT_TRUE(read.target.contents[1] == big);
+
+  // One flipped bit anywhere in the directory or the data is noticed.
+  for (std::size_t at : {std::size_t{100}, std::size_t{100 + 14}, std::size_t{dataEnd / 2}, dataEnd - 1}) {
+    std::string damaged = sealed;
+    damaged[at] ^= 0x20;
+    const SealedRead again = ReadSealed(damaged);
+    EXPECT_FALSE(again.layout.status == PackageStatus::Ok && again.matches) << "byte " << at;
+  }
+
+  // Without a seal: nothing, or a signer's zero padding, follows the data.
+  FilePtr plain = MakeImage(100);
+  ASSERT_TRUE(AppendPackage(plain.get(), groups));
+  for (const std::string& tail : {std::string(), std::string(8, '\0')}) {
+    const SealedRead unsealed = ReadSealed(Bytes(plain.get()) + tail);
+    EXPECT_EQ(unsealed.layout.status, PackageStatus::Ok);
+    EXPECT_FALSE(unsealed.seal.present);
+  }
+}
+
+TEST(PackageSeal, MalformedSealsAndDataInTheCertificateTableAreDamage) {
+  FilePtr exe = MakePeImage();
+  ASSERT_TRUE(AppendPackage(exe.get(), {{kRootGroupName, {FileFromBytes(u"f", std::string(1000, 'f'))}}},
+                            PackageSealing::Sealed));
+  const std::string sealed = Bytes(exe.get());
+  const std::size_t record = sealed.size() - kSealRecordSize;
+  auto damage = [&](std::string bytes) {
+    const SealedRead read = ReadSealed(bytes);
+    return read.layout.status == PackageStatus::Damaged ? read.layout.reason : std::string("not damaged");
+  };
+  auto changed = [&](std::size_t at, std::uint32_t value) {
+    std::string bytes = sealed;
+    PutU32At(bytes, at, value);
+    return bytes;
+  };
+  EXPECT_NE(damage(changed(record + 8, 2)).find("version 2"), std::string::npos);
+  EXPECT_NE(damage(changed(record + 12, 7)).find("algorithm 7"), std::string::npos);
+  EXPECT_NE(damage(changed(record + 16, static_cast<std::uint32_t>(record - 512 - 1))).find("covers"),
+            std::string::npos);
+  EXPECT_NE(damage(changed(record + 20, 1)).find("covers"), std::string::npos);  // the high word
+  EXPECT_NE(damage(sealed.substr(0, sealed.size() - 1)).find("cut short"), std::string::npos);
+  EXPECT_NE(damage(sealed.substr(0, record + 3)).find("cut short"), std::string::npos);
+
+  // A signed program: only the bytes before the certificate table count.
+  auto signedAt = [&](std::uint64_t table) {
+    std::string bytes = sealed + std::string(64, '\x02');
+    PutU32At(bytes, kSecurityEntry, static_cast<std::uint32_t>(table));
+    PutU32At(bytes, kSecurityEntry + 4, static_cast<std::uint32_t>(bytes.size() - table));
+    return bytes;
+  };
+  EXPECT_TRUE(ReadSealed(signedAt(sealed.size())).matches);
+  EXPECT_NE(damage(signedAt(record - 1)).find("certificate table"), std::string::npos);
+  EXPECT_NE(damage(signedAt(record + 1)).find("certificate table"), std::string::npos);
+  EXPECT_NE(damage(signedAt(300)).find("certificate table"), std::string::npos);  // the package lies beyond it
 }

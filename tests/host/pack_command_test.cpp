@@ -16,6 +16,7 @@
 #include "pack_test_support.h"
 #include "text.h"
 #include "package/package_format.h"
+#include "package/package_seal.h"
 #include "package/package_writer.h"
 
 using namespace pack_test;
@@ -71,7 +72,11 @@ struct Packed {
     WriteFile(stub, MakePe());
     WriteMinimalPackage(tree);
   }
-  RunResult Create() { return RunPack({"create", "-o", out.string(), "--stub", stub.string(), tree.string()}); }
+  RunResult Create(const std::vector<std::string>& options = {}) {
+    std::vector<std::string> args = {"create", "-o", out.string(), "--stub", stub.string(), tree.string()};
+    args.insert(args.end(), options.begin(), options.end());
+    return RunPack(args);
+  }
 };
 
 // A packed program of the test runner and the given groups, as another
@@ -433,7 +438,7 @@ TEST(PackVerify, ProgramsTheRunnerWouldNotRunAreRefused) {
   };
 
   EXPECT_REFUSED(verify(MakePe()), "carries no package");
-  EXPECT_REFUSED(verify(packed.substr(0, packed.size() - 3)), "the data area is cut short");
+  EXPECT_REFUSED(verify(packed.substr(0, packed.size() - tobrin::kSealRecordSize - 3)), "the data area is cut short");
   EXPECT_REFUSED(verify("NZ" + packed.substr(2)), "is not a PE program");
 
   // A certificate table where the package starts is no signature of it;
@@ -599,4 +604,53 @@ TEST(PackCommandLine, HelpAndMistakes) {
   EXPECT_EQ(RunPack({"list", "--verbose", "x.exe"}).exitCode, 2);
   EXPECT_EQ(RunPack({"extract", "only-one"}).exitCode, 2);
   EXPECT_REFUSED(RunPack({"list", "/nonexistent/x.exe"}), "/nonexistent/x.exe: cannot be opened");
+}
+
+TEST(PackSeal, CreateSealsAndListVerifyAndExtractCheckTheSeal) {
+  Packed p;
+  WriteFile(p.tree / "data.bin", std::string(200000, 'd'));
+  const RunResult created = p.Create();
+  ASSERT_EQ(created.exitCode, 0) << created.err;
+  // The stand-in runner declares no seal checks; a current one does.
+  EXPECT_NE(created.out.find("does not declare that it checks seals"), std::string::npos) << created.out;
+  std::string declaring = MakePe();
+  for (char c : std::string("SealedPackages")) declaring += {c, '\0'};
+  WriteFile(p.stub, declaring + std::string(2, '\0'));
+  const RunResult current = p.Create();
+  ASSERT_EQ(current.exitCode, 0) << current.err;
+  EXPECT_EQ(current.out.find("does not declare"), std::string::npos) << current.out;
+
+  const std::string sealed = ReadFile(p.out);
+  const std::string hex = tobrin::DigestHex([&] {
+    tobrin::SealDigestBytes digest;
+    std::copy(sealed.end() - 16, sealed.end(), digest.begin());
+    return digest;
+  }());
+  EXPECT_NE(RunPack({"list", p.out.string()}).out.find("seal: XXH3-128 " + hex), std::string::npos);
+  EXPECT_NE(RunPack({"list", "--json", p.out.string()}).out.find("\"seal\": {\"algorithm\": \"XXH3-128\", \"digest\": \"" + hex),
+            std::string::npos);
+  const RunResult verified = RunPack({"verify", p.out.string()});
+  EXPECT_EQ(verified.exitCode, 0) << verified.err;
+  EXPECT_NE(verified.out.find("sealed: XXH3-128 " + hex), std::string::npos) << verified.out;
+
+  // Damage in the data area: verify says so, extract keeps nothing.
+  std::string damaged = sealed;
+  damaged[sealed.size() / 2] ^= 1;
+  WriteFile(p.dir / "damaged.exe", damaged);
+  EXPECT_REFUSED(RunPack({"verify", (p.dir / "damaged.exe").string()}), "the seal does not match");
+  const fs::path fresh = p.dir / "fresh", empty = p.dir / "empty";
+  fs::create_directories(empty);
+  EXPECT_REFUSED(RunPack({"extract", (p.dir / "damaged.exe").string(), fresh.string()}), "the seal does not match");
+  EXPECT_REFUSED(RunPack({"extract", (p.dir / "damaged.exe").string(), empty.string()}), "the seal does not match");
+  EXPECT_FALSE(fs::exists(fresh));
+  EXPECT_TRUE(fs::is_empty(empty));
+  WriteFile(p.dir / "cut.exe", sealed.substr(0, sealed.size() - 1));
+  EXPECT_REFUSED(RunPack({"verify", (p.dir / "cut.exe").string()}), "the seal is cut short");
+
+  // --no-seal: the plain format, 40 bytes shorter.
+  ASSERT_EQ(p.Create({"--no-seal"}).exitCode, 0);
+  EXPECT_EQ(ReadFile(p.out).size(), sealed.size() - tobrin::kSealRecordSize);
+  EXPECT_NE(RunPack({"list", p.out.string()}).out.find("seal: none"), std::string::npos);
+  EXPECT_NE(RunPack({"list", "--json", p.out.string()}).out.find("\"seal\": null"), std::string::npos);
+  EXPECT_NE(RunPack({"verify", p.out.string()}).out.find("not sealed"), std::string::npos);
 }

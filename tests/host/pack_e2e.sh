@@ -95,6 +95,7 @@ run_packed() {
 # --- pack, list, verify ------------------------------------------------------
 "$packer" create -o packed32.exe --stub "$win32/tobrin.exe" "$tree" > create.out 2> create.err
 check "create packs the tree without a warning" [ ! -s create.err ]
+check "create finds that the runner checks seals" sh -c "! grep -q 'does not declare' create.out"
 "$packer" verify packed32.exe > verify.out 2>&1
 check "verify accepts the packed program" grep -q "the runner would run it" verify.out
 "$packer" list packed32.exe > list.out
@@ -140,6 +141,8 @@ judge_catalogue "an empty file" ''
 run_packed packed32.exe "32-bit runner"
 "$packer" create -o packed64.exe --stub "$win64/tobrin.exe" "$tree" > /dev/null
 run_packed packed64.exe "64-bit runner"
+"$packer" create --no-seal -o unsealed32.exe --stub "$win32/tobrin.exe" "$tree" > /dev/null
+run_packed unsealed32.exe "unsealed package, 32-bit runner"
 
 # --- settings from the command line alone; init's templates as they are ---------
 mkdir flags && cp "$win32/probe.exe" flags/probe.exe
@@ -166,6 +169,8 @@ check "the signature holds" sh -c "osslsigncode verify -CAfile cert.pem signed.e
 "$packer" verify signed.exe > signed-verify.out 2>&1 || true
 check "tobrin-pack verify reads the signed program" grep -q "the runner would run it" signed-verify.out
 check "tobrin-pack verify says a signature follows the package" grep -q "signed: an Authenticode certificate table" signed-verify.out
+check "tobrin-pack verify checks the seal of the signed program" grep -q "sealed: XXH3-128" signed-verify.out
+check "tobrin-pack verify finds nothing between the seal and the signature" sh -c "! grep -q 'bytes lie between' signed-verify.out"
 run_packed signed.exe "signed 32-bit runner"
 # The signature covers the package: a changed byte in the data area breaks it.
 cp signed.exe tampered.exe

@@ -19,7 +19,7 @@ const char kHelp[] =
     "program extracts them, shows the package's message and starts its payload.\n"
     "\n"
     "Commands:\n"
-    "  create -o OUT.exe [--stub RUNNER.exe] [SETTINGS] DIR\n"
+    "  create -o OUT.exe [--stub RUNNER.exe] [--no-seal] [SETTINGS] DIR\n"
     "                                               pack DIR into OUT.exe\n"
     "  init DIR [--run FILE]                        write commented settings files\n"
     "  list [--json] PACKED.exe                     show the groups, files and settings\n"
@@ -76,6 +76,7 @@ int RunCommandLine(const Arguments& all) {
     CLI::App* c = commands[0].app;
     c->add_option("-o,--output", create.output);
     c->add_option("--stub", create.stub);
+    c->add_flag("--no-seal", create.noSeal);
     AddOptional(c, "--run", create.settings.run, raw[0]);
     AddOptional(c, "--param-a", create.settings.paramA, raw[1]);
     AddOptional(c, "--param-b", create.settings.paramB, raw[2]);

@@ -19,6 +19,7 @@ using Arguments = std::vector<std::string>;
 struct CreateOptions {
   std::string output, stub, folder;
   SettingsOptions settings;
+  bool noSeal = false;  // write the plain format, without the seal
 };
 struct ListOptions {
   std::string packed;

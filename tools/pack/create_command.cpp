@@ -18,7 +18,7 @@
 namespace tobrin::pack {
 
 const char kCreateHelp[] =
-    "Usage: tobrin-pack create -o OUT.exe [--stub RUNNER.exe] [SETTINGS] DIR\n"
+    "Usage: tobrin-pack create -o OUT.exe [--stub RUNNER.exe] [--no-seal] [SETTINGS] DIR\n"
     "\n"
     "Packs the folder DIR into OUT.exe, a copy of the runner with the package\n"
     "bound behind its image. The files directly in DIR are extracted into the\n"
@@ -34,6 +34,9 @@ const char kCreateHelp[] =
     "  --stub RUNNER.exe      the runner to bind to; by default tobrin.exe beside\n"
     "                         the packer, or the 32-bit runner of the build tree\n"
     "                         (../i686/tobrin.exe)\n"
+    "  --no-seal              write no seal after the package (by default the\n"
+    "                         package is sealed: the runner then refuses to start\n"
+    "                         a package that was damaged after it was packed)\n"
     "  -h, --help             show this text\n"
     "\n"
 "Settings (written into the package only, never into DIR; DIR must then not\n"
@@ -56,7 +59,9 @@ const char kCreateHelp[] =
     "or more, a name the runner would refuse, two names that Windows takes for one\n"
     "file, no AssistFile.ini, or an ExecuteFileName that names no file of DIR.\n"
     "Warnings (exit status 0): a message box asked for without MessageInfo.xml, a\n"
-    "MessageInfo.xml that is not well-formed, and similar.\n";
+    "MessageInfo.xml that is not well-formed, and similar. A note tells when the\n"
+    "runner does not declare that it checks seals (a runner older than sealed\n"
+    "packages): it runs the sealed package, but unchecked.\n";
 
 namespace {
 
@@ -185,7 +190,7 @@ int RunCreate(const CreateOptions& options) {
     ProgressBar progress("packing", image.fileSize + view.DataSize());
     if (!CopyBytes(stub, Links::kFollow, image.fileSize, pending.Get(), options.output, progress, failure)) return Refuse(failure.subject, failure.reason);
     const std::vector<WriterGroup> groups = WriterGroups(view, options.output, progress, failure);
-    if (!AppendPackage(pending.Get(), groups)) {
+    if (!AppendPackage(pending.Get(), groups, !options.noSeal ? PackageSealing::Sealed : PackageSealing::Unsealed)) {
       if (failure.reason.empty()) failure.Set(options.output, "cannot be written: " + ErrnoText(errno));
       return Refuse(failure.subject, failure.reason);
     }
@@ -197,6 +202,10 @@ int RunCreate(const CreateOptions& options) {
   std::printf("%s: %llu file(s) in %zu group(s), %llu bytes of data; the package starts at byte %llu\n",
               options.output.c_str(), static_cast<unsigned long long>(view.FileCount()), view.groups.size(),
               static_cast<unsigned long long>(view.DataSize()), static_cast<unsigned long long>(image.fileSize));
+  if (!options.noSeal && image.valid && !DeclaresSealChecks(stub))
+    std::printf("note: %s does not declare that it checks seals, so it runs the package without checking it; "
+                "bind to a current runner to have damage refused\n",
+                PathToUtf8(stub).c_str());
   return kExitOk;
 }
 

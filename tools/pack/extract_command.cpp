@@ -14,7 +14,27 @@ const char kExtractHelp[] =
     "Writes the files of the package bound to PACKED.exe into DIR as the runner\n"
     "writes them into its extraction folder: the root group's files into DIR\n"
     "itself, every other group into its subfolder. Nothing is run. DIR must be\n"
-    "new or empty; a name that would leave DIR is refused.\n";
+    "new or empty; a name that would leave DIR is refused. A sealed package is\n"
+    "checked while it is written: when its digest does not match, what was\n"
+    "written is removed again and the exit status is 1.\n";
+
+namespace {
+
+// Removes what an extraction wrote into `folder`, which was new or empty,
+// and the folder too when the extraction made it.
+void RemoveWritten(const fs::path& folder, bool made) {
+  std::error_code code;
+  if (made) {
+    fs::remove_all(folder, code);
+    return;
+  }
+  for (fs::directory_iterator it(folder, code), end; !code && it != end; it.increment(code)) {
+    std::error_code ignored;
+    fs::remove_all(it->path(), ignored);
+  }
+}
+
+}  // namespace
 
 int RunExtract(const ExtractOptions& options) {
   const std::string& packed = options.packed;
@@ -29,6 +49,7 @@ int RunExtract(const ExtractOptions& options) {
     return Refuse(target, fs::is_directory(fs::status(folder, code))
                               ? "is a symbolic link to a folder, which is not followed; name the folder itself"
                               : "is a symbolic link, which is not followed");
+  const bool made = !fs::exists(status);
   if (fs::exists(status)) {
     if (!fs::is_directory(status)) return Refuse(target, "exists and is not a folder");
     if (!fs::is_empty(folder, code)) return Refuse(target, "is not empty; extract into a new or empty folder");
@@ -40,13 +61,25 @@ int RunExtract(const ExtractOptions& options) {
 
   CopyResult result;
   std::uint64_t written = 0;
+  bool mismatch = false;
   {
     ProgressBar progress("extracting", program.layout.dataSize);
     FolderTarget writer(folder, std::move(root), &progress);
-    if (!SeekTo(program.file.get(), program.layout.dataOffset)) return Refuse(packed, "the data area cannot be reached");
-    result = CopyPackageFiles(program.file.get(), program.directory, writer);
+    // The directory goes into the digest first, then the data as it is copied.
+    SealDigest digest;
+    const PackageLayout& layout = program.layout;
+    if (program.seal.present && !ObserveRange(program.file.get(), layout.packageOffset, layout.dataOffset, digest))
+      return Refuse(packed, "the package directory cannot be read");
+    if (!SeekTo(program.file.get(), layout.dataOffset)) return Refuse(packed, "the data area cannot be reached");
+    result = CopyPackageFiles(program.file.get(), program.directory, writer, program.seal.present ? &digest : nullptr);
     if (result.outcome == CopyOutcome::WriteFailed) return Refuse(writer.FailedPath(), writer.FailureReason());
     written = writer.FilesWritten();
+    mismatch = result.outcome == CopyOutcome::Done && program.seal.present && digest.Result() != program.seal.digest;
+  }
+  // The folder is closed now, so that it can be removed on every platform.
+  if (mismatch) {
+    RemoveWritten(folder, made);
+    return Refuse(packed, "the seal does not match: the package was damaged after it was packed; nothing is kept");
   }
   if (result.outcome != CopyOutcome::Done) return Refuse(packed, "the data area cannot be read");
   std::printf("%s: %llu file(s) in %zu group(s) written\n", target.c_str(), static_cast<unsigned long long>(written),

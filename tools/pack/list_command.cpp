@@ -13,8 +13,9 @@ const char kListHelp[] =
     "Shows the groups and files of the package bound to PACKED.exe with their\n"
     "sizes, in the order of the data area, and the settings the runner reads from\n"
     "it: the payload, ParamA, ParamB, ProductName, whether a message box is shown\n"
-    "and with how many buttons, and the message languages in MessageInfo.xml.\n"
-    "Nothing is checked beyond what reading needs: use 'tobrin-pack verify'.\n"
+    "and with how many buttons, the message languages in MessageInfo.xml, and the\n"
+    "seal's digest when the package is sealed. Nothing is checked beyond what\n"
+    "reading needs: use 'tobrin-pack verify', which also checks the seal.\n"
     "\n"
     "Options:\n"
     "  --json       print one JSON object instead, for scripts\n"
@@ -52,7 +53,8 @@ void PrintText(const PackedProgram& program, const PackageSettings& settings) {
   std::printf("  package at byte %llu: %zu group(s), %llu file(s), %llu bytes of data\n",
               static_cast<unsigned long long>(program.layout.packageOffset), view.groups.size(),
               static_cast<unsigned long long>(view.FileCount()), static_cast<unsigned long long>(view.DataSize()));
-  std::printf("  signature: %s\n\n", SignatureText(program).c_str());
+  std::printf("  signature: %s\n", SignatureText(program).c_str());
+  std::printf("  seal: %s\n\n", program.seal.present ? ("XXH3-128 " + DigestHex(program.seal.digest)).c_str() : "none");
   for (const ViewGroup& group : view.groups) {
     if (group.IsRoot()) std::printf("%s  (root: the extraction folder itself)\n", Shown(group.name).c_str());
     else std::printf("%s\\%s\n", Shown(group.name).c_str(), group.files.empty() ? "  (empty folder)" : "");
@@ -90,6 +92,11 @@ void PrintJson(const PackedProgram& program, const PackageSettings& settings) {
          (signed_ ? "{\"offset\": " + std::to_string(program.pe.certificateOffset) +
                         ", \"size\": " + std::to_string(program.pe.certificateSize) + "}"
                   : std::string("null")) +
+         ",\n";
+  out += "  \"seal\": " +
+         (program.seal.present ? "{\"algorithm\": \"XXH3-128\", \"digest\": \"" + DigestHex(program.seal.digest) +
+                                     "\", \"covered\": " + std::to_string(program.seal.covered) + "}"
+                               : std::string("null")) +
          ",\n";
   out += "  \"groups\": [";
   for (std::size_t g = 0; g < view.groups.size(); ++g) {

@@ -21,6 +21,7 @@ bool OpenPackedProgram(const fs::path& path, PackedProgram& program, std::string
   if (!program.file) return false;
   program.pe = ReadPeImage(program.file.get());
   program.layout = ReadPackageDirectory(program.file.get(), program.directory);
+  program.seal = ReadSeal(program.file.get(), program.layout);
   if (program.layout.status != PackageStatus::Ok) return true;
 
   std::uint64_t offset = program.layout.dataOffset;
@@ -62,6 +63,19 @@ bool OpenPackedProgram(const fs::path& path, PackedProgram& program, std::string
     }
     return true;
   };
+  return true;
+}
+
+std::uint64_t PackageEnd(const PackedProgram& program) {
+  return program.layout.dataOffset + program.layout.dataSize + (program.seal.present ? kSealRecordSize : 0);
+}
+
+bool DigestPackage(const PackedProgram& program, SealDigestBytes& digest) {
+  SealDigest running;
+  if (!ObserveRange(program.file.get(), program.layout.packageOffset,
+                    program.layout.dataOffset + program.layout.dataSize, running))
+    return false;
+  digest = running.Result();
   return true;
 }
 

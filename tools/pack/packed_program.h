@@ -7,6 +7,7 @@
 
 #include "native_files.h"
 #include "package/package_format.h"
+#include "package/package_seal.h"
 #include "package_view.h"
 #include "pe_image.h"
 
@@ -19,6 +20,7 @@ struct PackedProgram {
   PeImage pe;
   PackageLayout layout;
   PackageDirectory directory;
+  Seal seal;         // read when the directory is; a malformed one makes the layout Damaged
   PackageView view;  // filled when the layout is Ok
 };
 
@@ -29,5 +31,12 @@ bool OpenPackedProgram(const fs::path& path, PackedProgram& program, std::string
 // Opens a packed program whose package must be readable (list, extract):
 // kExitOk, or the exit code of the refusal it has printed.
 int OpenReadablePackage(const std::string& packed, PackedProgram& program);
+
+// The end of the package: the end of the data area, or of the seal after it.
+std::uint64_t PackageEnd(const PackedProgram& program);
+
+// For a sealed package: the digest of its directory and data area as they
+// lie in the file; false when they cannot be read.
+bool DigestPackage(const PackedProgram& program, SealDigestBytes& digest);
 
 }  // namespace tobrin::pack

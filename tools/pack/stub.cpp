@@ -65,4 +65,16 @@ PeImage CheckStub(const fs::path& stub, Findings& findings) {
   return image;
 }
 
+bool DeclaresSealChecks(const fs::path& stub) {
+  static const char16_t kKey[] = u"SealedPackages";
+  std::string key;
+  for (char16_t c : kKey) key += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};  // with its NUL
+  FilePtr file = OpenFile(stub, "rb");
+  if (!file) return false;
+  std::string bytes, piece(1 << 16, '\0');
+  std::size_t got;
+  while ((got = std::fread(&piece[0], 1, piece.size(), file.get())) > 0) bytes.append(piece, 0, got);
+  return bytes.find(key) != std::string::npos;
+}
+
 }  // namespace tobrin::pack

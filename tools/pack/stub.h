@@ -21,4 +21,9 @@ std::optional<fs::path> FindDefaultStub(std::string& searched);
 // each refusal and returns what it read.
 PeImage CheckStub(const fs::path& stub, Findings& findings);
 
+// True when the runner's version resource holds the value "SealedPackages":
+// runners that check seals declare it; older ones run a sealed package
+// without checking it.
+bool DeclaresSealChecks(const fs::path& stub);
+
 }  // namespace tobrin::pack

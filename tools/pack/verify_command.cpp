@@ -15,7 +15,8 @@ const char kVerifyHelp[] =
     "AssistFile.ini with an ExecuteFileName that names a file of the package, and\n"
     "the message settings. Tells whether an Authenticode signature follows the\n"
     "package (whether the signature itself is valid, 'osslsigncode verify' or\n"
-    "'signtool verify' tells).\n"
+    "'signtool verify' tells), and checks the seal: the digest of the package's\n"
+    "directory and data area must match the one recorded when it was packed.\n"
     "\n"
     "Exit status 0 only when the runner would run the program.\n";
 
@@ -24,7 +25,7 @@ namespace {
 void CheckPlacement(const PackedProgram& program, Findings& findings) {
   const PeImage& pe = program.pe;
   const PackageLayout& layout = program.layout;
-  const std::uint64_t packageEnd = layout.dataOffset + layout.dataSize;
+  const std::uint64_t packageEnd = PackageEnd(program);
   if (pe.valid && layout.packageOffset < pe.imageEnd)
     findings.Error(program.subject, "the package starts at byte " + std::to_string(layout.packageOffset) +
                                         ", inside the executable image, which ends at byte " +
@@ -55,6 +56,16 @@ void CheckPlacement(const PackedProgram& program, Findings& findings) {
   }
 }
 
+void CheckSeal(const PackedProgram& program, Findings& findings) {
+  if (!program.seal.present) return;
+  SealDigestBytes digest;
+  if (!DigestPackage(program, digest))
+    findings.Error(program.subject, "the package cannot be read to check its seal");
+  else if (digest != program.seal.digest)
+    findings.Error(program.subject, "the seal does not match: the package was damaged after it was packed (sealed " +
+                                        DigestHex(program.seal.digest) + ", found " + DigestHex(digest) + ")");
+}
+
 }  // namespace
 
 int RunVerify(const VerifyOptions& options) {
@@ -72,6 +83,7 @@ int RunVerify(const VerifyOptions& options) {
     findings.Error(packed, "the package is damaged: " + program.layout.reason);
   } else {
     CheckPlacement(program, findings);
+    CheckSeal(program, findings);
     CheckNames(program.view, findings);
     settings = ReadSettings(program.view, findings);
   }
@@ -83,6 +95,10 @@ int RunVerify(const VerifyOptions& options) {
                 Printable(packed).c_str(), program.pe.certificateSize, program.pe.certificateOffset);
   else if (program.pe.valid)
     std::printf("%s: not signed\n", Printable(packed).c_str());
+  if (program.layout.status == PackageStatus::Ok)
+    std::printf("%s: %s\n", Printable(packed).c_str(),
+                program.seal.present ? ("sealed: XXH3-128 " + DigestHex(program.seal.digest)).c_str()
+                                     : "not sealed: damage to the package would go unnoticed");
 
   if (findings.HasErrors()) {
     std::printf("%s: the runner would not run it: %zu error(s)\n", Printable(packed).c_str(), findings.ErrorCount());

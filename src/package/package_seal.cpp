@@ -1,0 +1,241 @@
+#include "package/package_seal.h"
+
+#include "package/package_copy.h"
+#include "package/package_writer.h"
+
+#include <condition_variable>
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+#define XXH_INLINE_ALL
+#include <xxhash.h>
+
+namespace tobrin {
+
+namespace {
+
+std::uint32_t U32(const unsigned char* b) {
+  return static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8 |
+         static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24;
+}
+
+std::uint64_t U64(const unsigned char* b) { return U32(b) | static_cast<std::uint64_t>(U32(b + 4)) << 32; }
+
+// Reads up to `size` bytes at `offset`; the count read.
+std::size_t ReadAt(std::FILE* file, std::uint64_t offset, unsigned char* out, std::size_t size) {
+  return SeekTo(file, offset) ? std::fread(out, 1, size, file) : 0;
+}
+
+std::uint64_t Tell(std::FILE* file) {
+#ifdef _WIN32
+  return static_cast<std::uint64_t>(_ftelli64(file));
+#else
+  return static_cast<std::uint64_t>(ftello(file));
+#endif
+}
+
+void Damage(PackageLayout& layout, std::string reason) {
+  layout.status = PackageStatus::Damaged;
+  layout.reason = std::move(reason);
+}
+
+// Pieces smaller than this are hashed at once: handing them to the second
+// thread would cost more than it saves.
+constexpr std::size_t kBehindThreshold = 256u << 10;
+
+}  // namespace
+
+CertificateTable ReadCertificateTable(std::FILE* file) {
+  CertificateTable table;
+  const std::uint64_t position = Tell(file);
+  unsigned char dos[64], coff[24], optional[0x98];
+  if (ReadAt(file, 0, dos, sizeof dos) == sizeof dos && dos[0] == 'M' && dos[1] == 'Z') {
+    const std::uint64_t pe = U32(dos + 0x3C);
+    if (ReadAt(file, pe, coff, sizeof coff) == sizeof coff && std::memcmp(coff, "PE\0\0", 4) == 0) {
+      const std::size_t optionalSize = static_cast<std::size_t>(coff[20] | coff[21] << 8);
+      const std::size_t got = ReadAt(file, pe + 24, optional, std::min(optionalSize, sizeof optional));
+      const bool is64 = got >= 2 && optional[0] == 0x0B && optional[1] == 0x02;
+      const std::size_t countAt = is64 ? 108 : 92;
+      const std::size_t securityAt = countAt + 4 + 8 * 4;  // the fifth data directory
+      if (got >= securityAt + 8 && U32(optional + countAt) > 4) {
+        table.offset = U32(optional + securityAt);
+        table.size = U32(optional + securityAt + 4);
+        table.present = table.offset != 0 || table.size != 0;
+      }
+    }
+  }
+  SeekTo(file, position);
+  return table;
+}
+
+Seal ReadSeal(std::FILE* file, PackageLayout& layout) {
+  Seal seal;
+  if (layout.status != PackageStatus::Ok) return seal;
+  const std::uint64_t position = Tell(file);
+  const std::uint64_t dataEnd = layout.dataOffset + layout.dataSize;
+  const CertificateTable table = ReadCertificateTable(file);
+  // Only what the signature covers counts: the bytes before the table.
+  const std::uint64_t trustedEnd = table.present ? std::min(table.offset, layout.fileSize) : layout.fileSize;
+  if (table.present && (layout.packageOffset >= table.offset || dataEnd > table.offset)) {
+    Damage(layout, "the package reaches into the certificate table at byte " + std::to_string(table.offset) +
+                       ", which the signature does not cover: the program was signed before it was packed, or "
+                       "data was added to its signature; sign after packing");
+    SeekTo(file, position);
+    return seal;
+  }
+
+  unsigned char record[kSealRecordSize];
+  const std::size_t got = ReadAt(file, dataEnd, record, static_cast<std::size_t>(
+                                                            std::min<std::uint64_t>(kSealRecordSize, layout.fileSize - dataEnd)));
+  SeekTo(file, position);
+  // A record cut within its magic still starts with it.
+  if (got == 0 || std::memcmp(record, kSealMagic, std::min(got, sizeof kSealMagic)) != 0) return seal;
+
+  seal.present = true;
+  seal.recordOffset = dataEnd;
+  if (got < kSealRecordSize) {
+    Damage(layout, "the seal is cut short");
+  } else if (dataEnd + kSealRecordSize > trustedEnd) {
+    Damage(layout, "the seal reaches into the certificate table, which the signature does not cover");
+  } else if (U32(record + 8) != kSealVersion) {
+    Damage(layout, "the seal's version " + std::to_string(U32(record + 8)) + " is unknown");
+  } else if (U32(record + 12) != kSealXxh3_128) {
+    Damage(layout, "the seal's digest algorithm " + std::to_string(U32(record + 12)) + " is unknown");
+  } else if ((seal.covered = U64(record + 16)) != dataEnd - layout.packageOffset) {
+    Damage(layout, "the seal covers " + std::to_string(seal.covered) + " bytes, but the package holds " +
+                       std::to_string(dataEnd - layout.packageOffset));
+  }
+  std::memcpy(seal.digest.data(), record + 24, seal.digest.size());
+  return seal;
+}
+
+bool ObserveRange(std::FILE* file, std::uint64_t from, std::uint64_t to, ByteObserver& observer) {
+  const std::uint64_t position = Tell(file);
+  std::unique_ptr<unsigned char[]> buffer(new unsigned char[kCopyPieceSize]);
+  bool ok = SeekTo(file, from);
+  for (std::uint64_t left = to - from; ok && left > 0;) {
+    const std::size_t piece = left < kCopyPieceSize ? static_cast<std::size_t>(left) : kCopyPieceSize;
+    ok = std::fread(buffer.get(), 1, piece, file) == piece;
+    if (ok) observer.Observe(buffer.get(), piece);
+    left -= piece;
+  }
+  SeekTo(file, position);
+  return ok;
+}
+
+std::string SealRecordBytes(std::uint64_t covered, const SealDigestBytes& digest) {
+  std::string record(kSealMagic, sizeof kSealMagic);
+  PutU32(record, kSealVersion);
+  PutU32(record, kSealXxh3_128);
+  PutU32(record, static_cast<std::uint32_t>(covered));
+  PutU32(record, static_cast<std::uint32_t>(covered >> 32));
+  record.append(reinterpret_cast<const char*>(digest.data()), digest.size());
+  return record;
+}
+
+std::string DigestHex(const SealDigestBytes& digest) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string text;
+  for (unsigned char byte : digest) {
+    text.push_back(kHex[byte >> 4]);
+    text.push_back(kHex[byte & 15]);
+  }
+  return text;
+}
+
+struct SealDigest::State {
+  XXH3_state_t* hash = XXH3_createState();
+  std::mutex mutex;
+  std::condition_variable changed;
+  const unsigned char* pending = nullptr;  // the piece the second thread hashes
+  std::size_t pendingSize = 0;
+  bool stopping = false;
+  bool started = false;
+  std::thread worker;
+
+  State() {
+    if (!hash) throw std::bad_alloc();
+    XXH3_128bits_reset(hash);
+  }
+
+  ~State() {
+    if (started) {
+      {
+        std::lock_guard<std::mutex> lock(mutex);
+        stopping = true;
+      }
+      changed.notify_all();
+      worker.join();
+    }
+    XXH3_freeState(hash);
+  }
+
+  void Work() {
+    std::unique_lock<std::mutex> lock(mutex);
+    for (;;) {
+      changed.wait(lock, [this] { return pending || stopping; });
+      if (!pending) return;
+      const unsigned char* data = pending;
+      const std::size_t size = pendingSize;
+      lock.unlock();
+      XXH3_128bits_update(hash, data, size);
+      lock.lock();
+      pending = nullptr;
+      changed.notify_all();
+    }
+  }
+
+  // Waits until the second thread is done with its piece.
+  void WaitIdle() {
+    if (!started) return;
+    std::unique_lock<std::mutex> lock(mutex);
+    changed.wait(lock, [this] { return pending == nullptr; });
+  }
+
+  bool Start() {
+    if (started) return true;
+    try {
+      worker = std::thread([this] { Work(); });
+      started = true;
+    } catch (const std::system_error&) {
+    }
+    return started;
+  }
+};
+
+SealDigest::SealDigest() : m_pState(new State) {}
+SealDigest::~SealDigest() = default;
+
+void SealDigest::Observe(const unsigned char* data, std::size_t size) {
+  m_pState->WaitIdle();
+  XXH3_128bits_update(m_pState->hash, data, size);
+}
+
+void SealDigest::ObserveBehind(const unsigned char* data, std::size_t size) {
+  State& state = *m_pState;
+  if (size < kBehindThreshold || !state.Start()) return Observe(data, size);
+  state.WaitIdle();
+  {
+    std::lock_guard<std::mutex> lock(state.mutex);
+    state.pending = data;
+    state.pendingSize = size;
+  }
+  state.changed.notify_all();
+}
+
+void SealDigest::Settle() { m_pState->WaitIdle(); }
+
+SealDigestBytes SealDigest::Result() {
+  m_pState->WaitIdle();
+  XXH128_canonical_t canonical;
+  XXH128_canonicalFromHash(&canonical, XXH3_128bits_digest(m_pState->hash));
+  SealDigestBytes bytes;
+  std::memcpy(bytes.data(), canonical.digest, bytes.size());
+  return bytes;
+}
+
+}  // namespace tobrin
