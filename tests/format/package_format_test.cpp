@@ -479,14 +479,19 @@ TEST(PackageSeal, MalformedSealsAndDataInTheCertificateTableAreDamage) {
   EXPECT_NE(damage(sealed.substr(0, record + 3)).find("cut short"), std::string::npos);
 
   // A signed program: only the bytes before the certificate table count.
-  auto signedAt = [&](std::uint64_t table) {
-    std::string bytes = sealed + std::string(64, '\x02');
+  const std::string unsealed = sealed.substr(0, record);
+  auto signedAt = [&](const std::string& program, std::uint64_t table) {
+    std::string bytes = program + std::string(64, '\x02');
     PutU32At(bytes, kSecurityEntry, static_cast<std::uint32_t>(table));
     PutU32At(bytes, kSecurityEntry + 4, static_cast<std::uint32_t>(bytes.size() - table));
     return bytes;
   };
-  EXPECT_TRUE(ReadSealed(signedAt(sealed.size())).matches);
-  EXPECT_NE(damage(signedAt(record - 1)).find("certificate table"), std::string::npos);
-  EXPECT_NE(damage(signedAt(record + 1)).find("certificate table"), std::string::npos);
-  EXPECT_NE(damage(signedAt(300)).find("certificate table"), std::string::npos);  // the package lies beyond it
+  EXPECT_TRUE(ReadSealed(signedAt(sealed, sealed.size())).matches);
+  EXPECT_EQ(ReadSealed(signedAt(unsealed, record)).layout.status, PackageStatus::Ok);
+  EXPECT_NE(damage(signedAt(sealed, record + 1)).find("the seal reaches into the certificate table"), std::string::npos);
+  for (std::uint64_t table : {record - 1, std::size_t{300}}) {  // in the data area; before the package
+    EXPECT_NE(damage(signedAt(unsealed, table)).find("the package reaches into the certificate table"),
+              std::string::npos) << table;
+    EXPECT_NE(damage(signedAt(sealed, table)).find("the package reaches"), std::string::npos) << table;
+  }
 }
