@@ -16,7 +16,20 @@
 
 namespace tobrin {
 
+#if defined(__i386__)
+void SealHashUpdateSse2(XXH3_state_t* state, const void* data, size_t size);  // seal_hash_sse2.cpp
+#endif
+
 namespace {
+
+// XXH3 with the fastest instructions the processor has.
+void HashUpdate(XXH3_state_t* state, const void* data, std::size_t size) {
+#if defined(__i386__)
+  static const bool sse2 = __builtin_cpu_supports("sse2");
+  if (sse2) return SealHashUpdateSse2(state, data, size);
+#endif
+  XXH3_128bits_update(state, data, size);
+}
 
 std::uint32_t U32(const unsigned char* b) {
   return static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8 |
@@ -182,7 +195,7 @@ struct SealDigest::State {
       const unsigned char* data = pending;
       const std::size_t size = pendingSize;
       lock.unlock();
-      XXH3_128bits_update(hash, data, size);
+      HashUpdate(hash, data, size);
       lock.lock();
       pending = nullptr;
       changed.notify_all();
@@ -212,7 +225,7 @@ SealDigest::~SealDigest() = default;
 
 void SealDigest::Observe(const unsigned char* data, std::size_t size) {
   m_pState->WaitIdle();
-  XXH3_128bits_update(m_pState->hash, data, size);
+  HashUpdate(m_pState->hash, data, size);
 }
 
 void SealDigest::ObserveBehind(const unsigned char* data, std::size_t size) {
