@@ -6,26 +6,10 @@
 
 namespace tobrin {
 
-namespace {
-
-// Waits for the digest's second thread before the pieces it reads are freed.
-struct SettleOnExit {
-  SealDigest* digest;
-  ~SettleOnExit() {
-    if (digest) digest->Settle();
-  }
-};
-
-}  // namespace
-
 CopyResult CopyPackageFiles(std::FILE* package, const PackageDirectory& directory, ExtractionTarget& target,
                             SealDigest* digest) {
   CopyResult result;
-  // With a digest, pieces alternate between two buffers: one is hashed
-  // while the next is read into the other and written.
-  std::unique_ptr<unsigned char[]> buffers[2];
-  int current = 0;
-  const SettleOnExit settle{digest};
+  std::unique_ptr<unsigned char[]> buffer;
   auto fail = [&](CopyOutcome outcome, int error) {
     result.outcome = outcome;
     result.error = error;
@@ -47,15 +31,13 @@ CopyResult CopyPackageFiles(std::FILE* package, const PackageDirectory& director
           target.AbandonFile();
           return fail(CopyOutcome::Stopped, 0);
         }
-        if (digest) current ^= 1;
-        std::unique_ptr<unsigned char[]>& buffer = buffers[current];
         if (!buffer) buffer.reset(new unsigned char[kCopyPieceSize]);
         const std::size_t piece = left < kCopyPieceSize ? static_cast<std::size_t>(left) : kCopyPieceSize;
         if (std::fread(buffer.get(), 1, piece, package) != piece) {
           target.AbandonFile();
           return fail(CopyOutcome::ReadFailed, 0);
         }
-        if (digest) digest->ObserveBehind(buffer.get(), piece);
+        if (digest) digest->Observe(buffer.get(), piece);
         if (int error = target.WriteData(buffer.get(), piece)) {
           target.AbandonFile();
           return fail(CopyOutcome::WriteFailed, error);

@@ -3,13 +3,10 @@
 #include "package/package_copy.h"
 #include "package/package_writer.h"
 
-#include <condition_variable>
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <mutex>
-#include <system_error>
-#include <thread>
+#include <new>
 
 #define XXH_INLINE_ALL
 #include <xxhash.h>
@@ -55,10 +52,6 @@ void Damage(PackageLayout& layout, std::string reason) {
   layout.status = PackageStatus::Damaged;
   layout.reason = std::move(reason);
 }
-
-// Pieces smaller than this are hashed at once: handing them to the second
-// thread would cost more than it saves.
-constexpr std::size_t kBehindThreshold = 256u << 10;
 
 }  // namespace
 
@@ -162,88 +155,19 @@ std::string DigestHex(const SealDigestBytes& digest) {
 
 struct SealDigest::State {
   XXH3_state_t* hash = XXH3_createState();
-  std::mutex mutex;
-  std::condition_variable changed;
-  const unsigned char* pending = nullptr;  // the piece the second thread hashes
-  std::size_t pendingSize = 0;
-  bool stopping = false;
-  bool started = false;
-  std::thread worker;
-
   State() {
     if (!hash) throw std::bad_alloc();
     XXH3_128bits_reset(hash);
   }
-
-  ~State() {
-    if (started) {
-      {
-        std::lock_guard<std::mutex> lock(mutex);
-        stopping = true;
-      }
-      changed.notify_all();
-      worker.join();
-    }
-    XXH3_freeState(hash);
-  }
-
-  void Work() {
-    std::unique_lock<std::mutex> lock(mutex);
-    for (;;) {
-      changed.wait(lock, [this] { return pending || stopping; });
-      if (!pending) return;
-      const unsigned char* data = pending;
-      const std::size_t size = pendingSize;
-      lock.unlock();
-      HashUpdate(hash, data, size);
-      lock.lock();
-      pending = nullptr;
-      changed.notify_all();
-    }
-  }
-
-  // Waits until the second thread is done with its piece.
-  void WaitIdle() {
-    if (!started) return;
-    std::unique_lock<std::mutex> lock(mutex);
-    changed.wait(lock, [this] { return pending == nullptr; });
-  }
-
-  bool Start() {
-    if (started) return true;
-    try {
-      worker = std::thread([this] { Work(); });
-      started = true;
-    } catch (const std::system_error&) {
-    }
-    return started;
-  }
+  ~State() { XXH3_freeState(hash); }
 };
 
 SealDigest::SealDigest() : m_pState(new State) {}
 SealDigest::~SealDigest() = default;
 
-void SealDigest::Observe(const unsigned char* data, std::size_t size) {
-  m_pState->WaitIdle();
-  HashUpdate(m_pState->hash, data, size);
-}
+void SealDigest::Observe(const unsigned char* data, std::size_t size) { HashUpdate(m_pState->hash, data, size); }
 
-void SealDigest::ObserveBehind(const unsigned char* data, std::size_t size) {
-  State& state = *m_pState;
-  if (size < kBehindThreshold || !state.Start()) return Observe(data, size);
-  state.WaitIdle();
-  {
-    std::lock_guard<std::mutex> lock(state.mutex);
-    state.pending = data;
-    state.pendingSize = size;
-  }
-  state.changed.notify_all();
-}
-
-void SealDigest::Settle() { m_pState->WaitIdle(); }
-
-SealDigestBytes SealDigest::Result() {
-  m_pState->WaitIdle();
+SealDigestBytes SealDigest::Result() const {
   XXH128_canonical_t canonical;
   XXH128_canonicalFromHash(&canonical, XXH3_128bits_digest(m_pState->hash));
   SealDigestBytes bytes;

@@ -75,14 +75,8 @@ class SealDigest : public ByteObserver {
   SealDigest& operator=(const SealDigest&) = delete;
 
   void Observe(const unsigned char* data, std::size_t size) override;
-  // Hashes a piece on a second thread while the caller goes on (large pieces
-  // only; small ones are hashed at once). The bytes must stay unchanged
-  // until the next call of Observe, ObserveBehind or Result.
-  void ObserveBehind(const unsigned char* data, std::size_t size);
-  // Waits until a piece handed to ObserveBehind is hashed.
-  void Settle();
   // The digest of everything observed.
-  SealDigestBytes Result();
+  SealDigestBytes Result() const;
 
  private:
   struct State;

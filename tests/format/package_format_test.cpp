@@ -419,7 +419,7 @@ TEST(PackageCopy, LargeFilesGoInPiecesAndAStopIsHonoured) {
 
 TEST(PackageSeal, TheDigestTakenWhileExtractingMatchesTheWriters) {
   FilePtr exe = MakeImage(100);
-  // Small files hashed at once, and large ones hashed behind the copy.
+  // Small files and large ones, hashed piece by piece as they are copied.
   std::string big(kCopyPieceSize * 3 + 5, '\0');
   for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 13 + i / 1000);
   const std::vector<WriterGroup> groups = {
