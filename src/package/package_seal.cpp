@@ -87,9 +87,17 @@ Seal ReadSeal(std::FILE* file, PackageLayout& layout) {
   // Only what the signature covers counts: the bytes before the table.
   const std::uint64_t trustedEnd = table.present ? std::min(table.offset, layout.fileSize) : layout.fileSize;
   if (table.present && (layout.packageOffset >= table.offset || dataEnd > table.offset)) {
-    Damage(layout, "the package reaches into the certificate table at byte " + std::to_string(table.offset) +
-                       ", which the signature does not cover: the program was signed before it was packed, or "
-                       "data was added to its signature; sign after packing");
+    const std::uint64_t tableEnd = table.offset + table.size;
+    if (tableEnd <= layout.packageOffset)
+      Damage(layout, "the certificate table (at byte " + std::to_string(table.offset) +
+                         ") lies before the package: the program was signed before it was packed, so its "
+                         "signature no longer holds; sign after packing");
+    else
+      Damage(layout, "the certificate table (bytes " + std::to_string(table.offset) + " to " +
+                         std::to_string(tableEnd) + ") and the package (bytes " +
+                         std::to_string(layout.packageOffset) + " to " + std::to_string(dataEnd) +
+                         ") overlap: the package lies inside the signature, or the signature inside the package, "
+                         "and no signature covers it");
     SeekTo(file, position);
     return seal;
   }

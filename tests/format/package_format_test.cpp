@@ -490,8 +490,7 @@ TEST(PackageSeal, MalformedSealsAndDataInTheCertificateTableAreDamage) {
   EXPECT_EQ(ReadSealed(signedAt(unsealed, record)).layout.status, PackageStatus::Ok);
   EXPECT_NE(damage(signedAt(sealed, record + 1)).find("the seal reaches into the certificate table"), std::string::npos);
   for (std::uint64_t table : {record - 1, std::size_t{300}}) {  // in the data area; before the package
-    EXPECT_NE(damage(signedAt(unsealed, table)).find("the package reaches into the certificate table"),
-              std::string::npos) << table;
-    EXPECT_NE(damage(signedAt(sealed, table)).find("the package reaches"), std::string::npos) << table;
+    EXPECT_NE(damage(signedAt(unsealed, table)).find("overlap"), std::string::npos) << table;
+    EXPECT_NE(damage(signedAt(sealed, table)).find("overlap"), std::string::npos) << table;
   }
 }
