@@ -1,9 +1,10 @@
 #include "package/extract_package.h"
 
-#include <objbase.h>
+#include <ntsecapi.h>
 
 #include <cstdio>
 #include <memory>
+#include <unordered_set>
 
 #include "app/installer_name.h"
 #include "app/tobrin_dlg.h"
@@ -126,12 +127,15 @@ class FolderTarget : public tobrin::ExtractionTarget {
   }
 
  private:
-  // Creates each folder of a relative path below the root.
+  // Creates each folder of a relative path below the root, each only once:
+  // the files of a group all go into folders made for the group's first.
   int MakeFolders(const std::wstring& relative, bool allowExisting) {
     size_t end = 0;
     while (end != std::wstring::npos) {
       end = relative.find(L'\\', end + 1);
-      const std::wstring path = m_strRoot + L"\\" + relative.substr(0, end);
+      std::wstring made = relative.substr(0, end);
+      if (m_madeFolders.count(made)) continue;
+      const std::wstring path = m_strRoot + L"\\" + made;
       if (!CreateDirectoryW(path.c_str(), nullptr)) {
         const DWORD error = GetLastError();
         if (error != ERROR_ALREADY_EXISTS || !allowExisting) return static_cast<int>(error);
@@ -139,6 +143,7 @@ class FolderTarget : public tobrin::ExtractionTarget {
         if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
           return ERROR_ALREADY_EXISTS;  // a file stands where a folder must go
       }
+      m_madeFolders.insert(std::move(made));
     }
     return 0;
   }
@@ -147,6 +152,8 @@ class FolderTarget : public tobrin::ExtractionTarget {
   CTobrinDlg& m_dlg;
   bool m_bReportProgress;
   nsCommon::CScopedHandle m_file;
+  // Folders made (or found) below the root, as spelled in the package.
+  std::unordered_set<std::wstring> m_madeFolders;
 };
 
 // TEMP expanded and made usable; empty with `error` set when it is missing
@@ -164,6 +171,24 @@ std::wstring TempBaseFolder(DWORD& error) {
   const std::wstring base = UsableBaseFolder(temp);
   if (base.empty()) error = ERROR_BAD_PATHNAME;
   return base;
+}
+
+// A random (version 4) GUID in the registry form, {XXXXXXXX-XXXX-...}, from
+// the system's random source in advapi32: the folder name costs no COM
+// libraries. Empty when the source fails.
+std::wstring NewGuidText() {
+  unsigned char bytes[16];
+  if (!RtlGenRandom(bytes, sizeof(bytes))) return std::wstring();
+  bytes[6] = static_cast<unsigned char>((bytes[6] & 0x0F) | 0x40);
+  bytes[8] = static_cast<unsigned char>((bytes[8] & 0x3F) | 0x80);
+  static const wchar_t kDigits[] = L"0123456789ABCDEF";
+  std::wstring text = L"{";
+  for (int i = 0; i < 16; ++i) {
+    if (i == 4 || i == 6 || i == 8 || i == 10) text += L'-';
+    text += kDigits[bytes[i] >> 4];
+    text += kDigits[bytes[i] & 0x0F];
+  }
+  return text + L"}";
 }
 
 DWORD Fail(CTobrinDlg& dlg, DWORD error) {
@@ -221,13 +246,12 @@ std::wstring MakeExtractFolderPath(DWORD& error) {
   std::wstring base = UsableBaseFolder(ReadExtractionRoot());
   if (base.empty() || !IsExistingFolder(base)) base = TempBaseFolder(error);
   if (base.empty()) return std::wstring();
-  GUID guid;
-  wchar_t text[50] = {};
-  if (FAILED(CoCreateGuid(&guid)) || StringFromGUID2(guid, text, 50) == 0) {
+  const std::wstring name = NewGuidText();
+  if (name.empty()) {
     error = ERROR_INVALID_FUNCTION;
     return std::wstring();
   }
-  return base + L"\\" + text + L"\\";
+  return base + L"\\" + name + L"\\";
 }
 
 bool ExtractPackageFrom(const std::wstring& programPath, CTobrinDlg& dlg, bool reportProgress) {

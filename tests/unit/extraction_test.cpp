@@ -84,6 +84,14 @@ TEST_F(Extraction, WritesEveryFileWhereItBelongs) {
   ASSERT_EQ(folder.size(), temp.Path().size() + 1 + 38 + 1);
   EXPECT_EQ(folder.compare(0, temp.Path().size() + 2, temp.Path() + L"\\{"), 0);
   EXPECT_EQ(folder.substr(folder.size() - 2), L"}\\");
+  // In the registry form of a random GUID: upper-case digits, version 4.
+  const std::wstring guid = folder.substr(temp.Path().size() + 2, 36);
+  for (size_t i = 0; i < guid.size(); ++i) {
+    const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+    EXPECT_TRUE(dash ? guid[i] == L'-' : iswxdigit(guid[i]) && !iswlower(guid[i])) << i;
+  }
+  EXPECT_EQ(guid[14], L'4');
+  EXPECT_NE(wcschr(L"89AB", guid[19]), nullptr);
   EXPECT_EQ(ListFolder(temp.Path()).size(), 1u);
 
   EXPECT_EQ(ReadBytes(folder + L"AssistFile.ini"), "[ParamOption]");
