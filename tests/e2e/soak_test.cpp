@@ -38,7 +38,8 @@ TEST(Soak, ThreeHundredRunsOfEveryKind) {
   // The normal package also carries an engine the payload may hand over to.
   ASSERT_TRUE(BindPackage(runner, normal, {{kRootGroupName, {FileFromBytes(u"probe.exe", probe), FileFromBytes(u"AssistFile.ini", assist),
                                                              FileFromBytes(u"engine.exe", probe)}},
-                                           {u"data", {FileFromBytes(u"a.bin", std::string(70000, 'a'))}}}));
+                                           {u"data", {FileFromBytes(u"a.bin", std::string(70000, 'a'))}},
+                                           {u"more", {FileFromBytes(u"b.bin", "b"), FileFromBytes(u"c\\d.bin", "d")}}}));
   ASSERT_TRUE(BindPackage(runner, failing, {{kRootGroupName, {FileFromBytes(u"AssistFile.ini", assist)}}}));
   std::string bytes = ReadBytes(normal);
   bytes.resize(bytes.size() - 100);  // the data area cut short
