@@ -55,7 +55,7 @@ endif()
 # System32 only, as SetDefaultDllDirectories at the entry asks. GNU ld cannot
 # write delay-loaded imports, so lld links the runner, with import libraries
 # made from MinGW's for those DLLs.
-set(TOBRIN_DELAY_LOADED user32 gdi32 ole32 oleaut32 comctl32)
+set(TOBRIN_DELAY_LOADED user32 gdi32 ole32 oleaut32 comctl32 shell32)
 find_program(TOBRIN_CLANGXX clang++ REQUIRED)
 find_program(TOBRIN_LLVM_DLLTOOL llvm-dlltool REQUIRED)
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)

@@ -6,6 +6,7 @@
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
   // Load no DLL from the program's own folder or the current one: a
   // downloaded runner often sits beside files the user never looked at.
+  // First of all: the delay-loaded libraries are found by the search it sets.
   SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
   return AfxWinMain(instance);
 }
