@@ -15,7 +15,8 @@ std::optional<fs::path> FindDefaultStub(std::string& searched) {
     return std::nullopt;
   }
   const fs::path folder = self->parent_path();
-  const std::vector<fs::path> candidates = {folder / "tobrin.exe", folder.parent_path() / "i686" / "tobrin.exe"};
+  const std::vector<fs::path> candidates = {folder / "tobrin.exe", folder.parent_path() / "lib" / "tobrin" / "tobrin.exe",
+                                            folder.parent_path() / "i686" / "tobrin.exe"};
   searched.clear();
   for (const fs::path& candidate : candidates) {
     if (!searched.empty()) searched += ", ";

@@ -11,8 +11,10 @@
 
 namespace tobrin::pack {
 
-// The runner shipped with the packer: tobrin.exe beside it, or, in the
-// build layout (build/host/tobrin-pack), the 32-bit runner in ../i686/.
+// The runner shipped with the packer: tobrin.exe beside it (the Windows
+// archive), in ../lib/tobrin/ (installed: /usr/bin/tobrin-pack and
+// /usr/lib/tobrin/tobrin.exe), or, in the build layout
+// (build/host/tobrin-pack), the 32-bit runner in ../i686/.
 // `searched` tells where it looked.
 std::optional<fs::path> FindDefaultStub(std::string& searched);
 
