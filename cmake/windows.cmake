@@ -4,6 +4,8 @@ enable_language(RC)
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 # No runtime DLL may be needed beside the programs.
 add_link_options(-static -static-libgcc -static-libstdc++)
+# No link time in the PE header: one commit always builds the same bytes.
+add_link_options(-Wl,--no-insert-timestamp)
 # A small runner: unused functions and data are left out of the image.
 add_compile_options(-ffunction-sections -fdata-sections)
 
