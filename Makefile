@@ -3,7 +3,7 @@ ARCHS := i686 x86_64
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 300
 
-.PHONY: all setup build test demo demo-interactive screenshots bench fuzz clean
+.PHONY: all setup build test dist dist-test reproducible demo demo-interactive screenshots bench fuzz clean
 
 all: build
 
@@ -18,6 +18,21 @@ build: setup
 
 test: build
 	@scripts/wine-env sh -c 'status=0; for preset in $(ARCHS) host; do ctest --preset $$preset || status=1; done; exit $$status'
+
+# The Debian package and the Windows archive in build/dist/ (scripts/dist).
+dist: setup
+	@scripts/dist
+
+# The distribution as a vendor installs it: lintian, then the unpacked .deb's
+# packer and the archive's packer each pack the probe payload, run under Wine.
+dist-test: dist
+	@cmake --build --preset i686 --target probe >/dev/null
+	@tests/dist/installed_packer.sh build/dist build/i686/probe.exe
+
+# Two clean clones of HEAD, in folders of different path lengths, build
+# byte-identical runners, packers, .deb and .zip.
+reproducible: setup
+	@scripts/reproducible
 
 # The sample package: packs examples/demo into build/demo/DemoSetup.exe and
 # runs it silently under Wine, printing what its payload received; the
@@ -43,4 +58,4 @@ fuzz: setup
 	@fuzz/run $(FUZZ_SECONDS)
 
 clean:
-	rm -rf build/i686 build/x86_64 build/host build/fuzz
+	rm -rf build/i686 build/x86_64 build/host build/fuzz build/dist

@@ -8,6 +8,7 @@ add_executable(pack_tests
   tests/host/settings_files_test.cpp
   tests/host/pack_command_test.cpp
   tests/host/pack_settings_options_test.cpp
+  tests/host/man_page_test.cpp
   tests/host/pack_test_support.cpp)
 target_link_libraries(pack_tests PRIVATE tobrin_pack_core gtest_main)
 target_compile_definitions(pack_tests PRIVATE TOBRIN_PACK_PATH="$<TARGET_FILE:tobrin-pack>"

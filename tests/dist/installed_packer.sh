@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# The distribution as a vendor installs it. The .deb passes lintian without
+# an error; unpacked into a temporary root, its packer alone (no --stub,
+# nothing of the build tree) packs the probe payload, whose packed program
+# runs under Wine with the payload's exit code; its man page renders and its
+# completion offers the packer's own options. The Windows archive's packer,
+# beside its runners, does the same under Wine.
+#   installed_packer.sh DIST_DIR PROBE.exe
+set -euo pipefail
+
+dist=$(realpath "$1")
+probe=$(realpath "$2")
+root=$(cd "$(dirname "$0")/../.." && pwd)
+if [ -z "${TOBRIN_DIST_TEST_ENV:-}" ]; then
+  export TOBRIN_DIST_TEST_ENV=1
+  exec "$root/scripts/wine-env" bash "$0" "$@"
+fi
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/tobrin-dist-test.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+cd "$work"  # relative paths serve the Windows packer under Wine too
+failed=0
+ok() { echo "ok - $1"; }
+fail() { echo "FAIL - $1"; failed=1; }
+check() { local what=$1; shift; if "$@"; then ok "$what"; else fail "$what"; fi; }
+
+debs=("$dist"/tobrin_*.deb)
+zips=("$dist"/tobrin-*-windows.zip)
+[ ${#debs[@]} = 1 ] && [ -f "${debs[0]}" ] && [ ${#zips[@]} = 1 ] && [ -f "${zips[0]}" ] ||
+  { echo "FAIL - one .deb and one .zip in $dist (make dist)"; exit 1; }
+
+check "lintian finds no error in the .deb" lintian --fail-on error "${debs[0]}"
+
+mkdir -p "$work/product" "$work/root"
+cp "$probe" "$work/product/probe.exe"
+printf '[ParamOption]\r\nExecuteFileName=probe.exe\r\nParamA=--from-dist\r\n' > "$work/product/AssistFile.ini"
+
+# Packs the product with PACKER (run by the rest of the command line), runs
+# the packed program silently and checks the payload's exit code and report.
+pack_and_run() {
+  local what=$1 out=$2
+  shift 2
+  if ! "$@" create -o "$out" product >pack.log 2>&1; then
+    fail "$what: packs without --stub"
+    cat pack.log
+    return
+  fi
+  rm -f "$work/report.txt"
+  local code=0
+  PROBE_REPORT=$(winepath -w "$work/report.txt") PROBE_EXIT_CODE=7 wine "$out" -s </dev/null >/dev/null 2>&1 || code=$?
+  check "$what: the packed program ends with the payload's exit code" [ "$code" = 7 ]
+  check "$what: the payload received ParamA" grep -q -- '--from-dist' "$work/report.txt"
+}
+
+dpkg-deb -x "${debs[0]}" "$work/root"
+packer=$work/root/usr/bin/tobrin-pack
+check "the .deb holds both runners" [ -f "$work/root/usr/lib/tobrin/tobrin.exe" -a -f "$work/root/usr/lib/tobrin/tobrin64.exe" ]
+pack_and_run "the installed packer" Installed.exe "$packer"
+runner=$work/root/usr/lib/tobrin/tobrin.exe
+check "the installed packer's default runner is the 32-bit one" \
+  cmp -s -i 64 -n $(($(stat -c %s "$runner") - 64)) Installed.exe "$runner"
+check "the man page renders" sh -c "man -l '$work/root/usr/share/man/man1/tobrin-pack.1.gz' | grep -q 'EXIT STATUS'"
+completion=$(PATH="$work/root/usr/bin:$PATH" bash -c '
+  source "$1/usr/share/bash-completion/completions/tobrin-pack"
+  COMP_WORDS=(tobrin-pack create --st); COMP_CWORD=2; _tobrin_pack; echo "${COMPREPLY[*]}"
+  COMP_WORDS=(tobrin-pack ver); COMP_CWORD=1; _tobrin_pack; echo "${COMPREPLY[*]}"' _ "$work/root")
+check "the completion offers options and commands from --help" [ "$completion" = $'--stub\nverify' ]
+
+mkdir "$work/zip"
+unzip -q "${zips[0]}" -d "$work/zip"
+folder=("$work"/zip/tobrin-*-windows)
+members=$(cd "${folder[0]}" && LC_ALL=C ls | tr '\n' ' ')
+check "the archive holds one folder with the packer, both runners, README and licence" \
+  [ "$members" = 'LICENSE README.md tobrin-pack.exe tobrin.exe tobrin64.exe ' ]
+pack_and_run "the archive's packer" FromZip.exe wine "${folder[0]}/tobrin-pack.exe"
+
+exit $failed
