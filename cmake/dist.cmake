@@ -83,8 +83,6 @@ set(CPACK_GENERATOR DEB ZIP)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION devel)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://tobrin.com/")
-set(CPACK_ARCHIVE_WINDOWS_FILE_NAME "tobrin-${PROJECT_VERSION}-windows")
 
 # Each generator packs one component: its settings, read by cpack per
 # generator, are written here.
