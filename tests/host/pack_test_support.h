@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <filesystem>
+
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -46,6 +48,9 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
 
 // A folder that create accepts: AssistFile.ini naming setup.exe, and setup.exe.
 void WriteMinimalPackage(const fs::path& folder);
+
+// `tobrin-pack list --json` of a packed program, parsed (null when it fails).
+nlohmann::json ListJson(const fs::path& packed);
 
 std::uint32_t U32At(const std::string& bytes, std::size_t at);
 

@@ -1,5 +1,7 @@
 // tobrin-pack list: what a packed program carries, in the order of its data
 // area, and the settings the runner would read from it.
+#include <nlohmann/json.hpp>
+
 #include "commands.h"
 #include "package_checks.h"
 #include "packed_program.h"
@@ -29,10 +31,6 @@ std::string Shown(const std::u16string& text) { return Printable(Utf16ToUtf8(tex
 
 std::string Value(const std::optional<IniValue>& value) {
   return value ? "\"" + Shown(value->text) + "\"" : "(absent)";
-}
-
-std::string JsonValue(const std::optional<IniValue>& value) {
-  return value ? JsonString(Utf8(value->text)) : "null";
 }
 
 std::string PayloadText(const PackageSettings& settings) {
@@ -80,59 +78,45 @@ void PrintText(const PackedProgram& program, const PackageSettings& settings) {
 }
 
 void PrintJson(const PackedProgram& program, const PackageSettings& settings) {
+  using Json = nlohmann::ordered_json;  // keys in the order written
   const PackageView& view = program.view;
-  std::string out = "{\n";
-  out += "  \"file\": " + JsonString(program.subject) + ",\n";
-  out += "  \"packageOffset\": " + std::to_string(program.layout.packageOffset) + ",\n";
-  out += "  \"dataOffset\": " + std::to_string(program.layout.dataOffset) + ",\n";
-  out += "  \"dataSize\": " + std::to_string(program.layout.dataSize) + ",\n";
-  out += "  \"fileSize\": " + std::to_string(program.layout.fileSize) + ",\n";
-  const bool signed_ = program.pe.valid && program.pe.HasCertificate();
-  out += "  \"signature\": " +
-         (signed_ ? "{\"offset\": " + std::to_string(program.pe.certificateOffset) +
-                        ", \"size\": " + std::to_string(program.pe.certificateSize) + "}"
-                  : std::string("null")) +
-         ",\n";
-  out += "  \"seal\": " +
-         (program.seal.present ? "{\"algorithm\": \"XXH3-128\", \"digest\": \"" + DigestHex(program.seal.digest) +
-                                     "\", \"covered\": " + std::to_string(program.seal.covered) + "}"
-                               : std::string("null")) +
-         ",\n";
-  out += "  \"groups\": [";
-  for (std::size_t g = 0; g < view.groups.size(); ++g) {
-    const ViewGroup& group = view.groups[g];
-    out += std::string(g ? "," : "") + "\n    {\"name\": " + JsonString(Utf8(group.name)) +
-           ", \"root\": " + (group.IsRoot() ? "true" : "false") + ", \"files\": [";
-    for (std::size_t f = 0; f < group.files.size(); ++f) {
-      const ViewFile& file = group.files[f];
-      out += std::string(f ? ", " : "") + "{\"name\": " + JsonString(Utf8(file.name)) +
-             ", \"size\": " + std::to_string(file.size) + ", \"offset\": " + std::to_string(file.offset) + "}";
-    }
-    out += "]}";
+  auto value = [](const std::optional<IniValue>& read) { return read ? Json(Utf8(read->text)) : Json(); };
+  Json out;
+  out["file"] = program.subject;
+  out["packageOffset"] = program.layout.packageOffset;
+  out["dataOffset"] = program.layout.dataOffset;
+  out["dataSize"] = program.layout.dataSize;
+  out["fileSize"] = program.layout.fileSize;
+  out["signature"] = program.pe.valid && program.pe.HasCertificate()
+                         ? Json{{"offset", program.pe.certificateOffset}, {"size", program.pe.certificateSize}}
+                         : Json();
+  out["seal"] = program.seal.present ? Json{{"algorithm", "XXH3-128"},
+                                            {"digest", DigestHex(program.seal.digest)},
+                                            {"covered", program.seal.covered}}
+                                     : Json();
+  Json& groups = out["groups"] = Json::array();
+  for (const ViewGroup& group : view.groups) {
+    Json files = Json::array();
+    for (const ViewFile& file : group.files)
+      files.push_back({{"name", Utf8(file.name)}, {"size", file.size}, {"offset", file.offset}});
+    groups.push_back({{"name", Utf8(group.name)}, {"root", group.IsRoot()}, {"files", std::move(files)}});
   }
-  out += "\n  ],\n  \"settings\": {\n";
-  out += "    \"executeFileName\": " + JsonValue(settings.executeFileName) + ",\n";
-  out += "    \"payload\": " +
-         (settings.payloadFile ? JsonString(Utf8(RelativePath(*settings.payloadGroup, *settings.payloadFile)))
-                               : std::string("null")) +
-         ",\n";
-  out += "    \"paramA\": " + JsonValue(settings.paramA) + ",\n";
-  out += "    \"paramB\": " + JsonValue(settings.paramB) + ",\n";
-  out += "    \"productName\": " + JsonValue(settings.productName) + ",\n";
-  out += std::string("    \"messageBox\": ") + (settings.showMessageBox ? "true" : "false") + ",\n";
-  out += "    \"buttons\": " + std::to_string(!settings.showMessageBox ? 0 : settings.oneButton ? 1 : 2) + ",\n";
-  out += std::string("    \"messageInfo\": ") +
-         (!settings.messageInfoFound                     ? "null"
-          : settings.messageInfo.error == kUnreadable ? "\"unreadable\""
-          : !settings.messageInfo.wellFormed          ? "\"not well-formed\""
-          : settings.messageInfo.hasDoctype           ? "\"has a DTD\""
-                                                      : "\"well-formed\"") +
-         ",\n";
-  out += "    \"languages\": [";
-  for (std::size_t i = 0; i < settings.languages.size(); ++i)
-    out += std::string(i ? ", " : "") + JsonString(settings.languages[i]);
-  out += "]\n  }\n}\n";
-  std::fputs(out.c_str(), stdout);
+  Json& shown = out["settings"];
+  shown["executeFileName"] = value(settings.executeFileName);
+  shown["payload"] = settings.payloadFile ? Json(Utf8(RelativePath(*settings.payloadGroup, *settings.payloadFile))) : Json();
+  shown["paramA"] = value(settings.paramA);
+  shown["paramB"] = value(settings.paramB);
+  shown["productName"] = value(settings.productName);
+  shown["messageBox"] = settings.showMessageBox;
+  shown["buttons"] = !settings.showMessageBox ? 0 : settings.oneButton ? 1 : 2;
+  shown["messageInfo"] = !settings.messageInfoFound                     ? Json()
+                         : settings.messageInfo.error == kUnreadable ? Json("unreadable")
+                         : !settings.messageInfo.wellFormed          ? Json("not well-formed")
+                         : settings.messageInfo.hasDoctype           ? Json("has a DTD")
+                                                                     : Json("well-formed");
+  shown["languages"] = settings.languages;
+  // A file path that is not UTF-8 is shown with U+FFFD for its bad bytes.
+  std::puts(out.dump(2, ' ', false, Json::error_handler_t::replace).c_str());
 }
 
 }  // namespace

@@ -21,7 +21,7 @@ add_library(tobrin_pack_core STATIC
   tools/pack/init_command.cpp
   tools/pack/command_line.cpp)
 target_include_directories(tobrin_pack_core PUBLIC tools/pack)
-tobrin_header_only(CLI)  # the option parser of every command
+tobrin_header_only(CLI nlohmann)  # the option parser of every command; list --json
 target_include_directories(tobrin_pack_core SYSTEM PRIVATE "${TOBRIN_THIRD_PARTY_INCLUDE}")
 target_link_libraries(tobrin_pack_core PUBLIC tobrin_format)
 # The catalogue is read by the runner's own reader on Windows, by libxml2

@@ -209,30 +209,6 @@ std::string Printable(const std::string& utf8) {
   return out;
 }
 
-std::string JsonString(const std::string& text) {
-  const std::string utf8 = Utf16ToUtf8(Utf8ToUtf16Replacing(text));
-  std::string out = "\"";
-  for (char ch : utf8) {
-    const unsigned char c = static_cast<unsigned char>(ch);
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (c < 0x20) {
-          char buffer[8];
-          std::snprintf(buffer, sizeof(buffer), "\\u%04x", c);
-          out += buffer;
-        } else {
-          out.push_back(ch);
-        }
-    }
-  }
-  return out + "\"";
-}
-
 std::string Narrow(const std::u16string& ascii) { return Utf16ToUtf8(ascii); }
 
 std::u16string Widen(const char* ascii) {

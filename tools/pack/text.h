@@ -37,10 +37,6 @@ struct WindowsNameLess {
 // ASCII letters only: the way section and key names are matched.
 bool EqualsAsciiIgnoreCase(const std::u16string& a, const char* b);
 
-// A JSON string literal (quotes included) for UTF-8 text; bytes that are not
-// UTF-8 become U+FFFD, so that the output always is.
-std::string JsonString(const std::string& utf8);
-
 // Text from a package or a file name made safe for a terminal: control
 // characters and the marks that reorder text (bidirectional overrides and
 // isolates) are shown as escapes (\x1b, \u202e); a backslash stays as it is.
