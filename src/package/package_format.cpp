@@ -43,22 +43,27 @@ class DirectoryReader {
     return true;
   }
 
-  // Reads `units` UTF-16LE code units; the name ends at its first NUL.
-  bool ReadName(std::uint32_t units, std::u16string& name) {
-    const std::uint64_t bytes = 2ull * units;
-    if (bytes > m_nRemaining) return false;
-    std::string raw(static_cast<std::size_t>(bytes), '\0');
-    if (bytes && std::fread(&raw[0], 1, raw.size(), m_pFile) != raw.size()) return false;
+  enum class NameRead { Ok, TooLong, CutShort };
+
+  // Reads `units` UTF-16LE code units; the name ends at its first NUL. The
+  // length is checked while it is still the stored 32-bit number, so that no
+  // conversion to a narrower size can cut it on any build.
+  NameRead ReadName(std::uint32_t units, std::u16string& name) {
+    if (units > kMaxNameUnits) return NameRead::TooLong;
+    const std::size_t bytes = 2 * static_cast<std::size_t>(units);
+    if (bytes > m_nRemaining) return NameRead::CutShort;
+    std::string raw(bytes, '\0');
+    if (bytes && std::fread(&raw[0], 1, bytes, m_pFile) != bytes) return NameRead::CutShort;
     m_nRemaining -= bytes;
     if (m_pObserver && bytes) m_pObserver->Observe(reinterpret_cast<const unsigned char*>(raw.data()), raw.size());
     name.clear();
-    for (std::size_t i = 0; i + 1 < raw.size(); i += 2) {
+    for (std::size_t i = 0; i < bytes; i += 2) {
       const char16_t unit = static_cast<char16_t>(static_cast<unsigned char>(raw[i]) |
                                                   static_cast<unsigned char>(raw[i + 1]) << 8);
       if (unit == 0) break;
       name.push_back(unit);
     }
-    return true;
+    return NameRead::Ok;
   }
 
   std::uint64_t Remaining() const { return m_nRemaining; }
@@ -68,6 +73,19 @@ class DirectoryReader {
   std::uint64_t m_nRemaining;
   ByteObserver* m_pObserver;
 };
+
+// Null when the name was read; otherwise why the record is refused.
+const char* NameReadFailure(DirectoryReader::NameRead result, bool group) {
+  switch (result) {
+    case DirectoryReader::NameRead::Ok:
+      return nullptr;
+    case DirectoryReader::NameRead::TooLong:
+      return group ? "a group name is longer than 32,767 code units" : "a file name is longer than 32,767 code units";
+    case DirectoryReader::NameRead::CutShort:
+      break;
+  }
+  return group ? "a group record runs past the end of the file" : "an entry record runs past the end of the file";
+}
 
 PackageLayout Refuse(PackageLayout layout, PackageStatus status, std::string reason) {
   layout.status = status;
@@ -119,8 +137,10 @@ static PackageLayout ReadDirectoryRecords(std::FILE* file, PackageDirectory& dir
   for (std::uint32_t g = 0; g < groupCount; ++g) {
     std::uint32_t nameLength = 0, entryCount = 0;
     std::u16string groupName;
-    if (!reader.ReadU32(nameLength) || !reader.ReadU32(entryCount) || !reader.ReadName(nameLength, groupName))
+    if (!reader.ReadU32(nameLength) || !reader.ReadU32(entryCount))
       return Refuse(layout, PackageStatus::Damaged, "a group record runs past the end of the file");
+    if (const char* why = NameReadFailure(reader.ReadName(nameLength, groupName), true))
+      return Refuse(layout, PackageStatus::Damaged, why);
     if (entryCount > reader.Remaining() / 8)
       return Refuse(layout, PackageStatus::Damaged, "an entry count runs past the end of the file");
     if (const char* why = CheckStoredName(groupName))
@@ -132,8 +152,10 @@ static PackageLayout ReadDirectoryRecords(std::FILE* file, PackageDirectory& dir
     for (std::uint32_t e = 0; e < entryCount; ++e) {
       PackageEntry entry;
       std::uint32_t length = 0;
-      if (!reader.ReadU32(length) || !reader.ReadU32(entry.size) || !reader.ReadName(length, entry.name))
+      if (!reader.ReadU32(length) || !reader.ReadU32(entry.size))
         return Refuse(layout, PackageStatus::Damaged, "an entry record runs past the end of the file");
+      if (const char* why = NameReadFailure(reader.ReadName(length, entry.name), false))
+        return Refuse(layout, PackageStatus::Damaged, why);
       if (entry.size > kMaxFileSize)
         return Refuse(layout, PackageStatus::Damaged, "a file size is 2 GiB or more");
       if (const char* why = CheckStoredName(entry.name))

@@ -22,6 +22,9 @@ constexpr std::uint64_t kPackageOffsetPosition = 32;
 constexpr std::uint64_t kMaxFileSize = 0x7FFFFFFFu;
 constexpr std::uint64_t kMaxPackageOffset = 0x7FFFFFFFu;
 
+// No path of the system is longer, so no stored name may be either.
+constexpr std::uint32_t kMaxNameUnits = 32767;
+
 }  // namespace tobrin
 
 struct PackageEntry {

@@ -8,15 +8,35 @@ bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
 
 char16_t Upper(char16_t c) { return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c; }
 
-// CON, PRN, AUX, NUL, COM1-9 and LPT1-9, alone or with an extension, name
-// devices rather than files.
+// COM and LPT take the digits 1 to 9 and the superscripts 1, 2 and 3.
+bool IsPortDigit(char16_t c) { return (c >= u'1' && c <= u'9') || c == u'\u00B9' || c == u'\u00B2' || c == u'\u00B3'; }
+
+// CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM1-9 and LPT1-9 (and COM or LPT
+// with a superscript digit), alone or with an extension, name devices
+// rather than files.
 bool IsDeviceName(const std::u16string& component) {
   std::u16string base = component.substr(0, component.find(u'.'));
   while (!base.empty() && base.back() == u' ') base.pop_back();
   for (char16_t& c : base) c = Upper(c);
-  if (base == u"CON" || base == u"PRN" || base == u"AUX" || base == u"NUL") return true;
+  if (base == u"CON" || base == u"PRN" || base == u"AUX" || base == u"NUL" || base == u"CONIN$" || base == u"CONOUT$")
+    return true;
   return base.size() == 4 && (base.compare(0, 3, u"COM") == 0 || base.compare(0, 3, u"LPT") == 0) &&
-         base[3] >= u'1' && base[3] <= u'9';
+         IsPortDigit(base[3]);
+}
+
+bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+// A surrogate without its partner is no character: systems that convert the
+// name to another encoding would each make something else of it.
+bool HasUnpairedSurrogate(const std::u16string& name) {
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    if (IsHighSurrogate(name[i]) && i + 1 < name.size() && IsLowSurrogate(name[i + 1]))
+      ++i;
+    else if (IsHighSurrogate(name[i]) || IsLowSurrogate(name[i]))
+      return true;
+  }
+  return false;
 }
 
 const char* CheckComponent(const std::u16string& component) {
@@ -37,6 +57,7 @@ const char* CheckStoredName(const std::u16string& name) {
     if (c < 0x20 || c == u'<' || c == u'>' || c == u'"' || c == u'|' || c == u'?' || c == u'*')
       return "the name holds a character that file names cannot hold";
   }
+  if (HasUnpairedSurrogate(name)) return "the name holds an unpaired surrogate";
   std::size_t start = 0;
   for (std::size_t i = 0; i <= name.size(); ++i) {
     if (i == name.size() || IsSeparator(name[i])) {

@@ -336,6 +336,14 @@ TEST(PackageFormat, DamagedPackagesAreRefusedWithoutSpinning) {
     PutName(p, u"g");
     cases.push_back({"directory cut short", RawPackage(p), PackageStatus::Damaged});
   }
+  {
+    std::string p;
+    PutU32(p, 1);
+    PutU32(p, 32768);  // one unit more than any path holds, all of it there
+    PutU32(p, 0);
+    p += std::string(2 * 32768, 'a');
+    cases.push_back({"name of 32,768 units", RawPackage(p), PackageStatus::Damaged});
+  }
   for (const char* bad : {"..\\evil.exe", "C:\\Windows\\x.dll"}) {
     std::string p;
     PutU32(p, 1);
@@ -382,14 +390,40 @@ TEST(PackageFormat, AnEntryCountBeyondMemoryIsRefusedNotFatal) {
   EXPECT_TRUE(directory.empty());
 }
 
+TEST(PackageFormat, ANameLengthBeyondFourGiBIsNotCutShort) {
+  // A group name of 0x80000041 units whose 4 GiB + 130 bytes are all in the
+  // (sparse) file. Taken as a 32-bit size the length is 130 bytes: such a
+  // reader would see a group "g" where every other sees none.
+  std::string package;
+  PutU32(package, 1);
+  PutU32(package, 0x80000041u);
+  PutU32(package, 0);
+  PutName(package, u"g");
+  FilePtr file = FromBytes(RawPackage(package));
+  ASSERT_TRUE(SeekTo(file.get(), 64 + 12 + 2 * 0x80000041ull - 1));
+  ASSERT_EQ(std::fputc(0, file.get()), 0);
+  ASSERT_EQ(std::fflush(file.get()), 0);
+
+  PackageDirectory directory;
+  const PackageLayout layout = Read(file.get(), directory);
+  EXPECT_EQ(layout.fileSize, 64 + 12 + 2 * 0x80000041ull);
+  EXPECT_EQ(layout.status, PackageStatus::Damaged);
+  EXPECT_NE(layout.reason.find("32,767"), std::string::npos) << layout.reason;
+  EXPECT_TRUE(directory.empty());
+}
+
 TEST(PackageNames, OnlyNamesThatStayInsideAreAccepted) {
   for (const char16_t* good : {u"setup.exe", u"a\\b", u"sub\\x.txt", u"sub/x.txt", u"..a", u"a..b", u"\u0416\u6f22 x.txt",
-                               u"E8FF0748-2339-49f9-9A79-824D7561736C", u"CONFIG.SYS", u"com10"}) {
+                               u"E8FF0748-2339-49f9-9A79-824D7561736C", u"CONFIG.SYS", u"com10", u"COM\u2074",
+                               u"CONIN", u"\xD83D\xDE00.txt"}) {
     EXPECT_EQ(CheckStoredName(good), nullptr) << std::string(good, good + std::char_traits<char16_t>::length(good));
   }
   for (const char16_t* bad : {u"", u"..", u"..\\x", u"a\\..\\..\\x", u"a/../x", u"\\x", u"/x", u"\\\\server\\share\\x",
                               u"C:\\x", u"C:x", u"x.txt:stream", u"a\\\\b", u"a\\", u".", u"a\\.\\b", u"x.", u"x ",
-                              u"nul", u"CON.txt", u"lpt1", u"a\\aux\\b", u"x?", u"x*", u"a|b", u"tab\there"}) {
+                              u"nul", u"CON.txt", u"lpt1", u"a\\aux\\b", u"x?", u"x*", u"a|b", u"tab\there",
+                              u"CONIN$", u"a\\conout$.log", u"com\u00B9", u"COM\u00B2.txt", u"Lpt\u00B3",
+                              // Surrogates without their partner, alone, at an end, or in reverse order.
+                              u"\xD800", u"a" u"\xDBFF" u".txt", u"\xDC00" u"b", u"\xDE00\xD83D"}) {
     EXPECT_NE(CheckStoredName(bad), nullptr) << std::string(bad, bad + std::char_traits<char16_t>::length(bad));
   }
 }
