@@ -76,6 +76,11 @@ PackageLayout ReadPackageDirectory(std::FILE* file, PackageDirectory& directory,
 // joined to; otherwise the reason it is refused.
 const char* CheckStoredName(const std::u16string& name);
 
+// Null when the file to start (ExecuteFileName), joined to the extraction
+// folder, cannot name anything outside it; otherwise the reason. Says
+// nothing about whether the file is in the package (an empty name passes).
+const char* CheckPayloadName(const std::u16string& name);
+
 // 64-bit file positioning on every platform.
 bool SeekTo(std::FILE* file, std::uint64_t offset);
 std::uint64_t FileSizeOf(std::FILE* file);  // restores the position

@@ -1,5 +1,7 @@
 #include "package/package_format.h"
 
+#include <algorithm>
+
 namespace tobrin {
 
 namespace {
@@ -62,6 +64,23 @@ const char* CheckStoredName(const std::u16string& name) {
   for (std::size_t i = 0; i <= name.size(); ++i) {
     if (i == name.size() || IsSeparator(name[i])) {
       if (const char* why = CheckComponent(name.substr(start, i - start))) return why;
+      start = i + 1;
+    }
+  }
+  return nullptr;
+}
+
+const char* CheckPayloadName(const std::u16string& name) {
+  if (!name.empty() && IsSeparator(name.front())) return "it is an absolute or UNC path";
+  if (name.find(u':') != std::u16string::npos) return "it holds a ':' (drive or stream)";
+  std::size_t start = 0;
+  for (std::size_t i = 0; i <= name.size(); ++i) {
+    if (i == name.size() || IsSeparator(name[i])) {
+      // Dots and blanks alone: ".." itself, or a spelling the system may trim to it.
+      const std::u16string component = name.substr(start, i - start);
+      if (component.find_first_not_of(u". ") == std::u16string::npos &&
+          std::count(component.begin(), component.end(), u'.') >= 2)
+        return "it has a '..' component";
       start = i + 1;
     }
   }

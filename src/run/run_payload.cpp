@@ -8,6 +8,28 @@
 #include "run/payload_file.h"
 #include "run/settings.h"
 
+namespace {
+
+void StartPayload(CTobrinDlg& dlg, const wchar_t* commandLine, const std::wstring& executeFileName,
+                  const std::wstring& paramA, const std::wstring& paramB) {
+  const std::wstring arguments = commandLine ? commandLine : L"";
+  const std::wstring group = FindPayloadGroup(g_packageDirectory, executeFileName);
+  const bool appendParamB = ResolveMessageMode(dlg);
+  const PayloadCommand command =
+      BuildPayloadCommand(dlg.m_strExtractFolder, group, executeFileName, paramA, appendParamB, paramB, arguments);
+  // Held from here until its process exists.
+  nsCommon::CScopedHandle heldPayload;
+  if (const DWORD error = HoldPayloadFile(GetOwnModulePath(), dlg.m_strExtractFolder, group, executeFileName, heldPayload)) {
+    dlg.m_nExitCode = error;
+  } else if (dlg.ShowLocalizedMessage()) {
+    LaunchAndWait(command, dlg.m_strExtractFolder, heldPayload, dlg.m_nExitCode);
+  } else {
+    dlg.m_nExitCode = ERROR_CANCELLED;
+  }
+}
+
+}  // namespace
+
 bool RunPayload(CTobrinDlg& dlg, const wchar_t* commandLine) {
   // Nothing of a package that was not extracted whole is started.
   if (dlg.m_bExtracted) {
@@ -18,21 +40,12 @@ bool RunPayload(CTobrinDlg& dlg, const wchar_t* commandLine) {
     ReadParamOption(L"ParamB", assistFile, paramB);
     ReadParamOption(L"ProductName", assistFile, productName);
     dlg.m_strProductName = productName;
-
-    const std::wstring arguments = commandLine ? commandLine : L"";
-    const std::wstring group = FindPayloadGroup(g_packageDirectory, executeFileName);
-    const bool appendParamB = ResolveMessageMode(dlg);
-    const PayloadCommand command = BuildPayloadCommand(dlg.m_strExtractFolder, group, executeFileName, paramA,
-                                                       appendParamB, paramB, arguments);
-    // Held from here until its process exists.
-    nsCommon::CScopedHandle heldPayload;
-    if (const DWORD error = HoldPayloadFile(GetOwnModulePath(), dlg.m_strExtractFolder, group, executeFileName, heldPayload)) {
-      dlg.m_nExitCode = error;
-    } else if (dlg.ShowLocalizedMessage()) {
-      LaunchAndWait(command, dlg.m_strExtractFolder, heldPayload, dlg.m_nExitCode);
-    } else {
-      dlg.m_nExitCode = ERROR_CANCELLED;
-    }
+    // A file to start outside the folder makes the package a damaged one:
+    // neither its message nor any program is shown or started.
+    if (tobrin::CheckPayloadName(std::u16string(executeFileName.begin(), executeFileName.end())))
+      dlg.m_nExitCode = ERROR_INVALID_DATA;
+    else
+      StartPayload(dlg, commandLine, executeFileName, paramA, paramB);
   }
   DeleteExtractFolder(dlg.m_strExtractFolder);
   return true;

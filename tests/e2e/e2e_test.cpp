@@ -179,6 +179,19 @@ TEST_F(EndToEnd, ExitCodesTellWhatHappened) {
   EXPECT_EQ(Runs().size(), 1u);  // only the first run started the payload
 }
 
+TEST_F(EndToEnd, AFileToStartOutsideTheFolderIsADamagedPackage) {
+  // The escaping path would reach a program planted beside TEMP; a path that
+  // leaves and comes back in is refused all the same.
+  ASSERT_TRUE(WriteBytes(work / L"planted.exe", probe));
+  for (const char* execute : {"..\\..\\planted.exe", "sub\\..\\probe.exe"}) {
+    SCOPED_TRACE(execute);
+    const std::wstring packed = PackProbe(AssistFile(execute));
+    EXPECT_EQ(Run(packed, L"-s"), ERROR_INVALID_DATA);
+    EXPECT_TRUE(ListFolder(temp).empty());
+  }
+  EXPECT_TRUE(Runs().empty());
+}
+
 TEST_F(EndToEnd, ATempWithABlankStartsTheRightProgram) {
   // C:\...\my temp\ with a program at C:\...\my.exe that must not start.
   temp = work / L"my temp";

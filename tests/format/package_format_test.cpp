@@ -428,6 +428,17 @@ TEST(PackageNames, OnlyNamesThatStayInsideAreAccepted) {
   }
 }
 
+TEST(PackageNames, TheFileToStartStaysInsideTheFolder) {
+  for (const char16_t* good : {u"setup.exe", u"sub\\setup.exe", u"sub/x.exe", u"..a.exe", u"a..b\\x.exe", u".\\x.exe", u""}) {
+    EXPECT_EQ(CheckPayloadName(good), nullptr) << std::string(good, good + std::char_traits<char16_t>::length(good));
+  }
+  for (const char16_t* bad : {u"..\\..\\outside\\tool.exe", u"sub\\..\\payload.exe", u"sub/../p.exe", u"..",
+                              u"\\x.exe", u"/x.exe", u"\\\\server\\share\\x.exe", u"\\\\?\\C:\\x.exe",
+                              u"C:\\Windows\\notepad.exe", u"C:notepad.exe", u"sub\\...\\x.exe", u"sub\\.. \\x.exe"}) {
+    EXPECT_NE(CheckPayloadName(bad), nullptr) << std::string(bad, bad + std::char_traits<char16_t>::length(bad));
+  }
+}
+
 TEST(PackageCopy, LargeFilesGoInPiecesAndAStopIsHonoured) {
   FilePtr exe = MakeImage();
   std::string big(kCopyPieceSize * 2 + 123, '\0');
