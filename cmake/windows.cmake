@@ -36,6 +36,7 @@ add_library(tobrin_core STATIC
   src/messages/language_table.cpp
   src/messages/string_lookup.cpp
   src/common/xml_parser.cpp
+  src/common/xml_prolog.cpp
   src/ui/message_box_layout.cpp
   src/ui/normal_message_box.cpp)
 target_include_directories(tobrin_core PUBLIC src)

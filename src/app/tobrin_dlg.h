@@ -17,7 +17,8 @@ class CTobrinDlg : public CDialog {
   ~CTobrinDlg() override;
 
   // Shows the package's message when its settings ask for it; false when
-  // the user declined a two-button question.
+  // the user declined a two-button question. The catalogue is read only
+  // for a box that is shown.
   bool ShowLocalizedMessage();
   // The same for a stated user interface language.
   bool ShowLocalizedMessage(LANGID uiLanguage);

@@ -6,6 +6,7 @@
 
 #include "common/com_strings.h"
 #include "common/msxml_ids.h"
+#include "common/xml_prolog.h"
 
 namespace nsCommon {
 
@@ -25,12 +26,27 @@ constexpr wchar_t kNamespacedQueryPrefix[] = L"//bk:";
   throw _com_error(hr, info);  // takes over the reference to `info`
 }
 
+// A catalogue is text in elements. A DTD, and with it every entity that
+// could multiply the text or fetch another file, makes the document one
+// that does not load.
+void ProhibitDtd(IXMLDOMDocument2* document) {
+  document->put_resolveExternals(VARIANT_FALSE);
+  CBstr name(L"ProhibitDTD");
+  if (name.IsNull()) return;
+  VARIANT value;
+  VariantInit(&value);
+  V_VT(&value) = VT_BOOL;
+  V_BOOL(&value) = VARIANT_TRUE;
+  document->setProperty(name.Get(), value);
+}
+
 ComPtr<IXMLDOMDocument2> CreateDocument(REFCLSID documentClass) {
   ComPtr<IUnknown> object;
   if (FAILED(CoCreateInstance(documentClass, nullptr, CLSCTX_ALL, IID_IUnknown, object.ReceiveVoid()))) return nullptr;
   if (FAILED(OleRun(object.Get()))) return nullptr;
   ComPtr<IXMLDOMDocument2> document;
   if (FAILED(object.QueryInterface(IID_IXMLDOMDocument2, document))) return nullptr;
+  ProhibitDtd(document.Get());
   return document;
 }
 
@@ -54,6 +70,9 @@ bool CXMLParser::Load(const wchar_t* path) {
   CBstrVariant source(path);
   if (!source.Valid()) RaiseError(E_OUTOFMEMORY);
   if (!m_pDocument) RaiseError(E_POINTER);
+  // The component may not honour ProhibitDTD (Wine's ignores it): a file
+  // with a DTD does not reach it.
+  if (!HasPlainProlog(path)) return false;
 
   VARIANT_BOOL loaded = VARIANT_FALSE;
   const HRESULT hr = m_pDocument->load(source.Get(), &loaded);

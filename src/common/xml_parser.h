@@ -24,9 +24,11 @@ class CXMLParser {
   CXMLParser(const CXMLParser&) = delete;
   CXMLParser& operator=(const CXMLParser&) = delete;
 
-  // True when the file was read and parsed. A null or empty path is false
-  // without a call to the component. When the root element lies in a
-  // namespace, later selections run in it under the prefix bk.
+  // True when the file was read and parsed. A null or empty path, and a
+  // file with a document type declaration (or anything but comments and
+  // processing instructions before its root), is false without a call to
+  // the component. When the root element lies in a namespace, later
+  // selections run in it under the prefix bk.
   bool Load(const wchar_t* path);
 
   // The document's root element; null before a successful Load.

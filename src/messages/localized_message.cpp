@@ -61,6 +61,8 @@ bool CTobrinDlg::ShowLocalizedMessage() { return ShowLocalizedMessage(GetUserDef
 
 bool CTobrinDlg::ShowLocalizedMessage(LANGID uiLanguage) {
   bool result = true;
+  // No box, no catalogue: a run without one neither reads it nor starts COM.
+  if (!m_bShowMessageBox) return result;
   // The folder ends with a backslash, so two stand together; the file
   // system reads them as one.
   const std::wstring cataloguePath = m_strExtractFolder + L"\\" + L"MessageInfo.xml";
@@ -68,16 +70,14 @@ bool CTobrinDlg::ShowLocalizedMessage(LANGID uiLanguage) {
   const std::wstring message = DoubleAmpersands(texts.strMessage);
 
   CNormalMessageBox box;
-  if (m_bShowMessageBox) {
-    if (m_bIsOk) {
-      // A notice: whatever ends it, the payload starts.
-      box.SetTexts(message.c_str(), m_strProductName.c_str(), texts.strOkText.c_str(), nullptr);
-      box.DoModal();
-    } else {
-      box.SetTexts(message.c_str(), m_strProductName.c_str(), texts.strCancelText.c_str(), texts.strOkText.c_str());
-      const INT_PTR answer = box.DoModal();
-      if (answer == IDNO || answer == IDCANCEL) result = false;
-    }
+  if (m_bIsOk) {
+    // A notice: whatever ends it, the payload starts.
+    box.SetTexts(message.c_str(), m_strProductName.c_str(), texts.strOkText.c_str(), nullptr);
+    box.DoModal();
+  } else {
+    box.SetTexts(message.c_str(), m_strProductName.c_str(), texts.strCancelText.c_str(), texts.strOkText.c_str());
+    const INT_PTR answer = box.DoModal();
+    if (answer == IDNO || answer == IDCANCEL) result = false;
   }
   return result;
 }

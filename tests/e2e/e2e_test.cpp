@@ -24,6 +24,7 @@ struct ProbeRun {
   std::vector<std::string> argv;
   std::vector<std::string> files;
   std::vector<std::string> reads;  // "name:bytes read" of each file
+  std::vector<std::string> parentModules;  // with PROBE_PARENT_MODULES set
 };
 
 std::vector<ProbeRun> ParseReport(const std::string& text) {
@@ -39,6 +40,7 @@ std::vector<ProbeRun> ParseReport(const std::string& text) {
     if (key == "argv") runs.back().argv.push_back(value);
     if (key == "file" || key == "dir") runs.back().files.push_back(key + " " + value);
     if (key == "read") runs.back().reads.push_back(value);
+    if (key == "parent-module") runs.back().parentModules.push_back(value);
     runs.back().values[key] = value;
   }
   return runs;
@@ -190,6 +192,32 @@ TEST_F(EndToEnd, AFileToStartOutsideTheFolderIsADamagedPackage) {
     EXPECT_TRUE(ListFolder(temp).empty());
   }
   EXPECT_TRUE(Runs().empty());
+}
+
+TEST_F(EndToEnd, ARunWithoutABoxLeavesTheCatalogueUnread) {
+  // The box is asked for but the run is silent, or the run shows windows but
+  // asks for no box: either way the system's XML component never comes into
+  // the runner, so no catalogue can hold the payload up.
+  const std::string catalogue = "<MessageInfo><ENG>hello</ENG></MessageInfo>";
+  const WriterGroup silent = {kRootGroupName,
+                              {FileFromBytes(u"probe.exe", probe), FileFromBytes(u"AssistFile.ini", AssistFile("probe.exe")),
+                               FileFromBytes(u"MessageSetting.ini", "[Setting]\r\nIsShowMessageBox=1\r\n"),
+                               FileFromBytes(u"MessageInfo.xml", catalogue)}};
+  const WriterGroup noBox = {kRootGroupName,
+                             {FileFromBytes(u"probe.exe", probe), FileFromBytes(u"AssistFile.ini", AssistFile("probe.exe")),
+                              FileFromBytes(u"MessageInfo.xml", catalogue)}};
+  EXPECT_EQ(Run(Pack({silent}, L"silent.exe"), L"-s", {{L"PROBE_PARENT_MODULES", L"1"}}), 0);
+  EXPECT_EQ(Run(Pack({noBox}, L"nobox.exe"), L"", {{L"PROBE_PARENT_MODULES", L"1"}}), 0);
+  const auto runs = Runs();
+  ASSERT_EQ(runs.size(), 2u);
+  for (const ProbeRun& run : runs) {
+    const auto loaded = [&run](const char* name) {
+      return std::find(run.parentModules.begin(), run.parentModules.end(), name) != run.parentModules.end();
+    };
+    EXPECT_TRUE(loaded("kernel32.dll")) << "no module list";
+    EXPECT_FALSE(loaded("msxml3.dll"));
+  }
+  EXPECT_TRUE(ListFolder(temp).empty());
 }
 
 TEST_F(EndToEnd, ATempWithABlankStartsTheRightProgram) {

@@ -93,6 +93,8 @@ TEST_F(LocalizedTextsTest, CatalogueThatDoesNotLoadLeavesEverythingEmpty) {
       // A namespace the component cannot bind: its failure is handled like
       // a catalogue that does not load.
       "<MessageInfo xmlns=\"urn:it's a b\"><ENG>x</ENG></MessageInfo>",
+      // A DTD is refused, entities or not.
+      "<!DOCTYPE MessageInfo [<!ENTITY m \"text\">]><MessageInfo><ENG>&m;</ENG></MessageInfo>",
   };
   for (const std::string& content : notLoading) {
     SCOPED_TRACE(content);

@@ -53,6 +53,43 @@ TEST_F(XmlParserTest, NullEmptyMissingAndMalformedFilesDoNotLoad) {
   EXPECT_FALSE(parser.Load(Write("", L"empty.xml").c_str()));
 }
 
+// UTF-16LE with its byte-order mark.
+std::string Utf16(const std::string& ascii) {
+  std::string out = "\xFF\xFE";
+  for (char c : ascii) out += std::string{c, '\0'};
+  return out;
+}
+
+TEST_F(XmlParserTest, ADocumentWithADtdDoesNotLoad) {
+  // An internal subset with an entity, a bare declaration, an external one
+  // that names a file beside it, one after a comment, one in UTF-16: none
+  // loads, so no entity is expanded and nothing else is read.
+  Write("<!ENTITY x \"outside\">", L"other.dtd");
+  const std::string refused[] = {
+      "<!DOCTYPE MessageInfo [<!ENTITY m \"entity text\">]><MessageInfo><ENG>&m;&m;</ENG></MessageInfo>",
+      "<?xml version=\"1.0\"?>\n<!DOCTYPE MessageInfo><MessageInfo><ENG>plain</ENG></MessageInfo>",
+      "<!DOCTYPE MessageInfo SYSTEM \"other.dtd\"><MessageInfo><ENG>&x;</ENG></MessageInfo>",
+      "<!-- c -->\n<!DOCTYPE MessageInfo><MessageInfo><ENG>x</ENG></MessageInfo>",
+      Utf16("<?xml version=\"1.0\"?><!DOCTYPE MessageInfo><MessageInfo><ENG>x</ENG></MessageInfo>"),
+  };
+  for (const std::string& document : refused) {
+    SCOPED_TRACE(document);
+    CXMLParser parser;
+    EXPECT_FALSE(parser.Load(Write(document).c_str()));
+  }
+  // What may stand before the root still does, in either encoding.
+  const std::string loading[] = {
+      "\xEF\xBB\xBF<?xml version=\"1.0\"?>\r\n<!-- <!DOCTYPE x> - > ?> --><?pi <!DOCTYPE y>?>\n<MessageInfo><ENG>ok</ENG></MessageInfo>",
+      Utf16("<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<!-- note --><MessageInfo><ENG>ok</ENG></MessageInfo>"),
+  };
+  for (const std::string& document : loading) {
+    SCOPED_TRACE(document);
+    CXMLParser parser;
+    ASSERT_TRUE(parser.Load(Write(document).c_str()));
+    EXPECT_EQ(TextOf(parser.SelectSingleElement(L"MessageInfo/ENG")), L"ok");
+  }
+}
+
 TEST_F(XmlParserTest, SelectsInADocumentWithoutNamespace) {
   CXMLParser parser;
   ASSERT_TRUE(parser.Load(Write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"

@@ -4,8 +4,10 @@
 // beside it and report how many bytes each held. With PROBE_START it then starts
 // that program (a relative path lies beside the probe) without waiting for
 // it, handing it PROBE_CHILD_DELAY as its PROBE_DELAY and PROBE_READ=1, as a
-// bootstrapper hands over to its engine.
+// bootstrapper hands over to its engine. PROBE_PARENT_MODULES=1 lists the
+// modules of the process that started it.
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -58,6 +60,25 @@ void ListFiles(const std::wstring& folder, const std::wstring& prefix, std::stri
   FindClose(search);
 }
 
+// The modules loaded in the process that started this one (the runner,
+// which waits for it), as "parent-module=" lines.
+void ListParentModules(std::string& out) {
+  const DWORD self = GetCurrentProcessId();
+  DWORD parent = 0;
+  HANDLE processes = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (processes == INVALID_HANDLE_VALUE) return;
+  PROCESSENTRY32W process = {sizeof(process)};
+  for (BOOL more = Process32FirstW(processes, &process); more; more = Process32NextW(processes, &process))
+    if (process.th32ProcessID == self) parent = process.th32ParentProcessID;
+  CloseHandle(processes);
+  HANDLE modules = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, parent);
+  if (modules == INVALID_HANDLE_VALUE) return;
+  MODULEENTRY32W module = {sizeof(module)};
+  for (BOOL more = Module32FirstW(modules, &module); more; more = Module32NextW(modules, &module))
+    out += "parent-module=" + Utf8(CharLowerW(module.szModule)) + "\n";
+  CloseHandle(modules);
+}
+
 }  // namespace
 
 // Starts `program` with the child's settings and lets it run on its own.
@@ -91,6 +112,7 @@ int wmain(int argc, wchar_t** argv) {
   for (int i = 0; i < argc; ++i) report += "argv=" + Utf8(argv[i]) + "\n";
   const std::wstring ownFolder = module.substr(0, module.find_last_of(L'\\'));
   ListFiles(ownFolder, L"", report, Env(L"PROBE_READ") == L"1");
+  if (!Env(L"PROBE_PARENT_MODULES").empty()) ListParentModules(report);
   report += "tick=" + std::to_string(GetTickCount64()) + "\n";
   report += "end\n";
 
