@@ -73,6 +73,8 @@ const char* CheckStoredName(const std::u16string& name) {
 const char* CheckPayloadName(const std::u16string& name) {
   if (!name.empty() && IsSeparator(name.front())) return "it is an absolute or UNC path";
   if (name.find(u':') != std::u16string::npos) return "it holds a ':' (drive or stream)";
+  // Quotes would change where the command line's program name ends.
+  if (name.find(u'"') != std::u16string::npos) return "it holds a '\"'";
   std::size_t start = 0;
   for (std::size_t i = 0; i <= name.size(); ++i) {
     if (i == name.size() || IsSeparator(name[i])) {

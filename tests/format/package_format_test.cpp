@@ -434,7 +434,8 @@ TEST(PackageNames, TheFileToStartStaysInsideTheFolder) {
   }
   for (const char16_t* bad : {u"..\\..\\outside\\tool.exe", u"sub\\..\\payload.exe", u"sub/../p.exe", u"..",
                               u"\\x.exe", u"/x.exe", u"\\\\server\\share\\x.exe", u"\\\\?\\C:\\x.exe",
-                              u"C:\\Windows\\notepad.exe", u"C:notepad.exe", u"sub\\...\\x.exe", u"sub\\.. \\x.exe"}) {
+                              u"C:\\Windows\\notepad.exe", u"C:notepad.exe", u"sub\\...\\x.exe", u"sub\\.. \\x.exe",
+                              u"\"..\"\\\"..\"\\x.exe"}) {
     EXPECT_NE(CheckPayloadName(bad), nullptr) << std::string(bad, bad + std::char_traits<char16_t>::length(bad));
   }
 }
