@@ -363,8 +363,9 @@ TEST(PackCreate, SettingsThatStartNothingAreRefused) {
        "the runner reads only the first 127"},
       {"UTF-16 without a mark", unmarked, "UTF-16 written without a byte-order mark"},
       {"a path that climbs", "[ParamOption]\nExecuteFileName=bin\\..\\setup.exe\n", "has a '..' component: the runner"},
-      {"a drive", "[ParamOption]\nExecuteFileName=C:setup.exe\n", "names a drive"},
-      {"a UNC path", "[ParamOption]\nExecuteFileName=\\\\host\\share\\setup.exe\n", "is an absolute or UNC path"},
+      {"a drive", "[ParamOption]\nExecuteFileName=C:setup.exe\n", "it holds a ':' (drive or stream)"},
+      {"a quote", "[ParamOption]\nExecuteFileName=a\"b.exe\n", "it holds a '\"'"},
+      {"a UNC path", "[ParamOption]\nExecuteFileName=\\\\host\\share\\setup.exe\n", "it is an absolute or UNC path"},
   };
   for (const Case& c : cases) {
     Packed p;

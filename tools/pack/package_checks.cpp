@@ -66,16 +66,6 @@ std::string TooLong(std::size_t length) {
          std::to_string(kLongestName) + " at most, so the runner cannot write it";
 }
 
-// Why the runner would take ExecuteFileName for a file outside its
-// extraction folder (and the package for a damaged one), or null.
-const char* LeavesTheFolder(const std::u16string& name) {
-  if (name[0] == u'\\' || name[0] == u'/') return "is an absolute or UNC path";
-  if (name.size() >= 2 && name[1] == u':') return "names a drive";
-  for (const std::u16string& part : Components(name))
-    if (part == u"..") return "has a '..' component";
-  return nullptr;
-}
-
 // Why the runner may read an 8-bit file differently from what was meant.
 std::string EightBitHint(const IniFile& ini) {
   std::string hint =
@@ -192,8 +182,10 @@ void ReadAssistFile(const PackageView& view, PackageSettings& settings, Findings
     findings.Error(subject, "ExecuteFileName holds non-ASCII characters: " + EightBitHint(ini));
     return;
   }
-  if (const char* why = LeavesTheFolder(name->text)) {
-    findings.Error(subject, "ExecuteFileName " + Quote(name->text) + " " + why +
+  // The runner's own rule: a name that could start something outside the
+  // extraction folder makes the package a damaged one.
+  if (const char* why = CheckPayloadName(name->text)) {
+    findings.Error(subject, "ExecuteFileName " + Quote(name->text) + " is refused because " + why +
                                 ": the runner starts only a file inside its extraction folder, and refuses the "
                                 "package as damaged");
     return;
