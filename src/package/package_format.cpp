@@ -16,8 +16,6 @@ bool SeekTo(std::FILE* file, std::uint64_t offset) {
 #endif
 }
 
-namespace {
-
 std::uint64_t Tell(std::FILE* file) {
 #ifdef _WIN32
   return static_cast<std::uint64_t>(_ftelli64(file));
@@ -25,6 +23,8 @@ std::uint64_t Tell(std::FILE* file) {
   return static_cast<std::uint64_t>(ftello(file));
 #endif
 }
+
+namespace {
 
 // Reads the directory while keeping count of the bytes left in the file, so
 // that no count or length can make it allocate or loop beyond the input.

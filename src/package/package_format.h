@@ -83,6 +83,7 @@ const char* CheckPayloadName(const std::u16string& name);
 
 // 64-bit file positioning on every platform.
 bool SeekTo(std::FILE* file, std::uint64_t offset);
+std::uint64_t Tell(std::FILE* file);
 std::uint64_t FileSizeOf(std::FILE* file);  // restores the position
 
 }  // namespace tobrin

@@ -40,14 +40,6 @@ std::size_t ReadAt(std::FILE* file, std::uint64_t offset, unsigned char* out, st
   return SeekTo(file, offset) ? std::fread(out, 1, size, file) : 0;
 }
 
-std::uint64_t Tell(std::FILE* file) {
-#ifdef _WIN32
-  return static_cast<std::uint64_t>(_ftelli64(file));
-#else
-  return static_cast<std::uint64_t>(ftello(file));
-#endif
-}
-
 void Damage(PackageLayout& layout, std::string reason) {
   layout.status = PackageStatus::Damaged;
   layout.reason = std::move(reason);
