@@ -46,7 +46,7 @@ TEST(PackSettingsOptions, FlagsAloneWriteWhatTheRunnerReadsBack) {
   // Blanks around a value and quotes around it would be taken off by the
   // profile reader: they must arrive all the same, as must every character.
   const RunResult r = v.Create({"--run", "setup.exe", "--param-a", "  /q \"C:\\x y\"", "--param-b",
-                                "'both'", "--product", "Caf\xC3\xA9 \xE6\xBC\xA2\xE5\xAD\x97 \xF0\x9F\x93\xA6",
+                                "'both'\xE2\x80\x83", "--product", "Caf\xC3\xA9 \xE6\xBC\xA2\xE5\xAD\x97 \xF0\x9F\x93\xA6",
                                 "--ask", "--text", "ENG=Go? <now> & \"then\"", "--text", "deu=Los?"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.err, "");
@@ -54,7 +54,7 @@ TEST(PackSettingsOptions, FlagsAloneWriteWhatTheRunnerReadsBack) {
   EXPECT_EQ(assist.Encoding(), tobrin::pack::IniEncoding::Utf16LeBom);
   EXPECT_EQ(Value(assist, "ParamOption", "ExecuteFileName"), u"setup.exe");
   EXPECT_EQ(Value(assist, "ParamOption", "ParamA"), u"  /q \"C:\\x y\"");
-  EXPECT_EQ(Value(assist, "ParamOption", "ParamB"), u"'both'");
+  EXPECT_EQ(Value(assist, "ParamOption", "ParamB"), u"'both'\u2003");
   EXPECT_EQ(Value(assist, "ParamOption", "ProductName"), u"Caf\u00E9 \u6F22\u5B57 \U0001F4E6");
   const IniFile setting = v.Extracted("MessageSetting.ini");
   EXPECT_EQ(Value(setting, "Setting", "IsShowMessageBox"), u"1");

@@ -150,8 +150,6 @@ int RunCommandLine(const Arguments& all) {
     run.run = init.run;
     const std::string wrong = CheckSettingsOptions(run, {});
     if (!wrong.empty()) return UsageError("init", wrong);
-    if (init.run.front() == ' ' || init.run.back() == ' ' || init.run.front() == '"' || init.run.front() == '\'')
-      return UsageError("init", "'--run' takes a file name without blanks or quotes around it");
     return RunInit(init);
   }
   if (named == &commands[2]) {

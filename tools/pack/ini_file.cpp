@@ -4,14 +4,14 @@
 
 namespace tobrin::pack {
 
-namespace {
-
 // What the profile reader counts as blank around names and values: the
 // Unicode white space, and Ctrl-Z.
-bool IsBlank(char16_t c) {
+bool IsIniBlank(char16_t c) {
   return c == 0x20 || (c >= 0x09 && c <= 0x0D) || c == 0x1A || c == 0x85 || c == 0xA0 || c == 0x1680 ||
          (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
 }
+
+namespace {
 
 // The ANSI code page is the user's; the packer shows bytes as Latin-1.
 std::u16string DecodeEightBit(const std::string& bytes) {
@@ -60,8 +60,8 @@ IniFile IniFile::Parse(const std::string& bytes) {
     std::size_t end = text.find_first_of(u"\r\n", start);
     next = end == std::u16string::npos ? text.size() : end + 1;
     end = next;
-    while (start < end && IsBlank(text[start])) ++start;
-    while (end > start && IsBlank(text[end - 1])) --end;
+    while (start < end && IsIniBlank(text[start])) ++start;
+    while (end > start && IsIniBlank(text[end - 1])) --end;
     if (start >= end) continue;
 
     if (text[start] == u'[') {
@@ -81,9 +81,9 @@ IniFile IniFile::Parse(const std::string& bytes) {
     const std::size_t equals = text.find(u'=', start);
     if (equals != std::u16string::npos && equals < end) {
       std::size_t nameEnd = equals;
-      while (nameEnd > start && IsBlank(text[nameEnd - 1])) --nameEnd;
+      while (nameEnd > start && IsIniBlank(text[nameEnd - 1])) --nameEnd;
       std::size_t valueStart = equals + 1;
-      while (valueStart < end && IsBlank(text[valueStart])) ++valueStart;
+      while (valueStart < end && IsIniBlank(text[valueStart])) ++valueStart;
       key.name = text.substr(start, nameEnd - start);
       key.value = text.substr(valueStart, end - valueStart);
     } else {

@@ -57,6 +57,10 @@ class IniFile {
   std::vector<Section> m_sections;
 };
 
+// What the profile reader takes off around names and values: the Unicode
+// white space, and Ctrl-Z.
+bool IsIniBlank(char16_t c);
+
 // The longest value the runner reads, in UTF-16 code units.
 constexpr std::size_t kIniValueLimit = 127;
 

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "package/package_format.h"
+#include "ini_file.h"
 #include "package_checks.h"
 #include "text.h"
 
@@ -19,9 +20,8 @@ bool IsLineBreak(char c) { return c == '\r' || c == '\n'; }
 // value and one pair of matching quotes are taken off, so such a value is
 // written in a pair of double quotes of its own.
 std::u16string IniValueText(const std::u16string& value) {
-  const auto blank = [](char16_t c) { return c == u' ' || c == u'\t' || c == 0x1A || c == 0x3000 || c == 0xA0; };
   const bool needsQuotes =
-      !value.empty() && (blank(value.front()) || blank(value.back()) ||
+      !value.empty() && (IsIniBlank(value.front()) || IsIniBlank(value.back()) ||
                          (value.size() >= 2 && (value[0] == u'"' || value[0] == u'\'') && value.back() == value[0]));
   return needsQuotes ? u"\"" + value + u"\"" : value;
 }
@@ -161,6 +161,11 @@ void AddGeneratedFiles(PackageView& view, std::vector<GeneratedFile> files, Find
 }
 
 std::vector<GeneratedFile> SettingsTemplates(const std::string& executeFileName) {
+  const auto IniValue = [](const std::string& utf8) {
+    std::u16string text;
+    Utf8ToUtf16(utf8, text);
+    return Utf16ToUtf8(IniValueText(text));
+  };
   std::vector<GeneratedFile> files;
   // UTF-8 with a byte-order mark: what an editor keeps, and what the
   // runner reads for every character.
@@ -171,7 +176,7 @@ std::vector<GeneratedFile> SettingsTemplates(const std::string& executeFileName)
       "[ParamOption]\r\n"
       "; The file to start: its name (found in any folder of the package) or its\r\n"
       "; path below the extraction folder, such as bin\\setup.exe.\r\n"
-      "ExecuteFileName=" + executeFileName + "\r\n"
+      "ExecuteFileName=" + IniValue(executeFileName) + "\r\n"
       "; Arguments passed to it on every run (may stay empty).\r\n"
       "ParamA=\r\n"
       "; Arguments passed after ParamA when the run is silent or the message box\r\n"
