@@ -4,6 +4,8 @@
 
 #include "common/registry_key.h"
 
+namespace tobrin {
+
 namespace {
 constexpr wchar_t kPersistedKey[] =
     L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Compatibility Assistant\\Persisted";
@@ -35,3 +37,5 @@ void RegisterWithCompatibilityAssistant(const std::wstring& modulePath) {
   const DWORD data = 33;
   RegSetValueExW(key.Get(), modulePath.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof(data));
 }
+
+}  // namespace tobrin

@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace tobrin {
+
 // True when the file name (not its folder) holds "setup" or "install" in any
 // letter case of A to Z.
 bool IsInstallerName(const std::wstring& modulePath);
@@ -14,3 +16,5 @@ void RegisterWithCompatibilityAssistant(const std::wstring& modulePath);
 
 // The running program's full path, whatever its length.
 std::wstring GetOwnModulePath();
+
+}  // namespace tobrin

@@ -44,16 +44,16 @@ BOOL CTobrinApp::InitInstance() {
   CTobrinDlg dlg;
 
   if (MajorVersion() >= 6) {
-    const std::wstring modulePath = GetOwnModulePath();
-    if (IsInstallerName(modulePath)) RegisterWithCompatibilityAssistant(modulePath);
+    const std::wstring modulePath = tobrin::GetOwnModulePath();
+    if (tobrin::IsInstallerName(modulePath)) tobrin::RegisterWithCompatibilityAssistant(modulePath);
   }
 
-  const bool silent = IsSilentCommandLine(m_strCmdLine) || IsSilentSwitchOn();
+  const bool silent = tobrin::IsSilentCommandLine(m_strCmdLine) || tobrin::IsSilentSwitchOn();
   if (!silent) RegisterCommonControls();
   // Without a window (none could be made: no desktop to show it on) the
   // package is extracted all the same.
-  if (silent || dlg.DoModal() == -1) ExtractPackage(dlg, false);
-  RunPayload(dlg, commandLine.c_str());
+  if (silent || dlg.DoModal() == -1) tobrin::ExtractPackage(dlg, false);
+  tobrin::RunPayload(dlg, commandLine.c_str());
 
   m_nExitCode = dlg.m_nExitCode;
   return FALSE;

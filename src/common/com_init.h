@@ -3,7 +3,7 @@
 
 #include <objbase.h>
 
-namespace nsCommon {
+namespace tobrin {
 
 class CComInitialization {
  public:
@@ -24,4 +24,4 @@ class CComInitialization {
   HRESULT m_hResult;
 };
 
-}  // namespace nsCommon
+}  // namespace tobrin

@@ -5,7 +5,7 @@
 
 #include <utility>
 
-namespace nsCommon {
+namespace tobrin {
 
 template <class T>
 class ComPtr {
@@ -57,4 +57,4 @@ class ComPtr {
   T* m_p = nullptr;
 };
 
-}  // namespace nsCommon
+}  // namespace tobrin

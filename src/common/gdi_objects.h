@@ -5,7 +5,7 @@
 
 #include <utility>
 
-namespace nsCommon {
+namespace tobrin {
 
 // A GDI object (font, brush) deleted when its owner goes. It must not be
 // selected into a device context at that time.
@@ -29,14 +29,14 @@ class CGdiObject {
 
 // The device context of a window (or of the screen, for a null window),
 // released at the end of the scope.
-class CWindowDC {
+class CWindowContext {
  public:
-  explicit CWindowDC(HWND window) : m_hWnd(window), m_hDC(GetDC(window)) {}
-  ~CWindowDC() {
+  explicit CWindowContext(HWND window) : m_hWnd(window), m_hDC(GetDC(window)) {}
+  ~CWindowContext() {
     if (m_hDC) ReleaseDC(m_hWnd, m_hDC);
   }
-  CWindowDC(const CWindowDC&) = delete;
-  CWindowDC& operator=(const CWindowDC&) = delete;
+  CWindowContext(const CWindowContext&) = delete;
+  CWindowContext& operator=(const CWindowContext&) = delete;
 
   HDC Get() const { return m_hDC; }
 
@@ -46,12 +46,12 @@ class CWindowDC {
 };
 
 // Painting of a window between BeginPaint and EndPaint.
-class CPaintDC {
+class CPaintContext {
  public:
-  explicit CPaintDC(HWND window) : m_hWnd(window) { m_hDC = BeginPaint(window, &m_paint); }
-  ~CPaintDC() { EndPaint(m_hWnd, &m_paint); }
-  CPaintDC(const CPaintDC&) = delete;
-  CPaintDC& operator=(const CPaintDC&) = delete;
+  explicit CPaintContext(HWND window) : m_hWnd(window) { m_hDC = BeginPaint(window, &m_paint); }
+  ~CPaintContext() { EndPaint(m_hWnd, &m_paint); }
+  CPaintContext(const CPaintContext&) = delete;
+  CPaintContext& operator=(const CPaintContext&) = delete;
 
   HDC Get() const { return m_hDC; }
 
@@ -63,18 +63,18 @@ class CPaintDC {
 
 // An object selected into a device context for the scope; the earlier
 // object is selected back at its end.
-class CSelectObject {
+class CSelectedObject {
  public:
-  CSelectObject(HDC dc, HGDIOBJ object) : m_hDC(dc), m_hOld(dc && object ? SelectObject(dc, object) : nullptr) {}
-  ~CSelectObject() {
+  CSelectedObject(HDC dc, HGDIOBJ object) : m_hDC(dc), m_hOld(dc && object ? SelectObject(dc, object) : nullptr) {}
+  ~CSelectedObject() {
     if (m_hOld) SelectObject(m_hDC, m_hOld);
   }
-  CSelectObject(const CSelectObject&) = delete;
-  CSelectObject& operator=(const CSelectObject&) = delete;
+  CSelectedObject(const CSelectedObject&) = delete;
+  CSelectedObject& operator=(const CSelectedObject&) = delete;
 
  private:
   HDC m_hDC;
   HGDIOBJ m_hOld;
 };
 
-}  // namespace nsCommon
+}  // namespace tobrin

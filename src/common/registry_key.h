@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+namespace tobrin {
+
 class RegistryKey {
  public:
   RegistryKey() = default;
@@ -18,3 +20,5 @@ class RegistryKey {
  private:
   HKEY m_hKey = nullptr;
 };
+
+}  // namespace tobrin

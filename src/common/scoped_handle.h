@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-namespace nsCommon {
+namespace tobrin {
 
 class CScopedHandle {
  public:
@@ -31,4 +31,4 @@ class CScopedHandle {
   HANDLE m_hHandle = nullptr;
 };
 
-}  // namespace nsCommon
+}  // namespace tobrin

@@ -32,13 +32,13 @@ class CXMLParser {
   bool Load(const wchar_t* path);
 
   // The document's root element; null before a successful Load.
-  ComPtr<IXMLDOMElement> GetRootElement();
+  tobrin::ComPtr<IXMLDOMElement> GetRootElement();
 
   // The first element that `path` selects, searched from `context` or, when
   // that is null, from the document. In a namespaced document the path is
   // prefixed with "//bk:". No match, or a match that is not an element
   // (an attribute, a text node), gives null.
-  ComPtr<IXMLDOMElement> SelectSingleElement(const wchar_t* path, ComPtr<IXMLDOMNode> context = nullptr);
+  tobrin::ComPtr<IXMLDOMElement> SelectSingleElement(const wchar_t* path, tobrin::ComPtr<IXMLDOMNode> context = nullptr);
 
  protected:
   // Creates the document from the given class; the tests use a class that
@@ -46,7 +46,7 @@ class CXMLParser {
   explicit CXMLParser(REFCLSID documentClass);
 
  private:
-  ComPtr<IXMLDOMDocument2> m_pDocument;
+  tobrin::ComPtr<IXMLDOMDocument2> m_pDocument;
   std::wstring m_strQueryPrefix;
 };
 

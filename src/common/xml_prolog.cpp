@@ -4,7 +4,7 @@
 
 #include "common/scoped_handle.h"
 
-namespace nsCommon {
+namespace tobrin {
 
 namespace {
 
@@ -92,4 +92,4 @@ bool HasPlainProlog(const wchar_t* path) {
   }
 }
 
-}  // namespace nsCommon
+}  // namespace tobrin

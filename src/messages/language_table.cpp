@@ -1,5 +1,7 @@
 #include "messages/language_table.h"
 
+namespace tobrin {
+
 namespace {
 
 // Spanish (Spain, traditional sort) looks its button texts up under its own
@@ -31,3 +33,5 @@ const LanguageRow& ChooseLanguageRow(LANGID uiLanguage) {
 }
 
 std::wstring CataloguePath(const LanguageRow& row) { return std::wstring(L"MessageInfo/") + row.code; }
+
+}  // namespace tobrin

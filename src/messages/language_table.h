@@ -6,6 +6,8 @@
 
 #include <string>
 
+namespace tobrin {
+
 struct LanguageRow {
   LANGID uiLanguage;           // matched on all 16 bits; 0 in the fallback row
   const wchar_t* code;         // element of the catalogue, e.g. L"ENG"
@@ -18,3 +20,5 @@ const LanguageRow& ChooseLanguageRow(LANGID uiLanguage);
 
 // "MessageInfo/" followed by the row's code.
 std::wstring CataloguePath(const LanguageRow& row);
+
+}  // namespace tobrin

@@ -11,6 +11,8 @@
 #include "res/resource.h"
 #include "ui/normal_message_box.h"
 
+namespace tobrin {
+
 namespace {
 
 void LookUpButtonText(UINT id, const LanguageRow& row, std::wstring& text) {
@@ -20,7 +22,7 @@ void LookUpButtonText(UINT id, const LanguageRow& row, std::wstring& text) {
 }
 
 std::wstring ElementText(IXMLDOMElement* element) {
-  nsCommon::CBstr text;
+  CBstr text;
   if (FAILED(element->get_text(text.Receive()))) return std::wstring();
   return text.Text();  // up to the first NUL character
 }
@@ -30,13 +32,13 @@ std::wstring ElementText(IXMLDOMElement* element) {
 LocalizedTexts ReadLocalizedTexts(const std::wstring& cataloguePath, LANGID uiLanguage) {
   LocalizedTexts texts;
   const LanguageRow& row = ChooseLanguageRow(uiLanguage);
-  const nsCommon::CComInitialization com(COINIT_APARTMENTTHREADED);
+  const CComInitialization com(COINIT_APARTMENTTHREADED);
   if (!com.Usable()) return texts;
   try {
     // The parser and the element are released here, before COM is.
     nsCommon::CXMLParser parser;
     if (!parser.Load(cataloguePath.c_str())) return texts;
-    const nsCommon::ComPtr<IXMLDOMElement> element = parser.SelectSingleElement(CataloguePath(row).c_str());
+    const ComPtr<IXMLDOMElement> element = parser.SelectSingleElement(CataloguePath(row).c_str());
     LookUpButtonText(IDS_OK_TEXT, row, texts.strOkText);
     LookUpButtonText(IDS_CANCEL_TEXT, row, texts.strCancelText);
     if (element) texts.strMessage = ElementText(element.Get());
@@ -57,6 +59,8 @@ std::wstring DoubleAmpersands(const std::wstring& text) {
   return doubled;
 }
 
+}  // namespace tobrin
+
 bool CTobrinDlg::ShowLocalizedMessage() { return ShowLocalizedMessage(GetUserDefaultUILanguage()); }
 
 bool CTobrinDlg::ShowLocalizedMessage(LANGID uiLanguage) {
@@ -66,8 +70,8 @@ bool CTobrinDlg::ShowLocalizedMessage(LANGID uiLanguage) {
   // The folder ends with a backslash, so two stand together; the file
   // system reads them as one.
   const std::wstring cataloguePath = m_strExtractFolder + L"\\" + L"MessageInfo.xml";
-  const LocalizedTexts texts = ReadLocalizedTexts(cataloguePath, uiLanguage);
-  const std::wstring message = DoubleAmpersands(texts.strMessage);
+  const tobrin::LocalizedTexts texts = tobrin::ReadLocalizedTexts(cataloguePath, uiLanguage);
+  const std::wstring message = tobrin::DoubleAmpersands(texts.strMessage);
 
   CNormalMessageBox box;
   if (m_bIsOk) {

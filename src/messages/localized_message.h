@@ -5,6 +5,8 @@
 
 #include <string>
 
+namespace tobrin {
+
 struct LocalizedTexts {
   std::wstring strMessage;  // as the catalogue holds it, ampersands not doubled
   std::wstring strOkText;
@@ -22,3 +24,5 @@ LocalizedTexts ReadLocalizedTexts(const std::wstring& cataloguePath, LANGID uiLa
 // Every "&" becomes "&&", so the message box's static text shows each one
 // as written instead of taking it for a mnemonic marker.
 std::wstring DoubleAmpersands(const std::wstring& text);
+
+}  // namespace tobrin

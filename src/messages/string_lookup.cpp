@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+namespace tobrin {
+
 namespace {
 
 constexpr UINT kStringsPerBlock = 16;
@@ -57,3 +59,5 @@ bool LoadStringInLanguage(HMODULE module, UINT id, LANGID language, std::wstring
   }
   return false;
 }
+
+}  // namespace tobrin

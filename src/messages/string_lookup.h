@@ -5,6 +5,8 @@
 
 #include <string>
 
+namespace tobrin {
+
 // Looks string `id` up among the languages the module actually stores for
 // its block, in this order: exactly `language`; the same primary language
 // with the neutral sublanguage; the neutral language 0x0000. An entry of
@@ -12,3 +14,5 @@
 // otherwise `text` keeps its value. The system's own fallbacks of the
 // resource and string loaders are not used, as they differ between systems.
 bool LoadStringInLanguage(HMODULE module, UINT id, LANGID language, std::wstring& text);
+
+}  // namespace tobrin

@@ -15,6 +15,8 @@
 #include "package/package_seal.h"
 #include "run/silent_mode.h"
 
+namespace tobrin {
+
 PackageDirectory g_packageDirectory;
 
 namespace {
@@ -81,9 +83,9 @@ bool IsExistingFolder(const std::wstring& path) {
 // Writes the files under one folder, given in the "\\?\" form without a
 // trailing backslash. Names are checked before they get here, so every path
 // stays inside the folder.
-class FolderTarget : public tobrin::ExtractionTarget {
+class ExtractFolderWriter : public tobrin::ExtractionTarget {
  public:
-  FolderTarget(std::wstring root, CTobrinDlg& dlg, bool reportProgress)
+  ExtractFolderWriter(std::wstring root, CTobrinDlg& dlg, bool reportProgress)
       : m_strRoot(std::move(root)), m_dlg(dlg), m_bReportProgress(reportProgress) {}
 
   int MakeGroupFolder(const std::u16string& group) override { return MakeFolders(ToFolderPath(group), true); }
@@ -151,7 +153,7 @@ class FolderTarget : public tobrin::ExtractionTarget {
   std::wstring m_strRoot;
   CTobrinDlg& m_dlg;
   bool m_bReportProgress;
-  nsCommon::CScopedHandle m_file;
+  CScopedHandle m_file;
   // Folders made (or found) below the root, as spelled in the package.
   std::unordered_set<std::wstring> m_madeFolders;
 };
@@ -220,7 +222,7 @@ DWORD Extract(const std::wstring& programPath, CTobrinDlg& dlg, bool reportProgr
   if (root.empty() || !CreateDirectoryW(root.c_str(), security.Attributes())) return Fail(dlg, GetLastError());
   dlg.m_strExtractFolder = folder;
 
-  FolderTarget target(root, dlg, reportProgress);
+  ExtractFolderWriter target(root, dlg, reportProgress);
   const tobrin::CopyResult copied =
       tobrin::CopyPackageFiles(package.get(), g_packageDirectory, target, seal.present ? &digest : nullptr);
   switch (copied.outcome) {
@@ -263,3 +265,5 @@ bool ExtractPackageFrom(const std::wstring& programPath, CTobrinDlg& dlg, bool r
 bool ExtractPackage(CTobrinDlg& dlg, bool reportProgress) {
   return ExtractPackageFrom(GetOwnModulePath(), dlg, reportProgress);
 }
+
+}  // namespace tobrin

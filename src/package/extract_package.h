@@ -10,6 +10,8 @@
 
 class CTobrinDlg;
 
+namespace tobrin {
+
 // The package directory of this process: filled once by the extraction, read
 // by the payload run to find the payload's group.
 extern PackageDirectory g_packageDirectory;
@@ -29,3 +31,5 @@ bool ExtractPackageFrom(const std::wstring& programPath, CTobrinDlg& dlg, bool r
 // used in its short form. Empty with `error` set when TEMP is missing or not
 // an absolute path.
 std::wstring MakeExtractFolderPath(DWORD& error);
+
+}  // namespace tobrin

@@ -4,10 +4,12 @@
 
 #include "common/scoped_handle.h"
 
+namespace tobrin {
+
 bool IsProcessElevated() {
   HANDLE token = nullptr;
   if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
-  nsCommon::CScopedHandle owned(token);
+  CScopedHandle owned(token);
   TOKEN_ELEVATION elevation = {};
   DWORD size = 0;
   return GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation), &size) && elevation.TokenIsElevated;
@@ -30,3 +32,5 @@ CExtractFolderSecurity::CExtractFolderSecurity(bool elevated) : m_bElevated(elev
 CExtractFolderSecurity::~CExtractFolderSecurity() {
   if (m_pDescriptor) LocalFree(m_pDescriptor);
 }
+
+}  // namespace tobrin

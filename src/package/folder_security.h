@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+namespace tobrin {
+
 bool IsProcessElevated();
 
 // Security attributes for the extraction folder: a protected DACL (nothing
@@ -28,3 +30,5 @@ class CExtractFolderSecurity {
   PSECURITY_DESCRIPTOR m_pDescriptor = nullptr;
   SECURITY_ATTRIBUTES m_attributes = {};
 };
+
+}  // namespace tobrin

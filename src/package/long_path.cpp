@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+namespace tobrin {
+
 std::wstring ToLongPath(const std::wstring& path) {
   if (path.compare(0, 4, L"\\\\?\\") == 0) return path;
   const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
@@ -13,3 +15,5 @@ std::wstring ToLongPath(const std::wstring& path) {
   if (full.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + full.substr(2);
   return L"\\\\?\\" + full;
 }
+
+}  // namespace tobrin

@@ -3,6 +3,10 @@
 
 #include <string>
 
+namespace tobrin {
+
 // The full path of `path` with the "\\?\" (or "\\?\UNC\") prefix: separators
 // made backslashes, doubled backslashes and "." removed. Empty on failure.
 std::wstring ToLongPath(const std::wstring& path);
+
+}  // namespace tobrin

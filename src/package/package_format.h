@@ -25,8 +25,6 @@ constexpr std::uint64_t kMaxPackageOffset = 0x7FFFFFFFu;
 // No path of the system is longer, so no stored name may be either.
 constexpr std::uint32_t kMaxNameUnits = 32767;
 
-}  // namespace tobrin
-
 struct PackageEntry {
   std::u16string name;
   std::uint32_t size = 0;
@@ -35,8 +33,6 @@ struct PackageEntry {
 // Group name -> the group's entries in record order. std::u16string compares
 // its code units as unsigned 16-bit values: the data area's order.
 using PackageDirectory = std::map<std::u16string, std::vector<PackageEntry>>;
-
-namespace tobrin {
 
 enum class PackageStatus {
   Ok,         // the directory is read and the data area lies complete in the file

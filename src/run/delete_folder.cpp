@@ -9,6 +9,8 @@
 #include "package/long_path.h"
 #include "run/launch.h"
 
+namespace tobrin {
+
 namespace {
 
 // How long a file still held by the payload's last moments (or a scanner)
@@ -55,7 +57,7 @@ class SharedFolders {
 
   RemoveResult RemoveAll() {
     RemoveResult result;
-    nsCommon::CScopedHandle helper(CreateThread(nullptr, 0, HelperProc, this, 0, nullptr));
+    CScopedHandle helper(CreateThread(nullptr, 0, HelperProc, this, 0, nullptr));
     Merge(result, Work());
     // Without a second thread this one has done them all.
     if (helper.Valid()) WaitForSingleObject(helper.Get(), INFINITE);
@@ -159,3 +161,5 @@ bool DeleteExtractFolder(const std::wstring& folder) {
   if (IsProcessElevated()) RemoveTree(longPath, true);
   return false;
 }
+
+}  // namespace tobrin

@@ -4,6 +4,8 @@
 
 #include "package/long_path.h"
 
+namespace tobrin {
+
 namespace {
 
 // The full, long form of a path, with a trailing backslash when it names a
@@ -71,13 +73,13 @@ bool IsInsideFolder(const std::wstring& path, const std::wstring& folder) {
                               TRUE) == CSTR_EQUAL;
 }
 
-bool LaunchAndWait(const PayloadCommand& command, const std::wstring& extractFolder, nsCommon::CScopedHandle& heldPayload,
+bool LaunchAndWait(const PayloadCommand& command, const std::wstring& extractFolder, CScopedHandle& heldPayload,
                    DWORD& code) {
   std::wstring commandLine = command.commandLine;
   const std::wstring& workingDirectory = command.workingDirectory;
   // The job only tells which processes descend from the payload: it limits
   // nothing and ends nothing when it is closed.
-  nsCommon::CScopedHandle job(CreateJobObjectW(nullptr, nullptr));
+  CScopedHandle job(CreateJobObjectW(nullptr, nullptr));
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process = {};
@@ -91,8 +93,8 @@ bool LaunchAndWait(const PayloadCommand& command, const std::wstring& extractFol
     code = startError;
     return false;
   }
-  nsCommon::CScopedHandle processHandle(process.hProcess);
-  nsCommon::CScopedHandle threadHandle(process.hThread);
+  CScopedHandle processHandle(process.hProcess);
+  CScopedHandle threadHandle(process.hThread);
   // A runner inside a job that allows no nested job and no breakaway cannot
   // use one: then only the payload itself is waited for.
   if (job.Valid() && !AssignProcessToJobObject(job.Get(), processHandle.Get())) job.Close();
@@ -101,10 +103,12 @@ bool LaunchAndWait(const PayloadCommand& command, const std::wstring& extractFol
   if (!GetExitCodeProcess(processHandle.Get(), &code)) code = GetLastError();
   if (job.Valid() && !extractFolder.empty()) {
     for (;;) {
-      nsCommon::CScopedHandle running(FindProcessInFolder(job.Get(), extractFolder));
+      CScopedHandle running(FindProcessInFolder(job.Get(), extractFolder));
       if (!running.Valid()) break;
       WaitForSingleObject(running.Get(), INFINITE);
     }
   }
   return true;
 }
+
+}  // namespace tobrin

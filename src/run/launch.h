@@ -8,6 +8,8 @@
 #include "common/scoped_handle.h"
 #include "run/payload_command.h"
 
+namespace tobrin {
+
 // Starts the command in its working directory inside a job of its own and waits,
 // without a time limit, until the process has ended; then, while any process
 // of the job whose image lies inside `extractFolder` still runs, waits for it
@@ -16,7 +18,7 @@
 // file held open against writers, is closed once the process exists. True
 // when it started; `code` is then the process's exit code, otherwise the
 // error of CreateProcessW.
-bool LaunchAndWait(const PayloadCommand& command, const std::wstring& extractFolder, nsCommon::CScopedHandle& heldPayload,
+bool LaunchAndWait(const PayloadCommand& command, const std::wstring& extractFolder, CScopedHandle& heldPayload,
                    DWORD& code);
 
 // True when `path` names `folder` or something inside it, compared as the
@@ -30,3 +32,5 @@ bool IsInsideFolder(const std::wstring& path, const std::wstring& folder);
 // can go is deleted; in an elevated run what is left is marked for deletion
 // at the next restart. An empty path is skipped (false).
 bool DeleteExtractFolder(const std::wstring& folder);
+
+}  // namespace tobrin

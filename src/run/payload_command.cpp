@@ -1,5 +1,7 @@
 #include "run/payload_command.h"
 
+namespace tobrin {
+
 std::wstring FindPayloadGroup(const PackageDirectory& directory, const std::wstring& fileName) {
   const std::u16string wanted(fileName.begin(), fileName.end());
   for (const auto& group : directory) {
@@ -29,3 +31,5 @@ PayloadCommand BuildPayloadCommand(const std::wstring& extractFolder, const std:
   if (!commandLine.empty()) command.commandLine += L" " + commandLine;
   return command;
 }
+
+}  // namespace tobrin

@@ -5,6 +5,8 @@
 
 #include "package/package_format.h"
 
+namespace tobrin {
+
 struct PayloadCommand {
   std::wstring commandLine;
   std::wstring workingDirectory;  // the payload's own folder
@@ -21,3 +23,5 @@ std::wstring FindPayloadGroup(const PackageDirectory& directory, const std::wstr
 PayloadCommand BuildPayloadCommand(const std::wstring& extractFolder, const std::wstring& group,
                                    const std::wstring& executeFileName, const std::wstring& paramA,
                                    bool appendParamB, const std::wstring& paramB, const std::wstring& commandLine);
+
+}  // namespace tobrin

@@ -8,6 +8,8 @@
 #include "package/long_path.h"
 #include "package/package_format.h"
 
+namespace tobrin {
+
 namespace {
 
 struct FileCloser {
@@ -49,7 +51,7 @@ bool ReadWhole(HANDLE file, unsigned char* data, DWORD size) {
 }  // namespace
 
 DWORD HoldPayloadFile(const std::wstring& programPath, const std::wstring& extractFolder, const std::wstring& group,
-                      const std::wstring& executeFileName, nsCommon::CScopedHandle& held) {
+                      const std::wstring& executeFileName, CScopedHandle& held) {
   // Closing the gap between the writing and the start entirely would need the
   // file held from its creation on, but a handle that could write it keeps
   // CreateProcessW from mapping it, and a share mode cannot be narrowed on an
@@ -94,3 +96,5 @@ DWORD HoldPayloadFile(const std::wstring& programPath, const std::wstring& extra
   }
   return 0;
 }
+
+}  // namespace tobrin

@@ -7,6 +7,8 @@
 
 #include "common/scoped_handle.h"
 
+namespace tobrin {
+
 // Opens the payload's file (in `extractFolder`, in the folder of `group`, or
 // in the folder itself when `group` is empty) for reading only, sharing it
 // with readers only, so that no one can write, rename or delete it until the
@@ -17,4 +19,6 @@
 // then fails as it would have). ERROR_INVALID_DATA: the file is not the
 // package's. Otherwise the error of opening or reading it.
 DWORD HoldPayloadFile(const std::wstring& programPath, const std::wstring& extractFolder, const std::wstring& group,
-                      const std::wstring& executeFileName, nsCommon::CScopedHandle& held);
+                      const std::wstring& executeFileName, CScopedHandle& held);
+
+}  // namespace tobrin

@@ -8,6 +8,8 @@
 #include "run/payload_file.h"
 #include "run/settings.h"
 
+namespace tobrin {
+
 namespace {
 
 void StartPayload(CTobrinDlg& dlg, const wchar_t* commandLine, const std::wstring& executeFileName,
@@ -18,7 +20,7 @@ void StartPayload(CTobrinDlg& dlg, const wchar_t* commandLine, const std::wstrin
   const PayloadCommand command =
       BuildPayloadCommand(dlg.m_strExtractFolder, group, executeFileName, paramA, appendParamB, paramB, arguments);
   // Held from here until its process exists.
-  nsCommon::CScopedHandle heldPayload;
+  CScopedHandle heldPayload;
   if (const DWORD error = HoldPayloadFile(GetOwnModulePath(), dlg.m_strExtractFolder, group, executeFileName, heldPayload)) {
     dlg.m_nExitCode = error;
   } else if (dlg.ShowLocalizedMessage()) {
@@ -50,3 +52,5 @@ bool RunPayload(CTobrinDlg& dlg, const wchar_t* commandLine) {
   DeleteExtractFolder(dlg.m_strExtractFolder);
   return true;
 }
+
+}  // namespace tobrin

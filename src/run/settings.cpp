@@ -6,6 +6,8 @@
 #include "app/tobrin_dlg.h"
 #include "run/silent_mode.h"
 
+namespace tobrin {
+
 namespace {
 
 void ReadValue(const wchar_t* section, const wchar_t* key, const std::wstring& iniPath, std::wstring& value) {
@@ -39,3 +41,5 @@ bool ResolveMessageMode(CTobrinDlg& dlg) {
   dlg.m_bIsOk = text == L"1";
   return true;
 }
+
+}  // namespace tobrin

@@ -5,6 +5,8 @@
 
 class CTobrinDlg;
 
+namespace tobrin {
+
 // Reads a key of section "ParamOption" (AssistFile.ini) or "Setting"
 // (MessageSetting.ini). A real value (at most 127 characters) replaces
 // `value`, even an empty one; a missing file, section or key, or the value
@@ -16,3 +18,5 @@ void ReadSetting(const wchar_t* key, const std::wstring& iniPath, std::wstring& 
 // is to be shown; then sets m_bShowMessageBox and m_bIsOk. Reads the command
 // line that start-up captured in theApp.
 bool ResolveMessageMode(CTobrinDlg& dlg);
+
+}  // namespace tobrin

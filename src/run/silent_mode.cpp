@@ -6,6 +6,8 @@
 
 #include "common/registry_key.h"
 
+namespace tobrin {
+
 const wchar_t kSilentSwitchKey[] = L"SOFTWARE\\Brenko Corporation\\OLMI update";
 const wchar_t kSilentSwitchValue[] = L"SilentExecution";
 const wchar_t kExtractionRootValue[] = L"ExtractionRoot";
@@ -64,3 +66,5 @@ std::wstring ReadExtractionRoot() {
   expanded.resize(length - 1);
   return expanded;
 }
+
+}  // namespace tobrin

@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace tobrin {
+
 // The whole command line is "-s" or "/s", in either letter case.
 bool IsSilentCommandLine(const std::wstring& commandLine);
 
@@ -19,3 +21,5 @@ std::wstring ReadExtractionRoot();
 extern const wchar_t kSilentSwitchKey[];
 extern const wchar_t kSilentSwitchValue[];
 extern const wchar_t kExtractionRootValue[];
+
+}  // namespace tobrin

@@ -1,5 +1,7 @@
 #include "ui/message_box_layout.h"
 
+namespace tobrin {
+
 namespace {
 
 constexpr int kMinTextWidth = 200;
@@ -58,3 +60,5 @@ MessageBoxPixels ScaleMessageBoxLayout(const MessageBoxLayout& layout, const CLa
   pixels.nClientHeight = scale.Y(layout.nClientHeight);
   return pixels;
 }
+
+}  // namespace tobrin

@@ -8,6 +8,8 @@
 
 #include <windows.h>
 
+namespace tobrin {
+
 constexpr int kMessageLeft = 22;     // the message text's left and top edge
 constexpr int kMessageTop = 22;
 constexpr int kButtonHeight = 23;
@@ -63,3 +65,5 @@ struct MessageBoxPixels {
 };
 
 MessageBoxPixels ScaleMessageBoxLayout(const MessageBoxLayout& layout, const CLayoutScale& scale);
+
+}  // namespace tobrin

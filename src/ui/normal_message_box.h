@@ -41,9 +41,9 @@ class CNormalMessageBox : public CDialog {
   std::wstring m_strCaption;
   std::wstring m_strRightButton;
   std::wstring m_strLeftButton;
-  nsCommon::CGdiObject<HFONT> m_fontText;
-  nsCommon::CGdiObject<HFONT> m_fontButton;
-  nsCommon::CGdiObject<HBRUSH> m_brushWhite;  // deleted first, then the fonts
+  tobrin::CGdiObject<HFONT> m_fontText;
+  tobrin::CGdiObject<HFONT> m_fontButton;
+  tobrin::CGdiObject<HBRUSH> m_brushWhite;  // deleted first, then the fonts
   int m_nDpiX = 96;
   int m_nDpiY = 96;
 };

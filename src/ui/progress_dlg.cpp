@@ -38,7 +38,7 @@ BOOL CTobrinDlg::OnInitDialog() {
 
 UINT __cdecl CTobrinDlg::ExtractionThreadProc(LPVOID param) {
   auto* dlg = static_cast<CTobrinDlg*>(param);
-  ExtractPackage(*dlg, true);
+  tobrin::ExtractPackage(*dlg, true);
   // The full bar stays on screen for a second, unless the user asked to stop.
   if (!dlg->m_bCancelRequested.load()) Sleep(1000);
   // The last use of the dialog: after this post it may be gone.

@@ -6,6 +6,7 @@
 #include "res/resource.h"
 #include "unit/test_support.h"
 
+using namespace tobrin;
 using testing_support::ChildProcess;
 using gui_support::UniqueCaption;
 using gui_support::WaitForDialog;

@@ -11,6 +11,7 @@
 #include "ui/normal_message_box.h"
 #include "unit/test_support.h"
 
+using namespace tobrin;
 using gui_support::ClientPixel;
 using gui_support::ControlRect;
 using gui_support::ModalJob;

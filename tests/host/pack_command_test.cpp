@@ -329,7 +329,7 @@ TEST(PackCreate, APartialOutputIsRemovedWhenTheRunIsEnded) {
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-      tobrin::pack::PendingFile pending(dir / "out.exe");
+      tobrin::PendingFile pending(dir / "out.exe");
       std::fputs("partial", pending.Get());
       std::fflush(pending.Get());
       std::raise(signal);
@@ -548,9 +548,9 @@ TEST(PackExtract, AFolderSwappedForALinkMidwayLeadsNowhereElse) {
   const fs::path root = dir / "target", outside = dir / "outside";
   fs::create_directories(root);
   fs::create_directories(outside);
-  tobrin::pack::OpenFolder opened;
+  tobrin::OpenFolder opened;
   ASSERT_EQ(opened.Open(root), 0);
-  tobrin::pack::FolderTarget target(root, std::move(opened), nullptr);
+  tobrin::FolderTarget target(root, std::move(opened), nullptr);
   // Right after "a" is made and opened, and before anything is opened in it,
   // another program puts a link to a folder outside in its place.
   target.OnFolderOpened([&](const fs::path& folder) {
@@ -585,7 +585,7 @@ TEST(PackList, ShowsControlCharactersEscapedAndWritesValidJson) {
   const RunResult json = RunPack({"list", "--json", packed.string()});
   ASSERT_EQ(json.exitCode, 0) << json.err;
   std::u16string decoded;
-  EXPECT_TRUE(tobrin::pack::Utf8ToUtf16(json.out, decoded)) << json.out.substr(0, 200);
+  EXPECT_TRUE(tobrin::Utf8ToUtf16(json.out, decoded)) << json.out.substr(0, 200);
   EXPECT_EQ(ListJson(packed)["settings"]["messageInfo"], "unreadable");
 }
 

@@ -11,7 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-using namespace tobrin::pack;
+using namespace tobrin;
 
 namespace {
 

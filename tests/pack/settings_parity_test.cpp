@@ -13,7 +13,7 @@
 #include "text.h"
 #include "xml_check.h"
 
-using namespace tobrin::pack;
+using namespace tobrin;
 
 namespace {
 

@@ -10,6 +10,7 @@
 #include "run/payload_file.h"
 #include "unit/test_support.h"
 
+using namespace tobrin;
 using namespace testing_support;
 using tobrin::FileFromBytes;
 using tobrin::kRootGroupName;
@@ -267,7 +268,7 @@ TEST_F(Extraction, ThePayloadMustBeThePackagesOwn) {
   CTobrinDlg dlg;
   ASSERT_TRUE(ExtractPackageFrom(program, dlg, false));
   const std::wstring& folder = dlg.m_strExtractFolder;
-  nsCommon::CScopedHandle held;
+  CScopedHandle held;
   // The later of two entries of one name is the file on disk.
   EXPECT_EQ(HoldPayloadFile(program, folder, L"", L"setup.exe", held), 0u);
   EXPECT_TRUE(held.Valid());

@@ -5,6 +5,8 @@
 
 #include "package/folder_security.h"
 
+using namespace tobrin;
+
 namespace {
 
 bool IsWellKnown(PSID sid, WELL_KNOWN_SID_TYPE type) {

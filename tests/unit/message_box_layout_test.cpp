@@ -4,6 +4,8 @@
 
 #include "ui/message_box_layout.h"
 
+using namespace tobrin;
+
 namespace {
 
 constexpr int kLine = 15;  // a line height in device pixels

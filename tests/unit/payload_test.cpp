@@ -7,6 +7,7 @@
 #include "run/payload_command.h"
 #include "unit/test_support.h"
 
+using namespace tobrin;
 using namespace testing_support;
 
 TEST(PayloadCommand, PiecesInOrder) {
@@ -52,7 +53,7 @@ TEST(Launch, WaitsAndReturnsTheExitCode) {
   EnvironmentGuard report(L"PROBE_REPORT", folder / L"report.txt");
   EnvironmentGuard code(L"PROBE_EXIT_CODE", L"3010");
   DWORD result = 0;
-  nsCommon::CScopedHandle held;
+  CScopedHandle held;
   const std::wstring probe = OwnFolder() + L"\\probe.exe";
   ASSERT_TRUE(LaunchAndWait({L"\"" + probe + L"\" one two", folder.Path(), probe}, folder.Path(), held, result));
   EXPECT_EQ(result, 3010u);

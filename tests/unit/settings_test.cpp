@@ -8,6 +8,7 @@
 #include "run/silent_mode.h"
 #include "unit/test_support.h"
 
+using namespace tobrin;
 using namespace testing_support;
 
 namespace {

@@ -6,7 +6,9 @@
 #include "common/xml_parser.h"
 #include "unit/test_support.h"
 
-using nsCommon::ComPtr;
+using namespace tobrin;
+
+
 using nsCommon::CXMLParser;
 using testing_support::TempFolder;
 using testing_support::WriteBytes;
@@ -14,13 +16,13 @@ using testing_support::WriteBytes;
 namespace {
 
 std::wstring TextOf(const ComPtr<IXMLDOMElement>& element) {
-  nsCommon::CBstr text;
+  CBstr text;
   element->get_text(text.Receive());
   return text.Text();
 }
 
 std::wstring NameOf(const ComPtr<IXMLDOMElement>& element) {
-  nsCommon::CBstr name;
+  CBstr name;
   element->get_nodeName(name.Receive());
   return name.Text();
 }
@@ -40,7 +42,7 @@ class XmlParserTest : public ::testing::Test {
     return path;
   }
 
-  nsCommon::CComInitialization m_com{COINIT_APARTMENTTHREADED};
+  CComInitialization m_com{COINIT_APARTMENTTHREADED};
   TempFolder m_folder{L"xml"};
 };
 

@@ -15,7 +15,7 @@
 #include "stub.h"
 #include "text.h"
 
-namespace tobrin::pack {
+namespace tobrin {
 
 const char kCreateHelp[] =
     "Usage: tobrin-pack create -o OUT.exe [--stub RUNNER.exe] [--no-seal] [SETTINGS] DIR\n"
@@ -210,4 +210,4 @@ int RunCreate(const CreateOptions& options) {
   return kExitOk;
 }
 
-}  // namespace tobrin::pack
+}  // namespace tobrin

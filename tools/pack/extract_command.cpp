@@ -6,7 +6,7 @@
 #include "folder_target.h"
 #include "packed_program.h"
 
-namespace tobrin::pack {
+namespace tobrin {
 
 const char kExtractHelp[] =
     "Usage: tobrin-pack extract PACKED.exe DIR\n"
@@ -87,4 +87,4 @@ int RunExtract(const ExtractOptions& options) {
   return kExitOk;
 }
 
-}  // namespace tobrin::pack
+}  // namespace tobrin

@@ -12,7 +12,7 @@
 
 #include "package/package_format.h"
 
-namespace tobrin::pack {
+namespace tobrin {
 
 #ifdef _WIN32
 OpenFolder::~OpenFolder() = default;
@@ -180,4 +180,4 @@ void FolderTarget::AbandonFile() {
 #endif
 }
 
-}  // namespace tobrin::pack
+}  // namespace tobrin

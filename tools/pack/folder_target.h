@@ -14,7 +14,7 @@
 #include "package/package_copy.h"
 #include "progress.h"
 
-namespace tobrin::pack {
+namespace tobrin {
 
 // An open folder: a descriptor on POSIX, its path on Windows.
 class OpenFolder {
@@ -77,4 +77,4 @@ class FolderTarget : public ExtractionTarget {
   std::uint64_t m_nFiles = 0;
 };
 
-}  // namespace tobrin::pack
+}  // namespace tobrin

@@ -6,7 +6,7 @@
 #include "settings_files.h"
 #include "text.h"
 
-namespace tobrin::pack {
+namespace tobrin {
 
 const char kInitHelp[] =
     "Usage: tobrin-pack init DIR [--run FILE]\n"
@@ -46,4 +46,4 @@ int RunInit(const InitOptions& options) {
   return kExitOk;
 }
 
-}  // namespace tobrin::pack
+}  // namespace tobrin

@@ -18,7 +18,7 @@
 
 #include "text.h"
 
-namespace tobrin::pack {
+namespace tobrin {
 
 fs::path PathFromUtf8(const std::string& utf8) {
 #ifdef _WIN32
@@ -252,4 +252,4 @@ bool PendingFile::Commit(std::string& error) {
   return true;
 }
 
-}  // namespace tobrin::pack
+}  // namespace tobrin

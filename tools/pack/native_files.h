@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-namespace tobrin::pack {
+namespace tobrin {
 
 namespace fs = std::filesystem;
 
@@ -74,4 +74,4 @@ class PendingFile {
   bool m_bCommitted = false;
 };
 
-}  // namespace tobrin::pack
+}  // namespace tobrin

@@ -11,7 +11,7 @@
 #include "package_view.h"
 #include "pe_image.h"
 
-namespace tobrin::pack {
+namespace tobrin {
 
 struct PackedProgram {
   fs::path path;
@@ -39,4 +39,4 @@ std::uint64_t PackageEnd(const PackedProgram& program);
 // lie in the file; false when they cannot be read.
 bool DigestPackage(const PackedProgram& program, SealDigestBytes& digest);
 
-}  // namespace tobrin::pack
+}  // namespace tobrin

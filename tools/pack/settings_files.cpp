@@ -8,7 +8,7 @@
 #include "package_checks.h"
 #include "text.h"
 
-namespace tobrin::pack {
+namespace tobrin {
 
 namespace {
 
@@ -213,4 +213,4 @@ std::vector<GeneratedFile> SettingsTemplates(const std::string& executeFileName)
   return files;
 }
 
-}  // namespace tobrin::pack
+}  // namespace tobrin

@@ -7,7 +7,7 @@
 #include "package/package_format.h"
 #include "text.h"
 
-namespace tobrin::pack {
+namespace tobrin {
 
 namespace {
 
@@ -173,4 +173,4 @@ PackageView ScanSourceFolder(const fs::path& folder, Findings& findings) {
   return view;
 }
 
-}  // namespace tobrin::pack
+}  // namespace tobrin

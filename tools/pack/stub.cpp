@@ -6,7 +6,7 @@
 
 #include "package/package_format.h"
 
-namespace tobrin::pack {
+namespace tobrin {
 
 std::optional<fs::path> FindDefaultStub(std::string& searched) {
   const auto self = OwnExecutablePath();
@@ -78,4 +78,4 @@ bool DeclaresSealChecks(const fs::path& stub) {
   return bytes.find(key) != std::string::npos;
 }
 
-}  // namespace tobrin::pack
+}  // namespace tobrin

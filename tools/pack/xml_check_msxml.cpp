@@ -10,12 +10,9 @@
 #include "text.h"
 #include "xml_check.h"
 
-namespace tobrin::pack {
+namespace tobrin {
 
 namespace {
-
-using nsCommon::CBstr;
-using nsCommon::ComPtr;
 
 // A file of its own in the temporary folder, deleted with the object.
 class TemporaryCopy {
@@ -89,7 +86,7 @@ XmlFacts CheckXml(const std::string& bytes) {
     facts.error = "no temporary copy could be written to read it";
     return facts;
   }
-  const nsCommon::CComInitialization com(COINIT_APARTMENTTHREADED);
+  const CComInitialization com(COINIT_APARTMENTTHREADED);
   if (!com.Usable()) {
     facts.error = "the system's XML component cannot be started";
     return facts;
@@ -110,4 +107,4 @@ XmlFacts CheckXml(const std::string& bytes) {
   return facts;
 }
 
-}  // namespace tobrin::pack
+}  // namespace tobrin
