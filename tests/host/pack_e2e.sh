@@ -109,6 +109,32 @@ check "the Windows packer writes the same program as the host packer" cmp -s pac
 wine "$win32/tobrin-pack.exe" extract packed32.exe extracted-by-windows </dev/null >/dev/null 2>&1 || true
 check "the Windows packer extracts every file as packed" diff -r "$tree" extracted-by-windows
 
+# --- a tree deeper than MAX_PATH, packed and extracted by the Windows packer -----
+mkdir -p long
+cp "$win32/probe.exe" long/probe.exe
+printf '[ParamOption]\r\nExecuteFileName=probe.exe\r\n' > long/AssistFile.ini
+deep_dir=long
+while [ $(( ${#work} + ${#deep_dir} )) -lt 300 ]; do deep_dir="$deep_dir/folder-$(printf '%040d' ${#deep_dir})"; done
+mkdir -p "$deep_dir"
+printf 'deep' > "$deep_dir/deep.txt"
+head -c 100000 /dev/urandom > "$deep_dir/deep.bin"
+wine "$win32/tobrin-pack.exe" create -o long.exe --stub "$(winepath -w "$win32/tobrin.exe")" long \
+  </dev/null > long-create.out 2>&1 || true
+check "the Windows packer packs a tree whose paths exceed MAX_PATH" \
+  sh -c "\"$packer\" list long.exe | grep -q 'deep.bin' && \"$packer\" verify long.exe > /dev/null 2>&1"
+wine "$win32/tobrin-pack.exe" extract long.exe long-extracted </dev/null >/dev/null 2>&1 || true
+check "the Windows packer extracts such a tree as packed" diff -r long long-extracted
+cp long.exe long-damaged.exe
+offset=$("$packer" list --json long.exe | sed -n 's/.*"dataOffset": \([0-9]*\).*/\1/p')
+printf 'X' | dd of=long-damaged.exe bs=1 seek=$((offset + 10)) conv=notrunc status=none
+code=0
+wine "$win32/tobrin-pack.exe" extract long-damaged.exe long-kept-nothing </dev/null >/dev/null 2>&1 || code=$?
+kept=$(if [ -e long-kept-nothing ]; then echo kept; else echo gone; fi)
+check "a damaged deep package extracted by the Windows packer leaves nothing" [ "$code:$kept" = 1:gone ]
+before=$(extraction_folders)
+run_probe long.exe
+check "the deep package runs and its extraction folder is removed" [ "$code:$(extraction_folders)" = "7:$before" ]
+
 # --- both packers judge a catalogue alike ----------------------------------------
 # libxml2 in the host packer, the runner's own XML reader in the Windows one:
 # each warns about exactly the same catalogues (in words of its own).

@@ -23,15 +23,8 @@ namespace {
 // Removes what an extraction wrote into `folder`, which was new or empty,
 // and the folder too when the extraction made it.
 void RemoveWritten(const fs::path& folder, bool made) {
-  std::error_code code;
-  if (made) {
-    fs::remove_all(folder, code);
-    return;
-  }
-  for (fs::directory_iterator it(folder, code), end; !code && it != end; it.increment(code)) {
-    std::error_code ignored;
-    fs::remove_all(it->path(), ignored);
-  }
+  RemoveBelow(folder);
+  if (made) RemoveEntry(folder);
 }
 
 }  // namespace
@@ -52,7 +45,9 @@ int RunExtract(const ExtractOptions& options) {
   const bool made = !fs::exists(status);
   if (fs::exists(status)) {
     if (!fs::is_directory(status)) return Refuse(target, "exists and is not a folder");
-    if (!fs::is_empty(folder, code)) return Refuse(target, "is not empty; extract into a new or empty folder");
+    std::vector<FolderEntry> entries;
+    if (!ReadFolderEntries(folder, entries, code)) return Refuse(target, "cannot be read: " + code.message());
+    if (!entries.empty()) return Refuse(target, "is not empty; extract into a new or empty folder");
   } else if (!fs::create_directories(folder, code) && code) {
     return Refuse(target, "cannot be created: " + code.message());
   }

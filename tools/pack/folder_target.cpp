@@ -4,7 +4,9 @@
 #include <system_error>
 #include <utility>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -102,11 +104,9 @@ int FolderTarget::MakeFolders(const fs::path& relativeFolder, OpenFolder& opened
     OpenFolder next;
 #ifdef _WIN32
     int error = next.Open(path);
-    if (error == ENOENT) {
-      std::error_code made;
-      fs::create_directory(path, made);
-      error = made ? made.value() : next.Open(path);
-    }
+    if (error == ENOENT)
+      error = CreateDirectoryW(LongForm(path).c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS ? next.Open(path)
+                                                                                                         : LastErrno();
 #else
     auto openBelow = [&] {
       next.m_fd = openat(current.m_fd, component.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
@@ -173,8 +173,7 @@ void FolderTarget::AbandonFile() {
   if (!m_file) return;
   m_file.reset();  // a file cut short is not left behind
 #ifdef _WIN32
-  std::error_code ignored;
-  fs::remove(m_current, ignored);
+  RemoveEntry(m_current);
 #else
   unlinkat(m_currentFolder.m_fd, m_current.filename().c_str(), 0);
 #endif

@@ -8,6 +8,8 @@
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+
+#include "package/long_path.h"
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -58,11 +60,142 @@ fs::path NameFromUtf16(const std::u16string& name) {
 #endif
 }
 
+#ifdef _WIN32
+std::wstring LongForm(const fs::path& path) {
+  const std::wstring& native = path.native();
+  if (native.compare(0, 4, L"\\\\.\\") == 0) return native;  // a device
+  std::wstring full = ToLongPath(native);
+  return full.empty() ? native : full;
+}
+
+int LastErrno() {
+  switch (GetLastError()) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+      return ENOENT;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+      return EACCES;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+      return EEXIST;
+    case ERROR_DIRECTORY:
+      return ENOTDIR;
+    case ERROR_DISK_FULL:
+      return ENOSPC;
+    case ERROR_FILENAME_EXCED_RANGE:
+      return ENAMETOOLONG;
+    default:
+      return EIO;
+  }
+}
+
+namespace {
+struct FindCloser {
+  void operator()(HANDLE search) const { FindClose(search); }
+};
+using FindHandle = std::unique_ptr<void, FindCloser>;
+}  // namespace
+#endif
+
+bool ReadFolderEntries(const fs::path& folder, std::vector<FolderEntry>& entries, std::error_code& error) {
+  entries.clear();
+  error.clear();
+#ifdef _WIN32
+  // Listed by the system itself: the library's folder walk stops at MAX_PATH.
+  std::wstring pattern = LongForm(folder);
+  if (!pattern.empty() && pattern.back() != L'\\') pattern += L'\\';
+  pattern += L'*';
+  WIN32_FIND_DATAW found;
+  FindHandle search(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0));
+  if (search.get() == INVALID_HANDLE_VALUE) {
+    search.release();
+    if (GetLastError() == ERROR_FILE_NOT_FOUND) return true;  // a drive's empty root has no "." either
+    error.assign(LastErrno(), std::generic_category());
+    return false;
+  }
+  do {
+    const std::wstring name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    FolderEntry entry;
+    entry.name = name;
+    const bool folderLike = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+      entry.type = fs::file_type::symlink;
+      entry.linkToFolder = folderLike;
+    } else if (folderLike) {
+      entry.type = fs::file_type::directory;
+    } else {
+      entry.type = fs::file_type::regular;
+      entry.size = (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+    }
+    entries.push_back(std::move(entry));
+  } while (FindNextFileW(search.get(), &found));
+  if (GetLastError() != ERROR_NO_MORE_FILES) error.assign(LastErrno(), std::generic_category());
+#else
+  fs::directory_iterator it(folder, error), end;
+  for (; !error && it != end; it.increment(error)) {
+    FolderEntry entry;
+    entry.name = it->path().filename();
+    const fs::file_status own = fs::symlink_status(it->path(), entry.error);
+    entry.type = own.type();
+    if (fs::is_symlink(own)) {
+      std::error_code ignored;
+      entry.linkToFolder = fs::is_directory(fs::status(it->path(), ignored));
+    } else if (fs::is_regular_file(own)) {
+      entry.size = fs::file_size(it->path(), entry.error);
+    }
+    entries.push_back(std::move(entry));
+  }
+#endif
+  return !error;
+}
+
+bool RemoveEntry(const fs::path& path) {
+#ifdef _WIN32
+  const std::wstring full = LongForm(path);
+  const DWORD attributes = GetFileAttributesW(full.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryW(full.c_str()) != 0 : DeleteFileW(full.c_str()) != 0;
+#else
+  std::error_code error;
+  return fs::remove(path, error);
+#endif
+}
+
+void RemoveBelow(const fs::path& folder) {
+  // Depth first with a list rather than by recursion, so that no depth of
+  // folders exhausts the stack; a folder goes once what it holds is gone.
+  struct Step {
+    fs::path path;
+    bool descend;
+  };
+  std::vector<Step> steps;
+  std::vector<FolderEntry> entries;
+  const auto list = [&](const fs::path& path) {
+    std::error_code ignored;
+    ReadFolderEntries(path, entries, ignored);
+    for (const FolderEntry& entry : entries) steps.push_back({path / entry.name, entry.type == fs::file_type::directory});
+  };
+  list(folder);
+  while (!steps.empty()) {
+    if (steps.back().descend) {
+      steps.back().descend = false;
+      const fs::path path = steps.back().path;
+      list(path);
+      continue;
+    }
+    RemoveEntry(steps.back().path);
+    steps.pop_back();
+  }
+}
+
 FilePtr OpenFile(const fs::path& path, const char* mode) {
 #ifdef _WIN32
   std::wstring wideMode;
   for (const char* p = mode; *p; ++p) wideMode.push_back(static_cast<wchar_t>(*p));
-  return FilePtr(_wfopen(path.c_str(), wideMode.c_str()));
+  return FilePtr(_wfopen(LongForm(path).c_str(), wideMode.c_str()));
 #else
   return FilePtr(std::fopen(path.c_str(), mode));
 #endif
@@ -124,12 +257,14 @@ void UnwatchPartial() {
 
 fs::file_status LinkStatus(const fs::path& path, std::error_code& error) {
 #ifdef _WIN32
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-    error.clear();
-    return fs::file_status(fs::file_type::symlink);
+  const DWORD attributes = GetFileAttributesW(LongForm(path).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    error.assign(LastErrno(), std::generic_category());
+    return fs::file_status(error.value() == ENOENT ? fs::file_type::not_found : fs::file_type::none);
   }
-  return fs::status(path, error);
+  error.clear();
+  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return fs::file_status(fs::file_type::symlink);
+  return fs::file_status((attributes & FILE_ATTRIBUTE_DIRECTORY) ? fs::file_type::directory : fs::file_type::regular);
 #else
   return fs::symlink_status(path, error);
 #endif
@@ -138,8 +273,7 @@ fs::file_status LinkStatus(const fs::path& path, std::error_code& error) {
 FilePtr OpenRegularFile(const fs::path& path, Links links, std::string& error) {
 #ifdef _WIN32
   std::error_code code;
-  const fs::file_status status = links == Links::kFollow ? fs::status(path, code) : LinkStatus(path, code);
-  if (fs::is_symlink(status)) {
+  if (links == Links::kDoNotFollowLinks && fs::is_symlink(LinkStatus(path, code))) {
     error = "is a symbolic link, which is not followed";
     return nullptr;
   }
@@ -177,11 +311,11 @@ PendingFile::PendingFile(const fs::path& target) : m_target(target) {
     name += "." + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount() + attempt) +
             ".tobrin-pack-partial";
     m_path = folder / name;
-    HANDLE handle = CreateFileW(m_path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    HANDLE handle = CreateFileW(LongForm(m_path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
       if (GetLastError() == ERROR_FILE_EXISTS) continue;
-      errno = GetLastError() == ERROR_ACCESS_DENIED ? EACCES : ENOENT;
+      errno = LastErrno();
       break;
     }
     const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDWR | _O_BINARY);
@@ -212,10 +346,7 @@ PendingFile::PendingFile(const fs::path& target) : m_target(target) {
 
 PendingFile::~PendingFile() {
   m_file.reset();
-  if (!m_bCommitted && !m_path.empty()) {
-    std::error_code ignored;
-    fs::remove(m_path, ignored);
-  }
+  if (!m_bCommitted && !m_path.empty()) RemoveEntry(m_path);
 #ifndef _WIN32
   if (!m_path.empty()) UnwatchPartial();
 #endif
@@ -242,12 +373,19 @@ bool PendingFile::Commit(std::string& error) {
     error = ErrnoText(flushed ? errno : savedErrno);
     return false;
   }
+#ifdef _WIN32
+  if (!MoveFileExW(LongForm(m_path).c_str(), LongForm(m_target).c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    error = ErrnoText(LastErrno());
+    return false;
+  }
+#else
   std::error_code code;
   fs::rename(m_path, m_target, code);
   if (code) {
     error = code.message();
     return false;
   }
+#endif
   m_bCommitted = true;
   return true;
 }

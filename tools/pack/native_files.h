@@ -8,6 +8,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <system_error>
+#include <vector>
 
 namespace tobrin {
 
@@ -27,12 +29,38 @@ std::optional<std::u16string> NameToUtf16(const fs::path& name);
 // A stored name's component as a path of this system.
 fs::path NameFromUtf16(const std::u16string& name);
 
+#ifdef _WIN32
+// The "\\?\" form of `path` (made absolute first; "\\?\UNC\" for a share),
+// which no file call cuts at MAX_PATH. Every file call of the packer on
+// Windows goes through it; paths in messages stay as the user gave them.
+std::wstring LongForm(const fs::path& path);
+// The errno value nearest to GetLastError().
+int LastErrno();
+#endif
+
 // Opens with a C mode string ("rb", "wb", "r+b"); null with errno set.
 FilePtr OpenFile(const fs::path& path, const char* mode);
 
 // The status of `path` itself, a symbolic link not followed (on Windows a
 // reparse point counts as a link, and names of every alphabet are read).
 fs::file_status LinkStatus(const fs::path& path, std::error_code& error);
+
+// One entry of a folder as the folder lists it, a link not followed.
+struct FolderEntry {
+  fs::path name;
+  fs::file_type type = fs::file_type::none;  // symlink for a link (on Windows every reparse point)
+  bool linkToFolder = false;                 // a link whose target is a folder
+  std::uint64_t size = 0;                    // of a regular file
+  std::error_code error;                     // set when the entry cannot be examined
+};
+// The entries of `folder` but "." and "..", at any depth of path; false
+// with `error` set when it cannot be read (the entries read before kept).
+bool ReadFolderEntries(const fs::path& folder, std::vector<FolderEntry>& entries, std::error_code& error);
+// Removes everything below `folder`, links removed rather than followed;
+// what cannot be removed stays.
+void RemoveBelow(const fs::path& folder);
+// Removes one file, link or empty folder; false when it stays.
+bool RemoveEntry(const fs::path& path);
 
 // Opens a regular file for reading, never waiting on a FIFO or a device
 // (opened without blocking, then checked by its type). With

@@ -44,20 +44,14 @@ class Scanner {
                        std::vector<std::pair<std::u16string, fs::path>>& pending) {
     ViewGroup current;
     current.name = group;
+    std::vector<FolderEntry> entries;
     std::error_code error;
-    fs::directory_iterator it(folder, error), end;
-    if (error) {
+    if (!ReadFolderEntries(folder, entries, error))
       m_findings.Error(PathToUtf8(folder), "cannot be read: " + error.message());
-      return current;
-    }
-    for (; it != end; it.increment(error)) {
-      if (error) {
-        m_findings.Error(PathToUtf8(folder), "cannot be read: " + error.message());
-        break;
-      }
-      const fs::path path = it->path();
+    for (const FolderEntry& entry : entries) {
+      const fs::path path = folder / entry.name;
       const std::string subject = PathToUtf8(path);
-      const auto name = NameToUtf16(path.filename());
+      const auto name = NameToUtf16(entry.name);
       if (!name) {
         m_findings.Error(subject, "the name is not valid UTF-8, so it cannot be stored as a Windows name");
         continue;
@@ -66,30 +60,23 @@ class Scanner {
         m_findings.Error(subject, "the name holds a backslash, which Windows reads as a folder separator");
         continue;
       }
-      std::error_code statusError;
-      const fs::file_status linkStatus = LinkStatus(path, statusError);
-      if (!statusError && fs::is_symlink(linkStatus)) {
-        const fs::file_status target = it->status(statusError);
-        m_findings.Error(subject, fs::is_directory(target)
+      if (entry.type == fs::file_type::symlink) {
+        m_findings.Error(subject, entry.linkToFolder
                                       ? "is a symbolic link to a folder, which is not followed; copy the folder in"
                                       : "is a symbolic link, which is not followed; copy the file in");
         continue;
       }
-      if (statusError) {
-        m_findings.Error(subject, "cannot be examined: " + statusError.message());
+      if (entry.error) {
+        m_findings.Error(subject, "cannot be examined: " + entry.error.message());
         continue;
       }
-      if (fs::is_directory(linkStatus)) {
+      if (entry.type == fs::file_type::directory) {
         pending.emplace_back(group == kRootGroupName ? *name : group + u"\\" + *name, path);
-      } else if (fs::is_regular_file(linkStatus)) {
+      } else if (entry.type == fs::file_type::regular) {
         ViewFile file;
         file.name = *name;
         file.source = path;
-        file.size = fs::file_size(path, statusError);
-        if (statusError) {
-          m_findings.Error(subject, "cannot be examined: " + statusError.message());
-          continue;
-        }
+        file.size = entry.size;
         if (file.size > kMaxFileSize)
           m_findings.Error(subject, "is " + std::to_string(file.size) +
                                         " bytes long; the runner takes files of less than 2 GiB (2147483648 bytes)");
