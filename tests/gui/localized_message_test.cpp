@@ -21,7 +21,9 @@ class LocalizedMessageBoxTest : public ::testing::Test {
  protected:
   // The run state as the payload run leaves it before the message step.
   void Prepare(const std::string* catalogue, bool showBox, bool isOk) {
-    if (catalogue) ASSERT_TRUE(WriteBytes(m_folder / L"MessageInfo.xml", *catalogue));
+    if (catalogue) {
+      ASSERT_TRUE(WriteBytes(m_folder / L"MessageInfo.xml", *catalogue));
+    }
     m_dlg.m_strExtractFolder = m_folder.Path() + L"\\";
     m_dlg.m_strProductName = m_caption;
     m_dlg.m_bShowMessageBox = showBox;
@@ -104,7 +106,9 @@ TEST_F(LocalizedMessageBoxTest, NoBoxWantedStartsThePayloadWithoutAWindow) {
   const bool done = job.WaitDone(30000);
   EXPECT_TRUE(done) << "a box was shown";
   EXPECT_EQ(FindWindowW(L"#32770", m_caption.c_str()), nullptr);
-  if (done) EXPECT_TRUE(job.Result());
+  if (done) {
+    EXPECT_TRUE(job.Result());
+  }
 }
 
 }  // namespace

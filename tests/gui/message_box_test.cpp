@@ -68,7 +68,9 @@ MessageBoxPixels ExpectLayout(HWND box, const BoxTexts& texts, int dpi) {
   GetObjectW(font, sizeof(logFont), &logFont);
   EXPECT_EQ(logFont.lfHeight, -MulDiv(9, dpi, 72));  // 9 points
   EXPECT_EQ(logFont.lfWeight, FW_NORMAL);
-  if (GetUserDefaultUILanguage() == 0x0409) EXPECT_STREQ(logFont.lfFaceName, L"Segoe UI");
+  if (GetUserDefaultUILanguage() == 0x0409) {
+    EXPECT_STREQ(logFont.lfFaceName, L"Segoe UI");
+  }
   HFONT buttonFont = reinterpret_cast<HFONT>(SendMessageW(GetDlgItem(box, IDC_RIGHT_BUTTON), WM_GETFONT, 0, 0));
   LOGFONTW buttonLogFont = {};
   GetObjectW(buttonFont, sizeof(buttonLogFont), &buttonLogFont);
@@ -201,7 +203,8 @@ void Perform(HWND box, Action action) {
       GetGUIThreadInfo(GetWindowThreadProcessId(box, nullptr), &thread);
       PostMessageW(thread.hwndFocus ? thread.hwndFocus : box, WM_KEYDOWN, VK_ESCAPE, 1);
       PostMessageW(box, WM_KEYDOWN, VK_ESCAPE, 1);
-      HELPINFO help = {sizeof(help)};
+      HELPINFO help = {};
+      help.cbSize = sizeof(help);
       EXPECT_EQ(SendMessageW(box, WM_HELP, 0, reinterpret_cast<LPARAM>(&help)), TRUE);
       PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDC_RIGHT_BUTTON, BN_CLICKED),
                    reinterpret_cast<LPARAM>(GetDlgItem(box, IDC_RIGHT_BUTTON)));

@@ -29,7 +29,9 @@ struct Vendor {
   }
   // A settings file of the package, read from an extraction of it.
   IniFile Extracted(const char* name) {
-    if (!fs::exists(look)) EXPECT_EQ(RunPack({"extract", out.string(), look.string()}).exitCode, 0);
+    if (!fs::exists(look)) {
+      EXPECT_EQ(RunPack({"extract", out.string(), look.string()}).exitCode, 0);
+    }
     return IniFile::Parse(ReadFile(look / name));
   }
 };

@@ -213,7 +213,7 @@ TEST(Text, NamesConvertStrictlyAndFoldAsWindowsCompares) {
     EXPECT_FALSE(Utf8ToUtf16(bad, out)) << "bytes that are not UTF-8";
 
   // Pairs beyond the few alphabets a table of our own would cover.
-  for (const std::u16string& pair : {u"Readme.TXT README.txt", u"\u00e9t\u00e9 \u00c9T\u00c9", u"\u0491.exe \u0490.exe",
+  for (const std::u16string pair : {u"Readme.TXT README.txt", u"\u00e9t\u00e9 \u00c9T\u00c9", u"\u0491.exe \u0490.exe",
                                      u"\u03ac \u0386", u"\u1ea1 \u1ea0", u"\u0561 \u0531", u"\u01ce \u01cd",
                                      u"\u0463 \u0462", u"\u2d00 \u10a0"}) {
     const std::size_t blank = pair.find(u' ');

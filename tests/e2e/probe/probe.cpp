@@ -67,13 +67,15 @@ void ListParentModules(std::string& out) {
   DWORD parent = 0;
   HANDLE processes = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
   if (processes == INVALID_HANDLE_VALUE) return;
-  PROCESSENTRY32W process = {sizeof(process)};
+  PROCESSENTRY32W process = {};
+  process.dwSize = sizeof(process);
   for (BOOL more = Process32FirstW(processes, &process); more; more = Process32NextW(processes, &process))
     if (process.th32ProcessID == self) parent = process.th32ParentProcessID;
   CloseHandle(processes);
   HANDLE modules = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, parent);
   if (modules == INVALID_HANDLE_VALUE) return;
-  MODULEENTRY32W module = {sizeof(module)};
+  MODULEENTRY32W module = {};
+  module.dwSize = sizeof(module);
   for (BOOL more = Module32FirstW(modules, &module); more; more = Module32NextW(modules, &module))
     out += "parent-module=" + Utf8(CharLowerW(module.szModule)) + "\n";
   CloseHandle(modules);
