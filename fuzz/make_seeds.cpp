@@ -7,21 +7,22 @@
 
 #include "package/package_seal.h"
 #include "package/package_writer.h"
+#include "../tests/format/package_bytes.h"
 
 using namespace tobrin;
 
 namespace {
 
-// A stand-in executable: an MS-DOS header of 64 bytes ("MZ", zeros).
+using package_bytes::Records;
+
+// A stand-in executable ("MZ", zeros) with a package written after it.
 bool WriteSeed(const std::string& folder, const char* name, const std::vector<WriterGroup>& groups,
                std::size_t imageSize = 64, PackageSealing sealing = PackageSealing::Unsealed,
                const std::string& trailer = "") {
   const std::string path = folder + "/" + name;
   std::FILE* file = std::fopen(path.c_str(), "w+b");
   if (!file) return false;
-  std::string image(imageSize, '\0');
-  image[0] = 'M';
-  image[1] = 'Z';
+  const std::string image = package_bytes::StandInImage(imageSize);
   bool ok = std::fwrite(image.data(), 1, image.size(), file) == image.size() && AppendPackage(file, groups, sealing) &&
             std::fseek(file, 0, SEEK_END) == 0 && std::fwrite(trailer.data(), 1, trailer.size(), file) == trailer.size();
   ok = std::fclose(file) == 0 && ok;
@@ -29,15 +30,9 @@ bool WriteSeed(const std::string& folder, const char* name, const std::vector<Wr
   return ok;
 }
 
-// A 64-byte header whose offset field points right behind it, then `package`.
-bool WriteRaw(const std::string& folder, const char* name, const std::string& package) {
-  std::string bytes(64, '\0');
-  bytes[0] = 'M';
-  bytes[1] = 'Z';
-  std::string offset;
-  PutU32(offset, 64);
-  bytes.replace(32, 4, offset);
-  bytes += package;
+// Hand-made records bound to a 64-byte stand-in image.
+bool WriteRaw(const std::string& folder, const char* name, const Records& records) {
+  const std::string bytes = records.Bound();
   const std::string path = folder + "/" + name;
   std::FILE* file = std::fopen(path.c_str(), "wb");
   bool ok = file && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
@@ -94,32 +89,10 @@ int main(int argc, char** argv) {
 
   // Hand-made: an entry count that a file of this size could hold at 8 bytes
   // an entry, but after one record come bytes of data, not records.
-  {
-    std::string package;
-    PutU32(package, 1);
-    PutU32(package, 1);
-    PutU32(package, 4000);
-    PutName(package, u"g");
-    PutU32(package, 1);
-    PutU32(package, 0);
-    PutName(package, u"f");
-    package += Pattern(40000, 'c');
-    ok &= WriteRaw(out, "count-beyond-records", package);
-  }
+  ok &= WriteRaw(out, "count-beyond-records",
+                 Records(1).Group(u"g", 4000).File(u"f", 0).Data(Pattern(40000, 'c')));
   // Hand-made: a duplicate group (the first wins) and a name cut at a NUL.
-  {
-    std::string package;
-    PutU32(package, 2);
-    for (int i = 0; i < 2; ++i) {
-      PutU32(package, 3);
-      PutU32(package, 1);
-      PutName(package, std::u16string(u"g\0x", 3));
-      PutU32(package, 1);
-      PutU32(package, 2);
-      PutName(package, u"f");
-    }
-    package += "ab";
-    ok &= WriteRaw(out, "duplicate-and-nul", package);
-  }
+  const std::u16string cut(u"g\0x", 3);
+  ok &= WriteRaw(out, "duplicate-and-nul", Records(2).Group(cut, 1).File(u"f", 2).Group(cut, 1).File(u"f", 2).Data("ab"));
   return ok ? 0 : 1;
 }

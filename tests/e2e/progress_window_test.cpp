@@ -55,7 +55,7 @@ class ProgressWindow : public ::testing::Test {
   TempFolder work{L"gui"};
   std::wstring temp = work / L"temp";
   std::wstring report = work / L"report.txt";
-  RegistryValueGuard silentSwitch{HKEY_LOCAL_MACHINE, L"SOFTWARE\\Brenko Corporation\\OLMI update", L"SilentExecution"};
+  RegistryValueGuard silentSwitch{HKEY_LOCAL_MACHINE, kProductKey, L"SilentExecution"};
 };
 
 }  // namespace

@@ -27,7 +27,7 @@ TEST(Soak, ThreeHundredRunsOfEveryKind) {
   TempFolder work(L"soak");
   const std::wstring temp = work / L"temp", report = work / L"report.txt";
   ASSERT_TRUE(CreateDirectoryW(temp.c_str(), nullptr));
-  RegistryValueGuard silentSwitch(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Brenko Corporation\\OLMI update", L"SilentExecution");
+  RegistryValueGuard silentSwitch(HKEY_LOCAL_MACHINE, kProductKey, L"SilentExecution");
   silentSwitch.Delete();
 
   const std::wstring runner = OwnFolder() + L"\\tobrin.exe";

@@ -11,8 +11,11 @@
 #include "package/package_format.h"
 #include "package/package_seal.h"
 #include "package/package_writer.h"
+#include "package_bytes.h"
 
 using namespace tobrin;
+using package_bytes::Records;
+using package_bytes::StandInImage;
 
 namespace {
 
@@ -21,17 +24,6 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
-// An executable stand-in: "MZ", zeros up to `imageSize`.
-FilePtr MakeImage(std::size_t imageSize = 64) {
-  FilePtr file(std::tmpfile());
-  std::string image(imageSize, '\0');
-  image[0] = 'M';
-  image[1] = 'Z';
-  std::fwrite(image.data(), 1, image.size(), file.get());
-  std::fflush(file.get());
-  return file;
-}
-
 FilePtr FromBytes(const std::string& bytes) {
   FilePtr file(std::tmpfile());
   std::fwrite(bytes.data(), 1, bytes.size(), file.get());
@@ -39,16 +31,7 @@ FilePtr FromBytes(const std::string& bytes) {
   return file;
 }
 
-// A 64-byte image followed by hand-made package bytes.
-std::string RawPackage(const std::string& package) {
-  std::string bytes(64, '\0');
-  bytes[0] = 'M';
-  bytes[1] = 'Z';
-  std::string offset;
-  PutU32(offset, 64);
-  bytes.replace(32, 4, offset);
-  return bytes + package;
-}
+FilePtr MakeImage(std::size_t imageSize = 64) { return FromBytes(StandInImage(imageSize)); }
 
 // Collects what the copy hands out, in order.
 struct MemoryTarget : ExtractionTarget {
@@ -97,9 +80,7 @@ void PutU32At(std::string& bytes, std::size_t at, std::uint32_t value) {
 // A PE32 stand-in of 512 bytes whose security directory can be set.
 constexpr std::size_t kSecurityEntry = 64 + 24 + 128;
 FilePtr MakePeImage() {
-  std::string image(512, '\0');
-  image[0] = 'M';
-  image[1] = 'Z';
+  std::string image = StandInImage(512);
   PutU32At(image, 0x3C, 64);
   image.replace(64, 4, std::string("PE\0\0", 4));
   image[64 + 20] = static_cast<char>(0xE0);  // SizeOfOptionalHeader
@@ -162,7 +143,7 @@ TEST(PackageFormat, WriterAndReaderAgree) {
   EXPECT_EQ(target.contents[1], "unicode");
   EXPECT_EQ(target.contents[2], "[ParamOption]\r\n");
   EXPECT_EQ(target.contents[3], "");
-  EXPECT_EQ(target.events.back(), "file E8FF0748-2339-49f9-9A79-824D7561736C/empty.txt");
+  EXPECT_EQ(target.events.back(), "file " + MemoryTarget::Narrow(kRootGroupName) + "/empty.txt");
 }
 
 TEST(PackageFormat, TheDocumentedExamplePackage) {
@@ -219,23 +200,14 @@ TEST(PackageFormat, DataAreaFollowsOrdinalGroupOrder) {
 
 TEST(PackageFormat, DuplicatesNulsAndEmptyGroups) {
   // Two groups named g: the first wins, and the data area holds only its files.
-  std::string package;
-  PutU32(package, 3);
-  for (const char* content : {"first", "second"}) {
-    PutU32(package, 1);
-    PutU32(package, 1);
-    PutName(package, u"g");
-    PutU32(package, 1);
-    PutU32(package, static_cast<std::uint32_t>(std::string(content).size()));
-    PutName(package, u"f");
-  }
   // An empty group whose name has a NUL inside: "e\0xx" is the name "e", and
   // all four code units are consumed.
-  PutU32(package, 4);
-  PutU32(package, 0);
-  PutName(package, std::u16string(u"e\0xx", 4));
-  package += "first";
-  FilePtr exe = FromBytes(RawPackage(package));
+  FilePtr exe = FromBytes(Records(3)
+                              .Group(u"g", 1).File(u"f", 5)
+                              .Group(u"g", 1).File(u"f", 6)
+                              .Group(std::u16string(u"e\0xx", 4), 0)
+                              .Data("first")
+                              .Bound());
 
   PackageDirectory directory;
   const PackageLayout layout = Read(exe.get(), directory);
@@ -272,90 +244,21 @@ TEST(PackageFormat, DamagedPackagesAreRefusedWithoutSpinning) {
   std::vector<Case> cases;
   cases.push_back({"too short for an offset", std::string(20, 'M'), PackageStatus::NoPackage});
   cases.push_back({"offset 0 (a bare runner)", std::string(200, '\0'), PackageStatus::NoPackage});
-  {
-    std::string bytes(100, '\0');
-    std::string offset;
-    PutU32(offset, 5000);
-    bytes.replace(32, 4, offset);
-    cases.push_back({"offset past the end", bytes, PackageStatus::Damaged});
-    std::string inside(100, '\0');
-    std::string eight;
-    PutU32(eight, 8);
-    inside.replace(32, 4, eight);
-    cases.push_back({"offset inside the header", inside, PackageStatus::Damaged});
-  }
-  {
-    std::string p;
-    PutU32(p, 4000000000u);  // group count far beyond what 100 bytes hold
-    p.resize(36, '\0');
-    cases.push_back({"huge group count", RawPackage(p), PackageStatus::Damaged});
-  }
-  {
-    std::string p;
-    PutU32(p, 1);
-    PutU32(p, 1);
-    PutU32(p, 4000000000u);  // entry count
-    PutName(p, u"g");
-    cases.push_back({"huge entry count", RawPackage(p), PackageStatus::Damaged});
-  }
-  {
-    std::string p;
-    PutU32(p, 1);
-    PutU32(p, 0x7FFFFFFF);  // name length
-    PutU32(p, 0);
-    cases.push_back({"name past the end", RawPackage(p), PackageStatus::Damaged});
-  }
-  {
-    std::string p;
-    PutU32(p, 1);
-    PutU32(p, 1);
-    PutU32(p, 1);
-    PutName(p, u"g");
-    PutU32(p, 1);
-    PutU32(p, 0x80000000u);  // 2 GiB
-    PutName(p, u"f");
-    cases.push_back({"file of 2 GiB", RawPackage(p), PackageStatus::Damaged});
-  }
-  {
-    std::string p;
-    PutU32(p, 1);
-    PutU32(p, 1);
-    PutU32(p, 1);
-    PutName(p, u"g");
-    PutU32(p, 1);
-    PutU32(p, 10);
-    PutName(p, u"f");
-    p += "short";  // 5 of 10 bytes
-    cases.push_back({"data area cut short", RawPackage(p), PackageStatus::Damaged});
-  }
-  {
-    std::string p;
-    PutU32(p, 2);  // the second group record is missing
-    PutU32(p, 1);
-    PutU32(p, 0);
-    PutName(p, u"g");
-    cases.push_back({"directory cut short", RawPackage(p), PackageStatus::Damaged});
-  }
-  {
-    std::string p;
-    PutU32(p, 1);
-    PutU32(p, 32768);  // one unit more than any path holds, all of it there
-    PutU32(p, 0);
-    p += std::string(2 * 32768, 'a');
-    cases.push_back({"name of 32,768 units", RawPackage(p), PackageStatus::Damaged});
-  }
-  for (const char* bad : {"..\\evil.exe", "C:\\Windows\\x.dll"}) {
-    std::string p;
-    PutU32(p, 1);
-    PutU32(p, 1);
-    PutU32(p, 1);
-    PutName(p, u"g");
-    const std::string narrow(bad);
-    PutU32(p, static_cast<std::uint32_t>(narrow.size()));
-    PutU32(p, 0);
-    PutName(p, std::u16string(narrow.begin(), narrow.end()));
-    cases.push_back({bad, RawPackage(p), PackageStatus::Damaged});
-  }
+  cases.push_back({"offset past the end", StandInImage(100, 5000), PackageStatus::Damaged});
+  cases.push_back({"offset inside the header", StandInImage(100, 8), PackageStatus::Damaged});
+  // A group count far beyond what 100 bytes hold.
+  cases.push_back({"huge group count", Records(4000000000u).Data(std::string(32, '\0')).Bound(), PackageStatus::Damaged});
+  cases.push_back({"huge entry count", Records(1).Group(u"g", 4000000000u).Bound(), PackageStatus::Damaged});
+  cases.push_back({"name past the end", Records(1).Group(u"", 0, 0x7FFFFFFF).Bound(), PackageStatus::Damaged});
+  cases.push_back({"file of 2 GiB", Records(1).Group(u"g", 1).File(u"f", 0x80000000u).Bound(), PackageStatus::Damaged});
+  cases.push_back({"data area cut short", Records(1).Group(u"g", 1).File(u"f", 10).Data("short").Bound(),
+                   PackageStatus::Damaged});
+  cases.push_back({"directory cut short", Records(2).Group(u"g", 0).Bound(), PackageStatus::Damaged});
+  // One unit more than any path holds, all of it there.
+  cases.push_back({"name of 32,768 units", Records(1).Group(std::u16string(32768, u'a'), 0).Bound(),
+                   PackageStatus::Damaged});
+  for (const char16_t* bad : {u"..\\evil.exe", u"C:\\Windows\\x.dll"})
+    cases.push_back({"escaping name", Records(1).Group(u"g", 1).File(bad, 0).Bound(), PackageStatus::Damaged});
 
   for (const Case& c : cases) {
     FilePtr file = FromBytes(c.bytes);
@@ -373,12 +276,7 @@ TEST(PackageFormat, AnEntryCountBeyondMemoryIsRefusedNotFatal) {
   // not there). The count fits the file at 8 bytes an entry, but the entries
   // would not fit a 32-bit runner's memory: room for them must not be taken
   // on the count's word, and running out of memory must refuse the package.
-  std::string package;
-  PutU32(package, 1);
-  PutU32(package, 1);
-  PutU32(package, 120000000u);
-  PutName(package, u"g");
-  FilePtr file = FromBytes(RawPackage(package));
+  FilePtr file = FromBytes(Records(1).Group(u"g", 120000000u).Bound());
   ASSERT_TRUE(SeekTo(file.get(), 1ull << 30));
   ASSERT_EQ(std::fputc(0, file.get()), 0);
   ASSERT_EQ(std::fflush(file.get()), 0);
@@ -394,12 +292,7 @@ TEST(PackageFormat, ANameLengthBeyondFourGiBIsNotCutShort) {
   // A group name of 0x80000041 units whose 4 GiB + 130 bytes are all in the
   // (sparse) file. Taken as a 32-bit size the length is 130 bytes: such a
   // reader would see a group "g" where every other sees none.
-  std::string package;
-  PutU32(package, 1);
-  PutU32(package, 0x80000041u);
-  PutU32(package, 0);
-  PutName(package, u"g");
-  FilePtr file = FromBytes(RawPackage(package));
+  FilePtr file = FromBytes(Records(1).Group(u"g", 0, 0x80000041u).Bound());
   ASSERT_TRUE(SeekTo(file.get(), 64 + 12 + 2 * 0x80000041ull - 1));
   ASSERT_EQ(std::fputc(0, file.get()), 0);
   ASSERT_EQ(std::fflush(file.get()), 0);
@@ -414,7 +307,7 @@ TEST(PackageFormat, ANameLengthBeyondFourGiBIsNotCutShort) {
 
 TEST(PackageNames, OnlyNamesThatStayInsideAreAccepted) {
   for (const char16_t* good : {u"setup.exe", u"a\\b", u"sub\\x.txt", u"sub/x.txt", u"..a", u"a..b", u"\u0416\u6f22 x.txt",
-                               u"E8FF0748-2339-49f9-9A79-824D7561736C", u"CONFIG.SYS", u"com10", u"COM\u2074",
+                               kRootGroupName.c_str(), u"CONFIG.SYS", u"com10", u"COM\u2074",
                                u"CONIN", u"\xD83D\xDE00.txt"}) {
     EXPECT_EQ(CheckStoredName(good), nullptr) << std::string(good, good + std::char_traits<char16_t>::length(good));
   }

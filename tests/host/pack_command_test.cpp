@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <map>
 
+#include "../format/package_bytes.h"
 #include "folder_target.h"
 #include "pack_test_support.h"
 #include "text.h"
@@ -24,7 +25,8 @@ using tobrin::FileFromBytes;
 
 namespace {
 
-const std::string kRoot = "E8FF0748-2339-49f9-9A79-824D7561736C";
+// The root group's name as the packer prints it.
+std::string Root() { return std::string(tobrin::kRootGroupName.begin(), tobrin::kRootGroupName.end()); }
 
 // The group names in the order of their records in the directory.
 std::vector<std::u16string> GroupRecordNames(const std::string& packed) {
@@ -145,7 +147,7 @@ TEST(PackRoundTrip, CreateListVerifyExtractKeepEveryFileAndFolder) {
   const nlohmann::json listed = ListJson(p.out);
   std::vector<std::string> groups;
   for (const auto& group : listed["groups"]) groups.push_back(group["name"]);
-  EXPECT_EQ(groups, (std::vector<std::string>{"Docs", "Docs\\x64", kRoot, "Zeta", "Zeta\\nested", "Zeta\\nested\\deep", "a",
+  EXPECT_EQ(groups, (std::vector<std::string>{"Docs", "Docs\\x64", Root(), "Zeta", "Zeta\\nested", "Zeta\\nested\\deep", "a",
                                               "a b", std::string("caf\xC3\xA9")}));
   // The records stand in the same order as the data area.
   const std::vector<std::u16string> records = GroupRecordNames(packed);
@@ -266,7 +268,7 @@ TEST(PackCreate, FoldersWithNamesOrFilesTheRunnerCannotTakeAreRefused) {
       {"Latin with a dot below, in a folder", {"x/\xE1\xBA\xA1", "x/\xE1\xBA\xA0"}, "differ only in letter case"},
       {"link to a file", {}, "is a symbolic link, which is not followed"},
       {"file where a folder goes", {"docs", "Docs/x.txt"}, "is a file where the folder"},
-      {"folder named like the root group", {kRoot + "/x.txt"}, "taken for the package's root group"},
+      {"folder named like the root group", {Root() + "/x.txt"}, "taken for the package's root group"},
       {"name that is not UTF-8", {"bad\xFF.txt"}, "not valid UTF-8"},
   };
   for (const Case& c : cases) {
@@ -456,11 +458,7 @@ TEST(PackVerify, ProgramsTheRunnerWouldNotRunAreRefused) {
 
   // A package that starts inside the image.
   std::string overlapping = MakePe();
-  std::string package;
-  tobrin::PutU32(package, 1);
-  tobrin::PutU32(package, 36);
-  tobrin::PutU32(package, 0);
-  tobrin::PutName(package, tobrin::kRootGroupName);
+  const std::string package = package_bytes::Records(1).Group(tobrin::kRootGroupName, 0).Bytes();
   overlapping.replace(0x300, package.size(), package);
   overlapping[32] = 0x00;
   overlapping[33] = 0x03;

@@ -6,6 +6,7 @@
 #include "ini_file.h"
 #include "text.h"
 #include "xml_check.h"
+#include "../format/package_bytes.h"
 
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -20,14 +21,7 @@ std::string Value(const IniFile& ini, const char* section, const char* key) {
   return value ? Utf16ToUtf8(value->text) : "<absent>";
 }
 
-std::string Utf16Le(const std::u16string& text, bool bom) {
-  std::string out = bom ? "\xFF\xFE" : "";
-  for (char16_t c : text) {
-    out.push_back(static_cast<char>(c & 0xFF));
-    out.push_back(static_cast<char>(c >> 8));
-  }
-  return out;
-}
+using package_bytes::Utf16Le;
 
 }  // namespace
 

@@ -12,6 +12,7 @@
 #include "ini_file.h"
 #include "text.h"
 #include "xml_check.h"
+#include "../format/package_bytes.h"
 
 using namespace tobrin;
 
@@ -48,11 +49,7 @@ std::wstring Wide(const char* ascii) {
   return out;
 }
 
-std::string Utf16Le(const std::u16string& text, bool bom) {
-  std::string out = bom ? "\xFF\xFE" : "";
-  for (char16_t c : text) out += std::string{static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
-  return out;
-}
+using package_bytes::Utf16Le;
 
 bool MsxmlLoads(const std::wstring& path) {
   IXMLDOMDocument* document = nullptr;

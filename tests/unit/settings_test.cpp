@@ -6,21 +6,13 @@
 #include "app/tobrin_dlg.h"
 #include "run/settings.h"
 #include "run/silent_mode.h"
+#include "format/package_bytes.h"
 #include "unit/test_support.h"
 
 using namespace tobrin;
 using namespace testing_support;
 
 namespace {
-
-std::string Utf16WithMark(const std::wstring& text) {
-  std::string bytes = "\xFF\xFE";
-  for (wchar_t c : text) {
-    bytes.push_back(static_cast<char>(c & 0xFF));
-    bytes.push_back(static_cast<char>(c >> 8));
-  }
-  return bytes;
-}
 
 }  // namespace
 
@@ -53,7 +45,7 @@ TEST(Settings, ValuesComeFromRealIniFiles) {
   EXPECT_EQ(value, L"before");
 
   const std::wstring unicode = folder / L"unicode.ini";
-  ASSERT_TRUE(WriteBytes(unicode, Utf16WithMark(L"[ParamOption]\r\nProductName=\u65e5\u672c\u8a9e \u0416\r\n")));
+  ASSERT_TRUE(WriteBytes(unicode, package_bytes::Utf16Le(L"[ParamOption]\r\nProductName=\u65e5\u672c\u8a9e \u0416\r\n")));
   ReadParamOption(L"ProductName", unicode, value);
   EXPECT_EQ(value, L"\u65e5\u672c\u8a9e \u0416");
 }

@@ -43,6 +43,10 @@ bool BindPackage(const std::wstring& runner, const std::wstring& target, const s
 // A UTF-16 name from a wide one.
 std::u16string U16(const std::wstring& text);
 
+// The product's key under HKEY_LOCAL_MACHINE, where the silent switch and
+// the extraction root are read.
+constexpr wchar_t kProductKey[] = L"SOFTWARE\\Brenko Corporation\\OLMI update";
+
 // The folder of the running test program.
 std::wstring OwnFolder();
 

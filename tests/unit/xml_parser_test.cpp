@@ -4,6 +4,7 @@
 #include "common/com_init.h"
 #include "common/com_strings.h"
 #include "common/xml_parser.h"
+#include "format/package_bytes.h"
 #include "unit/test_support.h"
 
 using namespace tobrin;
@@ -55,12 +56,7 @@ TEST_F(XmlParserTest, NullEmptyMissingAndMalformedFilesDoNotLoad) {
   EXPECT_FALSE(parser.Load(Write("", L"empty.xml").c_str()));
 }
 
-// UTF-16LE with its byte-order mark.
-std::string Utf16(const std::string& ascii) {
-  std::string out = "\xFF\xFE";
-  for (char c : ascii) out += std::string{c, '\0'};
-  return out;
-}
+using package_bytes::Utf16Le;
 
 TEST_F(XmlParserTest, ADocumentWithADtdDoesNotLoad) {
   // An internal subset with an entity, a bare declaration, an external one
@@ -72,7 +68,7 @@ TEST_F(XmlParserTest, ADocumentWithADtdDoesNotLoad) {
       "<?xml version=\"1.0\"?>\n<!DOCTYPE MessageInfo><MessageInfo><ENG>plain</ENG></MessageInfo>",
       "<!DOCTYPE MessageInfo SYSTEM \"other.dtd\"><MessageInfo><ENG>&x;</ENG></MessageInfo>",
       "<!-- c -->\n<!DOCTYPE MessageInfo><MessageInfo><ENG>x</ENG></MessageInfo>",
-      Utf16("<?xml version=\"1.0\"?><!DOCTYPE MessageInfo><MessageInfo><ENG>x</ENG></MessageInfo>"),
+      Utf16Le("<?xml version=\"1.0\"?><!DOCTYPE MessageInfo><MessageInfo><ENG>x</ENG></MessageInfo>"),
   };
   for (const std::string& document : refused) {
     SCOPED_TRACE(document);
@@ -82,7 +78,7 @@ TEST_F(XmlParserTest, ADocumentWithADtdDoesNotLoad) {
   // What may stand before the root still does, in either encoding.
   const std::string loading[] = {
       "\xEF\xBB\xBF<?xml version=\"1.0\"?>\r\n<!-- <!DOCTYPE x> - > ?> --><?pi <!DOCTYPE y>?>\n<MessageInfo><ENG>ok</ENG></MessageInfo>",
-      Utf16("<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<!-- note --><MessageInfo><ENG>ok</ENG></MessageInfo>"),
+      Utf16Le("<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<!-- note --><MessageInfo><ENG>ok</ENG></MessageInfo>"),
   };
   for (const std::string& document : loading) {
     SCOPED_TRACE(document);

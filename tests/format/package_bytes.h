@@ -1,0 +1,74 @@
+// Bytes for tests and seeds: stand-in images, hand-made directory records
+// and UTF-16 text, portable so every test program and the seed writer share
+// them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <type_traits>
+
+#include "package/package_writer.h"
+
+namespace package_bytes {
+
+// An executable stand-in: "MZ", zeros up to `size`, and the package offset
+// field (bytes 32 to 35) set to `packageOffset`.
+inline std::string StandInImage(std::size_t size = 64, std::uint32_t packageOffset = 0) {
+  std::string image(size, '\0');
+  image[0] = 'M';
+  image[1] = 'Z';
+  std::string offset;
+  tobrin::PutU32(offset, packageOffset);
+  if (size >= 36) image.replace(32, 4, offset);
+  return image;
+}
+
+// A directory written record by record, true or lying: a group record is
+// its name's length, its entry count and the name; a file record its name's
+// length, its size and the name. `length` overrides the name's real length.
+class Records {
+ public:
+  explicit Records(std::uint32_t groupCount) { tobrin::PutU32(m_bytes, groupCount); }
+  Records& Group(const std::u16string& name, std::uint32_t entries, std::uint64_t length = kRealLength) {
+    return Record(name, entries, length);
+  }
+  Records& File(const std::u16string& name, std::uint32_t size, std::uint64_t length = kRealLength) {
+    return Record(name, size, length);
+  }
+  Records& Data(const std::string& bytes) {
+    m_bytes += bytes;
+    return *this;
+  }
+  const std::string& Bytes() const { return m_bytes; }
+  // A 64-byte stand-in image whose offset field points right behind it,
+  // then the records.
+  std::string Bound() const { return StandInImage(64, 64) + m_bytes; }
+
+ private:
+  static constexpr std::uint64_t kRealLength = ~std::uint64_t{0};
+  Records& Record(const std::u16string& name, std::uint32_t value, std::uint64_t length) {
+    tobrin::PutU32(m_bytes, static_cast<std::uint32_t>(length == kRealLength ? name.size() : length));
+    tobrin::PutU32(m_bytes, value);
+    tobrin::PutName(m_bytes, name);
+    return *this;
+  }
+  std::string m_bytes;
+};
+
+// UTF-16LE code units of `text`, after a byte-order mark unless `bom` is
+// false. Plain text is taken one byte to one unit (ASCII).
+template <typename Char>
+std::string Utf16LeOf(const std::basic_string<Char>& text, bool bom) {
+  std::string out = bom ? "\xFF\xFE" : "";
+  for (const Char unit : text) {
+    const auto c = static_cast<std::uint16_t>(static_cast<std::make_unsigned_t<Char>>(unit));
+    out.push_back(static_cast<char>(c & 0xFF));
+    out.push_back(static_cast<char>(c >> 8));
+  }
+  return out;
+}
+inline std::string Utf16Le(const std::u16string& text, bool bom = true) { return Utf16LeOf(text, bom); }
+inline std::string Utf16Le(const std::wstring& text, bool bom = true) { return Utf16LeOf(text, bom); }
+inline std::string Utf16Le(const std::string& ascii, bool bom = true) { return Utf16LeOf(ascii, bom); }
+
+}  // namespace package_bytes
