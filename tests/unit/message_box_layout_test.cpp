@@ -1,4 +1,5 @@
-// The message box's layout arithmetic with exact text extents, at 96 and
+// The message box's layout arithmetic with exact text extents: what holds
+// for every layout, the text area's steps, and a few rounding values at
 // 120 dots per inch.
 #include <gtest/gtest.h>
 
@@ -10,8 +11,23 @@ namespace {
 
 constexpr int kLine = 15;  // a line height in device pixels
 
-MessageBoxLayout Layout(int cx, int lineFeeds = 0, int cy = kLine) {
-  return LayoutMessageBox(SIZE{cx, cy}, lineFeeds, true, 20, 20);
+// What every layout keeps: the text area inside its margins, the panel and
+// the button strip below it, and the buttons right-aligned 10 from the
+// edge and 9 apart, as wide as their labels ask.
+void ExpectInvariants(const MessageBoxLayout& layout, bool two, int rightLabel, int leftLabel) {
+  EXPECT_EQ(layout.nClientWidth, kMessageLeft + layout.nTextWidth + 22);
+  EXPECT_EQ(layout.nPanelHeight, kMessageTop + layout.nTextHeight + 22);
+  EXPECT_EQ(layout.nButtonTop, layout.nPanelHeight + 10);
+  EXPECT_EQ(layout.nClientHeight, layout.nButtonTop + kButtonHeight + 10);
+  EXPECT_EQ(layout.bTwoButtons, two);
+  EXPECT_EQ(layout.nRightButtonWidth, ButtonWidthForLabel(rightLabel));
+  EXPECT_EQ(layout.nRightButtonX + layout.nRightButtonWidth, layout.nClientWidth - 10);
+  if (two) {
+    EXPECT_EQ(layout.nLeftButtonWidth, ButtonWidthForLabel(leftLabel));
+    EXPECT_EQ(layout.nLeftButtonX + layout.nLeftButtonWidth, layout.nRightButtonX - 9);
+  } else {
+    EXPECT_EQ(layout.nLeftButtonWidth, 0);
+  }
 }
 
 TEST(MessageBoxLayout, TextAreaFollowsTheOneLineExtent) {
@@ -22,93 +38,69 @@ TEST(MessageBoxLayout, TextAreaFollowsTheOneLineExtent) {
       {200, 0, 200, 2},   {201, 0, 201, 2},
       {120, 2, 200, 2},   // three short lines are still two lines high
       {400, 5, 400, 2},   // up to 400 the line feeds are not counted
-      {401, 0, 401, 2},   {403, 0, 403, 2},  {405, 1, 405, 3},
+      {405, 1, 405, 3},
       {406, 0, 400, 2},   // wider than 405: 400 wide, cx / 400 + n + 1 lines
       {799, 0, 400, 2},   {800, 0, 400, 3},  {1250, 3, 400, 7},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "cx " << c.cx << ", line feeds " << c.lineFeeds);
-    const MessageBoxLayout layout = Layout(c.cx, c.lineFeeds);
+    const MessageBoxLayout layout = LayoutMessageBox(SIZE{c.cx, kLine}, c.lineFeeds, true, 20, 20);
     EXPECT_EQ(layout.nTextWidth, c.width);
     EXPECT_EQ(layout.nTextHeight, c.lines * kLine);
-    EXPECT_EQ(layout.nClientWidth, c.width + 44);
-    EXPECT_EQ(layout.nPanelHeight, c.lines * kLine + 44);
-    EXPECT_EQ(layout.nButtonTop, c.lines * kLine + 54);
-    EXPECT_EQ(layout.nClientHeight, c.lines * kLine + 87);
+    ExpectInvariants(layout, true, 20, 20);
   }
-  EXPECT_EQ(Layout(0).nClientWidth, 244);
 }
 
-TEST(MessageBoxLayout, ButtonWidthSteps) {
+TEST(MessageBoxLayout, ButtonsFollowTheirLabels) {
   EXPECT_EQ(ButtonWidthForLabel(0), 75);
   EXPECT_EQ(ButtonWidthForLabel(74), 75);
   EXPECT_EQ(ButtonWidthForLabel(75), 92);
   EXPECT_EQ(ButtonWidthForLabel(101), 92);
   EXPECT_EQ(ButtonWidthForLabel(102), 122);
   EXPECT_EQ(ButtonWidthForLabel(180), 200);
+  struct Case {
+    bool two;
+    int right, left;
+  } const cases[] = {{true, 120, 40}, {true, 200, 200}, {false, 110, 999}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.two << " " << c.right << " " << c.left);
+    const MessageBoxLayout layout = LayoutMessageBox(SIZE{0, kLine}, 0, c.two, c.right, c.left);
+    EXPECT_EQ(layout.nClientWidth, 244) << "labels never widen the box";
+    ExpectInvariants(layout, c.two, c.right, c.left);
+  }
+  // Long labels start left of the client area rather than widen it.
+  EXPECT_LT(LayoutMessageBox(SIZE{0, kLine}, 0, true, 200, 200).nLeftButtonX, 0);
 }
 
-TEST(MessageBoxLayout, ButtonsAreRightAlignedNineApart) {
-  // Labels of different widths: the right button ends 10 from the right
-  // edge, the left one 9 before it.
-  const MessageBoxLayout layout = LayoutMessageBox(SIZE{300, kLine}, 0, true, 120, 40);
-  ASSERT_TRUE(layout.bTwoButtons);
-  EXPECT_EQ(layout.nClientWidth, 344);
-  EXPECT_EQ(layout.nRightButtonWidth, 140);
-  EXPECT_EQ(layout.nRightButtonX + layout.nRightButtonWidth, 344 - 10);
-  EXPECT_EQ(layout.nLeftButtonWidth, 75);
-  EXPECT_EQ(layout.nLeftButtonX + layout.nLeftButtonWidth, layout.nRightButtonX - 9);
-  EXPECT_EQ(layout.nLeftButtonX, 344 - 140 - 75 - 19);
-}
+TEST(MessageBoxLayout, PixelsAreLayoutUnitsScaledWithRounding) {
+  // At 96 every length stays as it is.
+  const MessageBoxLayout wide = LayoutMessageBox(SIZE{403, 16}, 0, true, 30, 101);
+  const MessageBoxPixels same = ScaleMessageBoxLayout(wide, CLayoutScale(96, 96));
+  EXPECT_EQ(same.text.x, kMessageLeft);
+  EXPECT_EQ(same.text.y, kMessageTop);
+  EXPECT_EQ(same.text.cx, wide.nTextWidth);
+  EXPECT_EQ(same.text.cy, wide.nTextHeight);
+  EXPECT_EQ(same.nPanelWidth, wide.nClientWidth);
+  EXPECT_EQ(same.nPanelHeight, wide.nPanelHeight);
+  EXPECT_EQ(same.nClientHeight, wide.nClientHeight);
+  EXPECT_EQ(same.rightButton.x, wide.nRightButtonX);
+  EXPECT_EQ(same.rightButton.y, wide.nButtonTop);
+  EXPECT_EQ(same.rightButton.cx, wide.nRightButtonWidth);
+  EXPECT_EQ(same.rightButton.cy, kButtonHeight);
+  EXPECT_EQ(same.leftButton.y, wide.nButtonTop);
+  EXPECT_EQ(same.leftButton.x, wide.nLeftButtonX);
+  EXPECT_EQ(same.leftButton.cx, wide.nLeftButtonWidth);
+  EXPECT_EQ(ScaleMessageBoxLayout(LayoutMessageBox(SIZE{0, kLine}, 0, false, 110, 0), CLayoutScale(96, 96)).leftButton.cx,
+            0);
 
-TEST(MessageBoxLayout, LongLabelsDoNotWidenTheBox) {
-  const MessageBoxLayout layout = LayoutMessageBox(SIZE{0, kLine}, 0, true, 200, 200);
-  EXPECT_EQ(layout.nClientWidth, 244);
-  EXPECT_LT(layout.nLeftButtonX, 0);  // starts left of the client area
-}
-
-TEST(MessageBoxLayout, OneButtonModeHasOnlyTheRightButton) {
-  const MessageBoxLayout layout = LayoutMessageBox(SIZE{0, kLine}, 0, false, 110, 999);
-  EXPECT_FALSE(layout.bTwoButtons);
-  EXPECT_EQ(layout.nRightButtonWidth, 130);
-  EXPECT_EQ(layout.nRightButtonX, 244 - 130 - 10);
-  EXPECT_EQ(layout.nLeftButtonWidth, 0);
-  const MessageBoxPixels pixels = ScaleMessageBoxLayout(layout, CLayoutScale(96, 96));
-  EXPECT_EQ(pixels.leftButton.cx, 0);
-}
-
-TEST(MessageBoxLayout, PixelsAt96DpiAreLayoutUnits) {
-  const MessageBoxLayout layout = LayoutMessageBox(SIZE{403, 16}, 0, true, 30, 101);
-  const MessageBoxPixels pixels = ScaleMessageBoxLayout(layout, CLayoutScale(96, 96));
-  EXPECT_EQ(pixels.text.x, 22);
-  EXPECT_EQ(pixels.text.y, 22);
-  EXPECT_EQ(pixels.text.cx, 403);
-  EXPECT_EQ(pixels.text.cy, 32);
-  EXPECT_EQ(pixels.nClientWidth, 447);
-  EXPECT_EQ(pixels.nPanelWidth, 447);
-  EXPECT_EQ(pixels.nPanelHeight, 76);
-  EXPECT_EQ(pixels.nClientHeight, 32 + 87);
-  EXPECT_EQ(pixels.rightButton.x, 447 - 75 - 10);
-  EXPECT_EQ(pixels.rightButton.y, 86);
-  EXPECT_EQ(pixels.rightButton.cy, 23);
-  EXPECT_EQ(pixels.leftButton.x, 447 - 75 - 92 - 19);
-  EXPECT_EQ(pixels.leftButton.cx, 92);
-}
-
-TEST(MessageBoxLayout, PixelsAt120DpiAreScaledWithRounding) {
-  // Extents measured at 120 are scaled once more, like every other length.
+  // At 120, extents measured there included, each length is scaled and rounded.
   const MessageBoxLayout layout = LayoutMessageBox(SIZE{0, 15}, 0, true, 40, 40);
   const MessageBoxPixels pixels = ScaleMessageBoxLayout(layout, CLayoutScale(120, 120));
   EXPECT_EQ(pixels.nClientWidth, 305);            // 244 * 1.25
   EXPECT_EQ(pixels.text.x, 28);                   // 27.5 rounds up
-  EXPECT_EQ(pixels.text.cx, 250);
   EXPECT_EQ(pixels.text.cy, 38);                  // 30 * 1.25 = 37.5
-  EXPECT_EQ(pixels.nPanelHeight, 93);             // 74 * 1.25 = 92.5
   EXPECT_EQ(pixels.rightButton.x, 199);           // 159 * 1.25 = 198.75
-  EXPECT_EQ(pixels.rightButton.cx, 94);           // 75 * 1.25 = 93.75
-  EXPECT_EQ(pixels.rightButton.y, 105);           // 84 * 1.25
   EXPECT_EQ(pixels.rightButton.cy, 29);           // 23 * 1.25 = 28.75
-  EXPECT_EQ(pixels.leftButton.x, 94);             // 75 * 1.25 = 93.75
   EXPECT_EQ(pixels.nClientHeight, 146);           // 117 * 1.25 = 146.25
   // Horizontal and vertical resolutions apply to their own axes.
   const MessageBoxPixels mixed = ScaleMessageBoxLayout(layout, CLayoutScale(120, 96));
