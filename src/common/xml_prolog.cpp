@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "common/scoped_handle.h"
+#include "common/win_owners.h"
 
 namespace tobrin {
 
@@ -47,7 +47,7 @@ class CUnitReader {
     return true;
   }
 
-  CScopedHandle m_file;
+  KernelHandle m_file;
   unsigned char m_buffer[4096];
   DWORD m_nSize = 0, m_nPosition = 0;
   unsigned m_nWidth = 1;

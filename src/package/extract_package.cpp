@@ -3,12 +3,13 @@
 #include <ntsecapi.h>
 
 #include <cstdio>
-#include <memory>
 #include <unordered_set>
 
 #include "app/installer_name.h"
 #include "app/tobrin_dlg.h"
-#include "common/scoped_handle.h"
+#include "common/last_error.h"
+#include "common/stdio_file.h"
+#include "common/win_owners.h"
 #include "package/folder_security.h"
 #include "package/long_path.h"
 #include "package/package_copy.h"
@@ -20,11 +21,6 @@ namespace tobrin {
 PackageDirectory g_packageDirectory;
 
 namespace {
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 std::wstring ToWide(const std::u16string& text) { return std::wstring(text.begin(), text.end()); }
 
@@ -119,8 +115,8 @@ class ExtractFolderWriter : public tobrin::ExtractionTarget {
     return 0;
   }
 
-  int EndFile() override { return m_file.Close() ? 0 : static_cast<int>(GetLastError()); }
-  void AbandonFile() override { m_file.Close(); }
+  int EndFile() override { return CloseHandle(m_file.Release()) ? 0 : static_cast<int>(GetLastError()); }
+  void AbandonFile() override { m_file.Reset(); }
 
   bool StopRequested() override { return m_dlg.m_bCancelRequested.load(); }
 
@@ -153,7 +149,7 @@ class ExtractFolderWriter : public tobrin::ExtractionTarget {
   std::wstring m_strRoot;
   CTobrinDlg& m_dlg;
   bool m_bReportProgress;
-  CScopedHandle m_file;
+  tobrin::KernelHandle m_file;
   // Folders made (or found) below the root, as spelled in the package.
   std::unordered_set<std::wstring> m_madeFolders;
 };
@@ -199,14 +195,14 @@ DWORD Fail(CTobrinDlg& dlg, DWORD error) {
 }
 
 DWORD Extract(const std::wstring& programPath, CTobrinDlg& dlg, bool reportProgress) {
-  FilePtr package(_wfopen(ToLongPath(programPath).c_str(), L"rb"));
+  tobrin::StdioFile package(_wfopen(ToLongPath(programPath).c_str(), L"rb"));
   if (!package) return Fail(dlg, ERROR_OPEN_FAILED);
 
   // The directory's bytes go into the digest as they are read; whether the
   // package is sealed is known after it.
   tobrin::SealDigest digest;
-  tobrin::PackageLayout layout = tobrin::ReadPackageDirectory(package.get(), g_packageDirectory, &digest);
-  const tobrin::Seal seal = tobrin::ReadSeal(package.get(), layout);
+  tobrin::PackageLayout layout = tobrin::ReadPackageDirectory(package.Get(), g_packageDirectory, &digest);
+  const tobrin::Seal seal = tobrin::ReadSeal(package.Get(), layout);
   if (layout.status != tobrin::PackageStatus::Ok) {
     g_packageDirectory.clear();
     return Fail(dlg, ERROR_INVALID_DATA);
@@ -216,15 +212,16 @@ DWORD Extract(const std::wstring& programPath, CTobrinDlg& dlg, bool reportProgr
   const std::wstring folder = MakeExtractFolderPath(error);
   if (folder.empty()) return Fail(dlg, error);
   const std::wstring root = ToLongPath(folder.substr(0, folder.size() - 1));
+  if (root.empty()) return Fail(dlg, tobrin::LastErrorOr(ERROR_BAD_PATHNAME));
   // A folder that already exists is never used: it is not ours to fill or delete.
   CExtractFolderSecurity security(IsProcessElevated());
-  if (!security.Valid()) return Fail(dlg, GetLastError());
-  if (root.empty() || !CreateDirectoryW(root.c_str(), security.Attributes())) return Fail(dlg, GetLastError());
+  if (!security.Valid()) return Fail(dlg, tobrin::LastErrorOr(ERROR_ACCESS_DENIED));
+  if (!CreateDirectoryW(root.c_str(), security.Attributes())) return Fail(dlg, tobrin::LastErrorOr(ERROR_CANNOT_MAKE));
   dlg.m_strExtractFolder = folder;
 
   ExtractFolderWriter target(root, dlg, reportProgress);
   const tobrin::CopyResult copied =
-      tobrin::CopyPackageFiles(package.get(), g_packageDirectory, target, seal.present ? &digest : nullptr);
+      tobrin::CopyPackageFiles(package.Get(), g_packageDirectory, target, seal.present ? &digest : nullptr);
   switch (copied.outcome) {
     case tobrin::CopyOutcome::Done:
       // A damaged package is never started: the run deletes what it wrote.

@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-namespace tobrin {
+#include "common/win_owners.h"
 
 bool IsProcessElevated();
 
@@ -16,18 +16,15 @@ bool IsProcessElevated();
 class CExtractFolderSecurity {
  public:
   explicit CExtractFolderSecurity(bool elevated);
-  ~CExtractFolderSecurity();
-  CExtractFolderSecurity(const CExtractFolderSecurity&) = delete;
-  CExtractFolderSecurity& operator=(const CExtractFolderSecurity&) = delete;
 
   // Null when the folder gets the default security.
-  SECURITY_ATTRIBUTES* Attributes() { return m_pDescriptor ? &m_attributes : nullptr; }
+  SECURITY_ATTRIBUTES* Attributes() { return m_descriptor.Valid() ? &m_attributes : nullptr; }
   // False when an elevated run could not build its descriptor.
-  bool Valid() const { return !m_bElevated || m_pDescriptor; }
+  bool Valid() const { return !m_bElevated || m_descriptor.Valid(); }
 
  private:
   bool m_bElevated;
-  PSECURITY_DESCRIPTOR m_pDescriptor = nullptr;
+  tobrin::LocalMemory m_descriptor;  // the descriptor, from LocalAlloc
   SECURITY_ATTRIBUTES m_attributes = {};
 };
 

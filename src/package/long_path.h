@@ -6,7 +6,8 @@
 namespace tobrin {
 
 // The full path of `path` with the "\\?\" (or "\\?\UNC\") prefix: separators
-// made backslashes, doubled backslashes and "." removed. Empty on failure.
+// made backslashes, doubled backslashes and "." removed. Empty on failure,
+// with the thread's last error set (never 0).
 std::wstring ToLongPath(const std::wstring& path);
 
 }  // namespace tobrin

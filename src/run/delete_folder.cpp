@@ -4,7 +4,7 @@
 #include <atomic>
 #include <vector>
 
-#include "common/scoped_handle.h"
+#include "common/win_owners.h"
 #include "package/folder_security.h"
 #include "package/long_path.h"
 #include "run/launch.h"
@@ -57,7 +57,7 @@ class SharedFolders {
 
   RemoveResult RemoveAll() {
     RemoveResult result;
-    CScopedHandle helper(CreateThread(nullptr, 0, HelperProc, this, 0, nullptr));
+    tobrin::KernelHandle helper(CreateThread(nullptr, 0, HelperProc, this, 0, nullptr));
     Merge(result, Work());
     // Without a second thread this one has done them all.
     if (helper.Valid()) WaitForSingleObject(helper.Get(), INFINITE);
@@ -92,8 +92,9 @@ RemoveResult RemoveTree(const std::wstring& folder, bool scheduleOnly, bool twoT
   DWORD& firstError = result.error;
   std::vector<std::wstring> subfolders;  // left for two threads
   WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
-  if (search == INVALID_HANDLE_VALUE) {
+  const tobrin::FindHandle search(
+      FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0));
+  if (!search.Valid()) {
     const DWORD error = GetLastError();
     if (IsGone(error)) return result;
     if (error != ERROR_FILE_NOT_FOUND && error != ERROR_NO_MORE_FILES) {
@@ -122,8 +123,7 @@ RemoveResult RemoveTree(const std::wstring& folder, bool scheduleOnly, bool twoT
         if (error) result.filesLeft = true;
       }
       if (error && !firstError) firstError = error;
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
+    } while (FindNextFileW(search.Get(), &found));
   }
   if (!subfolders.empty()) Merge(result, SharedFolders(std::move(subfolders)).RemoveAll());
   if (scheduleOnly) {

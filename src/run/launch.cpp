@@ -38,18 +38,18 @@ std::vector<ULONG_PTR> JobProcesses(HANDLE job) {
 }
 
 // A process of the job that runs from the folder, or an invalid handle.
-HANDLE FindProcessInFolder(HANDLE job, const std::wstring& folder) {
+tobrin::KernelHandle FindProcessInFolder(HANDLE job, const std::wstring& folder) {
   for (const ULONG_PTR id : JobProcesses(job)) {
-    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(id));
-    if (!process) continue;
+    tobrin::KernelHandle process(
+        OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(id)));
+    if (!process.Valid()) continue;
     wchar_t image[32768];
     DWORD size = 32768;
-    if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT && QueryFullProcessImageNameW(process, 0, image, &size) &&
-        IsInsideFolder(std::wstring(image, size), folder))
+    if (WaitForSingleObject(process.Get(), 0) == WAIT_TIMEOUT &&
+        QueryFullProcessImageNameW(process.Get(), 0, image, &size) && IsInsideFolder(std::wstring(image, size), folder))
       return process;
-    CloseHandle(process);
   }
-  return nullptr;
+  return tobrin::KernelHandle();
 }
 
 // The program to start, named apart from the command line only when its full
@@ -73,13 +73,13 @@ bool IsInsideFolder(const std::wstring& path, const std::wstring& folder) {
                               TRUE) == CSTR_EQUAL;
 }
 
-bool LaunchAndWait(const PayloadCommand& command, const std::wstring& extractFolder, CScopedHandle& heldPayload,
+bool LaunchAndWait(const PayloadCommand& command, const std::wstring& extractFolder, tobrin::KernelHandle& heldPayload,
                    DWORD& code) {
   std::wstring commandLine = command.commandLine;
   const std::wstring& workingDirectory = command.workingDirectory;
   // The job only tells which processes descend from the payload: it limits
   // nothing and ends nothing when it is closed.
-  CScopedHandle job(CreateJobObjectW(nullptr, nullptr));
+  tobrin::KernelHandle job(CreateJobObjectW(nullptr, nullptr));
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process = {};
@@ -88,22 +88,22 @@ bool LaunchAndWait(const PayloadCommand& command, const std::wstring& extractFol
                                       nullptr, FALSE, CREATE_SUSPENDED, nullptr,
                                       workingDirectory.empty() ? nullptr : workingDirectory.c_str(), &startup, &process);
   const DWORD startError = GetLastError();
-  heldPayload.Close();
+  heldPayload.Reset();
   if (!started) {
     code = startError;
     return false;
   }
-  CScopedHandle processHandle(process.hProcess);
-  CScopedHandle threadHandle(process.hThread);
+  tobrin::KernelHandle processHandle(process.hProcess);
+  tobrin::KernelHandle threadHandle(process.hThread);
   // A runner inside a job that allows no nested job and no breakaway cannot
   // use one: then only the payload itself is waited for.
-  if (job.Valid() && !AssignProcessToJobObject(job.Get(), processHandle.Get())) job.Close();
+  if (job.Valid() && !AssignProcessToJobObject(job.Get(), processHandle.Get())) job.Reset();
   ResumeThread(threadHandle.Get());
   WaitForSingleObject(processHandle.Get(), INFINITE);
   if (!GetExitCodeProcess(processHandle.Get(), &code)) code = GetLastError();
   if (job.Valid() && !extractFolder.empty()) {
     for (;;) {
-      CScopedHandle running(FindProcessInFolder(job.Get(), extractFolder));
+      const tobrin::KernelHandle running = FindProcessInFolder(job.Get(), extractFolder);
       if (!running.Valid()) break;
       WaitForSingleObject(running.Get(), INFINITE);
     }

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "common/scoped_handle.h"
+#include "common/win_owners.h"
 #include "run/payload_command.h"
 
 namespace tobrin {
@@ -18,7 +18,7 @@ namespace tobrin {
 // file held open against writers, is closed once the process exists. True
 // when it started; `code` is then the process's exit code, otherwise the
 // error of CreateProcessW.
-bool LaunchAndWait(const PayloadCommand& command, const std::wstring& extractFolder, CScopedHandle& heldPayload,
+bool LaunchAndWait(const PayloadCommand& command, const std::wstring& extractFolder, tobrin::KernelHandle& heldPayload,
                    DWORD& code);
 
 // True when `path` names `folder` or something inside it, compared as the

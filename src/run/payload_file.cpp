@@ -2,19 +2,15 @@
 
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <vector>
 
+#include "common/stdio_file.h"
 #include "package/long_path.h"
 #include "package/package_format.h"
 
 namespace tobrin {
 
 namespace {
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
 
 struct EntryPlace {
   bool found = false;
@@ -51,7 +47,7 @@ bool ReadWhole(HANDLE file, unsigned char* data, DWORD size) {
 }  // namespace
 
 DWORD HoldPayloadFile(const std::wstring& programPath, const std::wstring& extractFolder, const std::wstring& group,
-                      const std::wstring& executeFileName, CScopedHandle& held) {
+                      const std::wstring& executeFileName, tobrin::KernelHandle& held) {
   // Closing the gap between the writing and the start entirely would need the
   // file held from its creation on, but a handle that could write it keeps
   // CreateProcessW from mapping it, and a share mode cannot be narrowed on an
@@ -59,11 +55,11 @@ DWORD HoldPayloadFile(const std::wstring& programPath, const std::wstring& extra
   // nothing but reading (no writer, no rename, no deletion until the process
   // exists), and its bytes are compared with the package's: a swap before
   // that moment is caught, one after it is impossible.
-  held.Close();
-  std::unique_ptr<std::FILE, FileCloser> program(_wfopen(ToLongPath(programPath).c_str(), L"rb"));
+  held.Reset();
+  tobrin::StdioFile program(_wfopen(ToLongPath(programPath).c_str(), L"rb"));
   if (!program) return ERROR_OPEN_FAILED;
   PackageDirectory directory;
-  const tobrin::PackageLayout layout = tobrin::ReadPackageDirectory(program.get(), directory);
+  const tobrin::PackageLayout layout = tobrin::ReadPackageDirectory(program.Get(), directory);
   if (layout.status != tobrin::PackageStatus::Ok) return ERROR_INVALID_DATA;
   const std::u16string groupName = group.empty() ? tobrin::kRootGroupName : std::u16string(group.begin(), group.end());
   const EntryPlace place =
@@ -75,21 +71,21 @@ DWORD HoldPayloadFile(const std::wstring& programPath, const std::wstring& extra
                          FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!held.Valid()) {
     const DWORD error = GetLastError();
-    held.Close();
+    held.Reset();
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? 0 : error;
   }
   LARGE_INTEGER size = {};
-  if (!GetFileSizeEx(held.Get(), &size) || size.QuadPart != place.size || !tobrin::SeekTo(program.get(), place.offset)) {
-    held.Close();
+  if (!GetFileSizeEx(held.Get(), &size) || size.QuadPart != place.size || !tobrin::SeekTo(program.Get(), place.offset)) {
+    held.Reset();
     return ERROR_INVALID_DATA;
   }
   constexpr DWORD kPiece = 1u << 16;
   std::vector<unsigned char> expected(kPiece), found(kPiece);
   for (std::uint32_t left = place.size; left > 0;) {
     const DWORD piece = left < kPiece ? left : kPiece;
-    if (std::fread(expected.data(), 1, piece, program.get()) != piece || !ReadWhole(held.Get(), found.data(), piece) ||
+    if (std::fread(expected.data(), 1, piece, program.Get()) != piece || !ReadWhole(held.Get(), found.data(), piece) ||
         std::memcmp(expected.data(), found.data(), piece) != 0) {
-      held.Close();
+      held.Reset();
       return ERROR_INVALID_DATA;
     }
     left -= piece;

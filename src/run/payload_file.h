@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "common/scoped_handle.h"
+#include "common/win_owners.h"
 
 namespace tobrin {
 
@@ -19,6 +19,4 @@ namespace tobrin {
 // then fails as it would have). ERROR_INVALID_DATA: the file is not the
 // package's. Otherwise the error of opening or reading it.
 DWORD HoldPayloadFile(const std::wstring& programPath, const std::wstring& extractFolder, const std::wstring& group,
-                      const std::wstring& executeFileName, CScopedHandle& held);
-
-}  // namespace tobrin
+                      const std::wstring& executeFileName, tobrin::KernelHandle& held);

@@ -20,7 +20,7 @@ void StartPayload(CTobrinDlg& dlg, const wchar_t* commandLine, const std::wstrin
   const PayloadCommand command =
       BuildPayloadCommand(dlg.m_strExtractFolder, group, executeFileName, paramA, appendParamB, paramB, arguments);
   // Held from here until its process exists.
-  CScopedHandle heldPayload;
+  tobrin::KernelHandle heldPayload;
   if (const DWORD error = HoldPayloadFile(GetOwnModulePath(), dlg.m_strExtractFolder, group, executeFileName, heldPayload)) {
     dlg.m_nExitCode = error;
   } else if (dlg.ShowLocalizedMessage()) {

@@ -24,7 +24,7 @@ void PlaceControl(HWND control, const tobrin::LayoutRect& rect) {
 }  // namespace
 
 CNormalMessageBox::CNormalMessageBox() : CDialog(IDD_MESSAGE_BOX) {
-  const tobrin::CWindowContext screen(nullptr);
+  const tobrin::WindowDeviceContext screen(nullptr);
   if (screen.Get()) {
     m_nDpiX = GetDeviceCaps(screen.Get(), LOGPIXELSX);
     m_nDpiY = GetDeviceCaps(screen.Get(), LOGPIXELSY);
@@ -47,8 +47,8 @@ void CNormalMessageBox::CreateFonts() {
   // by the same explicit lookup as the button texts, so that every system
   // picks the same entry. Not found: an empty face, the system's default.
   std::wstring face;
-  tobrin::LoadStringInLanguage(GetModuleHandleW(nullptr), IDS_FONT_FACE, GetUserDefaultUILanguage(), face);
-  const tobrin::CWindowContext dc(m_hWnd);
+  LoadStringInLanguage(GetModuleHandleW(nullptr), IDS_FONT_FACE, GetUserDefaultUILanguage(), face);
+  const tobrin::WindowDeviceContext dc(m_hWnd);
   const int height = -MulDiv(kFontPoints, GetDeviceCaps(dc.Get(), LOGPIXELSY), 72);
   for (auto* font : {&m_fontText, &m_fontButton}) {
     font->Reset(CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
@@ -67,8 +67,8 @@ BOOL CNormalMessageBox::OnInitDialog() {
     // Text and labels are measured in the message's font on the box's own
     // device context, in the device's pixels. Line feeds are not line
     // breaks here; the static control wraps the words itself.
-    const tobrin::CWindowContext dc(m_hWnd);
-    const tobrin::CSelectedObject selected(dc.Get(), m_fontText.Get());
+    const tobrin::WindowDeviceContext dc(m_hWnd);
+    const tobrin::SelectionScope selected(dc.Get(), m_fontText.Get());
     const SIZE extent = MeasureText(dc.Get(), m_strMessage);
     const int lineFeeds = static_cast<int>(std::count(m_strMessage.begin(), m_strMessage.end(), L'\n'));
     const int rightLabel = MeasureText(dc.Get(), twoButtons ? m_strRightButton : singleLabel).cx;
@@ -119,8 +119,8 @@ BOOL CNormalMessageBox::PreTranslateMessage(MSG* message) {
 }
 
 void CNormalMessageBox::OnPaint() {
-  const tobrin::CPaintContext dc(m_hWnd);
-  const tobrin::CLayoutScale scale(m_nDpiX, m_nDpiY);
+  const tobrin::PaintScope dc(m_hWnd);
+  const CLayoutScale scale(m_nDpiX, m_nDpiY);
   const RECT panel = {0, 0, scale.X(m_nClientWidth), scale.Y(m_nPanelHeight)};
   FillRect(dc.Get(), &panel, m_brushWhite.Get());
 }

@@ -10,7 +10,8 @@
 
 #include <string>
 
-#include "common/gdi_objects.h"
+#include "common/device_context.h"
+#include "common/win_owners.h"
 #include "framework/dialog.h"
 
 class CNormalMessageBox : public CDialog {
@@ -41,9 +42,9 @@ class CNormalMessageBox : public CDialog {
   std::wstring m_strCaption;
   std::wstring m_strRightButton;
   std::wstring m_strLeftButton;
-  tobrin::CGdiObject<HFONT> m_fontText;
-  tobrin::CGdiObject<HFONT> m_fontButton;
-  tobrin::CGdiObject<HBRUSH> m_brushWhite;  // deleted first, then the fonts
+  tobrin::FontObject m_fontText;
+  tobrin::FontObject m_fontButton;
+  tobrin::BrushObject m_brushWhite;  // deleted first, then the fonts
   int m_nDpiX = 96;
   int m_nDpiY = 96;
 };

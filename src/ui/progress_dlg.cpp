@@ -1,5 +1,6 @@
 // The progress window of an interactive run and its extraction worker.
 #include "app/tobrin_dlg.h"
+#include "common/device_context.h"
 #include "package/extract_package.h"
 #include "framework/thread.h"
 #include "res/resource.h"
@@ -51,15 +52,14 @@ void CTobrinDlg::OnTimer(UINT_PTR timerId) {
 }
 
 void CTobrinDlg::OnPaint() {
-  PAINTSTRUCT paint;
-  HDC dc = BeginPaint(m_hWnd, &paint);
+  const tobrin::PaintScope paint(m_hWnd);
+  const HDC dc = paint.Get();
   SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
   const int iconWidth = GetSystemMetrics(SM_CXICON), iconHeight = GetSystemMetrics(SM_CYICON);
   RECT client;
   GetClientRect(m_hWnd, &client);
   DrawIcon(dc, (client.right - client.left - iconWidth + 1) / 2, (client.bottom - client.top - iconHeight + 1) / 2,
            m_hIcon);
-  EndPaint(m_hWnd, &paint);
 }
 
 bool CTobrinDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {

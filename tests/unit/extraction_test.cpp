@@ -7,6 +7,7 @@
 #include "app/tobrin_dlg.h"
 #include "format/package_bytes.h"
 #include "package/extract_package.h"
+#include "package/long_path.h"
 #include "run/launch.h"
 #include "run/payload_file.h"
 #include "unit/test_support.h"
@@ -150,6 +151,13 @@ TEST_F(Extraction, TempEndingInABackslashOrMissing) {
     EXPECT_FALSE(ExtractPackageFrom(program, dlg, false));
     EXPECT_TRUE(dlg.m_strExtractFolder.empty());
   }
+  {
+    // A path with no full form is an error the run can report, never 0:
+    // an empty one is refused without the system naming an error.
+    SetLastError(0);
+    EXPECT_TRUE(ToLongPath(L"").empty());
+    EXPECT_NE(GetLastError(), 0u);
+  }
   EXPECT_TRUE(ListFolder(temp.Path()).empty());
 }
 
@@ -259,7 +267,7 @@ TEST_F(Extraction, ThePayloadMustBeThePackagesOwn) {
   CTobrinDlg dlg;
   ASSERT_TRUE(ExtractPackageFrom(program, dlg, false));
   const std::wstring& folder = dlg.m_strExtractFolder;
-  CScopedHandle held;
+  tobrin::KernelHandle held;
   // The later of two entries of one name is the file on disk.
   EXPECT_EQ(HoldPayloadFile(program, folder, L"", L"setup.exe", held), 0u);
   EXPECT_TRUE(held.Valid());

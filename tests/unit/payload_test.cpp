@@ -53,7 +53,7 @@ TEST(Launch, WaitsAndReturnsTheExitCode) {
   EnvironmentGuard report(L"PROBE_REPORT", folder / L"report.txt");
   EnvironmentGuard code(L"PROBE_EXIT_CODE", L"3010");
   DWORD result = 0;
-  CScopedHandle held;
+  tobrin::KernelHandle held;
   const std::wstring probe = OwnFolder() + L"\\probe.exe";
   ASSERT_TRUE(LaunchAndWait({L"\"" + probe + L"\" one two", folder.Path(), probe}, folder.Path(), held, result));
   EXPECT_EQ(result, 3010u);
