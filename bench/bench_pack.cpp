@@ -10,10 +10,11 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
+
+#include "common/stdio_file.h"
 #include "package/package_writer.h"
 
 namespace fs = std::filesystem;
@@ -21,23 +22,18 @@ using namespace tobrin;
 
 namespace {
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
 WriterFile StreamedFile(const fs::path& path, std::u16string name, std::uint64_t size) {
   WriterFile file;
   file.name = std::move(name);
   file.size = static_cast<std::uint32_t>(size);
   file.writeContent = [path, size](std::FILE* out) {
-    FilePtr in(std::fopen(path.c_str(), "rb"));
+    tobrin::StdioFile in(std::fopen(path.c_str(), "rb"));
     if (!in) return false;
     std::vector<char> buffer(1 << 20);
     std::uint64_t left = size;
     while (left > 0) {
       const std::size_t piece = left < buffer.size() ? static_cast<std::size_t>(left) : buffer.size();
-      if (std::fread(buffer.data(), 1, piece, in.get()) != piece || std::fwrite(buffer.data(), 1, piece, out) != piece)
+      if (std::fread(buffer.data(), 1, piece, in.Get()) != piece || std::fwrite(buffer.data(), 1, piece, out) != piece)
         return false;
       left -= piece;
     }
@@ -117,8 +113,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "bench_pack: cannot copy %s: %s\n", stub.c_str(), error.message().c_str());
     return 1;
   }
-  FilePtr exe(std::fopen(out.c_str(), "r+b"));
-  if (!exe || !AppendPackage(exe.get(), ordered, sealing)) {
+  tobrin::StdioFile exe(std::fopen(out.c_str(), "r+b"));
+  if (!exe || !AppendPackage(exe.Get(), ordered, sealing)) {
     std::fprintf(stderr, "bench_pack: cannot write the package into %s\n", out.c_str());
     return 1;
   }

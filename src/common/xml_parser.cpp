@@ -12,7 +12,7 @@ namespace nsCommon {
 
 using tobrin::CBstr;
 using tobrin::CBstrVariant;
-using tobrin::ComPtr;
+using Microsoft::WRL::ComPtr;
 
 namespace {
 
@@ -23,7 +23,7 @@ constexpr wchar_t kNamespacedQueryPrefix[] = L"//bk:";
 [[noreturn]] void RaiseError(HRESULT hr, IUnknown* source = nullptr, REFIID iid = GUID_NULL) {
   IErrorInfo* info = nullptr;
   ComPtr<ISupportErrorInfo> support;
-  if (source && SUCCEEDED(source->QueryInterface(IID_ISupportErrorInfo, support.ReceiveVoid())) &&
+  if (source && SUCCEEDED(source->QueryInterface(IID_ISupportErrorInfo, &support)) &&
       support->InterfaceSupportsErrorInfo(iid) == S_OK) {
     if (GetErrorInfo(0, &info) != S_OK) info = nullptr;
   }
@@ -46,10 +46,10 @@ void ProhibitDtd(IXMLDOMDocument2* document) {
 
 ComPtr<IXMLDOMDocument2> CreateDocument(REFCLSID documentClass) {
   ComPtr<IUnknown> object;
-  if (FAILED(CoCreateInstance(documentClass, nullptr, CLSCTX_ALL, IID_IUnknown, object.ReceiveVoid()))) return nullptr;
+  if (FAILED(CoCreateInstance(documentClass, nullptr, CLSCTX_ALL, IID_IUnknown, &object))) return nullptr;
   if (FAILED(OleRun(object.Get()))) return nullptr;
   ComPtr<IXMLDOMDocument2> document;
-  if (FAILED(object.QueryInterface(tobrin::IID_IXMLDOMDocument2, document))) return nullptr;
+  if (FAILED(object.CopyTo(IID_IXMLDOMDocument2, &document))) return nullptr;
   ProhibitDtd(document.Get());
   return document;
 }
@@ -102,7 +102,7 @@ bool CXMLParser::Load(const wchar_t* path) {
 ComPtr<IXMLDOMElement> CXMLParser::GetRootElement() {
   if (!m_pDocument) RaiseError(E_POINTER);
   ComPtr<IXMLDOMElement> root;
-  m_pDocument->get_documentElement(root.Receive());
+  m_pDocument->get_documentElement(&root);
   return root;
 }
 
@@ -110,7 +110,7 @@ ComPtr<IXMLDOMElement> CXMLParser::SelectSingleElement(const wchar_t* path, ComP
   ComPtr<IXMLDOMNode> start;
   IUnknown* from = context ? static_cast<IUnknown*>(context.Get()) : static_cast<IUnknown*>(m_pDocument.Get());
   if (from) {
-    const HRESULT hr = from->QueryInterface(tobrin::IID_IXMLDOMNode, start.ReceiveVoid());
+    const HRESULT hr = from->QueryInterface(IID_IXMLDOMNode, &start);
     if (FAILED(hr) && hr != E_NOINTERFACE) RaiseError(hr);
   }
 
@@ -120,12 +120,12 @@ ComPtr<IXMLDOMElement> CXMLParser::SelectSingleElement(const wchar_t* path, ComP
   if (queryText.IsNull()) throw std::bad_alloc();
 
   ComPtr<IXMLDOMNode> selected;
-  const HRESULT hr = start->selectSingleNode(queryText.Get(), selected.Receive());
-  if (FAILED(hr)) RaiseError(hr, start.Get(), tobrin::IID_IXMLDOMNode);
+  const HRESULT hr = start->selectSingleNode(queryText.Get(), &selected);
+  if (FAILED(hr)) RaiseError(hr, start.Get(), IID_IXMLDOMNode);
 
   ComPtr<IXMLDOMElement> element;
   if (selected) {
-    const HRESULT asElement = selected.QueryInterface(tobrin::IID_IXMLDOMElement, element);
+    const HRESULT asElement = selected.CopyTo(IID_IXMLDOMElement, &element);
     if (FAILED(asElement) && asElement != E_NOINTERFACE) RaiseError(asElement);
   }
   return element;

@@ -11,9 +11,11 @@
 
 #include <string>
 
-#include "common/com_ptr.h"
+#include <wrl/client.h>
 
 namespace nsCommon {
+
+
 
 class CXMLParser {
  public:
@@ -32,13 +34,13 @@ class CXMLParser {
   bool Load(const wchar_t* path);
 
   // The document's root element; null before a successful Load.
-  tobrin::ComPtr<IXMLDOMElement> GetRootElement();
+  Microsoft::WRL::ComPtr<IXMLDOMElement> GetRootElement();
 
   // The first element that `path` selects, searched from `context` or, when
   // that is null, from the document. In a namespaced document the path is
   // prefixed with "//bk:". No match, or a match that is not an element
   // (an attribute, a text node), gives null.
-  tobrin::ComPtr<IXMLDOMElement> SelectSingleElement(const wchar_t* path, tobrin::ComPtr<IXMLDOMNode> context = nullptr);
+  Microsoft::WRL::ComPtr<IXMLDOMElement> SelectSingleElement(const wchar_t* path, Microsoft::WRL::ComPtr<IXMLDOMNode> context = nullptr);
 
  protected:
   // Creates the document from the given class; the tests use a class that
@@ -46,7 +48,7 @@ class CXMLParser {
   explicit CXMLParser(REFCLSID documentClass);
 
  private:
-  tobrin::ComPtr<IXMLDOMDocument2> m_pDocument;
+  Microsoft::WRL::ComPtr<IXMLDOMDocument2> m_pDocument;
   std::wstring m_strQueryPrefix;
 };
 

@@ -38,7 +38,7 @@ LocalizedTexts ReadLocalizedTexts(const std::wstring& cataloguePath, LANGID uiLa
     // The parser and the element are released here, before COM is.
     nsCommon::CXMLParser parser;
     if (!parser.Load(cataloguePath.c_str())) return texts;
-    const ComPtr<IXMLDOMElement> element = parser.SelectSingleElement(CataloguePath(row).c_str());
+    const Microsoft::WRL::ComPtr<IXMLDOMElement> element = parser.SelectSingleElement(CataloguePath(row).c_str());
     LookUpButtonText(IDS_OK_TEXT, row, texts.strOkText);
     LookUpButtonText(IDS_CANCEL_TEXT, row, texts.strCancelText);
     if (element) texts.strMessage = ElementText(element.Get());

@@ -7,9 +7,7 @@
 #include "format/package_bytes.h"
 #include "unit/test_support.h"
 
-using namespace tobrin;
-
-
+using Microsoft::WRL::ComPtr;
 using nsCommon::CXMLParser;
 using testing_support::TempFolder;
 using testing_support::WriteBytes;

@@ -14,6 +14,9 @@ namespace tobrin {
 
 namespace {
 
+using nsCommon::CBstr;
+using Microsoft::WRL::ComPtr;
+
 // A file of its own in the temporary folder, deleted with the object.
 class TemporaryCopy {
  public:
@@ -62,16 +65,16 @@ void ReadElements(nsCommon::CXMLParser& parser, XmlFacts& facts) {
   facts.root = NameOf(root.Get());
   ComPtr<IXMLDOMDocument> document;
   ComPtr<IXMLDOMDocumentType> doctype;
-  if (SUCCEEDED(root->get_ownerDocument(document.Receive())) && document &&
-      SUCCEEDED(document->get_doctype(doctype.Receive())) && doctype)
+  if (SUCCEEDED(root->get_ownerDocument(&document)) && document &&
+      SUCCEEDED(document->get_doctype(&doctype)) && doctype)
     facts.hasDoctype = true;
   ComPtr<IXMLDOMNodeList> children;
   long count = 0;
-  if (FAILED(root->get_childNodes(children.Receive())) || !children || FAILED(children->get_length(&count))) return;
+  if (FAILED(root->get_childNodes(&children)) || !children || FAILED(children->get_length(&count))) return;
   for (long i = 0; i < count; ++i) {
     ComPtr<IXMLDOMNode> child;
     DOMNodeType type = NODE_INVALID;
-    if (SUCCEEDED(children->get_item(i, child.Receive())) && child && SUCCEEDED(child->get_nodeType(&type)) &&
+    if (SUCCEEDED(children->get_item(i, &child)) && child && SUCCEEDED(child->get_nodeType(&type)) &&
         type == NODE_ELEMENT)
       facts.children.push_back(NameOf(child.Get()));
   }
