@@ -96,19 +96,19 @@ bool CopyBytes(const fs::path& source, Links links, std::uint64_t size, std::FIL
                ProgressBar& progress, WriteFailure& failure) {
   const std::string subject = PathToUtf8(source);
   std::string why;
-  FilePtr in = OpenRegularFile(source, links, why);
+  nsCommon::StdioFile in = OpenRegularFile(source, links, why);
   if (!in) return failure.Set(subject, why);
   std::unique_ptr<char[]> buffer(new char[kCopyPieceSize]);
   for (std::uint64_t left = size; left > 0;) {
     const std::size_t piece = left < kCopyPieceSize ? static_cast<std::size_t>(left) : kCopyPieceSize;
-    if (std::fread(buffer.get(), 1, piece, in.get()) != piece)
-      return failure.Set(subject, std::ferror(in.get()) ? "cannot be read: " + ErrnoText(errno)
+    if (std::fread(buffer.get(), 1, piece, in.Get()) != piece)
+      return failure.Set(subject, std::ferror(in.Get()) ? "cannot be read: " + ErrnoText(errno)
                                                          : "became shorter while it was packed");
     if (std::fwrite(buffer.get(), 1, piece, out) != piece) return failure.Set(output, "cannot be written: " + ErrnoText(errno));
     progress.Advance(piece);
     left -= piece;
   }
-  if (std::fgetc(in.get()) != EOF) return failure.Set(subject, "became longer while it was packed");
+  if (std::fgetc(in.Get()) != EOF) return failure.Set(subject, "became longer while it was packed");
   return true;
 }
 

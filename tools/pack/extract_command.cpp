@@ -63,10 +63,10 @@ int RunExtract(const ExtractOptions& options) {
     // The directory goes into the digest first, then the data as it is copied.
     SealDigest digest;
     const PackageLayout& layout = program.layout;
-    if (program.seal.present && !ObserveRange(program.file.get(), layout.packageOffset, layout.dataOffset, digest))
+    if (program.seal.present && !ObserveRange(program.file.Get(), layout.packageOffset, layout.dataOffset, digest))
       return Refuse(packed, "the package directory cannot be read");
-    if (!SeekTo(program.file.get(), layout.dataOffset)) return Refuse(packed, "the data area cannot be reached");
-    result = CopyPackageFiles(program.file.get(), program.directory, writer, program.seal.present ? &digest : nullptr);
+    if (!SeekTo(program.file.Get(), layout.dataOffset)) return Refuse(packed, "the data area cannot be reached");
+    result = CopyPackageFiles(program.file.Get(), program.directory, writer, program.seal.present ? &digest : nullptr);
     if (result.outcome == CopyOutcome::WriteFailed) return Refuse(writer.FailedPath(), writer.FailureReason());
     written = writer.FilesWritten();
     mismatch = result.outcome == CopyOutcome::Done && program.seal.present && digest.Result() != program.seal.digest;

@@ -145,7 +145,7 @@ int FolderTarget::BeginFile(const std::u16string& group, const std::u16string& n
   const int fd = openat(m_currentFolder.m_fd, relative.filename().c_str(),
                         O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) return Fail(errno, m_current, OpenReason(errno, false));
-  m_file.reset(fdopen(fd, "wb"));
+  m_file.Reset(fdopen(fd, "wb"));
   if (!m_file) {
     const int error = errno;
     close(fd);
@@ -156,14 +156,14 @@ int FolderTarget::BeginFile(const std::u16string& group, const std::u16string& n
 }
 
 int FolderTarget::WriteData(const unsigned char* data, std::size_t size) {
-  if (std::fwrite(data, 1, size, m_file.get()) != size)
+  if (std::fwrite(data, 1, size, m_file.Get()) != size)
     return Fail(errno, m_current, "cannot be written: " + ErrnoText(errno));
   if (m_pProgress) m_pProgress->Advance(size);
   return 0;
 }
 
 int FolderTarget::EndFile() {
-  std::FILE* file = m_file.release();
+  std::FILE* file = m_file.Release();
   if (std::fclose(file) != 0) return Fail(errno, m_current, "cannot be written: " + ErrnoText(errno));
   ++m_nFiles;
   return 0;
@@ -171,7 +171,7 @@ int FolderTarget::EndFile() {
 
 void FolderTarget::AbandonFile() {
   if (!m_file) return;
-  m_file.reset();  // a file cut short is not left behind
+  m_file.Reset();  // a file cut short is not left behind
 #ifdef _WIN32
   RemoveEntry(m_current);
 #else

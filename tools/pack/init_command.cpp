@@ -36,9 +36,9 @@ int RunInit(const InitOptions& options) {
 
   for (const GeneratedFile& file : SettingsTemplates(run)) {
     const fs::path path = folder / NameFromUtf16(file.name);
-    FilePtr out = OpenFile(path, "wb");
-    if (!out || std::fwrite(file.bytes.data(), 1, file.bytes.size(), out.get()) != file.bytes.size() ||
-        std::fclose(out.release()) != 0)
+    nsCommon::StdioFile out = OpenFile(path, "wb");
+    if (!out || std::fwrite(file.bytes.data(), 1, file.bytes.size(), out.Get()) != file.bytes.size() ||
+        std::fclose(out.Release()) != 0)
       return Refuse(PathToUtf8(path), "cannot be written: " + ErrnoText(errno));
   }
   std::printf("%s: AssistFile.ini, MessageSetting.ini and MessageInfo.xml written; put %s beside them\n",

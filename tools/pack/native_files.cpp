@@ -9,6 +9,7 @@
 #include <io.h>
 #include <windows.h>
 
+#include "common/win_owners.h"
 #include "package/long_path.h"
 #else
 #include <fcntl.h>
@@ -91,12 +92,6 @@ int LastErrno() {
   }
 }
 
-namespace {
-struct FindCloser {
-  void operator()(HANDLE search) const { FindClose(search); }
-};
-using FindHandle = std::unique_ptr<void, FindCloser>;
-}  // namespace
 #endif
 
 bool ReadFolderEntries(const fs::path& folder, std::vector<FolderEntry>& entries, std::error_code& error) {
@@ -109,8 +104,7 @@ bool ReadFolderEntries(const fs::path& folder, std::vector<FolderEntry>& entries
   pattern += L'*';
   WIN32_FIND_DATAW found;
   FindHandle search(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0));
-  if (search.get() == INVALID_HANDLE_VALUE) {
-    search.release();
+  if (!search) {
     if (GetLastError() == ERROR_FILE_NOT_FOUND) return true;  // a drive's empty root has no "." either
     error.assign(LastErrno(), std::generic_category());
     return false;
@@ -131,7 +125,7 @@ bool ReadFolderEntries(const fs::path& folder, std::vector<FolderEntry>& entries
       entry.size = (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
     }
     entries.push_back(std::move(entry));
-  } while (FindNextFileW(search.get(), &found));
+  } while (FindNextFileW(search.Get(), &found));
   if (GetLastError() != ERROR_NO_MORE_FILES) error.assign(LastErrno(), std::generic_category());
 #else
   fs::directory_iterator it(folder, error), end;
@@ -191,13 +185,13 @@ void RemoveBelow(const fs::path& folder) {
   }
 }
 
-FilePtr OpenFile(const fs::path& path, const char* mode) {
+nsCommon::StdioFile OpenFile(const fs::path& path, const char* mode) {
 #ifdef _WIN32
   std::wstring wideMode;
   for (const char* p = mode; *p; ++p) wideMode.push_back(static_cast<wchar_t>(*p));
-  return FilePtr(_wfopen(LongForm(path).c_str(), wideMode.c_str()));
+  return nsCommon::StdioFile(_wfopen(LongForm(path).c_str(), wideMode.c_str()));
 #else
-  return FilePtr(std::fopen(path.c_str(), mode));
+  return nsCommon::StdioFile(std::fopen(path.c_str(), mode));
 #endif
 }
 
@@ -270,14 +264,14 @@ fs::file_status LinkStatus(const fs::path& path, std::error_code& error) {
 #endif
 }
 
-FilePtr OpenRegularFile(const fs::path& path, Links links, std::string& error) {
+nsCommon::StdioFile OpenRegularFile(const fs::path& path, Links links, std::string& error) {
 #ifdef _WIN32
   std::error_code code;
   if (links == Links::kDoNotFollowLinks && fs::is_symlink(LinkStatus(path, code))) {
     error = "is a symbolic link, which is not followed";
-    return nullptr;
+    return nsCommon::StdioFile();
   }
-  FilePtr file = OpenFile(path, "rb");
+  nsCommon::StdioFile file = OpenFile(path, "rb");
   if (!file) error = "cannot be opened: " + ErrnoText(errno);
   return file;
 #else
@@ -285,16 +279,16 @@ FilePtr OpenRegularFile(const fs::path& path, Links links, std::string& error) {
   if (fd < 0) {
     error = errno == ELOOP && links != Links::kFollow ? "is a symbolic link, which is not followed"
                                                       : "cannot be opened: " + ErrnoText(errno);
-    return nullptr;
+    return nsCommon::StdioFile();
   }
   struct stat info;
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     error = S_ISDIR(info.st_mode) ? "is a folder" : "is not a regular file (a FIFO, a device or a socket)";
     close(fd);
-    return nullptr;
+    return nsCommon::StdioFile();
   }
   fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  FilePtr file(fdopen(fd, "rb"));
+  nsCommon::StdioFile file(fdopen(fd, "rb"));
   if (!file) {
     error = "cannot be opened: " + ErrnoText(errno);
     close(fd);
@@ -323,7 +317,7 @@ PendingFile::PendingFile(const fs::path& target) : m_target(target) {
       CloseHandle(handle);
       break;
     }
-    m_file.reset(_fdopen(fd, "w+b"));
+    m_file.Reset(_fdopen(fd, "w+b"));
     if (!m_file) _close(fd);
   }
   if (!m_file) m_path.clear();
@@ -333,7 +327,7 @@ PendingFile::PendingFile(const fs::path& target) : m_target(target) {
   const int fd = mkstemps(&pattern[0], static_cast<int>(std::strlen(".tobrin-pack-partial")));
   if (fd < 0) return;
   m_path = pattern;
-  m_file.reset(fdopen(fd, "w+b"));
+  m_file.Reset(fdopen(fd, "w+b"));
   if (!m_file) {
     close(fd);
     unlink(pattern.c_str());
@@ -345,7 +339,7 @@ PendingFile::PendingFile(const fs::path& target) : m_target(target) {
 }
 
 PendingFile::~PendingFile() {
-  m_file.reset();
+  m_file.Reset();
   if (!m_bCommitted && !m_path.empty()) RemoveEntry(m_path);
 #ifndef _WIN32
   if (!m_path.empty()) UnwatchPartial();
@@ -355,7 +349,7 @@ PendingFile::~PendingFile() {
 void PendingFile::TakePermissionsOf(const fs::path& like) {
 #ifndef _WIN32
   struct stat info;
-  if (m_file && stat(like.c_str(), &info) == 0) fchmod(fileno(m_file.get()), info.st_mode & 07777);
+  if (m_file && stat(like.c_str(), &info) == 0) fchmod(fileno(m_file.Get()), info.st_mode & 07777);
 #else
   (void)like;
 #endif
@@ -366,9 +360,9 @@ bool PendingFile::Commit(std::string& error) {
     error = "the file is not open";
     return false;
   }
-  const bool flushed = std::fflush(m_file.get()) == 0;
+  const bool flushed = std::fflush(m_file.Get()) == 0;
   const int savedErrno = errno;
-  const bool closed = std::fclose(m_file.release()) == 0;
+  const bool closed = std::fclose(m_file.Release()) == 0;
   if (!flushed || !closed) {
     error = ErrnoText(flushed ? errno : savedErrno);
     return false;

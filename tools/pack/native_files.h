@@ -11,14 +11,11 @@
 #include <system_error>
 #include <vector>
 
-namespace tobrin {
+#include "common/stdio_file.h"
+
+namespace tobrin::pack {
 
 namespace fs = std::filesystem;
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 fs::path PathFromUtf8(const std::string& utf8);
 std::string PathToUtf8(const fs::path& path);
@@ -39,7 +36,7 @@ int LastErrno();
 #endif
 
 // Opens with a C mode string ("rb", "wb", "r+b"); null with errno set.
-FilePtr OpenFile(const fs::path& path, const char* mode);
+nsCommon::StdioFile OpenFile(const fs::path& path, const char* mode);
 
 // The status of `path` itself, a symbolic link not followed (on Windows a
 // reparse point counts as a link, and names of every alphabet are read).
@@ -67,7 +64,7 @@ bool RemoveEntry(const fs::path& path);
 // kDoNotFollowLinks a symbolic link is refused too. Null with `error` set
 // to a reason in plain words.
 enum class Links { kFollow, kDoNotFollowLinks };
-FilePtr OpenRegularFile(const fs::path& path, Links links, std::string& error);
+nsCommon::StdioFile OpenRegularFile(const fs::path& path, Links links, std::string& error);
 
 // The text of errno (or of a std::error_code).
 std::string ErrnoText(int error);
@@ -88,9 +85,9 @@ class PendingFile {
   PendingFile(const PendingFile&) = delete;
   PendingFile& operator=(const PendingFile&) = delete;
 
-  std::FILE* Get() const { return m_file.get(); }
+  std::FILE* Get() const { return m_file.Get(); }
   const fs::path& Path() const { return m_path; }
-  bool IsOpen() const { return m_file != nullptr; }
+  bool IsOpen() const { return m_file.Valid(); }
   // The permissions the file gets when committed (POSIX; like `like`'s).
   void TakePermissionsOf(const fs::path& like);
   // Flushes, closes and renames; false with `error` set on failure.
@@ -98,7 +95,7 @@ class PendingFile {
 
  private:
   fs::path m_target, m_path;
-  FilePtr m_file;
+  nsCommon::StdioFile m_file;
   bool m_bCommitted = false;
 };
 

@@ -19,9 +19,9 @@ bool OpenPackedProgram(const fs::path& path, PackedProgram& program, std::string
   }
   program.file = OpenRegularFile(path, Links::kFollow, error);
   if (!program.file) return false;
-  program.pe = ReadPeImage(program.file.get());
-  program.layout = ReadPackageDirectory(program.file.get(), program.directory);
-  program.seal = ReadSeal(program.file.get(), program.layout);
+  program.pe = ReadPeImage(program.file.Get());
+  program.layout = ReadPackageDirectory(program.file.Get(), program.directory);
+  program.seal = ReadSeal(program.file.Get(), program.layout);
   if (program.layout.status != PackageStatus::Ok) return true;
 
   std::uint64_t offset = program.layout.dataOffset;
@@ -42,7 +42,7 @@ bool OpenPackedProgram(const fs::path& path, PackedProgram& program, std::string
   program.view.subjectOf = [subject](const std::u16string& relative) {
     return subject + " (" + Utf16ToUtf8(relative) + ")";
   };
-  std::FILE* in = program.file.get();
+  std::FILE* in = program.file.Get();
   program.view.read = [in](const ViewFile& file, std::uint64_t limit, std::string& bytes, std::string& error) {
     if (file.size > limit) {
       error = "is larger than " + std::to_string(limit) + " bytes";
@@ -72,7 +72,7 @@ std::uint64_t PackageEnd(const PackedProgram& program) {
 
 bool DigestPackage(const PackedProgram& program, SealDigestBytes& digest) {
   SealDigest running;
-  if (!ObserveRange(program.file.get(), program.layout.packageOffset,
+  if (!ObserveRange(program.file.Get(), program.layout.packageOffset,
                     program.layout.dataOffset + program.layout.dataSize, running))
     return false;
   digest = running.Result();

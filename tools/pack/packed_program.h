@@ -16,7 +16,7 @@ namespace tobrin {
 struct PackedProgram {
   fs::path path;
   std::string subject;  // the path for messages
-  FilePtr file;
+  nsCommon::StdioFile file;
   PeImage pe;
   PackageLayout layout;
   PackageDirectory directory;

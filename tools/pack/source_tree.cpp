@@ -15,8 +15,8 @@ namespace {
 // similar): what is read from it is no file's content.
 bool SizeIsNotContent(const fs::path& path) {
   std::string ignored;
-  FilePtr in = OpenRegularFile(path, Links::kDoNotFollowLinks, ignored);
-  return in && std::fgetc(in.get()) != EOF;
+  nsCommon::StdioFile in = OpenRegularFile(path, Links::kDoNotFollowLinks, ignored);
+  return in && std::fgetc(in.Get()) != EOF;
 }
 
 // Walks the tree with a list of folders still to read rather than by
@@ -112,19 +112,19 @@ PackageView ScanSourceFolder(const fs::path& folder, Findings& findings) {
     return PathToUtf8(path);
   };
   view.read = [](const ViewFile& file, std::uint64_t limit, std::string& bytes, std::string& error) {
-    FilePtr in = OpenRegularFile(file.source, Links::kDoNotFollowLinks, error);
+    nsCommon::StdioFile in = OpenRegularFile(file.source, Links::kDoNotFollowLinks, error);
     if (!in) return false;
     bytes.clear();
     char buffer[65536];
     std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof(buffer), in.get())) > 0) {
+    while ((got = std::fread(buffer, 1, sizeof(buffer), in.Get())) > 0) {
       bytes.append(buffer, got);
       if (bytes.size() > limit) {
         error = "is larger than " + std::to_string(limit) + " bytes";
         return false;
       }
     }
-    if (std::ferror(in.get())) {
+    if (std::ferror(in.Get())) {
       error = "cannot be read: " + ErrnoText(errno);
       return false;
     }
@@ -132,14 +132,14 @@ PackageView ScanSourceFolder(const fs::path& folder, Findings& findings) {
   };
 
   view.readHead = [](const ViewFile& file, std::uint64_t count, std::string& bytes, std::string& error) {
-    FilePtr in = OpenFile(file.source, "rb");
+    nsCommon::StdioFile in = OpenFile(file.source, "rb");
     if (!in) {
       error = "cannot be opened: " + ErrnoText(errno);
       return false;
     }
     bytes.assign(static_cast<std::size_t>(std::min(count, file.size)), '\0');
-    bytes.resize(bytes.empty() ? 0 : std::fread(&bytes[0], 1, bytes.size(), in.get()));
-    if (std::ferror(in.get())) {
+    bytes.resize(bytes.empty() ? 0 : std::fread(&bytes[0], 1, bytes.size(), in.Get()));
+    if (std::ferror(in.Get())) {
       error = "cannot be read: " + ErrnoText(errno);
       return false;
     }

@@ -36,19 +36,19 @@ PeImage CheckStub(const fs::path& stub, Findings& findings) {
     return image;
   }
   std::string why;
-  FilePtr file = OpenRegularFile(stub, Links::kFollow, why);
+  nsCommon::StdioFile file = OpenRegularFile(stub, Links::kFollow, why);
   if (!file) {
     findings.Error(subject, why);
     return image;
   }
-  image = ReadPeImage(file.get());
+  image = ReadPeImage(file.Get());
   if (!image.valid) {
     findings.Error(subject, "is not a PE program to bind a package to: " + image.reason);
     return image;
   }
   if (image.packageField != 0) {
     PackageDirectory directory;
-    const PackageLayout layout = ReadPackageDirectory(file.get(), directory);
+    const PackageLayout layout = ReadPackageDirectory(file.Get(), directory);
     findings.Error(subject, layout.status == PackageStatus::Ok
                                 ? "already carries a package (at offset " + std::to_string(layout.packageOffset) +
                                       "); use the bare runner as the stub"
@@ -70,11 +70,11 @@ bool DeclaresSealChecks(const fs::path& stub) {
   static const char16_t kKey[] = u"SealedPackages";
   std::string key;
   for (char16_t c : kKey) key += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};  // with its NUL
-  FilePtr file = OpenFile(stub, "rb");
+  nsCommon::StdioFile file = OpenFile(stub, "rb");
   if (!file) return false;
   std::string bytes, piece(1 << 16, '\0');
   std::size_t got;
-  while ((got = std::fread(&piece[0], 1, piece.size(), file.get())) > 0) bytes.append(piece, 0, got);
+  while ((got = std::fread(&piece[0], 1, piece.size(), file.Get())) > 0) bytes.append(piece, 0, got);
   return bytes.find(key) != std::string::npos;
 }
 
