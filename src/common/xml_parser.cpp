@@ -49,7 +49,7 @@ ComPtr<IXMLDOMDocument2> CreateDocument(REFCLSID documentClass) {
   if (FAILED(CoCreateInstance(documentClass, nullptr, CLSCTX_ALL, IID_IUnknown, &object))) return nullptr;
   if (FAILED(OleRun(object.Get()))) return nullptr;
   ComPtr<IXMLDOMDocument2> document;
-  if (FAILED(object.CopyTo(IID_IXMLDOMDocument2, &document))) return nullptr;
+  if (FAILED(object.CopyTo(tobrin::IID_IXMLDOMDocument2, &document))) return nullptr;
   ProhibitDtd(document.Get());
   return document;
 }
@@ -110,7 +110,7 @@ ComPtr<IXMLDOMElement> CXMLParser::SelectSingleElement(const wchar_t* path, ComP
   ComPtr<IXMLDOMNode> start;
   IUnknown* from = context ? static_cast<IUnknown*>(context.Get()) : static_cast<IUnknown*>(m_pDocument.Get());
   if (from) {
-    const HRESULT hr = from->QueryInterface(IID_IXMLDOMNode, &start);
+    const HRESULT hr = from->QueryInterface(tobrin::IID_IXMLDOMNode, &start);
     if (FAILED(hr) && hr != E_NOINTERFACE) RaiseError(hr);
   }
 
@@ -125,7 +125,7 @@ ComPtr<IXMLDOMElement> CXMLParser::SelectSingleElement(const wchar_t* path, ComP
 
   ComPtr<IXMLDOMElement> element;
   if (selected) {
-    const HRESULT asElement = selected.CopyTo(IID_IXMLDOMElement, &element);
+    const HRESULT asElement = selected.CopyTo(tobrin::IID_IXMLDOMElement, &element);
     if (FAILED(asElement) && asElement != E_NOINTERFACE) RaiseError(asElement);
   }
   return element;

@@ -15,8 +15,6 @@
 
 namespace nsCommon {
 
-
-
 class CXMLParser {
  public:
   // Creates the document. A component that cannot be created is not

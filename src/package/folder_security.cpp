@@ -27,3 +27,5 @@ CExtractFolderSecurity::CExtractFolderSecurity(bool elevated) : m_bElevated(elev
   m_attributes.lpSecurityDescriptor = descriptor;
   m_attributes.bInheritHandle = FALSE;
 }
+
+}  // namespace tobrin

@@ -7,6 +7,8 @@
 
 #include "common/win_owners.h"
 
+namespace tobrin {
+
 bool IsProcessElevated();
 
 // Security attributes for the extraction folder: a protected DACL (nothing

@@ -4,6 +4,7 @@
 
 #include "common/last_error.h"
 
+namespace tobrin {
 namespace {
 
 // Empty, with an error the caller can report: GetFullPathNameW does not

@@ -20,3 +20,5 @@ namespace tobrin {
 // package's. Otherwise the error of opening or reading it.
 DWORD HoldPayloadFile(const std::wstring& programPath, const std::wstring& extractFolder, const std::wstring& group,
                       const std::wstring& executeFileName, tobrin::KernelHandle& held);
+
+}  // namespace tobrin

@@ -47,7 +47,7 @@ void CNormalMessageBox::CreateFonts() {
   // by the same explicit lookup as the button texts, so that every system
   // picks the same entry. Not found: an empty face, the system's default.
   std::wstring face;
-  LoadStringInLanguage(GetModuleHandleW(nullptr), IDS_FONT_FACE, GetUserDefaultUILanguage(), face);
+  tobrin::LoadStringInLanguage(GetModuleHandleW(nullptr), IDS_FONT_FACE, GetUserDefaultUILanguage(), face);
   const tobrin::WindowDeviceContext dc(m_hWnd);
   const int height = -MulDiv(kFontPoints, GetDeviceCaps(dc.Get(), LOGPIXELSY), 72);
   for (auto* font : {&m_fontText, &m_fontButton}) {
@@ -120,7 +120,7 @@ BOOL CNormalMessageBox::PreTranslateMessage(MSG* message) {
 
 void CNormalMessageBox::OnPaint() {
   const tobrin::PaintScope dc(m_hWnd);
-  const CLayoutScale scale(m_nDpiX, m_nDpiY);
+  const tobrin::CLayoutScale scale(m_nDpiX, m_nDpiY);
   const RECT panel = {0, 0, scale.X(m_nClientWidth), scale.Y(m_nPanelHeight)};
   FillRect(dc.Get(), &panel, m_brushWhite.Get());
 }

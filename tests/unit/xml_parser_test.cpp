@@ -7,8 +7,11 @@
 #include "format/package_bytes.h"
 #include "unit/test_support.h"
 
-using Microsoft::WRL::ComPtr;
+using namespace tobrin;
+
+
 using nsCommon::CXMLParser;
+using Microsoft::WRL::ComPtr;
 using testing_support::TempFolder;
 using testing_support::WriteBytes;
 

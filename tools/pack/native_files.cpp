@@ -185,13 +185,13 @@ void RemoveBelow(const fs::path& folder) {
   }
 }
 
-nsCommon::StdioFile OpenFile(const fs::path& path, const char* mode) {
+StdioFile OpenFile(const fs::path& path, const char* mode) {
 #ifdef _WIN32
   std::wstring wideMode;
   for (const char* p = mode; *p; ++p) wideMode.push_back(static_cast<wchar_t>(*p));
-  return nsCommon::StdioFile(_wfopen(LongForm(path).c_str(), wideMode.c_str()));
+  return StdioFile(_wfopen(LongForm(path).c_str(), wideMode.c_str()));
 #else
-  return nsCommon::StdioFile(std::fopen(path.c_str(), mode));
+  return tobrin::StdioFile(std::fopen(path.c_str(), mode));
 #endif
 }
 
@@ -264,14 +264,14 @@ fs::file_status LinkStatus(const fs::path& path, std::error_code& error) {
 #endif
 }
 
-nsCommon::StdioFile OpenRegularFile(const fs::path& path, Links links, std::string& error) {
+tobrin::StdioFile OpenRegularFile(const fs::path& path, Links links, std::string& error) {
 #ifdef _WIN32
   std::error_code code;
   if (links == Links::kDoNotFollowLinks && fs::is_symlink(LinkStatus(path, code))) {
     error = "is a symbolic link, which is not followed";
-    return nsCommon::StdioFile();
+    return tobrin::StdioFile();
   }
-  nsCommon::StdioFile file = OpenFile(path, "rb");
+  tobrin::StdioFile file = OpenFile(path, "rb");
   if (!file) error = "cannot be opened: " + ErrnoText(errno);
   return file;
 #else
@@ -279,16 +279,16 @@ nsCommon::StdioFile OpenRegularFile(const fs::path& path, Links links, std::stri
   if (fd < 0) {
     error = errno == ELOOP && links != Links::kFollow ? "is a symbolic link, which is not followed"
                                                       : "cannot be opened: " + ErrnoText(errno);
-    return nsCommon::StdioFile();
+    return tobrin::StdioFile();
   }
   struct stat info;
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     error = S_ISDIR(info.st_mode) ? "is a folder" : "is not a regular file (a FIFO, a device or a socket)";
     close(fd);
-    return nsCommon::StdioFile();
+    return tobrin::StdioFile();
   }
   fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  nsCommon::StdioFile file(fdopen(fd, "rb"));
+  tobrin::StdioFile file(fdopen(fd, "rb"));
   if (!file) {
     error = "cannot be opened: " + ErrnoText(errno);
     close(fd);

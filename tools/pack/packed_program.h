@@ -16,7 +16,7 @@ namespace tobrin {
 struct PackedProgram {
   fs::path path;
   std::string subject;  // the path for messages
-  nsCommon::StdioFile file;
+  tobrin::StdioFile file;
   PeImage pe;
   PackageLayout layout;
   PackageDirectory directory;

@@ -14,7 +14,7 @@ namespace tobrin {
 
 namespace {
 
-using nsCommon::CBstr;
+using tobrin::CBstr;
 using Microsoft::WRL::ComPtr;
 
 // A file of its own in the temporary folder, deleted with the object.
