@@ -21,6 +21,7 @@ add_library(tobrin_core STATIC
   src/app/tobrin_dlg.cpp
   src/app/installer_name.cpp
   src/package/extract_package.cpp
+  src/package/handle_closer.cpp
   src/package/folder_security.cpp
   src/package/long_path.cpp
   src/ui/progress_dlg.cpp

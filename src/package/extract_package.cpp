@@ -11,6 +11,7 @@
 #include "common/stdio_file.h"
 #include "common/win_owners.h"
 #include "package/folder_security.h"
+#include "package/handle_closer.h"
 #include "package/long_path.h"
 #include "package/package_copy.h"
 #include "package/package_seal.h"
@@ -99,8 +100,11 @@ class ExtractFolderWriter : public tobrin::ExtractionTarget {
     // write-back of its old content.)
     const std::wstring path = m_strRoot + L"\\" + relative;
     m_file.Reset(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!m_file.Valid() && GetLastError() == ERROR_FILE_EXISTS)
+    if (!m_file.Valid() && GetLastError() == ERROR_FILE_EXISTS) {
+      // The earlier file may still be open on a closing thread.
+      KeepCloseError(m_closer.Finish());
       m_file.Reset(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    }
     return m_file.Valid() ? 0 : static_cast<int>(GetLastError());
   }
 
@@ -115,7 +119,19 @@ class ExtractFolderWriter : public tobrin::ExtractionTarget {
     return 0;
   }
 
-  int EndFile() override { return CloseHandle(m_file.Release()) ? 0 : static_cast<int>(GetLastError()); }
+  // On Windows an antivirus filter scans a new file when its last handle is
+  // closed, and CloseHandle waits for it: closing on a pool of threads lets
+  // this one write the next file meanwhile. An error of a close is reported
+  // by Finish.
+  int EndFile() override {
+    m_closer.Close(m_file.Release());
+    return 0;
+  }
+  // Once every file handle is closed: the first error of a close, or 0.
+  DWORD Finish() {
+    KeepCloseError(m_closer.Finish());
+    return m_closeError;
+  }
   void AbandonFile() override { m_file.Reset(); }
 
   bool StopRequested() override { return m_dlg.m_bCancelRequested.load(); }
@@ -125,6 +141,10 @@ class ExtractFolderWriter : public tobrin::ExtractionTarget {
   }
 
  private:
+  void KeepCloseError(DWORD error) {
+    if (!m_closeError) m_closeError = error;
+  }
+
   // Creates each folder of a relative path below the root, each only once:
   // the files of a group all go into folders made for the group's first.
   int MakeFolders(const std::wstring& relative, bool allowExisting) {
@@ -152,6 +172,8 @@ class ExtractFolderWriter : public tobrin::ExtractionTarget {
   tobrin::KernelHandle m_file;
   // Folders made (or found) below the root, as spelled in the package.
   std::unordered_set<std::wstring> m_madeFolders;
+  HandleCloser m_closer{2};
+  DWORD m_closeError = 0;
 };
 
 // TEMP expanded and made usable; empty with `error` set when it is missing
@@ -222,6 +244,9 @@ DWORD Extract(const std::wstring& programPath, CTobrinDlg& dlg, bool reportProgr
   ExtractFolderWriter target(root, dlg, reportProgress);
   const tobrin::CopyResult copied =
       tobrin::CopyPackageFiles(package.Get(), g_packageDirectory, target, seal.present ? &digest : nullptr);
+  // Nothing is started, or deleted, while a file is still open.
+  const DWORD closeError = target.Finish();
+  if (copied.outcome == tobrin::CopyOutcome::Done && closeError) return Fail(dlg, closeError);
   switch (copied.outcome) {
     case tobrin::CopyOutcome::Done:
       // A damaged package is never started: the run deletes what it wrote.

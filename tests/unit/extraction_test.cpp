@@ -8,6 +8,7 @@
 #include "format/package_bytes.h"
 #include "package/extract_package.h"
 #include "package/long_path.h"
+#include "package/handle_closer.h"
 #include "run/launch.h"
 #include "run/payload_file.h"
 #include "unit/test_support.h"
@@ -281,4 +282,26 @@ TEST_F(Extraction, ThePayloadMustBeThePackagesOwn) {
   EXPECT_EQ(HoldPayloadFile(program, folder, L"", L"absent.exe", held), 0u);
   EXPECT_FALSE(held.Valid());
   EXPECT_TRUE(DeleteExtractFolder(folder));
+}
+
+// Files written are closed on other threads: Finish returns only when every
+// handle given is closed, and reports a failed close once.
+TEST(HandleCloser, FinishWaitsForEveryCloseAndReportsAFailure) {
+  TempFolder work(L"closer");
+  for (int threads : {0, 2}) {
+    HandleCloser closer(threads);
+    std::vector<std::wstring> paths;
+    for (int i = 0; i < 200; ++i) {
+      paths.push_back(work / (L"f" + std::to_wstring(threads) + L"_" + std::to_wstring(i)));
+      const HANDLE file = CreateFileW(paths.back().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+      ASSERT_NE(file, INVALID_HANDLE_VALUE);
+      closer.Close(file);
+    }
+    EXPECT_EQ(closer.Finish(), 0u) << threads;
+    // Opened without sharing, each would fail while a handle is still open.
+    for (const std::wstring& path : paths) EXPECT_TRUE(DeleteFileW(path.c_str())) << threads;
+    closer.Close(reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(0x7ffc)));
+    EXPECT_EQ(closer.Finish(), static_cast<DWORD>(ERROR_INVALID_HANDLE)) << threads;
+    EXPECT_EQ(closer.Finish(), 0u) << threads;
+  }
 }
