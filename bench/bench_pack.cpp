@@ -18,7 +18,7 @@
 #include "package/package_writer.h"
 
 namespace fs = std::filesystem;
-using namespace tobrin;
+using namespace nsTobrin;
 
 namespace {
 
@@ -27,7 +27,7 @@ WriterFile StreamedFile(const fs::path& path, std::u16string name, std::uint64_t
   file.name = std::move(name);
   file.size = static_cast<std::uint32_t>(size);
   file.writeContent = [path, size](std::FILE* out) {
-    tobrin::StdioFile in(std::fopen(path.c_str(), "rb"));
+    nsTobrin::StdioFile in(std::fopen(path.c_str(), "rb"));
     if (!in) return false;
     std::vector<char> buffer(1 << 20);
     std::uint64_t left = size;
@@ -113,7 +113,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "bench_pack: cannot copy %s: %s\n", stub.c_str(), error.message().c_str());
     return 1;
   }
-  tobrin::StdioFile exe(std::fopen(out.c_str(), "r+b"));
+  nsTobrin::StdioFile exe(std::fopen(out.c_str(), "r+b"));
   if (!exe || !AppendPackage(exe.Get(), ordered, sealing)) {
     std::fprintf(stderr, "bench_pack: cannot write the package into %s\n", out.c_str());
     return 1;

@@ -9,7 +9,7 @@
 #include "package/package_writer.h"
 #include "../tests/format/package_bytes.h"
 
-using namespace tobrin;
+using namespace nsTobrin;
 
 namespace {
 

@@ -36,7 +36,7 @@
 #include "package/package_seal.h"
 #include "package/package_writer.h"
 
-using namespace tobrin;
+using namespace nsTobrin;
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "common/win_owners.h"
 
-namespace tobrin {
+namespace nsTobrin {
 
 namespace {
 constexpr wchar_t kPersistedKey[] =
@@ -32,10 +32,10 @@ bool IsInstallerName(const std::wstring& modulePath) {
 }
 
 void RegisterWithCompatibilityAssistant(const std::wstring& modulePath) {
-  tobrin::RegistryKey key;
+  nsTobrin::RegistryKey key;
   if (RegOpenKeyExW(HKEY_CURRENT_USER, kPersistedKey, 0, KEY_WRITE, key.Receive()) != ERROR_SUCCESS) return;
   const DWORD data = 33;
   RegSetValueExW(key.Get(), modulePath.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof(data));
 }
 
-}  // namespace tobrin
+}  // namespace nsTobrin

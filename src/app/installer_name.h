@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace tobrin {
+namespace nsTobrin {
 
 // True when the file name (not its folder) holds "setup" or "install" in any
 // letter case of A to Z.
@@ -17,4 +17,4 @@ void RegisterWithCompatibilityAssistant(const std::wstring& modulePath);
 // The running program's full path, whatever its length.
 std::wstring GetOwnModulePath();
 
-}  // namespace tobrin
+}  // namespace nsTobrin

@@ -44,16 +44,16 @@ BOOL CTobrinApp::InitInstance() {
   CTobrinDlg dlg;
 
   if (MajorVersion() >= 6) {
-    const std::wstring modulePath = tobrin::GetOwnModulePath();
-    if (tobrin::IsInstallerName(modulePath)) tobrin::RegisterWithCompatibilityAssistant(modulePath);
+    const std::wstring modulePath = nsTobrin::GetOwnModulePath();
+    if (nsTobrin::IsInstallerName(modulePath)) nsTobrin::RegisterWithCompatibilityAssistant(modulePath);
   }
 
-  const bool silent = tobrin::IsSilentCommandLine(m_strCmdLine) || tobrin::IsSilentSwitchOn();
+  const bool silent = nsTobrin::IsSilentCommandLine(m_strCmdLine) || nsTobrin::IsSilentSwitchOn();
   if (!silent) RegisterCommonControls();
   // Without a window (none could be made: no desktop to show it on) the
   // package is extracted all the same.
-  if (silent || dlg.DoModal() == -1) tobrin::ExtractPackage(dlg, false);
-  tobrin::RunPayload(dlg, commandLine.c_str());
+  if (silent || dlg.DoModal() == -1) nsTobrin::ExtractPackage(dlg, false);
+  nsTobrin::RunPayload(dlg, commandLine.c_str());
 
   m_nExitCode = dlg.m_nExitCode;
   return FALSE;

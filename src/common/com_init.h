@@ -3,7 +3,7 @@
 
 #include <objbase.h>
 
-namespace tobrin {
+namespace nsTobrin {
 
 class CComInitialization {
  public:
@@ -24,4 +24,4 @@ class CComInitialization {
   HRESULT m_hResult;
 };
 
-}  // namespace tobrin
+}  // namespace nsTobrin

@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-namespace tobrin {
+namespace nsTobrin {
 
 // A BSTR freed at the end of the scope; null stays distinguishable from "".
 class CBstr {
@@ -54,4 +54,4 @@ class CBstrVariant {
   VARIANT m_variant;
 };
 
-}  // namespace tobrin
+}  // namespace nsTobrin

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-namespace tobrin {
+namespace nsTobrin {
 
 // The device context of a window (or of the screen, for a null window),
 // released at the end of the scope.
@@ -56,4 +56,4 @@ class SelectionScope {
   HGDIOBJ m_hOld;
 };
 
-}  // namespace tobrin
+}  // namespace nsTobrin

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-namespace tobrin {
+namespace nsTobrin {
 
 // The calling thread's last error after a call that failed, or `fallback`
 // (not 0) when the call left none: a failure never reads as success.
@@ -12,4 +12,4 @@ inline DWORD LastErrorOr(DWORD fallback) {
   return error ? error : fallback;
 }
 
-}  // namespace tobrin
+}  // namespace nsTobrin

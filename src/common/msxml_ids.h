@@ -4,7 +4,7 @@
 
 #include <msxml2.h>
 
-namespace tobrin {
+namespace nsTobrin {
 
 // DOMDocument30
 inline constexpr CLSID CLSID_DOMDocument30 = {
@@ -18,4 +18,4 @@ inline constexpr IID IID_IXMLDOMElement = {
 inline constexpr IID IID_IXMLDOMDocument2 = {
     0x2933BF95, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
 
-}  // namespace tobrin
+}  // namespace nsTobrin

@@ -6,9 +6,9 @@
 
 #include "common/unique_resource.h"
 
-namespace tobrin {
+namespace nsTobrin {
 
 inline void CloseStdioFile(std::FILE* file) { std::fclose(file); }
 using StdioFile = UniqueResource<std::FILE*, &CloseStdioFile>;
 
-}  // namespace tobrin
+}  // namespace nsTobrin

@@ -4,7 +4,7 @@
 
 #include <utility>
 
-namespace tobrin {
+namespace nsTobrin {
 
 template <class T>
 constexpr bool IsNotNull(T value) {
@@ -48,4 +48,4 @@ class UniqueResource {
   T m_value{};
 };
 
-}  // namespace tobrin
+}  // namespace nsTobrin

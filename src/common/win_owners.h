@@ -7,7 +7,7 @@
 #include "common/stdio_file.h"
 #include "common/unique_resource.h"
 
-namespace tobrin {
+namespace nsTobrin {
 
 // Kernel handles report "nothing" as null (processes, threads, jobs) or as
 // INVALID_HANDLE_VALUE (files): neither is closed.
@@ -21,4 +21,4 @@ using LocalMemory = UniqueResource<HLOCAL, &LocalFree>;
 using FontObject = UniqueResource<HFONT, &DeleteObject>;
 using BrushObject = UniqueResource<HBRUSH, &DeleteObject>;
 
-}  // namespace tobrin
+}  // namespace nsTobrin

@@ -10,8 +10,8 @@
 
 namespace nsCommon {
 
-using tobrin::CBstr;
-using tobrin::CBstrVariant;
+using nsTobrin::CBstr;
+using nsTobrin::CBstrVariant;
 using Microsoft::WRL::ComPtr;
 
 namespace {
@@ -49,7 +49,7 @@ ComPtr<IXMLDOMDocument2> CreateDocument(REFCLSID documentClass) {
   if (FAILED(CoCreateInstance(documentClass, nullptr, CLSCTX_ALL, IID_IUnknown, &object))) return nullptr;
   if (FAILED(OleRun(object.Get()))) return nullptr;
   ComPtr<IXMLDOMDocument2> document;
-  if (FAILED(object.CopyTo(tobrin::IID_IXMLDOMDocument2, &document))) return nullptr;
+  if (FAILED(object.CopyTo(nsTobrin::IID_IXMLDOMDocument2, &document))) return nullptr;
   ProhibitDtd(document.Get());
   return document;
 }
@@ -63,7 +63,7 @@ HRESULT SetSelectionNamespaces(IXMLDOMDocument2* document, const std::wstring& b
 
 }  // namespace
 
-CXMLParser::CXMLParser() : CXMLParser(tobrin::CLSID_DOMDocument30) {}
+CXMLParser::CXMLParser() : CXMLParser(nsTobrin::CLSID_DOMDocument30) {}
 
 CXMLParser::CXMLParser(REFCLSID documentClass) : m_pDocument(CreateDocument(documentClass)) {}
 
@@ -76,11 +76,11 @@ bool CXMLParser::Load(const wchar_t* path) {
   if (!m_pDocument) RaiseError(E_POINTER);
   // The component may not honour ProhibitDTD (Wine's ignores it): a file
   // with a DTD does not reach it.
-  if (!tobrin::HasPlainProlog(path)) return false;
+  if (!nsTobrin::HasPlainProlog(path)) return false;
 
   VARIANT_BOOL loaded = VARIANT_FALSE;
   const HRESULT hr = m_pDocument->load(source.Get(), &loaded);
-  if (FAILED(hr)) RaiseError(hr, m_pDocument.Get(), tobrin::IID_IXMLDOMDocument);
+  if (FAILED(hr)) RaiseError(hr, m_pDocument.Get(), nsTobrin::IID_IXMLDOMDocument);
   if (loaded != VARIANT_TRUE) return false;
 
   ComPtr<IXMLDOMElement> root = GetRootElement();
@@ -93,7 +93,7 @@ bool CXMLParser::Load(const wchar_t* path) {
     // Some builds of the component reject the blank before "=" in the
     // binding; the same binding without it means the same.
     if (FAILED(bound)) bound = SetSelectionNamespaces(m_pDocument.Get(), L"xmlns:bk='" + uri + L"'");
-    if (FAILED(bound)) RaiseError(bound, m_pDocument.Get(), tobrin::IID_IXMLDOMDocument2);
+    if (FAILED(bound)) RaiseError(bound, m_pDocument.Get(), nsTobrin::IID_IXMLDOMDocument2);
     m_strQueryPrefix = kNamespacedQueryPrefix;
   }
   return true;
@@ -110,7 +110,7 @@ ComPtr<IXMLDOMElement> CXMLParser::SelectSingleElement(const wchar_t* path, ComP
   ComPtr<IXMLDOMNode> start;
   IUnknown* from = context ? static_cast<IUnknown*>(context.Get()) : static_cast<IUnknown*>(m_pDocument.Get());
   if (from) {
-    const HRESULT hr = from->QueryInterface(tobrin::IID_IXMLDOMNode, &start);
+    const HRESULT hr = from->QueryInterface(nsTobrin::IID_IXMLDOMNode, &start);
     if (FAILED(hr) && hr != E_NOINTERFACE) RaiseError(hr);
   }
 
@@ -125,7 +125,7 @@ ComPtr<IXMLDOMElement> CXMLParser::SelectSingleElement(const wchar_t* path, ComP
 
   ComPtr<IXMLDOMElement> element;
   if (selected) {
-    const HRESULT asElement = selected.CopyTo(tobrin::IID_IXMLDOMElement, &element);
+    const HRESULT asElement = selected.CopyTo(nsTobrin::IID_IXMLDOMElement, &element);
     if (FAILED(asElement) && asElement != E_NOINTERFACE) RaiseError(asElement);
   }
   return element;

@@ -4,7 +4,7 @@
 
 #include "common/win_owners.h"
 
-namespace tobrin {
+namespace nsTobrin {
 
 namespace {
 
@@ -92,4 +92,4 @@ bool HasPlainProlog(const wchar_t* path) {
   }
 }
 
-}  // namespace tobrin
+}  // namespace nsTobrin

@@ -1,7 +1,7 @@
 // What an XML file holds before its root element, read without a parser.
 #pragma once
 
-namespace tobrin {
+namespace nsTobrin {
 
 // True when the file, before its root element, holds nothing but an
 // optional byte-order mark, white space, the XML declaration, processing
@@ -10,4 +10,4 @@ namespace tobrin {
 // else, and for a file that cannot be read.
 bool HasPlainProlog(const wchar_t* path);
 
-}  // namespace tobrin
+}  // namespace nsTobrin

@@ -1,6 +1,6 @@
 #include "messages/language_table.h"
 
-namespace tobrin {
+namespace nsTobrin {
 
 namespace {
 
@@ -34,4 +34,4 @@ const LanguageRow& ChooseLanguageRow(LANGID uiLanguage) {
 
 std::wstring CataloguePath(const LanguageRow& row) { return std::wstring(L"MessageInfo/") + row.code; }
 
-}  // namespace tobrin
+}  // namespace nsTobrin

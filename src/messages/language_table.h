@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace tobrin {
+namespace nsTobrin {
 
 struct LanguageRow {
   LANGID uiLanguage;           // matched on all 16 bits; 0 in the fallback row
@@ -21,4 +21,4 @@ const LanguageRow& ChooseLanguageRow(LANGID uiLanguage);
 // "MessageInfo/" followed by the row's code.
 std::wstring CataloguePath(const LanguageRow& row);
 
-}  // namespace tobrin
+}  // namespace nsTobrin

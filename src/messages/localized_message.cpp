@@ -11,7 +11,7 @@
 #include "res/resource.h"
 #include "ui/normal_message_box.h"
 
-namespace tobrin {
+namespace nsTobrin {
 
 namespace {
 
@@ -59,7 +59,7 @@ std::wstring DoubleAmpersands(const std::wstring& text) {
   return doubled;
 }
 
-}  // namespace tobrin
+}  // namespace nsTobrin
 
 bool CTobrinDlg::ShowLocalizedMessage() { return ShowLocalizedMessage(GetUserDefaultUILanguage()); }
 
@@ -70,8 +70,8 @@ bool CTobrinDlg::ShowLocalizedMessage(LANGID uiLanguage) {
   // The folder ends with a backslash, so two stand together; the file
   // system reads them as one.
   const std::wstring cataloguePath = m_strExtractFolder + L"\\" + L"MessageInfo.xml";
-  const tobrin::LocalizedTexts texts = tobrin::ReadLocalizedTexts(cataloguePath, uiLanguage);
-  const std::wstring message = tobrin::DoubleAmpersands(texts.strMessage);
+  const nsTobrin::LocalizedTexts texts = nsTobrin::ReadLocalizedTexts(cataloguePath, uiLanguage);
+  const std::wstring message = nsTobrin::DoubleAmpersands(texts.strMessage);
 
   CNormalMessageBox box;
   if (m_bIsOk) {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-namespace tobrin {
+namespace nsTobrin {
 
 struct LocalizedTexts {
   std::wstring strMessage;  // as the catalogue holds it, ampersands not doubled
@@ -25,4 +25,4 @@ LocalizedTexts ReadLocalizedTexts(const std::wstring& cataloguePath, LANGID uiLa
 // as written instead of taking it for a mnemonic marker.
 std::wstring DoubleAmpersands(const std::wstring& text);
 
-}  // namespace tobrin
+}  // namespace nsTobrin

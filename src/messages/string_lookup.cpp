@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-namespace tobrin {
+namespace nsTobrin {
 
 namespace {
 
@@ -60,4 +60,4 @@ bool LoadStringInLanguage(HMODULE module, UINT id, LANGID language, std::wstring
   return false;
 }
 
-}  // namespace tobrin
+}  // namespace nsTobrin

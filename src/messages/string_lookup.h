@@ -5,7 +5,7 @@
 
 #include <string>
 
-namespace tobrin {
+namespace nsTobrin {
 
 // Looks string `id` up among the languages the module actually stores for
 // its block, in this order: exactly `language`; the same primary language
@@ -15,4 +15,4 @@ namespace tobrin {
 // resource and string loaders are not used, as they differ between systems.
 bool LoadStringInLanguage(HMODULE module, UINT id, LANGID language, std::wstring& text);
 
-}  // namespace tobrin
+}  // namespace nsTobrin

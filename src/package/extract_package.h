@@ -10,7 +10,7 @@
 
 class CTobrinDlg;
 
-namespace tobrin {
+namespace nsTobrin {
 
 // The package directory of this process: filled once by the extraction, read
 // by the payload run to find the payload's group.
@@ -32,4 +32,4 @@ bool ExtractPackageFrom(const std::wstring& programPath, CTobrinDlg& dlg, bool r
 // an absolute path.
 std::wstring MakeExtractFolderPath(DWORD& error);
 
-}  // namespace tobrin
+}  // namespace nsTobrin

@@ -4,10 +4,10 @@
 
 #include "common/win_owners.h"
 
-namespace tobrin {
+namespace nsTobrin {
 
 bool IsProcessElevated() {
-  tobrin::KernelHandle token;
+  nsTobrin::KernelHandle token;
   if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Receive())) return false;
   TOKEN_ELEVATION elevation = {};
   DWORD size = 0;
@@ -28,4 +28,4 @@ CExtractFolderSecurity::CExtractFolderSecurity(bool elevated) : m_bElevated(elev
   m_attributes.bInheritHandle = FALSE;
 }
 
-}  // namespace tobrin
+}  // namespace nsTobrin

@@ -7,7 +7,7 @@
 
 #include "common/win_owners.h"
 
-namespace tobrin {
+namespace nsTobrin {
 
 bool IsProcessElevated();
 
@@ -26,8 +26,8 @@ class CExtractFolderSecurity {
 
  private:
   bool m_bElevated;
-  tobrin::LocalMemory m_descriptor;  // the descriptor, from LocalAlloc
+  nsTobrin::LocalMemory m_descriptor;  // the descriptor, from LocalAlloc
   SECURITY_ATTRIBUTES m_attributes = {};
 };
 
-}  // namespace tobrin
+}  // namespace nsTobrin

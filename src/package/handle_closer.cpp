@@ -1,6 +1,6 @@
 #include "package/handle_closer.h"
 
-namespace tobrin {
+namespace nsTobrin {
 namespace {
 
 // More queued handles than this make the writer wait: the pool keeps up or
@@ -77,4 +77,4 @@ void HandleCloser::Record(bool closed) {
   ReleaseSRWLockExclusive(&m_lock);
 }
 
-}  // namespace tobrin
+}  // namespace nsTobrin

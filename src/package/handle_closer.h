@@ -8,7 +8,7 @@
 
 #include "common/win_owners.h"
 
-namespace tobrin {
+namespace nsTobrin {
 
 class HandleCloser {
  public:
@@ -40,4 +40,4 @@ class HandleCloser {
   int m_threadCount = 0;
 };
 
-}  // namespace tobrin
+}  // namespace nsTobrin

@@ -4,13 +4,13 @@
 
 #include "common/last_error.h"
 
-namespace tobrin {
+namespace nsTobrin {
 namespace {
 
 // Empty, with an error the caller can report: GetFullPathNameW does not
 // always set one (an empty path, a path that grew between the two calls).
 std::wstring NoLongPath() {
-  SetLastError(tobrin::LastErrorOr(ERROR_BAD_PATHNAME));
+  SetLastError(nsTobrin::LastErrorOr(ERROR_BAD_PATHNAME));
   return std::wstring();
 }
 
@@ -29,4 +29,4 @@ std::wstring ToLongPath(const std::wstring& path) {
   return L"\\\\?\\" + full;
 }
 
-}  // namespace tobrin
+}  // namespace nsTobrin

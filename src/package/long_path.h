@@ -3,11 +3,11 @@
 
 #include <string>
 
-namespace tobrin {
+namespace nsTobrin {
 
 // The full path of `path` with the "\\?\" (or "\\?\UNC\") prefix: separators
 // made backslashes, doubled backslashes and "." removed. Empty on failure,
 // with the thread's last error set (never 0).
 std::wstring ToLongPath(const std::wstring& path);
 
-}  // namespace tobrin
+}  // namespace nsTobrin

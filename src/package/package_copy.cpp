@@ -4,7 +4,7 @@
 
 #include "package/package_seal.h"
 
-namespace tobrin {
+namespace nsTobrin {
 
 CopyResult CopyPackageFiles(std::FILE* package, const PackageDirectory& directory, ExtractionTarget& target,
                             SealDigest* digest) {
@@ -50,4 +50,4 @@ CopyResult CopyPackageFiles(std::FILE* package, const PackageDirectory& director
   return result;
 }
 
-}  // namespace tobrin
+}  // namespace nsTobrin

@@ -8,7 +8,7 @@
 
 #include "package/package_format.h"
 
-namespace tobrin {
+namespace nsTobrin {
 
 class ExtractionTarget {
  public:
@@ -43,4 +43,4 @@ class SealDigest;
 CopyResult CopyPackageFiles(std::FILE* package, const PackageDirectory& directory, ExtractionTarget& target,
                             SealDigest* digest = nullptr);
 
-}  // namespace tobrin
+}  // namespace nsTobrin

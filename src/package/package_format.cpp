@@ -4,7 +4,7 @@
 #include <new>
 #include <stdexcept>
 
-namespace tobrin {
+namespace nsTobrin {
 
 const std::u16string kRootGroupName = u"E8FF0748-2339-49f9-9A79-824D7561736C";
 
@@ -192,4 +192,4 @@ PackageLayout ReadPackageDirectory(std::FILE* file, PackageDirectory& directory,
   return Refuse(layout, PackageStatus::Damaged, "the package directory is too large to hold in memory");
 }
 
-}  // namespace tobrin
+}  // namespace nsTobrin

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace tobrin {
+namespace nsTobrin {
 
 // The group whose files lie directly in the extraction folder.
 extern const std::u16string kRootGroupName;  // u"E8FF0748-2339-49f9-9A79-824D7561736C"
@@ -82,4 +82,4 @@ bool SeekTo(std::FILE* file, std::uint64_t offset);
 std::uint64_t Tell(std::FILE* file);
 std::uint64_t FileSizeOf(std::FILE* file);  // restores the position
 
-}  // namespace tobrin
+}  // namespace nsTobrin

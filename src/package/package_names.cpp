@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace tobrin {
+namespace nsTobrin {
 
 namespace {
 
@@ -89,4 +89,4 @@ const char* CheckPayloadName(const std::u16string& name) {
   return nullptr;
 }
 
-}  // namespace tobrin
+}  // namespace nsTobrin

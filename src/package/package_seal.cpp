@@ -11,7 +11,7 @@
 #define XXH_INLINE_ALL
 #include <xxhash.h>
 
-namespace tobrin {
+namespace nsTobrin {
 
 #if defined(__i386__)
 void SealHashUpdateSse2(XXH3_state_t* state, const void* data, size_t size);  // seal_hash_sse2.cpp
@@ -175,4 +175,4 @@ SealDigestBytes SealDigest::Result() const {
   return bytes;
 }
 
-}  // namespace tobrin
+}  // namespace nsTobrin

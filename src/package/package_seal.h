@@ -19,7 +19,7 @@
 
 #include "package/package_format.h"
 
-namespace tobrin {
+namespace nsTobrin {
 
 constexpr char kSealMagic[8] = {'T', 'o', 'b', 'r', 'S', 'e', 'a', 'l'};
 constexpr std::uint32_t kSealVersion = 1;
@@ -83,4 +83,4 @@ class SealDigest : public ByteObserver {
   std::unique_ptr<State> m_pState;
 };
 
-}  // namespace tobrin
+}  // namespace nsTobrin

@@ -4,7 +4,7 @@
 
 #include "package/package_seal.h"
 
-namespace tobrin {
+namespace nsTobrin {
 
 void PutU32(std::string& out, std::uint32_t value) {
   for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
@@ -73,4 +73,4 @@ bool AppendPackage(std::FILE* executable, const std::vector<WriterGroup>& groups
          std::fwrite(field.data(), 1, field.size(), executable) == field.size() && std::fflush(executable) == 0;
 }
 
-}  // namespace tobrin
+}  // namespace nsTobrin

@@ -10,7 +10,7 @@
 
 #include "package/package_format.h"
 
-namespace tobrin {
+namespace nsTobrin {
 
 struct WriterFile {
   std::u16string name;
@@ -45,4 +45,4 @@ bool AppendPackage(std::FILE* executable, const std::vector<WriterGroup>& groups
 void PutU32(std::string& out, std::uint32_t value);
 void PutName(std::string& out, const std::u16string& name);
 
-}  // namespace tobrin
+}  // namespace nsTobrin

@@ -6,8 +6,8 @@
 #define XXH_INLINE_ALL
 #include <xxhash.h>
 
-namespace tobrin {
+namespace nsTobrin {
 
 void SealHashUpdateSse2(XXH3_state_t* state, const void* data, size_t size) { XXH3_128bits_update(state, data, size); }
 
-}  // namespace tobrin
+}  // namespace nsTobrin

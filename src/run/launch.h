@@ -8,7 +8,7 @@
 #include "common/win_owners.h"
 #include "run/payload_command.h"
 
-namespace tobrin {
+namespace nsTobrin {
 
 // Starts the command in its working directory inside a job of its own and waits,
 // without a time limit, until the process has ended; then, while any process
@@ -18,7 +18,7 @@ namespace tobrin {
 // file held open against writers, is closed once the process exists. True
 // when it started; `code` is then the process's exit code, otherwise the
 // error of CreateProcessW.
-bool LaunchAndWait(const PayloadCommand& command, const std::wstring& extractFolder, tobrin::KernelHandle& heldPayload,
+bool LaunchAndWait(const PayloadCommand& command, const std::wstring& extractFolder, nsTobrin::KernelHandle& heldPayload,
                    DWORD& code);
 
 // True when `path` names `folder` or something inside it, compared as the
@@ -33,4 +33,4 @@ bool IsInsideFolder(const std::wstring& path, const std::wstring& folder);
 // at the next restart. An empty path is skipped (false).
 bool DeleteExtractFolder(const std::wstring& folder);
 
-}  // namespace tobrin
+}  // namespace nsTobrin

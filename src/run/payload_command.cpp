@@ -1,13 +1,13 @@
 #include "run/payload_command.h"
 
-namespace tobrin {
+namespace nsTobrin {
 
 std::wstring FindPayloadGroup(const PackageDirectory& directory, const std::wstring& fileName) {
   const std::u16string wanted(fileName.begin(), fileName.end());
   for (const auto& group : directory) {
     for (const PackageEntry& entry : group.second) {
       if (entry.name == wanted)
-        return group.first == tobrin::kRootGroupName ? std::wstring() : std::wstring(group.first.begin(), group.first.end());
+        return group.first == nsTobrin::kRootGroupName ? std::wstring() : std::wstring(group.first.begin(), group.first.end());
     }
   }
   return std::wstring();
@@ -32,4 +32,4 @@ PayloadCommand BuildPayloadCommand(const std::wstring& extractFolder, const std:
   return command;
 }
 
-}  // namespace tobrin
+}  // namespace nsTobrin

@@ -5,7 +5,7 @@
 
 #include "package/package_format.h"
 
-namespace tobrin {
+namespace nsTobrin {
 
 struct PayloadCommand {
   std::wstring commandLine;
@@ -24,4 +24,4 @@ PayloadCommand BuildPayloadCommand(const std::wstring& extractFolder, const std:
                                    const std::wstring& executeFileName, const std::wstring& paramA,
                                    bool appendParamB, const std::wstring& paramB, const std::wstring& commandLine);
 
-}  // namespace tobrin
+}  // namespace nsTobrin

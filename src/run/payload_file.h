@@ -7,7 +7,7 @@
 
 #include "common/win_owners.h"
 
-namespace tobrin {
+namespace nsTobrin {
 
 // Opens the payload's file (in `extractFolder`, in the folder of `group`, or
 // in the folder itself when `group` is empty) for reading only, sharing it
@@ -19,6 +19,6 @@ namespace tobrin {
 // then fails as it would have). ERROR_INVALID_DATA: the file is not the
 // package's. Otherwise the error of opening or reading it.
 DWORD HoldPayloadFile(const std::wstring& programPath, const std::wstring& extractFolder, const std::wstring& group,
-                      const std::wstring& executeFileName, tobrin::KernelHandle& held);
+                      const std::wstring& executeFileName, nsTobrin::KernelHandle& held);
 
-}  // namespace tobrin
+}  // namespace nsTobrin

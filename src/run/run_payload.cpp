@@ -8,7 +8,7 @@
 #include "run/payload_file.h"
 #include "run/settings.h"
 
-namespace tobrin {
+namespace nsTobrin {
 
 namespace {
 
@@ -20,7 +20,7 @@ void StartPayload(CTobrinDlg& dlg, const wchar_t* commandLine, const std::wstrin
   const PayloadCommand command =
       BuildPayloadCommand(dlg.m_strExtractFolder, group, executeFileName, paramA, appendParamB, paramB, arguments);
   // Held from here until its process exists.
-  tobrin::KernelHandle heldPayload;
+  nsTobrin::KernelHandle heldPayload;
   if (const DWORD error = HoldPayloadFile(GetOwnModulePath(), dlg.m_strExtractFolder, group, executeFileName, heldPayload)) {
     dlg.m_nExitCode = error;
   } else if (dlg.ShowLocalizedMessage()) {
@@ -44,7 +44,7 @@ bool RunPayload(CTobrinDlg& dlg, const wchar_t* commandLine) {
     dlg.m_strProductName = productName;
     // A file to start outside the folder makes the package a damaged one:
     // neither its message nor any program is shown or started.
-    if (tobrin::CheckPayloadName(std::u16string(executeFileName.begin(), executeFileName.end())))
+    if (nsTobrin::CheckPayloadName(std::u16string(executeFileName.begin(), executeFileName.end())))
       dlg.m_nExitCode = ERROR_INVALID_DATA;
     else
       StartPayload(dlg, commandLine, executeFileName, paramA, paramB);
@@ -53,4 +53,4 @@ bool RunPayload(CTobrinDlg& dlg, const wchar_t* commandLine) {
   return true;
 }
 
-}  // namespace tobrin
+}  // namespace nsTobrin

@@ -3,11 +3,11 @@
 
 class CTobrinDlg;
 
-namespace tobrin {
+namespace nsTobrin {
 
 // Reads AssistFile.ini, builds the payload command, asks the message step,
 // starts the payload and waits for it, and deletes the extraction folder in
 // every case. Sets the run's exit code. Always true.
 bool RunPayload(CTobrinDlg& dlg, const wchar_t* commandLine);
 
-}  // namespace tobrin
+}  // namespace nsTobrin

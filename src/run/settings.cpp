@@ -6,7 +6,7 @@
 #include "app/tobrin_dlg.h"
 #include "run/silent_mode.h"
 
-namespace tobrin {
+namespace nsTobrin {
 
 namespace {
 
@@ -42,4 +42,4 @@ bool ResolveMessageMode(CTobrinDlg& dlg) {
   return true;
 }
 
-}  // namespace tobrin
+}  // namespace nsTobrin

@@ -5,7 +5,7 @@
 
 class CTobrinDlg;
 
-namespace tobrin {
+namespace nsTobrin {
 
 // Reads a key of section "ParamOption" (AssistFile.ini) or "Setting"
 // (MessageSetting.ini). A real value (at most 127 characters) replaces
@@ -19,4 +19,4 @@ void ReadSetting(const wchar_t* key, const std::wstring& iniPath, std::wstring& 
 // line that start-up captured in theApp.
 bool ResolveMessageMode(CTobrinDlg& dlg);
 
-}  // namespace tobrin
+}  // namespace nsTobrin

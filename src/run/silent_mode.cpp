@@ -6,7 +6,7 @@
 
 #include "common/win_owners.h"
 
-namespace tobrin {
+namespace nsTobrin {
 
 const wchar_t kSilentSwitchKey[] = L"SOFTWARE\\Brenko Corporation\\OLMI update";
 const wchar_t kSilentSwitchValue[] = L"SilentExecution";
@@ -33,7 +33,7 @@ bool IsSilentCommandLine(const std::wstring& commandLine) {
 }
 
 bool IsSilentSwitchOn() {
-  tobrin::RegistryKey key;
+  nsTobrin::RegistryKey key;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSilentSwitchKey, 0, KEY_READ, key.Receive()) != ERROR_SUCCESS) return false;
   DWORD type = 0, data = 0, size = sizeof(data);
   return RegQueryValueExW(key.Get(), kSilentSwitchValue, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size) ==
@@ -42,7 +42,7 @@ bool IsSilentSwitchOn() {
 }
 
 std::wstring ReadExtractionRoot() {
-  tobrin::RegistryKey key;
+  nsTobrin::RegistryKey key;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSilentSwitchKey, 0, KEY_READ, key.Receive()) != ERROR_SUCCESS) return L"";
   DWORD type = 0, size = 0;
   if (RegQueryValueExW(key.Get(), kExtractionRootValue, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
@@ -67,4 +67,4 @@ std::wstring ReadExtractionRoot() {
   return expanded;
 }
 
-}  // namespace tobrin
+}  // namespace nsTobrin

@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace tobrin {
+namespace nsTobrin {
 
 // The whole command line is "-s" or "/s", in either letter case.
 bool IsSilentCommandLine(const std::wstring& commandLine);
@@ -22,4 +22,4 @@ extern const wchar_t kSilentSwitchKey[];
 extern const wchar_t kSilentSwitchValue[];
 extern const wchar_t kExtractionRootValue[];
 
-}  // namespace tobrin
+}  // namespace nsTobrin

@@ -1,6 +1,6 @@
 #include "ui/message_box_layout.h"
 
-namespace tobrin {
+namespace nsTobrin {
 
 namespace {
 
@@ -61,4 +61,4 @@ MessageBoxPixels ScaleMessageBoxLayout(const MessageBoxLayout& layout, const CLa
   return pixels;
 }
 
-}  // namespace tobrin
+}  // namespace nsTobrin

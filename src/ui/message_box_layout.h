@@ -8,7 +8,7 @@
 
 #include <windows.h>
 
-namespace tobrin {
+namespace nsTobrin {
 
 constexpr int kMessageLeft = 22;     // the message text's left and top edge
 constexpr int kMessageTop = 22;
@@ -66,4 +66,4 @@ struct MessageBoxPixels {
 
 MessageBoxPixels ScaleMessageBoxLayout(const MessageBoxLayout& layout, const CLayoutScale& scale);
 
-}  // namespace tobrin
+}  // namespace nsTobrin

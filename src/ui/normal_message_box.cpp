@@ -17,14 +17,14 @@ SIZE MeasureText(HDC dc, const std::wstring& text) {
   return size;
 }
 
-void PlaceControl(HWND control, const tobrin::LayoutRect& rect) {
+void PlaceControl(HWND control, const nsTobrin::LayoutRect& rect) {
   MoveWindow(control, rect.x, rect.y, rect.cx, rect.cy, TRUE);
 }
 
 }  // namespace
 
 CNormalMessageBox::CNormalMessageBox() : CDialog(IDD_MESSAGE_BOX) {
-  const tobrin::WindowDeviceContext screen(nullptr);
+  const nsTobrin::WindowDeviceContext screen(nullptr);
   if (screen.Get()) {
     m_nDpiX = GetDeviceCaps(screen.Get(), LOGPIXELSX);
     m_nDpiY = GetDeviceCaps(screen.Get(), LOGPIXELSY);
@@ -47,8 +47,8 @@ void CNormalMessageBox::CreateFonts() {
   // by the same explicit lookup as the button texts, so that every system
   // picks the same entry. Not found: an empty face, the system's default.
   std::wstring face;
-  tobrin::LoadStringInLanguage(GetModuleHandleW(nullptr), IDS_FONT_FACE, GetUserDefaultUILanguage(), face);
-  const tobrin::WindowDeviceContext dc(m_hWnd);
+  nsTobrin::LoadStringInLanguage(GetModuleHandleW(nullptr), IDS_FONT_FACE, GetUserDefaultUILanguage(), face);
+  const nsTobrin::WindowDeviceContext dc(m_hWnd);
   const int height = -MulDiv(kFontPoints, GetDeviceCaps(dc.Get(), LOGPIXELSY), 72);
   for (auto* font : {&m_fontText, &m_fontButton}) {
     font->Reset(CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
@@ -62,26 +62,26 @@ BOOL CNormalMessageBox::OnInitDialog() {
 
   const bool twoButtons = IsTwoButtonMode();
   const std::wstring& singleLabel = !m_strRightButton.empty() ? m_strRightButton : m_strLeftButton;
-  tobrin::MessageBoxLayout layout;
+  nsTobrin::MessageBoxLayout layout;
   {
     // Text and labels are measured in the message's font on the box's own
     // device context, in the device's pixels. Line feeds are not line
     // breaks here; the static control wraps the words itself.
-    const tobrin::WindowDeviceContext dc(m_hWnd);
-    const tobrin::SelectionScope selected(dc.Get(), m_fontText.Get());
+    const nsTobrin::WindowDeviceContext dc(m_hWnd);
+    const nsTobrin::SelectionScope selected(dc.Get(), m_fontText.Get());
     const SIZE extent = MeasureText(dc.Get(), m_strMessage);
     const int lineFeeds = static_cast<int>(std::count(m_strMessage.begin(), m_strMessage.end(), L'\n'));
     const int rightLabel = MeasureText(dc.Get(), twoButtons ? m_strRightButton : singleLabel).cx;
     const int leftLabel = twoButtons ? MeasureText(dc.Get(), m_strLeftButton).cx : 0;
-    layout = tobrin::LayoutMessageBox(extent, lineFeeds, twoButtons, rightLabel, leftLabel);
+    layout = nsTobrin::LayoutMessageBox(extent, lineFeeds, twoButtons, rightLabel, leftLabel);
   }
   m_nTextWidth = layout.nTextWidth;
   m_nTextHeight = layout.nTextHeight;
   m_nClientWidth = layout.nClientWidth;
   m_nPanelHeight = layout.nPanelHeight;
   m_nButtonTop = layout.nButtonTop;
-  const tobrin::CLayoutScale scale(m_nDpiX, m_nDpiY);
-  const tobrin::MessageBoxPixels pixels = ScaleMessageBoxLayout(layout, scale);
+  const nsTobrin::CLayoutScale scale(m_nDpiX, m_nDpiY);
+  const nsTobrin::MessageBoxPixels pixels = ScaleMessageBoxLayout(layout, scale);
 
   // The message. The caller has doubled every "&", which the control would
   // otherwise take for a mnemonic marker.
@@ -119,8 +119,8 @@ BOOL CNormalMessageBox::PreTranslateMessage(MSG* message) {
 }
 
 void CNormalMessageBox::OnPaint() {
-  const tobrin::PaintScope dc(m_hWnd);
-  const tobrin::CLayoutScale scale(m_nDpiX, m_nDpiY);
+  const nsTobrin::PaintScope dc(m_hWnd);
+  const nsTobrin::CLayoutScale scale(m_nDpiX, m_nDpiY);
   const RECT panel = {0, 0, scale.X(m_nClientWidth), scale.Y(m_nPanelHeight)};
   FillRect(dc.Get(), &panel, m_brushWhite.Get());
 }

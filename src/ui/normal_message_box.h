@@ -42,9 +42,9 @@ class CNormalMessageBox : public CDialog {
   std::wstring m_strCaption;
   std::wstring m_strRightButton;
   std::wstring m_strLeftButton;
-  tobrin::FontObject m_fontText;
-  tobrin::FontObject m_fontButton;
-  tobrin::BrushObject m_brushWhite;  // deleted first, then the fonts
+  nsTobrin::FontObject m_fontText;
+  nsTobrin::FontObject m_fontButton;
+  nsTobrin::BrushObject m_brushWhite;  // deleted first, then the fonts
   int m_nDpiX = 96;
   int m_nDpiY = 96;
 };

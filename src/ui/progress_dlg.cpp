@@ -39,7 +39,7 @@ BOOL CTobrinDlg::OnInitDialog() {
 
 UINT __cdecl CTobrinDlg::ExtractionThreadProc(LPVOID param) {
   auto* dlg = static_cast<CTobrinDlg*>(param);
-  tobrin::ExtractPackage(*dlg, true);
+  nsTobrin::ExtractPackage(*dlg, true);
   // The full bar stays on screen for a second, unless the user asked to stop.
   if (!dlg->m_bCancelRequested.load()) Sleep(1000);
   // The last use of the dialog: after this post it may be gone.
@@ -52,7 +52,7 @@ void CTobrinDlg::OnTimer(UINT_PTR timerId) {
 }
 
 void CTobrinDlg::OnPaint() {
-  const tobrin::PaintScope paint(m_hWnd);
+  const nsTobrin::PaintScope paint(m_hWnd);
   const HDC dc = paint.Get();
   SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
   const int iconWidth = GetSystemMetrics(SM_CXICON), iconHeight = GetSystemMetrics(SM_CYICON);

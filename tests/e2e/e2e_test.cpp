@@ -14,9 +14,9 @@
 #include "unit/test_support.h"
 
 using namespace testing_support;
-using tobrin::FileFromBytes;
-using tobrin::kRootGroupName;
-using tobrin::WriterGroup;
+using nsTobrin::FileFromBytes;
+using nsTobrin::kRootGroupName;
+using nsTobrin::WriterGroup;
 
 namespace {
 
@@ -396,14 +396,14 @@ TEST_F(EndToEnd, SealedPackagesRunAndDamagedOnesNeverStart) {
   const std::wstring packed = work / L"sealed.exe";
   ASSERT_TRUE(BindPackage(runner, packed, {{kRootGroupName, {FileFromBytes(u"probe.exe", probe),
                                                              FileFromBytes(u"AssistFile.ini", AssistFile("probe.exe"))}}},
-                          tobrin::PackageSealing::Sealed));
+                          nsTobrin::PackageSealing::Sealed));
   EXPECT_EQ(Run(packed, L"-s"), 0);
   ASSERT_EQ(Runs().size(), 1u);
 
   const std::string sealed = ReadBytes(packed);
   const size_t package = U32At(sealed, 32);
-  const size_t dataEnd = sealed.size() - tobrin::kSealRecordSize;
-  ASSERT_EQ(sealed.compare(dataEnd, 8, tobrin::kSealMagic, 8), 0);
+  const size_t dataEnd = sealed.size() - nsTobrin::kSealRecordSize;
+  ASSERT_EQ(sealed.compare(dataEnd, 8, nsTobrin::kSealMagic, 8), 0);
   struct Case {
     const char* what;
     size_t at;
@@ -433,7 +433,7 @@ TEST_F(EndToEnd, SealedPackagesRunAndDamagedOnesNeverStart) {
   ASSERT_TRUE(WriteBytes(work / L"signed.exe", signedAfter));
   EXPECT_EQ(Run(work / L"signed.exe", L"-s"), 0);
   std::string hidden = sealed;
-  SetCertificateTable(hidden, static_cast<std::uint32_t>(dataEnd - 16), 16 + tobrin::kSealRecordSize);
+  SetCertificateTable(hidden, static_cast<std::uint32_t>(dataEnd - 16), 16 + nsTobrin::kSealRecordSize);
   ASSERT_TRUE(WriteBytes(work / L"hidden.exe", hidden));
   EXPECT_EQ(Run(work / L"hidden.exe", L"-s"), ERROR_INVALID_DATA) << "a table inside the data area";
   EXPECT_TRUE(ListFolder(temp).empty());

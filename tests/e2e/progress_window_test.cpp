@@ -11,9 +11,9 @@
 #include "unit/test_support.h"
 
 using namespace testing_support;
-using tobrin::FileFromBytes;
-using tobrin::kRootGroupName;
-using tobrin::WriterGroup;
+using nsTobrin::FileFromBytes;
+using nsTobrin::kRootGroupName;
+using nsTobrin::WriterGroup;
 
 namespace {
 
@@ -37,8 +37,8 @@ class ProgressWindow : public ::testing::Test {
     silentSwitch.Delete();
   }
 
-  std::wstring Pack(std::vector<tobrin::WriterFile> files,
-                    tobrin::PackageSealing sealing = tobrin::PackageSealing::Unsealed) {
+  std::wstring Pack(std::vector<nsTobrin::WriterFile> files,
+                    nsTobrin::PackageSealing sealing = nsTobrin::PackageSealing::Unsealed) {
     files.push_back(FileFromBytes(u"probe.exe", ReadBytes(OwnFolder() + L"\\probe.exe")));
     files.push_back(FileFromBytes(u"AssistFile.ini", "[ParamOption]\r\nExecuteFileName=probe.exe\r\n"));
     const std::wstring packed = work / L"runner.exe";
@@ -61,7 +61,7 @@ class ProgressWindow : public ::testing::Test {
 }  // namespace
 
 TEST_F(ProgressWindow, ShowsTheExtractionThenRunsThePayload) {
-  std::vector<tobrin::WriterFile> files;
+  std::vector<nsTobrin::WriterFile> files;
   for (int i = 0; i < 950; ++i) files.push_back(FileFromBytes(U16(L"f" + std::to_wstring(i) + L".bin"), std::string(4096, 'x')));
   auto run = Start(Pack(files));
   const HWND window = run->WaitForWindow(kCaption);
@@ -141,7 +141,7 @@ TEST_F(ProgressWindow, AnEmptyPackageFillsTheBarAtOnce) {
 TEST_F(ProgressWindow, ClosingEarlyCancelsTheRun) {
   // Enough data that the extraction is still running when the window shows;
   // in several folders, which the deletion of what was written shares out.
-  std::vector<tobrin::WriterFile> files;
+  std::vector<nsTobrin::WriterFile> files;
   for (int i = 0; i < 400; ++i)
     files.push_back(FileFromBytes(U16(L"d" + std::to_wstring(i % 4) + L"\\big" + std::to_wstring(i)), std::string(1 << 20, 'b')));
   const std::wstring packed = Pack(files);
@@ -170,7 +170,7 @@ TEST_F(ProgressWindow, ClosingEarlyCancelsTheRun) {
 }
 
 TEST_F(ProgressWindow, ADamagedSealedPackageEndsTheWindowAndStartsNothing) {
-  const std::wstring packed = Pack({FileFromBytes(u"data.bin", std::string(4 << 20, 'd'))}, tobrin::PackageSealing::Sealed);
+  const std::wstring packed = Pack({FileFromBytes(u"data.bin", std::string(4 << 20, 'd'))}, nsTobrin::PackageSealing::Sealed);
   std::string damaged = ReadBytes(packed);
   damaged[damaged.size() / 2] ^= 0x10;
   ASSERT_TRUE(WriteBytes(packed, damaged));

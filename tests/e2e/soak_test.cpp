@@ -7,8 +7,8 @@
 #include "unit/test_support.h"
 
 using namespace testing_support;
-using tobrin::FileFromBytes;
-using tobrin::kRootGroupName;
+using nsTobrin::FileFromBytes;
+using nsTobrin::kRootGroupName;
 
 namespace {
 

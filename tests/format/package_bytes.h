@@ -18,7 +18,7 @@ inline std::string StandInImage(std::size_t size = 64, std::uint32_t packageOffs
   image[0] = 'M';
   image[1] = 'Z';
   std::string offset;
-  tobrin::PutU32(offset, packageOffset);
+  nsTobrin::PutU32(offset, packageOffset);
   if (size >= 36) image.replace(32, 4, offset);
   return image;
 }
@@ -28,7 +28,7 @@ inline std::string StandInImage(std::size_t size = 64, std::uint32_t packageOffs
 // length, its size and the name. `length` overrides the name's real length.
 class Records {
  public:
-  explicit Records(std::uint32_t groupCount) { tobrin::PutU32(m_bytes, groupCount); }
+  explicit Records(std::uint32_t groupCount) { nsTobrin::PutU32(m_bytes, groupCount); }
   Records& Group(const std::u16string& name, std::uint32_t entries, std::uint64_t length = kRealLength) {
     return Record(name, entries, length);
   }
@@ -47,9 +47,9 @@ class Records {
  private:
   static constexpr std::uint64_t kRealLength = ~std::uint64_t{0};
   Records& Record(const std::u16string& name, std::uint32_t value, std::uint64_t length) {
-    tobrin::PutU32(m_bytes, static_cast<std::uint32_t>(length == kRealLength ? name.size() : length));
-    tobrin::PutU32(m_bytes, value);
-    tobrin::PutName(m_bytes, name);
+    nsTobrin::PutU32(m_bytes, static_cast<std::uint32_t>(length == kRealLength ? name.size() : length));
+    nsTobrin::PutU32(m_bytes, value);
+    nsTobrin::PutName(m_bytes, name);
     return *this;
   }
   std::string m_bytes;

@@ -13,7 +13,7 @@
 #include "package/package_writer.h"
 #include "package_bytes.h"
 
-using namespace tobrin;
+using namespace nsTobrin;
 using package_bytes::Records;
 using package_bytes::StandInImage;
 

@@ -6,7 +6,7 @@
 #include "res/resource.h"
 #include "unit/test_support.h"
 
-using namespace tobrin;
+using namespace nsTobrin;
 using testing_support::ChildProcess;
 using gui_support::UniqueCaption;
 using gui_support::WaitForDialog;
@@ -36,11 +36,11 @@ TEST(InteractiveRun, AnswerToTheQuestionDecidesWhetherThePayloadStarts) {
     const std::string setting = "[Setting]\r\nIsShowMessageBox=1\r\nIsOk=0\r\n";
     const std::string catalogue = "<MessageInfo><ENG>Install now?</ENG></MessageInfo>";
     const std::wstring runner = work / L"runner.exe";
-    tobrin::WriterGroup root{tobrin::kRootGroupName, {}};
-    root.files.push_back(tobrin::FileFromBytes(u"probe.exe", ReadBytes(OwnFolder() + L"\\probe.exe")));
-    root.files.push_back(tobrin::FileFromBytes(u"AssistFile.ini", assist));
-    root.files.push_back(tobrin::FileFromBytes(u"MessageSetting.ini", setting));
-    root.files.push_back(tobrin::FileFromBytes(u"MessageInfo.xml", catalogue));
+    nsTobrin::WriterGroup root{nsTobrin::kRootGroupName, {}};
+    root.files.push_back(nsTobrin::FileFromBytes(u"probe.exe", ReadBytes(OwnFolder() + L"\\probe.exe")));
+    root.files.push_back(nsTobrin::FileFromBytes(u"AssistFile.ini", assist));
+    root.files.push_back(nsTobrin::FileFromBytes(u"MessageSetting.ini", setting));
+    root.files.push_back(nsTobrin::FileFromBytes(u"MessageInfo.xml", catalogue));
     ASSERT_TRUE(testing_support::BindPackage(OwnFolder() + L"\\tobrin.exe", runner, {root}));
 
     const std::wstring report = work / L"report.txt";

@@ -7,7 +7,7 @@
 #include "res/resource.h"
 #include "unit/test_support.h"
 
-using namespace tobrin;
+using namespace nsTobrin;
 using gui_support::ModalJob;
 using gui_support::UniqueCaption;
 using gui_support::WaitForDialog;

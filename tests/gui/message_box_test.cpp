@@ -11,7 +11,7 @@
 #include "ui/normal_message_box.h"
 #include "unit/test_support.h"
 
-using namespace tobrin;
+using namespace nsTobrin;
 using gui_support::ClientPixel;
 using gui_support::ControlRect;
 using gui_support::ModalJob;

@@ -21,12 +21,12 @@
 #include "package/package_writer.h"
 
 using namespace pack_test;
-using tobrin::FileFromBytes;
+using nsTobrin::FileFromBytes;
 
 namespace {
 
 // The root group's name as the packer prints it.
-std::string Root() { return std::string(tobrin::kRootGroupName.begin(), tobrin::kRootGroupName.end()); }
+std::string Root() { return std::string(nsTobrin::kRootGroupName.begin(), nsTobrin::kRootGroupName.end()); }
 
 // The group names in the order of their records in the directory.
 std::vector<std::u16string> GroupRecordNames(const std::string& packed) {
@@ -83,16 +83,16 @@ struct Packed {
 
 // A packed program of the test runner and the given groups, as another
 // writer of the format might make it.
-void WritePacked(const fs::path& path, const std::vector<tobrin::WriterGroup>& groups) {
+void WritePacked(const fs::path& path, const std::vector<nsTobrin::WriterGroup>& groups) {
   FILE* file = std::fopen(path.c_str(), "w+b");
   ASSERT_NE(file, nullptr);
   const std::string stub = MakePe();
   std::fwrite(stub.data(), 1, stub.size(), file);
-  tobrin::AppendPackage(file, groups);
+  nsTobrin::AppendPackage(file, groups);
   std::fclose(file);
 }
 
-tobrin::WriterFile Runnable() { return tobrin::FileFromBytes(u"AssistFile.ini", "[ParamOption]\nExecuteFileName=a.cmd\n"); }
+nsTobrin::WriterFile Runnable() { return nsTobrin::FileFromBytes(u"AssistFile.ini", "[ParamOption]\nExecuteFileName=a.cmd\n"); }
 
 #define EXPECT_REFUSED(result, text)                                                   \
   do {                                                                                 \
@@ -331,7 +331,7 @@ TEST(PackCreate, APartialOutputIsRemovedWhenTheRunIsEnded) {
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-      tobrin::PendingFile pending(dir / "out.exe");
+      nsTobrin::PendingFile pending(dir / "out.exe");
       std::fputs("partial", pending.Get());
       std::fflush(pending.Get());
       std::raise(signal);
@@ -440,7 +440,7 @@ TEST(PackVerify, ProgramsTheRunnerWouldNotRunAreRefused) {
   };
 
   EXPECT_REFUSED(verify(MakePe()), "carries no package");
-  EXPECT_REFUSED(verify(packed.substr(0, packed.size() - tobrin::kSealRecordSize - 3)), "the data area is cut short");
+  EXPECT_REFUSED(verify(packed.substr(0, packed.size() - nsTobrin::kSealRecordSize - 3)), "the data area is cut short");
   EXPECT_REFUSED(verify("NZ" + packed.substr(2)), "is not a PE program");
 
   // A certificate table where the package starts is no signature of it;
@@ -458,7 +458,7 @@ TEST(PackVerify, ProgramsTheRunnerWouldNotRunAreRefused) {
 
   // A package that starts inside the image.
   std::string overlapping = MakePe();
-  const std::string package = package_bytes::Records(1).Group(tobrin::kRootGroupName, 0).Bytes();
+  const std::string package = package_bytes::Records(1).Group(nsTobrin::kRootGroupName, 0).Bytes();
   overlapping.replace(0x300, package.size(), package);
   overlapping[32] = 0x00;
   overlapping[33] = 0x03;
@@ -470,10 +470,10 @@ TEST(PackVerify, ProgramsTheRunnerWouldNotRunAreRefused) {
     ASSERT_NE(file, nullptr);
     const std::string stub = MakePe();
     std::fwrite(stub.data(), 1, stub.size(), file);
-    tobrin::AppendPackage(file, {{tobrin::kRootGroupName, {tobrin::FileFromBytes(u"AssistFile.ini", "[ParamOption]\nExecuteFileName=a\n"),
-                                                            tobrin::FileFromBytes(u"a", "1")}},
+    nsTobrin::AppendPackage(file, {{nsTobrin::kRootGroupName, {nsTobrin::FileFromBytes(u"AssistFile.ini", "[ParamOption]\nExecuteFileName=a\n"),
+                                                            nsTobrin::FileFromBytes(u"a", "1")}},
                                  {u"g", {}},
-                                 {u"g", {tobrin::FileFromBytes(u"b", "2")}}});
+                                 {u"g", {nsTobrin::FileFromBytes(u"b", "2")}}});
     std::fclose(file);
     EXPECT_REFUSED(RunPack({"verify", (p.dir / "dup.exe").string()}), "two groups of one name");
   }
@@ -482,20 +482,20 @@ TEST(PackVerify, ProgramsTheRunnerWouldNotRunAreRefused) {
   // deep to be started, an offset beyond the runner's reach, a FIFO.
   struct Case {
     const char* what;
-    std::vector<tobrin::WriterGroup> groups;
+    std::vector<nsTobrin::WriterGroup> groups;
     const char* message;
   };
   const std::u16string deep = std::u16string(80, u'd') + u"\\" + std::u16string(80, u'e') + u"\\" + std::u16string(80, u'f');
   const std::vector<Case> cases = {
-      {"Greek with tonos", {{tobrin::kRootGroupName, {Runnable(), FileFromBytes(u"a.cmd", "1"), FileFromBytes(u"\u03ac", "2"), FileFromBytes(u"\u0386", "3")}}},
+      {"Greek with tonos", {{nsTobrin::kRootGroupName, {Runnable(), FileFromBytes(u"a.cmd", "1"), FileFromBytes(u"\u03ac", "2"), FileFromBytes(u"\u0386", "3")}}},
        "differ only in letter case"},
-      {"Armenian", {{tobrin::kRootGroupName, {Runnable(), FileFromBytes(u"a.cmd", "1")}}, {u"\u0561", {FileFromBytes(u"x", "")}}, {u"\u0531", {FileFromBytes(u"x", "")}}},
+      {"Armenian", {{nsTobrin::kRootGroupName, {Runnable(), FileFromBytes(u"a.cmd", "1")}}, {u"\u0561", {FileFromBytes(u"x", "")}}, {u"\u0531", {FileFromBytes(u"x", "")}}},
        "differ only in letter case"},
-      {"slash against backslash", {{tobrin::kRootGroupName, {Runnable(), FileFromBytes(u"a.cmd", "1"), FileFromBytes(u"g/b", "2")}}, {u"g", {FileFromBytes(u"b", "3")}}},
+      {"slash against backslash", {{nsTobrin::kRootGroupName, {Runnable(), FileFromBytes(u"a.cmd", "1"), FileFromBytes(u"g/b", "2")}}, {u"g", {FileFromBytes(u"b", "3")}}},
        "differ only in '/' against '\\'"},
-      {"a name of 256 characters", {{tobrin::kRootGroupName, {Runnable(), FileFromBytes(u"a.cmd", "1"), FileFromBytes(std::u16string(256, u'n'), "")}}},
+      {"a name of 256 characters", {{nsTobrin::kRootGroupName, {Runnable(), FileFromBytes(u"a.cmd", "1"), FileFromBytes(std::u16string(256, u'n'), "")}}},
        "256 characters long; Windows keeps names of 255"},
-      {"a payload too deep", {{tobrin::kRootGroupName, {Runnable()}}, {deep, {FileFromBytes(u"a.cmd", "1")}}},
+      {"a payload too deep", {{nsTobrin::kRootGroupName, {Runnable()}}, {deep, {FileFromBytes(u"a.cmd", "1")}}},
        "248 characters deep in the package"},
   };
   for (const Case& c : cases) {
@@ -527,7 +527,7 @@ TEST(PackExtract, WritesOnlyBelowANewOrEmptyFolder) {
   ASSERT_NE(file, nullptr);
   const std::string stub = MakePe();
   std::fwrite(stub.data(), 1, stub.size(), file);
-  tobrin::AppendPackage(file, {{u"sub", {tobrin::FileFromBytes(u"..\\..\\escaped.txt", "x")}}});
+  nsTobrin::AppendPackage(file, {{u"sub", {nsTobrin::FileFromBytes(u"..\\..\\escaped.txt", "x")}}});
   std::fclose(file);
   const fs::path fresh = p.dir / "fresh" / "deeper";
   EXPECT_REFUSED(RunPack({"extract", (p.dir / "evil.exe").string(), fresh.string()}), "a file name is refused");
@@ -546,9 +546,9 @@ TEST(PackExtract, AFolderSwappedForALinkMidwayLeadsNowhereElse) {
   const fs::path root = dir / "target", outside = dir / "outside";
   fs::create_directories(root);
   fs::create_directories(outside);
-  tobrin::OpenFolder opened;
+  nsTobrin::OpenFolder opened;
   ASSERT_EQ(opened.Open(root), 0);
-  tobrin::FolderTarget target(root, std::move(opened), nullptr);
+  nsTobrin::FolderTarget target(root, std::move(opened), nullptr);
   // Right after "a" is made and opened, and before anything is opened in it,
   // another program puts a link to a folder outside in its place.
   target.OnFolderOpened([&](const fs::path& folder) {
@@ -569,7 +569,7 @@ TEST(PackList, ShowsControlCharactersEscapedAndWritesValidJson) {
   const fs::path packed = dir / "bad\xFF.exe";
   std::string catalogue = "<MessageInfo><ENG>x</ENG>";
   catalogue.resize(17u << 20, ' ');
-  WritePacked(packed, {{tobrin::kRootGroupName,
+  WritePacked(packed, {{nsTobrin::kRootGroupName,
                         {FileFromBytes(u"AssistFile.ini", "\xEF\xBB\xBF[ParamOption]\nExecuteFileName=a\nProductName=\x1b[2J\xE2\x80\xAE" "evil\n"),
                          FileFromBytes(u"MessageInfo.xml", catalogue + "</MessageInfo>"), FileFromBytes(u"a", "1"),
                          FileFromBytes(u"\u202etxt.exe", "")}}});
@@ -583,7 +583,7 @@ TEST(PackList, ShowsControlCharactersEscapedAndWritesValidJson) {
   const RunResult json = RunPack({"list", "--json", packed.string()});
   ASSERT_EQ(json.exitCode, 0) << json.err;
   std::u16string decoded;
-  EXPECT_TRUE(tobrin::Utf8ToUtf16(json.out, decoded)) << json.out.substr(0, 200);
+  EXPECT_TRUE(nsTobrin::Utf8ToUtf16(json.out, decoded)) << json.out.substr(0, 200);
   EXPECT_EQ(ListJson(packed)["settings"]["messageInfo"], "unreadable");
 }
 
@@ -619,8 +619,8 @@ TEST(PackSeal, CreateSealsAndListVerifyAndExtractCheckTheSeal) {
   EXPECT_EQ(current.out.find("does not declare"), std::string::npos) << current.out;
 
   const std::string sealed = ReadFile(p.out);
-  const std::string hex = tobrin::DigestHex([&] {
-    tobrin::SealDigestBytes digest;
+  const std::string hex = nsTobrin::DigestHex([&] {
+    nsTobrin::SealDigestBytes digest;
     std::copy(sealed.end() - 16, sealed.end(), digest.begin());
     return digest;
   }());
@@ -647,7 +647,7 @@ TEST(PackSeal, CreateSealsAndListVerifyAndExtractCheckTheSeal) {
 
   // --no-seal: the plain format, 40 bytes shorter.
   ASSERT_EQ(p.Create({"--no-seal"}).exitCode, 0);
-  EXPECT_EQ(ReadFile(p.out).size(), sealed.size() - tobrin::kSealRecordSize);
+  EXPECT_EQ(ReadFile(p.out).size(), sealed.size() - nsTobrin::kSealRecordSize);
   EXPECT_NE(RunPack({"list", p.out.string()}).out.find("seal: none"), std::string::npos);
   EXPECT_TRUE(ListJson(p.out)["seal"].is_null());
   EXPECT_NE(RunPack({"verify", p.out.string()}).out.find("not sealed"), std::string::npos);

@@ -10,7 +10,7 @@
 #include "xml_check.h"
 
 using namespace pack_test;
-using tobrin::IniFile;
+using nsTobrin::IniFile;
 
 namespace {
 
@@ -53,7 +53,7 @@ TEST(PackSettingsOptions, FlagsAloneWriteWhatTheRunnerReadsBack) {
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.err, "");
   const IniFile assist = v.Extracted("AssistFile.ini");
-  EXPECT_EQ(assist.Encoding(), tobrin::IniEncoding::Utf16LeBom);
+  EXPECT_EQ(assist.Encoding(), nsTobrin::IniEncoding::Utf16LeBom);
   EXPECT_EQ(Value(assist, "ParamOption", "ExecuteFileName"), u"setup.exe");
   EXPECT_EQ(Value(assist, "ParamOption", "ParamA"), u"  /q \"C:\\x y\"");
   EXPECT_EQ(Value(assist, "ParamOption", "ParamB"), u"'both'\u2003");
@@ -62,7 +62,7 @@ TEST(PackSettingsOptions, FlagsAloneWriteWhatTheRunnerReadsBack) {
   EXPECT_EQ(Value(setting, "Setting", "IsShowMessageBox"), u"1");
   EXPECT_EQ(Value(setting, "Setting", "IsOk"), u"0");
   const std::string xml = ReadFile(v.look / "MessageInfo.xml");
-  const tobrin::XmlFacts facts = tobrin::CheckXml(xml);
+  const nsTobrin::XmlFacts facts = nsTobrin::CheckXml(xml);
   ASSERT_TRUE(facts.wellFormed) << facts.error;
   ASSERT_EQ(facts.children.size(), 2u);
   EXPECT_EQ(facts.children[0].localName, "ENG");
@@ -120,7 +120,7 @@ TEST(PackSettingsOptions, InitWritesTemplatesThatPackAsTheyAre) {
     }
     EXPECT_EQ(keys, name[0] == 'A' ? 4 : 2) << name;
   }
-  const tobrin::XmlFacts catalogue = tobrin::CheckXml(ReadFile(v.tree / "MessageInfo.xml"));
+  const nsTobrin::XmlFacts catalogue = nsTobrin::CheckXml(ReadFile(v.tree / "MessageInfo.xml"));
   ASSERT_TRUE(catalogue.wellFormed);
   EXPECT_EQ(catalogue.children.size(), 11u);
   EXPECT_EQ(RunPack({"init", v.tree.string()}).exitCode, 1);  // not empty any more

@@ -12,7 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-using namespace tobrin;
+using namespace nsTobrin;
 
 namespace {
 

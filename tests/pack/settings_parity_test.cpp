@@ -14,7 +14,7 @@
 #include "xml_check.h"
 #include "../format/package_bytes.h"
 
-using namespace tobrin;
+using namespace nsTobrin;
 
 namespace {
 

@@ -13,11 +13,11 @@
 #include "run/payload_file.h"
 #include "unit/test_support.h"
 
-using namespace tobrin;
+using namespace nsTobrin;
 using namespace testing_support;
-using tobrin::FileFromBytes;
-using tobrin::kRootGroupName;
-using tobrin::WriterGroup;
+using nsTobrin::FileFromBytes;
+using nsTobrin::kRootGroupName;
+using nsTobrin::WriterGroup;
 
 namespace {
 
@@ -26,7 +26,7 @@ std::wstring MakeProgram(const TempFolder& work, const std::vector<WriterGroup>&
   const std::wstring path = work / name;
   EXPECT_TRUE(WriteBytes(path, package_bytes::StandInImage(512)));
   FILE* file = _wfopen(path.c_str(), L"r+b");
-  EXPECT_TRUE(file && tobrin::AppendPackage(file, groups));
+  EXPECT_TRUE(file && nsTobrin::AppendPackage(file, groups));
   if (file) fclose(file);
   return path;
 }
@@ -210,7 +210,7 @@ TEST_F(Extraction, LargeFilesArriveWhole) {
 }
 
 TEST_F(Extraction, ProgressStepsPerFileUpTo900ThenFills) {
-  std::vector<tobrin::WriterFile> files;
+  std::vector<nsTobrin::WriterFile> files;
   for (int i = 0; i < 950; ++i) files.push_back(FileFromBytes(U16(L"f" + std::to_wstring(i)), ""));
   const std::wstring program = MakeProgram(work, {{kRootGroupName, files}});
   {
@@ -268,7 +268,7 @@ TEST_F(Extraction, ThePayloadMustBeThePackagesOwn) {
   CTobrinDlg dlg;
   ASSERT_TRUE(ExtractPackageFrom(program, dlg, false));
   const std::wstring& folder = dlg.m_strExtractFolder;
-  tobrin::KernelHandle held;
+  nsTobrin::KernelHandle held;
   // The later of two entries of one name is the file on disk.
   EXPECT_EQ(HoldPayloadFile(program, folder, L"", L"setup.exe", held), 0u);
   EXPECT_TRUE(held.Valid());

@@ -5,7 +5,7 @@
 
 #include "package/folder_security.h"
 
-using namespace tobrin;
+using namespace nsTobrin;
 
 namespace {
 

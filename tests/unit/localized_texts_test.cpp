@@ -13,7 +13,7 @@
 #include "res/resource.h"
 #include "unit/test_support.h"
 
-using namespace tobrin;
+using namespace nsTobrin;
 using testing_support::OwnFolder;
 using testing_support::TempFolder;
 using testing_support::WriteBytes;

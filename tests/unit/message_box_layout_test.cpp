@@ -5,7 +5,7 @@
 
 #include "ui/message_box_layout.h"
 
-using namespace tobrin;
+using namespace nsTobrin;
 
 namespace {
 

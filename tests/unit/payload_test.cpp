@@ -7,7 +7,7 @@
 #include "run/payload_command.h"
 #include "unit/test_support.h"
 
-using namespace tobrin;
+using namespace nsTobrin;
 using namespace testing_support;
 
 TEST(PayloadCommand, PiecesInOrder) {
@@ -40,7 +40,7 @@ TEST(PayloadCommand, TheFirstGroupInOrdinalOrderHoldsThePayload) {
   PackageDirectory directory;
   directory[u"b"] = {{u"setup.exe", 1}};
   directory[u"Z"] = {{u"other.exe", 1}, {u"setup.exe", 1}};
-  directory[tobrin::kRootGroupName] = {{u"root.exe", 1}};
+  directory[nsTobrin::kRootGroupName] = {{u"root.exe", 1}};
   EXPECT_EQ(FindPayloadGroup(directory, L"setup.exe"), L"Z");
   EXPECT_EQ(FindPayloadGroup(directory, L"root.exe"), L"");
   EXPECT_EQ(FindPayloadGroup(directory, L"SETUP.EXE"), L"");  // case-sensitive
@@ -53,7 +53,7 @@ TEST(Launch, WaitsAndReturnsTheExitCode) {
   EnvironmentGuard report(L"PROBE_REPORT", folder / L"report.txt");
   EnvironmentGuard code(L"PROBE_EXIT_CODE", L"3010");
   DWORD result = 0;
-  tobrin::KernelHandle held;
+  nsTobrin::KernelHandle held;
   const std::wstring probe = OwnFolder() + L"\\probe.exe";
   ASSERT_TRUE(LaunchAndWait({L"\"" + probe + L"\" one two", folder.Path(), probe}, folder.Path(), held, result));
   EXPECT_EQ(result, 3010u);

@@ -9,7 +9,7 @@
 #include "format/package_bytes.h"
 #include "unit/test_support.h"
 
-using namespace tobrin;
+using namespace nsTobrin;
 using namespace testing_support;
 
 namespace {

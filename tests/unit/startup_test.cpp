@@ -7,7 +7,7 @@
 #include "run/silent_mode.h"
 #include "unit/test_support.h"
 
-using namespace tobrin;
+using namespace nsTobrin;
 using namespace testing_support;
 
 TEST(Startup, CommandLineAfterTheProgramName) {

@@ -92,12 +92,12 @@ std::vector<std::wstring> ListFolder(const std::wstring& folder) {
   return names;
 }
 
-bool BindPackage(const std::wstring& runner, const std::wstring& target, const std::vector<tobrin::WriterGroup>& groups,
-                 tobrin::PackageSealing sealing) {
+bool BindPackage(const std::wstring& runner, const std::wstring& target, const std::vector<nsTobrin::WriterGroup>& groups,
+                 nsTobrin::PackageSealing sealing) {
   if (!CopyFileW(runner.c_str(), target.c_str(), FALSE)) return false;
   FILE* file = _wfopen(target.c_str(), L"r+b");
   if (!file) return false;
-  const bool ok = tobrin::AppendPackage(file, groups, sealing);
+  const bool ok = nsTobrin::AppendPackage(file, groups, sealing);
   return std::fclose(file) == 0 && ok;
 }
 

@@ -37,8 +37,8 @@ bool Exists(const std::wstring& path);
 std::vector<std::wstring> ListFolder(const std::wstring& folder);
 
 // Copies `runner` to `target` and binds the package to the copy.
-bool BindPackage(const std::wstring& runner, const std::wstring& target, const std::vector<tobrin::WriterGroup>& groups,
-                 tobrin::PackageSealing sealing = tobrin::PackageSealing::Unsealed);
+bool BindPackage(const std::wstring& runner, const std::wstring& target, const std::vector<nsTobrin::WriterGroup>& groups,
+                 nsTobrin::PackageSealing sealing = nsTobrin::PackageSealing::Unsealed);
 
 // A UTF-16 name from a wide one.
 std::u16string U16(const std::wstring& text);

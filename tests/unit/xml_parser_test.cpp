@@ -7,7 +7,7 @@
 #include "format/package_bytes.h"
 #include "unit/test_support.h"
 
-using namespace tobrin;
+using namespace nsTobrin;
 
 
 using nsCommon::CXMLParser;

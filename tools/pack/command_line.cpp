@@ -8,7 +8,7 @@
 
 #include "commands.h"
 
-namespace tobrin {
+namespace nsTobrin {
 
 namespace {
 
@@ -164,4 +164,4 @@ int RunCommandLine(const Arguments& all) {
   return RunExtract(extract);
 }
 
-}  // namespace tobrin
+}  // namespace nsTobrin

@@ -7,7 +7,7 @@
 
 #include "settings_files.h"
 
-namespace tobrin {
+namespace nsTobrin {
 
 constexpr int kExitOk = 0;       // done; warnings may have been printed
 constexpr int kExitRefused = 1;  // the input was refused or the work failed
@@ -55,4 +55,4 @@ int UsageError(const char* command, const std::string& message);
 // "tobrin-pack: error: SUBJECT: REASON" on standard error; returns kExitRefused.
 int Refuse(const std::string& subject, const std::string& reason);
 
-}  // namespace tobrin
+}  // namespace nsTobrin

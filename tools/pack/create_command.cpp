@@ -15,7 +15,7 @@
 #include "stub.h"
 #include "text.h"
 
-namespace tobrin {
+namespace nsTobrin {
 
 const char kCreateHelp[] =
     "Usage: tobrin-pack create -o OUT.exe [--stub RUNNER.exe] [--no-seal] [SETTINGS] DIR\n"
@@ -96,7 +96,7 @@ bool CopyBytes(const fs::path& source, Links links, std::uint64_t size, std::FIL
                ProgressBar& progress, WriteFailure& failure) {
   const std::string subject = PathToUtf8(source);
   std::string why;
-  tobrin::StdioFile in = OpenRegularFile(source, links, why);
+  nsTobrin::StdioFile in = OpenRegularFile(source, links, why);
   if (!in) return failure.Set(subject, why);
   std::unique_ptr<char[]> buffer(new char[kCopyPieceSize]);
   for (std::uint64_t left = size; left > 0;) {
@@ -210,4 +210,4 @@ int RunCreate(const CreateOptions& options) {
   return kExitOk;
 }
 
-}  // namespace tobrin
+}  // namespace nsTobrin

@@ -6,7 +6,7 @@
 #include "folder_target.h"
 #include "packed_program.h"
 
-namespace tobrin {
+namespace nsTobrin {
 
 const char kExtractHelp[] =
     "Usage: tobrin-pack extract PACKED.exe DIR\n"
@@ -82,4 +82,4 @@ int RunExtract(const ExtractOptions& options) {
   return kExitOk;
 }
 
-}  // namespace tobrin
+}  // namespace nsTobrin

@@ -2,7 +2,7 @@
 
 #include "text.h"
 
-namespace tobrin {
+namespace nsTobrin {
 
 bool Findings::HasErrors() const { return ErrorCount() > 0; }
 
@@ -20,4 +20,4 @@ void Findings::Print(std::FILE* stream) const {
                  Printable(item.subject).c_str(), Printable(item.reason).c_str());
 }
 
-}  // namespace tobrin
+}  // namespace nsTobrin

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace tobrin {
+namespace nsTobrin {
 
 struct Finding {
   bool error = false;
@@ -31,4 +31,4 @@ class Findings {
   std::vector<Finding> m_items;
 };
 
-}  // namespace tobrin
+}  // namespace nsTobrin

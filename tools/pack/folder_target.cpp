@@ -14,7 +14,7 @@
 
 #include "package/package_format.h"
 
-namespace tobrin {
+namespace nsTobrin {
 
 #ifdef _WIN32
 OpenFolder::~OpenFolder() = default;
@@ -179,4 +179,4 @@ void FolderTarget::AbandonFile() {
 #endif
 }
 
-}  // namespace tobrin
+}  // namespace nsTobrin

@@ -14,7 +14,7 @@
 #include "package/package_copy.h"
 #include "progress.h"
 
-namespace tobrin {
+namespace nsTobrin {
 
 // An open folder: a descriptor on POSIX, its path on Windows.
 class OpenFolder {
@@ -70,11 +70,11 @@ class FolderTarget : public ExtractionTarget {
   OpenFolder m_root;
   ProgressBar* m_pProgress;
   std::function<void(const fs::path&)> m_folderOpened;
-  tobrin::StdioFile m_file;
+  nsTobrin::StdioFile m_file;
   OpenFolder m_currentFolder;  // the folder the open file lies in
   fs::path m_current;          // its path, for messages
   std::string m_failedPath, m_failureReason;
   std::uint64_t m_nFiles = 0;
 };
 
-}  // namespace tobrin
+}  // namespace nsTobrin

@@ -2,7 +2,7 @@
 
 #include "text.h"
 
-namespace tobrin {
+namespace nsTobrin {
 
 // What the profile reader counts as blank around names and values: the
 // Unicode white space, and Ctrl-Z.
@@ -123,4 +123,4 @@ std::optional<IniValue> IniFile::Read(const char* section, const char* key) cons
   return std::nullopt;
 }
 
-}  // namespace tobrin
+}  // namespace nsTobrin

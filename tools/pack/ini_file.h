@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace tobrin {
+namespace nsTobrin {
 
 enum class IniEncoding {
   Missing,     // no such file: every key is absent
@@ -64,4 +64,4 @@ bool IsIniBlank(char16_t c);
 // The longest value the runner reads, in UTF-16 code units.
 constexpr std::size_t kIniValueLimit = 127;
 
-}  // namespace tobrin
+}  // namespace nsTobrin

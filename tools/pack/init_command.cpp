@@ -6,7 +6,7 @@
 #include "settings_files.h"
 #include "text.h"
 
-namespace tobrin {
+namespace nsTobrin {
 
 const char kInitHelp[] =
     "Usage: tobrin-pack init DIR [--run FILE]\n"
@@ -36,7 +36,7 @@ int RunInit(const InitOptions& options) {
 
   for (const GeneratedFile& file : SettingsTemplates(run)) {
     const fs::path path = folder / NameFromUtf16(file.name);
-    tobrin::StdioFile out = OpenFile(path, "wb");
+    nsTobrin::StdioFile out = OpenFile(path, "wb");
     if (!out || std::fwrite(file.bytes.data(), 1, file.bytes.size(), out.Get()) != file.bytes.size() ||
         std::fclose(out.Release()) != 0)
       return Refuse(PathToUtf8(path), "cannot be written: " + ErrnoText(errno));
@@ -46,4 +46,4 @@ int RunInit(const InitOptions& options) {
   return kExitOk;
 }
 
-}  // namespace tobrin
+}  // namespace nsTobrin

@@ -7,7 +7,7 @@
 #include "packed_program.h"
 #include "text.h"
 
-namespace tobrin {
+namespace nsTobrin {
 
 const char kListHelp[] =
     "Usage: tobrin-pack list [--json] PACKED.exe\n"
@@ -133,4 +133,4 @@ int RunList(const ListOptions& options) {
   return kExitOk;
 }
 
-}  // namespace tobrin
+}  // namespace nsTobrin

@@ -12,7 +12,7 @@
 #include "commands.h"
 #include "text.h"
 
-namespace tobrin {
+namespace nsTobrin {
 
 namespace {
 
@@ -37,18 +37,18 @@ int Refuse(const std::string& subject, const std::string& reason) {
   return kExitRefused;
 }
 
-}  // namespace tobrin
+}  // namespace nsTobrin
 
 #ifdef _WIN32
 int wmain(int argc, wchar_t** argv) {
   SetConsoleOutputCP(CP_UTF8);
-  tobrin::Arguments args;
+  nsTobrin::Arguments args;
   for (int i = 1; i < argc; ++i) {
     const std::wstring arg = argv[i];
-    args.push_back(tobrin::Utf16ToUtf8(std::u16string(arg.begin(), arg.end())));
+    args.push_back(nsTobrin::Utf16ToUtf8(std::u16string(arg.begin(), arg.end())));
   }
-  return tobrin::Guarded(args);
+  return nsTobrin::Guarded(args);
 }
 #else
-int main(int argc, char** argv) { return tobrin::Guarded(tobrin::Arguments(argv + 1, argv + argc)); }
+int main(int argc, char** argv) { return nsTobrin::Guarded(nsTobrin::Arguments(argv + 1, argv + argc)); }
 #endif

@@ -21,7 +21,7 @@
 
 #include "text.h"
 
-namespace tobrin {
+namespace nsTobrin {
 
 fs::path PathFromUtf8(const std::string& utf8) {
 #ifdef _WIN32
@@ -191,7 +191,7 @@ StdioFile OpenFile(const fs::path& path, const char* mode) {
   for (const char* p = mode; *p; ++p) wideMode.push_back(static_cast<wchar_t>(*p));
   return StdioFile(_wfopen(LongForm(path).c_str(), wideMode.c_str()));
 #else
-  return tobrin::StdioFile(std::fopen(path.c_str(), mode));
+  return nsTobrin::StdioFile(std::fopen(path.c_str(), mode));
 #endif
 }
 
@@ -264,14 +264,14 @@ fs::file_status LinkStatus(const fs::path& path, std::error_code& error) {
 #endif
 }
 
-tobrin::StdioFile OpenRegularFile(const fs::path& path, Links links, std::string& error) {
+nsTobrin::StdioFile OpenRegularFile(const fs::path& path, Links links, std::string& error) {
 #ifdef _WIN32
   std::error_code code;
   if (links == Links::kDoNotFollowLinks && fs::is_symlink(LinkStatus(path, code))) {
     error = "is a symbolic link, which is not followed";
-    return tobrin::StdioFile();
+    return nsTobrin::StdioFile();
   }
-  tobrin::StdioFile file = OpenFile(path, "rb");
+  nsTobrin::StdioFile file = OpenFile(path, "rb");
   if (!file) error = "cannot be opened: " + ErrnoText(errno);
   return file;
 #else
@@ -279,16 +279,16 @@ tobrin::StdioFile OpenRegularFile(const fs::path& path, Links links, std::string
   if (fd < 0) {
     error = errno == ELOOP && links != Links::kFollow ? "is a symbolic link, which is not followed"
                                                       : "cannot be opened: " + ErrnoText(errno);
-    return tobrin::StdioFile();
+    return nsTobrin::StdioFile();
   }
   struct stat info;
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     error = S_ISDIR(info.st_mode) ? "is a folder" : "is not a regular file (a FIFO, a device or a socket)";
     close(fd);
-    return tobrin::StdioFile();
+    return nsTobrin::StdioFile();
   }
   fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  tobrin::StdioFile file(fdopen(fd, "rb"));
+  nsTobrin::StdioFile file(fdopen(fd, "rb"));
   if (!file) {
     error = "cannot be opened: " + ErrnoText(errno);
     close(fd);
@@ -384,4 +384,4 @@ bool PendingFile::Commit(std::string& error) {
   return true;
 }
 
-}  // namespace tobrin
+}  // namespace nsTobrin

@@ -5,7 +5,7 @@
 #include "package/package_format.h"
 #include "text.h"
 
-namespace tobrin {
+namespace nsTobrin {
 
 const char* const kMessageLanguages[11] = {"CHS", "CHT", "DEU", "ENG", "ESP", "FRA",
                                            "ITA", "JPN", "KOR", "NLD", "RUS"};
@@ -388,4 +388,4 @@ void CheckNames(const PackageView& view, Findings& findings) {
   }
 }
 
-}  // namespace tobrin
+}  // namespace nsTobrin

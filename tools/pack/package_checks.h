@@ -12,7 +12,7 @@
 #include "package_view.h"
 #include "xml_check.h"
 
-namespace tobrin {
+namespace nsTobrin {
 
 // The eleven catalogue codes the runner selects messages by.
 extern const char* const kMessageLanguages[11];
@@ -55,4 +55,4 @@ struct PayloadLocation {
 };
 PayloadLocation FindPayload(const PackageView& view, const std::u16string& executeFileName);
 
-}  // namespace tobrin
+}  // namespace nsTobrin

@@ -2,7 +2,7 @@
 
 #include "package/package_format.h"
 
-namespace tobrin {
+namespace nsTobrin {
 
 bool ViewGroup::IsRoot() const { return name == kRootGroupName; }
 
@@ -35,4 +35,4 @@ std::u16string RelativePath(const ViewGroup& group, const ViewFile& file) {
   return group.IsRoot() ? file.name : group.name + u"\\" + file.name;
 }
 
-}  // namespace tobrin
+}  // namespace nsTobrin

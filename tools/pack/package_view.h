@@ -11,7 +11,7 @@
 
 #include "native_files.h"
 
-namespace tobrin {
+namespace nsTobrin {
 
 struct ViewFile {
   std::u16string name;
@@ -52,4 +52,4 @@ class PackageView {
 // The relative path of a file below the extraction folder.
 std::u16string RelativePath(const ViewGroup& group, const ViewFile& file);
 
-}  // namespace tobrin
+}  // namespace nsTobrin

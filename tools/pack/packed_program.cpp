@@ -7,7 +7,7 @@
 
 #include "text.h"
 
-namespace tobrin {
+namespace nsTobrin {
 
 bool OpenPackedProgram(const fs::path& path, PackedProgram& program, std::string& error) {
   program.path = path;
@@ -89,4 +89,4 @@ int OpenReadablePackage(const std::string& packed, PackedProgram& program) {
   return kExitOk;
 }
 
-}  // namespace tobrin
+}  // namespace nsTobrin

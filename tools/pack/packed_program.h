@@ -11,12 +11,12 @@
 #include "package_view.h"
 #include "pe_image.h"
 
-namespace tobrin {
+namespace nsTobrin {
 
 struct PackedProgram {
   fs::path path;
   std::string subject;  // the path for messages
-  tobrin::StdioFile file;
+  nsTobrin::StdioFile file;
   PeImage pe;
   PackageLayout layout;
   PackageDirectory directory;
@@ -39,4 +39,4 @@ std::uint64_t PackageEnd(const PackedProgram& program);
 // lie in the file; false when they cannot be read.
 bool DigestPackage(const PackedProgram& program, SealDigestBytes& digest);
 
-}  // namespace tobrin
+}  // namespace nsTobrin

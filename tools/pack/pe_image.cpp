@@ -4,7 +4,7 @@
 
 #include "package/package_format.h"
 
-namespace tobrin {
+namespace nsTobrin {
 
 namespace {
 
@@ -94,4 +94,4 @@ PeImage ReadPeImage(std::FILE* file) {
   return image;
 }
 
-}  // namespace tobrin
+}  // namespace nsTobrin

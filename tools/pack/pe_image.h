@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-namespace tobrin {
+namespace nsTobrin {
 
 struct PeImage {
   bool valid = false;
@@ -25,4 +25,4 @@ struct PeImage {
 // with the reason, for anything else; the file position is not kept.
 PeImage ReadPeImage(std::FILE* file);
 
-}  // namespace tobrin
+}  // namespace nsTobrin

@@ -2,7 +2,7 @@
 
 #include "native_files.h"
 
-namespace tobrin {
+namespace nsTobrin {
 
 namespace {
 
@@ -55,4 +55,4 @@ void ProgressBar::Draw() {
   std::fflush(m_stream);
 }
 
-}  // namespace tobrin
+}  // namespace nsTobrin

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-namespace tobrin {
+namespace nsTobrin {
 
 class ProgressBar {
  public:
@@ -33,4 +33,4 @@ class ProgressBar {
 // "[########------]  57%  12.0 of 21.1 MiB" in `width` columns.
 std::string RenderProgress(const std::string& label, std::uint64_t done, std::uint64_t total, std::size_t width);
 
-}  // namespace tobrin
+}  // namespace nsTobrin

@@ -8,7 +8,7 @@
 #include "package_checks.h"
 #include "text.h"
 
-namespace tobrin {
+namespace nsTobrin {
 
 namespace {
 
@@ -213,4 +213,4 @@ std::vector<GeneratedFile> SettingsTemplates(const std::string& executeFileName)
   return files;
 }
 
-}  // namespace tobrin
+}  // namespace nsTobrin

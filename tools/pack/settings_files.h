@@ -11,7 +11,7 @@
 #include "findings.h"
 #include "package_view.h"
 
-namespace tobrin {
+namespace nsTobrin {
 
 struct SettingsOptions {
   std::optional<std::string> run, paramA, paramB, product;  // UTF-8
@@ -45,4 +45,4 @@ void AddGeneratedFiles(PackageView& view, std::vector<GeneratedFile> files, Find
 std::vector<GeneratedFile> SettingsTemplates(const std::string& executeFileName);
 
 
-}  // namespace tobrin
+}  // namespace nsTobrin

@@ -6,7 +6,7 @@
 #include "findings.h"
 #include "package_view.h"
 
-namespace tobrin {
+namespace nsTobrin {
 
 // Scans `folder` into a view whose groups, and the files within each, are
 // in ascending ordinal order of their UTF-16 names: parents before
@@ -14,4 +14,4 @@ namespace tobrin {
 // error for everything that cannot be packed as it is.
 PackageView ScanSourceFolder(const fs::path& folder, Findings& findings);
 
-}  // namespace tobrin
+}  // namespace nsTobrin

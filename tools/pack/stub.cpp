@@ -6,7 +6,7 @@
 
 #include "package/package_format.h"
 
-namespace tobrin {
+namespace nsTobrin {
 
 std::optional<fs::path> FindDefaultStub(std::string& searched) {
   const auto self = OwnExecutablePath();
@@ -36,7 +36,7 @@ PeImage CheckStub(const fs::path& stub, Findings& findings) {
     return image;
   }
   std::string why;
-  tobrin::StdioFile file = OpenRegularFile(stub, Links::kFollow, why);
+  nsTobrin::StdioFile file = OpenRegularFile(stub, Links::kFollow, why);
   if (!file) {
     findings.Error(subject, why);
     return image;
@@ -70,7 +70,7 @@ bool DeclaresSealChecks(const fs::path& stub) {
   static const char16_t kKey[] = u"SealedPackages";
   std::string key;
   for (char16_t c : kKey) key += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};  // with its NUL
-  tobrin::StdioFile file = OpenFile(stub, "rb");
+  nsTobrin::StdioFile file = OpenFile(stub, "rb");
   if (!file) return false;
   std::string bytes, piece(1 << 16, '\0');
   std::size_t got;
@@ -78,4 +78,4 @@ bool DeclaresSealChecks(const fs::path& stub) {
   return bytes.find(key) != std::string::npos;
 }
 
-}  // namespace tobrin
+}  // namespace nsTobrin

@@ -9,7 +9,7 @@
 #include "native_files.h"
 #include "pe_image.h"
 
-namespace tobrin {
+namespace nsTobrin {
 
 // The runner shipped with the packer: tobrin.exe beside it (the Windows
 // archive), in ../lib/tobrin/ (installed: /usr/bin/tobrin-pack and
@@ -28,4 +28,4 @@ PeImage CheckStub(const fs::path& stub, Findings& findings);
 // without checking it.
 bool DeclaresSealChecks(const fs::path& stub);
 
-}  // namespace tobrin
+}  // namespace nsTobrin

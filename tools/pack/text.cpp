@@ -8,7 +8,7 @@
 #include <unicode/uchar.h>
 #endif
 
-namespace tobrin {
+namespace nsTobrin {
 
 bool Utf8ToUtf16(const std::string& utf8, std::u16string& out) {
   out.clear();
@@ -217,4 +217,4 @@ std::u16string Widen(const char* ascii) {
   return out;
 }
 
-}  // namespace tobrin
+}  // namespace nsTobrin

@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace tobrin {
+namespace nsTobrin {
 
 // Strict: false for bytes that are not UTF-8 (overlong forms, surrogates,
 // code points beyond U+10FFFF, cut sequences).
@@ -45,4 +45,4 @@ std::string Printable(const std::string& utf8);
 std::string Narrow(const std::u16string& ascii);  // for fixed ASCII names
 std::u16string Widen(const char* ascii);
 
-}  // namespace tobrin
+}  // namespace nsTobrin

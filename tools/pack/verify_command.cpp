@@ -5,7 +5,7 @@
 #include "packed_program.h"
 #include "text.h"
 
-namespace tobrin {
+namespace nsTobrin {
 
 const char kVerifyHelp[] =
     "Usage: tobrin-pack verify PACKED.exe\n"
@@ -110,4 +110,4 @@ int RunVerify(const VerifyOptions& options) {
   return kExitOk;
 }
 
-}  // namespace tobrin
+}  // namespace nsTobrin

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace tobrin {
+namespace nsTobrin {
 
 struct XmlElementName {
   std::string localName;     // UTF-8, without prefix
@@ -30,4 +30,4 @@ struct XmlFacts {
 // whatever the input.
 XmlFacts CheckXml(const std::string& bytes);
 
-}  // namespace tobrin
+}  // namespace nsTobrin

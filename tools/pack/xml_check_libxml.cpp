@@ -7,7 +7,7 @@
 
 #include "xml_check.h"
 
-namespace tobrin {
+namespace nsTobrin {
 
 namespace {
 
@@ -86,4 +86,4 @@ XmlFacts CheckXml(const std::string& bytes) {
   return facts;
 }
 
-}  // namespace tobrin
+}  // namespace nsTobrin

@@ -10,11 +10,11 @@
 #include "text.h"
 #include "xml_check.h"
 
-namespace tobrin {
+namespace nsTobrin {
 
 namespace {
 
-using tobrin::CBstr;
+using nsTobrin::CBstr;
 using Microsoft::WRL::ComPtr;
 
 // A file of its own in the temporary folder, deleted with the object.
@@ -110,4 +110,4 @@ XmlFacts CheckXml(const std::string& bytes) {
   return facts;
 }
 
-}  // namespace tobrin
+}  // namespace nsTobrin
