@@ -32,7 +32,7 @@ bool IsInstallerName(const std::wstring& modulePath) {
 }
 
 void RegisterWithCompatibilityAssistant(const std::wstring& modulePath) {
-  nsTobrin::RegistryKey key;
+  RegistryKey key;
   if (RegOpenKeyExW(HKEY_CURRENT_USER, kPersistedKey, 0, KEY_WRITE, key.Receive()) != ERROR_SUCCESS) return;
   const DWORD data = 33;
   RegSetValueExW(key.Get(), modulePath.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof(data));

@@ -80,7 +80,7 @@ bool IsExistingFolder(const std::wstring& path) {
 // Writes the files under one folder, given in the "\\?\" form without a
 // trailing backslash. Names are checked before they get here, so every path
 // stays inside the folder.
-class ExtractFolderWriter : public nsTobrin::ExtractionTarget {
+class ExtractFolderWriter : public ExtractionTarget {
  public:
   ExtractFolderWriter(std::wstring root, CTobrinDlg& dlg, bool reportProgress)
       : m_strRoot(std::move(root)), m_dlg(dlg), m_bReportProgress(reportProgress) {}
@@ -88,7 +88,7 @@ class ExtractFolderWriter : public nsTobrin::ExtractionTarget {
   int MakeGroupFolder(const std::u16string& group) override { return MakeFolders(ToFolderPath(group), true); }
 
   int BeginFile(const std::u16string& group, const std::u16string& name) override {
-    std::wstring relative = group == nsTobrin::kRootGroupName ? std::wstring() : ToFolderPath(group) + L"\\";
+    std::wstring relative = group == kRootGroupName ? std::wstring() : ToFolderPath(group) + L"\\";
     relative += ToFolderPath(name);
     // A name such as sub\x.txt needs its folders first.
     const size_t slash = relative.find_last_of(L'\\');
@@ -169,7 +169,7 @@ class ExtractFolderWriter : public nsTobrin::ExtractionTarget {
   std::wstring m_strRoot;
   CTobrinDlg& m_dlg;
   bool m_bReportProgress;
-  nsTobrin::KernelHandle m_file;
+  KernelHandle m_file;
   // Folders made (or found) below the root, as spelled in the package.
   std::unordered_set<std::wstring> m_madeFolders;
   HandleCloser m_closer{2};
@@ -217,15 +217,15 @@ DWORD Fail(CTobrinDlg& dlg, DWORD error) {
 }
 
 DWORD Extract(const std::wstring& programPath, CTobrinDlg& dlg, bool reportProgress) {
-  nsTobrin::StdioFile package(_wfopen(ToLongPath(programPath).c_str(), L"rb"));
+  StdioFile package(_wfopen(ToLongPath(programPath).c_str(), L"rb"));
   if (!package) return Fail(dlg, ERROR_OPEN_FAILED);
 
   // The directory's bytes go into the digest as they are read; whether the
   // package is sealed is known after it.
-  nsTobrin::SealDigest digest;
-  nsTobrin::PackageLayout layout = nsTobrin::ReadPackageDirectory(package.Get(), g_packageDirectory, &digest);
-  const nsTobrin::Seal seal = nsTobrin::ReadSeal(package.Get(), layout);
-  if (layout.status != nsTobrin::PackageStatus::Ok) {
+  SealDigest digest;
+  PackageLayout layout = ReadPackageDirectory(package.Get(), g_packageDirectory, &digest);
+  const Seal seal = ReadSeal(package.Get(), layout);
+  if (layout.status != PackageStatus::Ok) {
     g_packageDirectory.clear();
     return Fail(dlg, ERROR_INVALID_DATA);
   }
@@ -234,30 +234,30 @@ DWORD Extract(const std::wstring& programPath, CTobrinDlg& dlg, bool reportProgr
   const std::wstring folder = MakeExtractFolderPath(error);
   if (folder.empty()) return Fail(dlg, error);
   const std::wstring root = ToLongPath(folder.substr(0, folder.size() - 1));
-  if (root.empty()) return Fail(dlg, nsTobrin::LastErrorOr(ERROR_BAD_PATHNAME));
+  if (root.empty()) return Fail(dlg, LastErrorOr(ERROR_BAD_PATHNAME));
   // A folder that already exists is never used: it is not ours to fill or delete.
   CExtractFolderSecurity security(IsProcessElevated());
-  if (!security.Valid()) return Fail(dlg, nsTobrin::LastErrorOr(ERROR_ACCESS_DENIED));
-  if (!CreateDirectoryW(root.c_str(), security.Attributes())) return Fail(dlg, nsTobrin::LastErrorOr(ERROR_CANNOT_MAKE));
+  if (!security.Valid()) return Fail(dlg, LastErrorOr(ERROR_ACCESS_DENIED));
+  if (!CreateDirectoryW(root.c_str(), security.Attributes())) return Fail(dlg, LastErrorOr(ERROR_CANNOT_MAKE));
   dlg.m_strExtractFolder = folder;
 
   ExtractFolderWriter target(root, dlg, reportProgress);
-  const nsTobrin::CopyResult copied =
-      nsTobrin::CopyPackageFiles(package.Get(), g_packageDirectory, target, seal.present ? &digest : nullptr);
+  const CopyResult copied =
+      CopyPackageFiles(package.Get(), g_packageDirectory, target, seal.present ? &digest : nullptr);
   // Nothing is started, or deleted, while a file is still open.
   const DWORD closeError = target.Finish();
-  if (copied.outcome == nsTobrin::CopyOutcome::Done && closeError) return Fail(dlg, closeError);
+  if (copied.outcome == CopyOutcome::Done && closeError) return Fail(dlg, closeError);
   switch (copied.outcome) {
-    case nsTobrin::CopyOutcome::Done:
+    case CopyOutcome::Done:
       // A damaged package is never started: the run deletes what it wrote.
       if (seal.present && digest.Result() != seal.digest) return Fail(dlg, ERROR_CRC);
       dlg.m_bExtracted = true;
       return 0;
-    case nsTobrin::CopyOutcome::Stopped:
+    case CopyOutcome::Stopped:
       return Fail(dlg, ERROR_CANCELLED);
-    case nsTobrin::CopyOutcome::ReadFailed:
+    case CopyOutcome::ReadFailed:
       return Fail(dlg, ERROR_READ_FAULT);
-    case nsTobrin::CopyOutcome::WriteFailed:
+    case CopyOutcome::WriteFailed:
       return Fail(dlg, copied.error ? static_cast<DWORD>(copied.error) : ERROR_WRITE_FAULT);
   }
   return Fail(dlg, ERROR_INVALID_FUNCTION);

@@ -7,7 +7,7 @@
 namespace nsTobrin {
 
 bool IsProcessElevated() {
-  nsTobrin::KernelHandle token;
+  KernelHandle token;
   if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Receive())) return false;
   TOKEN_ELEVATION elevation = {};
   DWORD size = 0;

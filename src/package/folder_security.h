@@ -26,7 +26,7 @@ class CExtractFolderSecurity {
 
  private:
   bool m_bElevated;
-  nsTobrin::LocalMemory m_descriptor;  // the descriptor, from LocalAlloc
+  LocalMemory m_descriptor;  // the descriptor, from LocalAlloc
   SECURITY_ATTRIBUTES m_attributes = {};
 };
 

@@ -10,7 +10,7 @@ namespace {
 // Empty, with an error the caller can report: GetFullPathNameW does not
 // always set one (an empty path, a path that grew between the two calls).
 std::wstring NoLongPath() {
-  SetLastError(nsTobrin::LastErrorOr(ERROR_BAD_PATHNAME));
+  SetLastError(LastErrorOr(ERROR_BAD_PATHNAME));
   return std::wstring();
 }
 

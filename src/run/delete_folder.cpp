@@ -57,7 +57,7 @@ class SharedFolders {
 
   RemoveResult RemoveAll() {
     RemoveResult result;
-    nsTobrin::KernelHandle helper(CreateThread(nullptr, 0, HelperProc, this, 0, nullptr));
+    KernelHandle helper(CreateThread(nullptr, 0, HelperProc, this, 0, nullptr));
     Merge(result, Work());
     // Without a second thread this one has done them all.
     if (helper.Valid()) WaitForSingleObject(helper.Get(), INFINITE);
@@ -92,7 +92,7 @@ RemoveResult RemoveTree(const std::wstring& folder, bool scheduleOnly, bool twoT
   DWORD& firstError = result.error;
   std::vector<std::wstring> subfolders;  // left for two threads
   WIN32_FIND_DATAW found;
-  const nsTobrin::FindHandle search(
+  const FindHandle search(
       FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0));
   if (!search.Valid()) {
     const DWORD error = GetLastError();

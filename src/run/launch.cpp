@@ -38,9 +38,9 @@ std::vector<ULONG_PTR> JobProcesses(HANDLE job) {
 }
 
 // A process of the job that runs from the folder, or an invalid handle.
-nsTobrin::KernelHandle FindProcessInFolder(HANDLE job, const std::wstring& folder) {
+KernelHandle FindProcessInFolder(HANDLE job, const std::wstring& folder) {
   for (const ULONG_PTR id : JobProcesses(job)) {
-    nsTobrin::KernelHandle process(
+    KernelHandle process(
         OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(id)));
     if (!process.Valid()) continue;
     wchar_t image[32768];
@@ -49,7 +49,7 @@ nsTobrin::KernelHandle FindProcessInFolder(HANDLE job, const std::wstring& folde
         QueryFullProcessImageNameW(process.Get(), 0, image, &size) && IsInsideFolder(std::wstring(image, size), folder))
       return process;
   }
-  return nsTobrin::KernelHandle();
+  return KernelHandle();
 }
 
 // The program to start, named apart from the command line only when its full
@@ -73,13 +73,13 @@ bool IsInsideFolder(const std::wstring& path, const std::wstring& folder) {
                               TRUE) == CSTR_EQUAL;
 }
 
-bool LaunchAndWait(const PayloadCommand& command, const std::wstring& extractFolder, nsTobrin::KernelHandle& heldPayload,
+bool LaunchAndWait(const PayloadCommand& command, const std::wstring& extractFolder, KernelHandle& heldPayload,
                    DWORD& code) {
   std::wstring commandLine = command.commandLine;
   const std::wstring& workingDirectory = command.workingDirectory;
   // The job only tells which processes descend from the payload: it limits
   // nothing and ends nothing when it is closed.
-  nsTobrin::KernelHandle job(CreateJobObjectW(nullptr, nullptr));
+  KernelHandle job(CreateJobObjectW(nullptr, nullptr));
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process = {};
@@ -93,8 +93,8 @@ bool LaunchAndWait(const PayloadCommand& command, const std::wstring& extractFol
     code = startError;
     return false;
   }
-  nsTobrin::KernelHandle processHandle(process.hProcess);
-  nsTobrin::KernelHandle threadHandle(process.hThread);
+  KernelHandle processHandle(process.hProcess);
+  KernelHandle threadHandle(process.hThread);
   // A runner inside a job that allows no nested job and no breakaway cannot
   // use one: then only the payload itself is waited for.
   if (job.Valid() && !AssignProcessToJobObject(job.Get(), processHandle.Get())) job.Reset();
@@ -103,7 +103,7 @@ bool LaunchAndWait(const PayloadCommand& command, const std::wstring& extractFol
   if (!GetExitCodeProcess(processHandle.Get(), &code)) code = GetLastError();
   if (job.Valid() && !extractFolder.empty()) {
     for (;;) {
-      const nsTobrin::KernelHandle running = FindProcessInFolder(job.Get(), extractFolder);
+      const KernelHandle running = FindProcessInFolder(job.Get(), extractFolder);
       if (!running.Valid()) break;
       WaitForSingleObject(running.Get(), INFINITE);
     }

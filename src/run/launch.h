@@ -18,7 +18,7 @@ namespace nsTobrin {
 // file held open against writers, is closed once the process exists. True
 // when it started; `code` is then the process's exit code, otherwise the
 // error of CreateProcessW.
-bool LaunchAndWait(const PayloadCommand& command, const std::wstring& extractFolder, nsTobrin::KernelHandle& heldPayload,
+bool LaunchAndWait(const PayloadCommand& command, const std::wstring& extractFolder, KernelHandle& heldPayload,
                    DWORD& code);
 
 // True when `path` names `folder` or something inside it, compared as the

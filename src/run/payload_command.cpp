@@ -7,7 +7,7 @@ std::wstring FindPayloadGroup(const PackageDirectory& directory, const std::wstr
   for (const auto& group : directory) {
     for (const PackageEntry& entry : group.second) {
       if (entry.name == wanted)
-        return group.first == nsTobrin::kRootGroupName ? std::wstring() : std::wstring(group.first.begin(), group.first.end());
+        return group.first == kRootGroupName ? std::wstring() : std::wstring(group.first.begin(), group.first.end());
     }
   }
   return std::wstring();

@@ -47,7 +47,7 @@ bool ReadWhole(HANDLE file, unsigned char* data, DWORD size) {
 }  // namespace
 
 DWORD HoldPayloadFile(const std::wstring& programPath, const std::wstring& extractFolder, const std::wstring& group,
-                      const std::wstring& executeFileName, nsTobrin::KernelHandle& held) {
+                      const std::wstring& executeFileName, KernelHandle& held) {
   // Closing the gap between the writing and the start entirely would need the
   // file held from its creation on, but a handle that could write it keeps
   // CreateProcessW from mapping it, and a share mode cannot be narrowed on an
@@ -56,12 +56,12 @@ DWORD HoldPayloadFile(const std::wstring& programPath, const std::wstring& extra
   // exists), and its bytes are compared with the package's: a swap before
   // that moment is caught, one after it is impossible.
   held.Reset();
-  nsTobrin::StdioFile program(_wfopen(ToLongPath(programPath).c_str(), L"rb"));
+  StdioFile program(_wfopen(ToLongPath(programPath).c_str(), L"rb"));
   if (!program) return ERROR_OPEN_FAILED;
   PackageDirectory directory;
-  const nsTobrin::PackageLayout layout = nsTobrin::ReadPackageDirectory(program.Get(), directory);
-  if (layout.status != nsTobrin::PackageStatus::Ok) return ERROR_INVALID_DATA;
-  const std::u16string groupName = group.empty() ? nsTobrin::kRootGroupName : std::u16string(group.begin(), group.end());
+  const PackageLayout layout = ReadPackageDirectory(program.Get(), directory);
+  if (layout.status != PackageStatus::Ok) return ERROR_INVALID_DATA;
+  const std::u16string groupName = group.empty() ? kRootGroupName : std::u16string(group.begin(), group.end());
   const EntryPlace place =
       FindEntry(directory, layout.dataOffset, groupName, std::u16string(executeFileName.begin(), executeFileName.end()));
   if (!place.found) return 0;
@@ -75,7 +75,7 @@ DWORD HoldPayloadFile(const std::wstring& programPath, const std::wstring& extra
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? 0 : error;
   }
   LARGE_INTEGER size = {};
-  if (!GetFileSizeEx(held.Get(), &size) || size.QuadPart != place.size || !nsTobrin::SeekTo(program.Get(), place.offset)) {
+  if (!GetFileSizeEx(held.Get(), &size) || size.QuadPart != place.size || !SeekTo(program.Get(), place.offset)) {
     held.Reset();
     return ERROR_INVALID_DATA;
   }

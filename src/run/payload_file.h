@@ -19,6 +19,6 @@ namespace nsTobrin {
 // then fails as it would have). ERROR_INVALID_DATA: the file is not the
 // package's. Otherwise the error of opening or reading it.
 DWORD HoldPayloadFile(const std::wstring& programPath, const std::wstring& extractFolder, const std::wstring& group,
-                      const std::wstring& executeFileName, nsTobrin::KernelHandle& held);
+                      const std::wstring& executeFileName, KernelHandle& held);
 
 }  // namespace nsTobrin

@@ -20,7 +20,7 @@ void StartPayload(CTobrinDlg& dlg, const wchar_t* commandLine, const std::wstrin
   const PayloadCommand command =
       BuildPayloadCommand(dlg.m_strExtractFolder, group, executeFileName, paramA, appendParamB, paramB, arguments);
   // Held from here until its process exists.
-  nsTobrin::KernelHandle heldPayload;
+  KernelHandle heldPayload;
   if (const DWORD error = HoldPayloadFile(GetOwnModulePath(), dlg.m_strExtractFolder, group, executeFileName, heldPayload)) {
     dlg.m_nExitCode = error;
   } else if (dlg.ShowLocalizedMessage()) {
@@ -44,7 +44,7 @@ bool RunPayload(CTobrinDlg& dlg, const wchar_t* commandLine) {
     dlg.m_strProductName = productName;
     // A file to start outside the folder makes the package a damaged one:
     // neither its message nor any program is shown or started.
-    if (nsTobrin::CheckPayloadName(std::u16string(executeFileName.begin(), executeFileName.end())))
+    if (CheckPayloadName(std::u16string(executeFileName.begin(), executeFileName.end())))
       dlg.m_nExitCode = ERROR_INVALID_DATA;
     else
       StartPayload(dlg, commandLine, executeFileName, paramA, paramB);

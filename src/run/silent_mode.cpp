@@ -33,7 +33,7 @@ bool IsSilentCommandLine(const std::wstring& commandLine) {
 }
 
 bool IsSilentSwitchOn() {
-  nsTobrin::RegistryKey key;
+  RegistryKey key;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSilentSwitchKey, 0, KEY_READ, key.Receive()) != ERROR_SUCCESS) return false;
   DWORD type = 0, data = 0, size = sizeof(data);
   return RegQueryValueExW(key.Get(), kSilentSwitchValue, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size) ==
@@ -42,7 +42,7 @@ bool IsSilentSwitchOn() {
 }
 
 std::wstring ReadExtractionRoot() {
-  nsTobrin::RegistryKey key;
+  RegistryKey key;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSilentSwitchKey, 0, KEY_READ, key.Receive()) != ERROR_SUCCESS) return L"";
   DWORD type = 0, size = 0;
   if (RegQueryValueExW(key.Get(), kExtractionRootValue, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||

@@ -96,7 +96,7 @@ bool CopyBytes(const fs::path& source, Links links, std::uint64_t size, std::FIL
                ProgressBar& progress, WriteFailure& failure) {
   const std::string subject = PathToUtf8(source);
   std::string why;
-  nsTobrin::StdioFile in = OpenRegularFile(source, links, why);
+  StdioFile in = OpenRegularFile(source, links, why);
   if (!in) return failure.Set(subject, why);
   std::unique_ptr<char[]> buffer(new char[kCopyPieceSize]);
   for (std::uint64_t left = size; left > 0;) {

@@ -70,7 +70,7 @@ class FolderTarget : public ExtractionTarget {
   OpenFolder m_root;
   ProgressBar* m_pProgress;
   std::function<void(const fs::path&)> m_folderOpened;
-  nsTobrin::StdioFile m_file;
+  StdioFile m_file;
   OpenFolder m_currentFolder;  // the folder the open file lies in
   fs::path m_current;          // its path, for messages
   std::string m_failedPath, m_failureReason;

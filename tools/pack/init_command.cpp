@@ -36,7 +36,7 @@ int RunInit(const InitOptions& options) {
 
   for (const GeneratedFile& file : SettingsTemplates(run)) {
     const fs::path path = folder / NameFromUtf16(file.name);
-    nsTobrin::StdioFile out = OpenFile(path, "wb");
+    StdioFile out = OpenFile(path, "wb");
     if (!out || std::fwrite(file.bytes.data(), 1, file.bytes.size(), out.Get()) != file.bytes.size() ||
         std::fclose(out.Release()) != 0)
       return Refuse(PathToUtf8(path), "cannot be written: " + ErrnoText(errno));

@@ -191,7 +191,7 @@ StdioFile OpenFile(const fs::path& path, const char* mode) {
   for (const char* p = mode; *p; ++p) wideMode.push_back(static_cast<wchar_t>(*p));
   return StdioFile(_wfopen(LongForm(path).c_str(), wideMode.c_str()));
 #else
-  return nsTobrin::StdioFile(std::fopen(path.c_str(), mode));
+  return StdioFile(std::fopen(path.c_str(), mode));
 #endif
 }
 
@@ -264,14 +264,14 @@ fs::file_status LinkStatus(const fs::path& path, std::error_code& error) {
 #endif
 }
 
-nsTobrin::StdioFile OpenRegularFile(const fs::path& path, Links links, std::string& error) {
+StdioFile OpenRegularFile(const fs::path& path, Links links, std::string& error) {
 #ifdef _WIN32
   std::error_code code;
   if (links == Links::kDoNotFollowLinks && fs::is_symlink(LinkStatus(path, code))) {
     error = "is a symbolic link, which is not followed";
-    return nsTobrin::StdioFile();
+    return StdioFile();
   }
-  nsTobrin::StdioFile file = OpenFile(path, "rb");
+  StdioFile file = OpenFile(path, "rb");
   if (!file) error = "cannot be opened: " + ErrnoText(errno);
   return file;
 #else
@@ -279,16 +279,16 @@ nsTobrin::StdioFile OpenRegularFile(const fs::path& path, Links links, std::stri
   if (fd < 0) {
     error = errno == ELOOP && links != Links::kFollow ? "is a symbolic link, which is not followed"
                                                       : "cannot be opened: " + ErrnoText(errno);
-    return nsTobrin::StdioFile();
+    return StdioFile();
   }
   struct stat info;
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     error = S_ISDIR(info.st_mode) ? "is a folder" : "is not a regular file (a FIFO, a device or a socket)";
     close(fd);
-    return nsTobrin::StdioFile();
+    return StdioFile();
   }
   fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  nsTobrin::StdioFile file(fdopen(fd, "rb"));
+  StdioFile file(fdopen(fd, "rb"));
   if (!file) {
     error = "cannot be opened: " + ErrnoText(errno);
     close(fd);

@@ -36,7 +36,7 @@ int LastErrno();
 #endif
 
 // Opens with a C mode string ("rb", "wb", "r+b"); null with errno set.
-nsTobrin::StdioFile OpenFile(const fs::path& path, const char* mode);
+StdioFile OpenFile(const fs::path& path, const char* mode);
 
 // The status of `path` itself, a symbolic link not followed (on Windows a
 // reparse point counts as a link, and names of every alphabet are read).
@@ -64,7 +64,7 @@ bool RemoveEntry(const fs::path& path);
 // kDoNotFollowLinks a symbolic link is refused too. Null with `error` set
 // to a reason in plain words.
 enum class Links { kFollow, kDoNotFollowLinks };
-nsTobrin::StdioFile OpenRegularFile(const fs::path& path, Links links, std::string& error);
+StdioFile OpenRegularFile(const fs::path& path, Links links, std::string& error);
 
 // The text of errno (or of a std::error_code).
 std::string ErrnoText(int error);
@@ -95,7 +95,7 @@ class PendingFile {
 
  private:
   fs::path m_target, m_path;
-  nsTobrin::StdioFile m_file;
+  StdioFile m_file;
   bool m_bCommitted = false;
 };
 

@@ -16,7 +16,7 @@ namespace nsTobrin {
 struct PackedProgram {
   fs::path path;
   std::string subject;  // the path for messages
-  nsTobrin::StdioFile file;
+  StdioFile file;
   PeImage pe;
   PackageLayout layout;
   PackageDirectory directory;

@@ -15,7 +15,7 @@ namespace {
 // similar): what is read from it is no file's content.
 bool SizeIsNotContent(const fs::path& path) {
   std::string ignored;
-  nsTobrin::StdioFile in = OpenRegularFile(path, Links::kDoNotFollowLinks, ignored);
+  StdioFile in = OpenRegularFile(path, Links::kDoNotFollowLinks, ignored);
   return in && std::fgetc(in.Get()) != EOF;
 }
 
@@ -112,7 +112,7 @@ PackageView ScanSourceFolder(const fs::path& folder, Findings& findings) {
     return PathToUtf8(path);
   };
   view.read = [](const ViewFile& file, std::uint64_t limit, std::string& bytes, std::string& error) {
-    nsTobrin::StdioFile in = OpenRegularFile(file.source, Links::kDoNotFollowLinks, error);
+    StdioFile in = OpenRegularFile(file.source, Links::kDoNotFollowLinks, error);
     if (!in) return false;
     bytes.clear();
     char buffer[65536];
@@ -132,7 +132,7 @@ PackageView ScanSourceFolder(const fs::path& folder, Findings& findings) {
   };
 
   view.readHead = [](const ViewFile& file, std::uint64_t count, std::string& bytes, std::string& error) {
-    nsTobrin::StdioFile in = OpenFile(file.source, "rb");
+    StdioFile in = OpenFile(file.source, "rb");
     if (!in) {
       error = "cannot be opened: " + ErrnoText(errno);
       return false;

@@ -36,7 +36,7 @@ PeImage CheckStub(const fs::path& stub, Findings& findings) {
     return image;
   }
   std::string why;
-  nsTobrin::StdioFile file = OpenRegularFile(stub, Links::kFollow, why);
+  StdioFile file = OpenRegularFile(stub, Links::kFollow, why);
   if (!file) {
     findings.Error(subject, why);
     return image;
@@ -70,7 +70,7 @@ bool DeclaresSealChecks(const fs::path& stub) {
   static const char16_t kKey[] = u"SealedPackages";
   std::string key;
   for (char16_t c : kKey) key += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};  // with its NUL
-  nsTobrin::StdioFile file = OpenFile(stub, "rb");
+  StdioFile file = OpenFile(stub, "rb");
   if (!file) return false;
   std::string bytes, piece(1 << 16, '\0');
   std::size_t got;

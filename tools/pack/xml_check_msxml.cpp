@@ -14,7 +14,6 @@ namespace nsTobrin {
 
 namespace {
 
-using nsTobrin::CBstr;
 using Microsoft::WRL::ComPtr;
 
 // A file of its own in the temporary folder, deleted with the object.
