@@ -105,13 +105,15 @@ class ExtractFolderWriter : public ExtractionTarget {
       KeepCloseError(m_closer.Finish());
       m_file.Reset(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     }
-    return m_file.Valid() ? 0 : static_cast<int>(GetLastError());
+    return static_cast<int>(ErrorUnless(m_file.Valid(), ERROR_CANNOT_MAKE));
   }
 
   int WriteData(const unsigned char* data, size_t size) override {
     while (size > 0) {
       DWORD written = 0;
-      if (!WriteFile(m_file.Get(), data, static_cast<DWORD>(size), &written, nullptr)) return static_cast<int>(GetLastError());
+      if (const DWORD error = ErrorUnless(WriteFile(m_file.Get(), data, static_cast<DWORD>(size), &written, nullptr),
+                                          ERROR_WRITE_FAULT))
+        return static_cast<int>(error);
       if (written == 0) return ERROR_WRITE_FAULT;
       data += written;
       size -= written;
@@ -155,7 +157,7 @@ class ExtractFolderWriter : public ExtractionTarget {
       if (m_madeFolders.count(made)) continue;
       const std::wstring path = m_strRoot + L"\\" + made;
       if (!CreateDirectoryW(path.c_str(), nullptr)) {
-        const DWORD error = GetLastError();
+        const DWORD error = LastErrorOr(ERROR_CANNOT_MAKE);
         if (error != ERROR_ALREADY_EXISTS || !allowExisting) return static_cast<int>(error);
         const DWORD attributes = GetFileAttributesW(path.c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
@@ -176,49 +178,58 @@ class ExtractFolderWriter : public ExtractionTarget {
   DWORD m_closeError = 0;
 };
 
-// TEMP expanded and made usable; empty with `error` set when it is missing
-// or not absolute.
-std::wstring TempBaseFolder(DWORD& error) {
+// TEMP expanded and made usable into `base`; ERROR_ENVVAR_NOT_FOUND when it
+// is missing, ERROR_BAD_PATHNAME when it is not absolute.
+DWORD TempBaseFolder(std::wstring& base) {
   const DWORD needed = ExpandEnvironmentStringsW(L"%TEMP%", nullptr, 0);
   std::wstring temp(needed ? needed : 1, L'\0');
   const DWORD length = ExpandEnvironmentStringsW(L"%TEMP%", &temp[0], static_cast<DWORD>(temp.size()));
   temp.resize(length ? length - 1 : 0);
-  if (temp.empty() || temp == L"%TEMP%") {
-    error = ERROR_ENVVAR_NOT_FOUND;
-    return std::wstring();
-  }
+  if (temp.empty() || temp == L"%TEMP%") return ERROR_ENVVAR_NOT_FOUND;
   // A relative TEMP would put the folder wherever the program was started.
-  const std::wstring base = UsableBaseFolder(temp);
-  if (base.empty()) error = ERROR_BAD_PATHNAME;
-  return base;
+  base = UsableBaseFolder(temp);
+  return base.empty() ? ERROR_BAD_PATHNAME : 0;
 }
 
 // A random (version 4) GUID in the registry form, {XXXXXXXX-XXXX-...}, from
 // the system's random source in advapi32: the folder name costs no COM
-// libraries. Empty when the source fails.
-std::wstring NewGuidText() {
+// libraries. The source sets no last error when it fails.
+DWORD NewGuidText(std::wstring& text) {
   unsigned char bytes[16];
-  if (!RtlGenRandom(bytes, sizeof(bytes))) return std::wstring();
+  if (!RtlGenRandom(bytes, sizeof(bytes))) return ERROR_INVALID_FUNCTION;
   bytes[6] = static_cast<unsigned char>((bytes[6] & 0x0F) | 0x40);
   bytes[8] = static_cast<unsigned char>((bytes[8] & 0x3F) | 0x80);
   static const wchar_t kDigits[] = L"0123456789ABCDEF";
-  std::wstring text = L"{";
+  text = L"{";
   for (int i = 0; i < 16; ++i) {
     if (i == 4 || i == 6 || i == 8 || i == 10) text += L'-';
     text += kDigits[bytes[i] >> 4];
     text += kDigits[bytes[i] & 0x0F];
   }
-  return text + L"}";
+  text += L'}';
+  return 0;
 }
 
-DWORD Fail(CTobrinDlg& dlg, DWORD error) {
-  dlg.m_nExitCode = error;
-  return error;
+// The run's error for how the copy ended.
+DWORD CopyError(const CopyResult& copied) {
+  switch (copied.outcome) {
+    case CopyOutcome::Done:
+      return 0;
+    case CopyOutcome::Stopped:
+      return ERROR_CANCELLED;
+    case CopyOutcome::ReadFailed:
+      return ERROR_READ_FAULT;
+    case CopyOutcome::WriteFailed:
+      return copied.error ? static_cast<DWORD>(copied.error) : ERROR_WRITE_FAULT;
+  }
+  return ERROR_INVALID_FUNCTION;
 }
 
+// One extraction; 0 or the run's error. Sets m_strExtractFolder once the
+// folder exists and m_bExtracted when every file is written.
 DWORD Extract(const std::wstring& programPath, CTobrinDlg& dlg, bool reportProgress) {
   StdioFile package(_wfopen(ToLongPath(programPath).c_str(), L"rb"));
-  if (!package) return Fail(dlg, ERROR_OPEN_FAILED);
+  if (!package) return ERROR_OPEN_FAILED;
 
   // The directory's bytes go into the digest as they are read; whether the
   // package is sealed is known after it.
@@ -227,18 +238,18 @@ DWORD Extract(const std::wstring& programPath, CTobrinDlg& dlg, bool reportProgr
   const Seal seal = ReadSeal(package.Get(), layout);
   if (layout.status != PackageStatus::Ok) {
     g_packageDirectory.clear();
-    return Fail(dlg, ERROR_INVALID_DATA);
+    return ERROR_INVALID_DATA;
   }
 
-  DWORD error = 0;
-  const std::wstring folder = MakeExtractFolderPath(error);
-  if (folder.empty()) return Fail(dlg, error);
+  std::wstring folder;
+  if (const DWORD error = MakeExtractFolderPath(folder)) return error;
   const std::wstring root = ToLongPath(folder.substr(0, folder.size() - 1));
-  if (root.empty()) return Fail(dlg, LastErrorOr(ERROR_BAD_PATHNAME));
+  if (const DWORD error = ErrorUnless(!root.empty(), ERROR_BAD_PATHNAME)) return error;
   // A folder that already exists is never used: it is not ours to fill or delete.
   CExtractFolderSecurity security(IsProcessElevated());
-  if (!security.Valid()) return Fail(dlg, LastErrorOr(ERROR_ACCESS_DENIED));
-  if (!CreateDirectoryW(root.c_str(), security.Attributes())) return Fail(dlg, LastErrorOr(ERROR_CANNOT_MAKE));
+  if (const DWORD error = ErrorUnless(security.Valid(), ERROR_ACCESS_DENIED)) return error;
+  if (const DWORD error = ErrorUnless(CreateDirectoryW(root.c_str(), security.Attributes()), ERROR_CANNOT_MAKE))
+    return error;
   dlg.m_strExtractFolder = folder;
 
   ExtractFolderWriter target(root, dlg, reportProgress);
@@ -246,40 +257,31 @@ DWORD Extract(const std::wstring& programPath, CTobrinDlg& dlg, bool reportProgr
       CopyPackageFiles(package.Get(), g_packageDirectory, target, seal.present ? &digest : nullptr);
   // Nothing is started, or deleted, while a file is still open.
   const DWORD closeError = target.Finish();
-  if (copied.outcome == CopyOutcome::Done && closeError) return Fail(dlg, closeError);
-  switch (copied.outcome) {
-    case CopyOutcome::Done:
-      // A damaged package is never started: the run deletes what it wrote.
-      if (seal.present && digest.Result() != seal.digest) return Fail(dlg, ERROR_CRC);
-      dlg.m_bExtracted = true;
-      return 0;
-    case CopyOutcome::Stopped:
-      return Fail(dlg, ERROR_CANCELLED);
-    case CopyOutcome::ReadFailed:
-      return Fail(dlg, ERROR_READ_FAULT);
-    case CopyOutcome::WriteFailed:
-      return Fail(dlg, copied.error ? static_cast<DWORD>(copied.error) : ERROR_WRITE_FAULT);
-  }
-  return Fail(dlg, ERROR_INVALID_FUNCTION);
+  if (const DWORD error = CopyError(copied)) return error;
+  if (closeError) return closeError;
+  // A damaged package is never started: the run deletes what it wrote.
+  if (seal.present && digest.Result() != seal.digest) return ERROR_CRC;
+  dlg.m_bExtracted = true;
+  return 0;
 }
 
 }  // namespace
 
-std::wstring MakeExtractFolderPath(DWORD& error) {
+DWORD MakeExtractFolderPath(std::wstring& path) {
   // A root set by policy replaces TEMP when it names an existing folder.
   std::wstring base = UsableBaseFolder(ReadExtractionRoot());
-  if (base.empty() || !IsExistingFolder(base)) base = TempBaseFolder(error);
-  if (base.empty()) return std::wstring();
-  const std::wstring name = NewGuidText();
-  if (name.empty()) {
-    error = ERROR_INVALID_FUNCTION;
-    return std::wstring();
+  if (base.empty() || !IsExistingFolder(base)) {
+    if (const DWORD error = TempBaseFolder(base)) return error;
   }
-  return base + L"\\" + name + L"\\";
+  std::wstring name;
+  if (const DWORD error = NewGuidText(name)) return error;
+  path = base + L"\\" + name + L"\\";
+  return 0;
 }
 
 bool ExtractPackageFrom(const std::wstring& programPath, CTobrinDlg& dlg, bool reportProgress) {
   const DWORD error = Extract(programPath, dlg, reportProgress);
+  if (error) dlg.m_nExitCode = error;
   if (reportProgress) dlg.m_progress.SetPos(1000);
   return error == 0;
 }

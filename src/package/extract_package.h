@@ -18,8 +18,9 @@ extern PackageDirectory g_packageDirectory;
 
 // Extracts the package bound to the running program. With `reportProgress`
 // the dialog's bar moves one step per file while below 900 and ends at
-// 1000. Sets m_strExtractFolder once the folder exists, m_bExtracted when
-// every file is written, and m_nExitCode when it fails. True on success.
+// 1000. Sets m_strExtractFolder once the folder exists and m_bExtracted when
+// every file is written; when it fails, m_nExitCode is the run's error (the
+// one place an extraction writes it). True on success.
 bool ExtractPackage(CTobrinDlg& dlg, bool reportProgress);
 
 // The same for the package bound to the file at `programPath`.
@@ -28,8 +29,8 @@ bool ExtractPackageFrom(const std::wstring& programPath, CTobrinDlg& dlg, bool r
 // The policy's ExtractionRoot when it names an existing folder by an absolute
 // path, else "%TEMP%" expanded; then a backslash, a new GUID in braces, a
 // backslash. Forward slashes and the "\\?\" form are taken; a long folder is
-// used in its short form. Empty with `error` set when TEMP is missing or not
-// an absolute path.
-std::wstring MakeExtractFolderPath(DWORD& error);
+// used in its short form. The path goes to `path`; ERROR_ENVVAR_NOT_FOUND or
+// ERROR_BAD_PATHNAME when TEMP is missing or not an absolute path.
+DWORD MakeExtractFolderPath(std::wstring& path);
 
 }  // namespace nsTobrin

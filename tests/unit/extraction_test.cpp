@@ -11,6 +11,7 @@
 #include "package/handle_closer.h"
 #include "run/launch.h"
 #include "run/payload_file.h"
+#include "run/run_payload.h"
 #include "unit/test_support.h"
 
 using namespace nsTobrin;
@@ -150,6 +151,7 @@ TEST_F(Extraction, TempEndingInABackslashOrMissing) {
     EnvironmentGuard relative(L"TEMP", L"relative\\tmp");
     CTobrinDlg dlg;
     EXPECT_FALSE(ExtractPackageFrom(program, dlg, false));
+    EXPECT_EQ(dlg.m_nExitCode, static_cast<DWORD>(ERROR_BAD_PATHNAME));
     EXPECT_TRUE(dlg.m_strExtractFolder.empty());
   }
   {
@@ -281,7 +283,13 @@ TEST_F(Extraction, ThePayloadMustBeThePackagesOwn) {
   // Not in the package: nothing to confirm, the start fails as it would have.
   EXPECT_EQ(HoldPayloadFile(program, folder, L"", L"absent.exe", held), 0u);
   EXPECT_FALSE(held.Valid());
-  EXPECT_TRUE(DeleteExtractFolder(folder));
+  // The run compares with the package of its own file, which this test
+  // program does not carry: the payload is not started, the refusal is the
+  // run's exit code, and the folder goes all the same.
+  ASSERT_TRUE(WriteBytes(folder + L"AssistFile.ini", "[ParamOption]\r\nExecuteFileName=setup.exe\r\n"));
+  EXPECT_TRUE(RunPayload(dlg, L""));
+  EXPECT_EQ(dlg.m_nExitCode, static_cast<DWORD>(ERROR_INVALID_DATA));
+  EXPECT_FALSE(Exists(folder));
 }
 
 // Files written are closed on other threads: Finish returns only when every
