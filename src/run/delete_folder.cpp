@@ -4,6 +4,7 @@
 #include <atomic>
 #include <vector>
 
+#include "common/last_error.h"
 #include "common/win_owners.h"
 #include "package/folder_security.h"
 #include "package/long_path.h"
@@ -35,8 +36,7 @@ bool IsTransient(DWORD error) {
 
 DWORD DeleteFileForGood(const std::wstring& path, DWORD attributes) {
   if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-  if (DeleteFileW(path.c_str())) return 0;
-  const DWORD error = GetLastError();
+  const DWORD error = ErrorUnless(DeleteFileW(path.c_str()), ERROR_ACCESS_DENIED);
   return IsGone(error) ? 0 : error;
 }
 
@@ -95,7 +95,9 @@ RemoveResult RemoveTree(const std::wstring& folder, bool scheduleOnly, bool twoT
   const FindHandle search(
       FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0));
   if (!search.Valid()) {
-    const DWORD error = GetLastError();
+    // A search that names no error is taken for an empty folder: removing
+    // the folder then tells.
+    const DWORD error = LastErrorOr(ERROR_NO_MORE_FILES);
     if (IsGone(error)) return result;
     if (error != ERROR_FILE_NOT_FOUND && error != ERROR_NO_MORE_FILES) {
       firstError = error;
@@ -117,7 +119,7 @@ RemoveResult RemoveTree(const std::wstring& folder, bool scheduleOnly, bool twoT
       } else if (scheduleOnly) {
         MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
       } else if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        error = RemoveDirectoryW(path.c_str()) ? 0 : GetLastError();
+        error = ErrorUnless(RemoveDirectoryW(path.c_str()), ERROR_DIR_NOT_EMPTY);
       } else {
         error = DeleteFileForGood(path, found.dwFileAttributes);
         if (error) result.filesLeft = true;
@@ -131,10 +133,8 @@ RemoveResult RemoveTree(const std::wstring& folder, bool scheduleOnly, bool twoT
     return result;
   }
   if (firstError) return result;
-  if (!RemoveDirectoryW(folder.c_str())) {
-    const DWORD error = GetLastError();
-    if (!IsGone(error)) firstError = error;
-  }
+  const DWORD error = ErrorUnless(RemoveDirectoryW(folder.c_str()), ERROR_DIR_NOT_EMPTY);
+  if (!IsGone(error)) firstError = error;
   return result;
 }
 

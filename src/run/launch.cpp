@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "common/last_error.h"
 #include "package/long_path.h"
 
 namespace nsTobrin {
@@ -74,7 +75,7 @@ bool IsInsideFolder(const std::wstring& path, const std::wstring& folder) {
 }
 
 bool LaunchAndWait(const PayloadCommand& command, const std::wstring& extractFolder, KernelHandle& heldPayload,
-                   DWORD& code) {
+                   DWORD& exitCode) {
   std::wstring commandLine = command.commandLine;
   const std::wstring& workingDirectory = command.workingDirectory;
   // The job only tells which processes descend from the payload: it limits
@@ -87,10 +88,10 @@ bool LaunchAndWait(const PayloadCommand& command, const std::wstring& extractFol
   const BOOL started = CreateProcessW(application.empty() ? nullptr : application.c_str(), &commandLine[0], nullptr,
                                       nullptr, FALSE, CREATE_SUSPENDED, nullptr,
                                       workingDirectory.empty() ? nullptr : workingDirectory.c_str(), &startup, &process);
-  const DWORD startError = GetLastError();
+  const DWORD startError = ErrorUnless(started, ERROR_BAD_EXE_FORMAT);
   heldPayload.Reset();
-  if (!started) {
-    code = startError;
+  if (startError) {
+    SetLastError(startError);
     return false;
   }
   KernelHandle processHandle(process.hProcess);
@@ -100,7 +101,7 @@ bool LaunchAndWait(const PayloadCommand& command, const std::wstring& extractFol
   if (job.Valid() && !AssignProcessToJobObject(job.Get(), processHandle.Get())) job.Reset();
   ResumeThread(threadHandle.Get());
   WaitForSingleObject(processHandle.Get(), INFINITE);
-  if (!GetExitCodeProcess(processHandle.Get(), &code)) code = GetLastError();
+  if (!GetExitCodeProcess(processHandle.Get(), &exitCode)) exitCode = LastErrorOr(ERROR_INVALID_HANDLE);
   if (job.Valid() && !extractFolder.empty()) {
     for (;;) {
       const KernelHandle running = FindProcessInFolder(job.Get(), extractFolder);

@@ -16,10 +16,11 @@ namespace nsTobrin {
 // as well (programs started from elsewhere are not waited for). Where no job
 // can be used, only the payload is waited for. `heldPayload`, the payload's
 // file held open against writers, is closed once the process exists. True
-// when it started; `code` is then the process's exit code, otherwise the
-// error of CreateProcessW.
+// when it started; `exitCode` is then the process's exit code. False when it
+// could not start, with the error of CreateProcessW as the thread's last
+// error (never 0) and `exitCode` untouched.
 bool LaunchAndWait(const PayloadCommand& command, const std::wstring& extractFolder, KernelHandle& heldPayload,
-                   DWORD& code);
+                   DWORD& exitCode);
 
 // True when `path` names `folder` or something inside it, compared as the
 // file system does (letter case, separators, short names).

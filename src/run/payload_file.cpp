@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "common/last_error.h"
 #include "common/stdio_file.h"
 #include "package/long_path.h"
 #include "package/package_format.h"
@@ -70,7 +71,7 @@ DWORD HoldPayloadFile(const std::wstring& programPath, const std::wstring& extra
   held.Reset(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                          FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!held.Valid()) {
-    const DWORD error = GetLastError();
+    const DWORD error = LastErrorOr(ERROR_OPEN_FAILED);
     held.Reset();
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? 0 : error;
   }

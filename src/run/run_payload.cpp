@@ -2,6 +2,7 @@
 
 #include "app/installer_name.h"
 #include "app/tobrin_dlg.h"
+#include "common/last_error.h"
 #include "package/extract_package.h"
 #include "run/launch.h"
 #include "run/payload_command.h"
@@ -12,8 +13,13 @@ namespace nsTobrin {
 
 namespace {
 
-void StartPayload(CTobrinDlg& dlg, const wchar_t* commandLine, const std::wstring& executeFileName,
-                  const std::wstring& paramA, const std::wstring& paramB) {
+// Asks the message step and starts the payload. 0 when it ran, with its exit
+// code in `exitCode`; otherwise why it was not started.
+DWORD StartPayload(CTobrinDlg& dlg, const wchar_t* commandLine, const std::wstring& executeFileName,
+                   const std::wstring& paramA, const std::wstring& paramB, DWORD& exitCode) {
+  // A file to start outside the folder makes the package a damaged one:
+  // neither its message nor any program is shown or started.
+  if (CheckPayloadName(std::u16string(executeFileName.begin(), executeFileName.end()))) return ERROR_INVALID_DATA;
   const std::wstring arguments = commandLine ? commandLine : L"";
   const std::wstring group = FindPayloadGroup(g_packageDirectory, executeFileName);
   const bool appendParamB = ResolveMessageMode(dlg);
@@ -21,13 +27,11 @@ void StartPayload(CTobrinDlg& dlg, const wchar_t* commandLine, const std::wstrin
       BuildPayloadCommand(dlg.m_strExtractFolder, group, executeFileName, paramA, appendParamB, paramB, arguments);
   // Held from here until its process exists.
   KernelHandle heldPayload;
-  if (const DWORD error = HoldPayloadFile(GetOwnModulePath(), dlg.m_strExtractFolder, group, executeFileName, heldPayload)) {
-    dlg.m_nExitCode = error;
-  } else if (dlg.ShowLocalizedMessage()) {
-    LaunchAndWait(command, dlg.m_strExtractFolder, heldPayload, dlg.m_nExitCode);
-  } else {
-    dlg.m_nExitCode = ERROR_CANCELLED;
-  }
+  if (const DWORD error = HoldPayloadFile(GetOwnModulePath(), dlg.m_strExtractFolder, group, executeFileName, heldPayload))
+    return error;
+  if (!dlg.ShowLocalizedMessage()) return ERROR_CANCELLED;
+  if (!LaunchAndWait(command, dlg.m_strExtractFolder, heldPayload, exitCode)) return LastErrorOr(ERROR_BAD_EXE_FORMAT);
+  return 0;
 }
 
 }  // namespace
@@ -42,12 +46,9 @@ bool RunPayload(CTobrinDlg& dlg, const wchar_t* commandLine) {
     ReadParamOption(L"ParamB", assistFile, paramB);
     ReadParamOption(L"ProductName", assistFile, productName);
     dlg.m_strProductName = productName;
-    // A file to start outside the folder makes the package a damaged one:
-    // neither its message nor any program is shown or started.
-    if (CheckPayloadName(std::u16string(executeFileName.begin(), executeFileName.end())))
-      dlg.m_nExitCode = ERROR_INVALID_DATA;
-    else
-      StartPayload(dlg, commandLine, executeFileName, paramA, paramB);
+    DWORD exitCode = 0;
+    const DWORD error = StartPayload(dlg, commandLine, executeFileName, paramA, paramB, exitCode);
+    dlg.m_nExitCode = error ? error : exitCode;
   }
   DeleteExtractFolder(dlg.m_strExtractFolder);
   return true;

@@ -66,8 +66,10 @@ TEST(Launch, WaitsAndReturnsTheExitCode) {
   // The held file is let go whether or not the start succeeds.
   held.Reset(CreateFileW(probe.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(held.Valid());
-  EXPECT_FALSE(LaunchAndWait({folder / L"missing.exe", folder.Path(), folder / L"missing.exe"}, folder.Path(), held, result));
-  EXPECT_EQ(result, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  // Not started: the error of the start is the thread's last error.
+  const bool started = LaunchAndWait({folder / L"missing.exe", folder.Path(), folder / L"missing.exe"}, folder.Path(), held, result);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  EXPECT_FALSE(started);
   EXPECT_FALSE(held.Valid());
 }
 
