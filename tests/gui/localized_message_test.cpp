@@ -19,10 +19,14 @@ namespace {
 
 class LocalizedMessageBoxTest : public ::testing::Test {
  protected:
-  // The run state as the payload run leaves it before the message step.
+  // The run state as the payload run leaves it before the message step,
+  // with or without the catalogue.
   void Prepare(const std::string* catalogue, bool showBox, bool isOk) {
+    const std::wstring path = m_folder / L"MessageInfo.xml";
     if (catalogue) {
-      ASSERT_TRUE(WriteBytes(m_folder / L"MessageInfo.xml", *catalogue));
+      ASSERT_TRUE(WriteBytes(path, *catalogue));
+    } else {
+      DeleteFileW(path.c_str());
     }
     m_dlg.m_strExtractFolder = m_folder.Path() + L"\\";
     m_dlg.m_strProductName = m_caption;
@@ -39,65 +43,87 @@ const std::string kCatalogue =
     "<MessageInfo><ENG>Tom &amp; Jerry &amp;&amp; friends</ENG>"
     "<CHT>\xE8\xAB\x8B\xE7\xA8\x8D\xE5\x80\x99</CHT></MessageInfo>";
 
-TEST_F(LocalizedMessageBoxTest, QuestionShowsTheCatalogueTextAndTheAnswerDecides) {
-  struct Case {
-    int control;  // clicked, or 0 for the close command
-    bool startPayload;
-  } const cases[] = {{IDC_LEFT_BUTTON, true}, {IDC_RIGHT_BUTTON, false}, {0, false}};
-  Prepare(&kCatalogue, true, false);
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.control);
-    ModalJob job(m_caption, [this] { return static_cast<INT_PTR>(m_dlg.ShowLocalizedMessage(0x0409)); });
-    HWND box = WaitForDialog(m_caption);
-    ASSERT_TRUE(box);
-    // Every ampersand doubled, so the static text shows each as written.
-    EXPECT_EQ(WindowText(GetDlgItem(box, IDC_MESSAGE_TEXT)), L"Tom && Jerry &&&& friends");
-    EXPECT_EQ(WindowText(GetDlgItem(box, IDC_LEFT_BUTTON)), L"OK");
-    EXPECT_EQ(WindowText(GetDlgItem(box, IDC_RIGHT_BUTTON)), L"Cancel");
-    EXPECT_EQ(WindowText(box), m_caption);
-    if (c.control)
-      SendMessageW(GetDlgItem(box, c.control), BM_CLICK, 0, 0);
-    else
-      PostMessageW(box, WM_SYSCOMMAND, SC_CLOSE, 0);
-    EXPECT_EQ(job.Result() != 0, c.startPayload);
+// How the user ends the box.
+enum class Answer { kLeft, kRight, kCloseCommand, kCloseMessage, kEscapeThenLeft };
+
+void Give(HWND box, Answer answer) {
+  switch (answer) {
+    case Answer::kLeft:
+      SendMessageW(GetDlgItem(box, IDC_LEFT_BUTTON), BM_CLICK, 0, 0);
+      break;
+    case Answer::kRight:
+      SendMessageW(GetDlgItem(box, IDC_RIGHT_BUTTON), BM_CLICK, 0, 0);
+      break;
+    case Answer::kCloseCommand:
+      PostMessageW(box, WM_SYSCOMMAND, SC_CLOSE | 0x2, 0);  // the low four bits are the system's
+      break;
+    case Answer::kCloseMessage:
+      PostMessageW(box, WM_CLOSE, 0, 0);
+      break;
+    case Answer::kEscapeThenLeft: {
+      // Escape as the keyboard delivers it, to the focused control and to
+      // the box; F1's help request. Posted messages come in order: had
+      // Escape ended the box (a refusal), the click queued behind it would
+      // not count.
+      GUITHREADINFO thread = {};
+      thread.cbSize = sizeof(thread);
+      GetGUIThreadInfo(GetWindowThreadProcessId(box, nullptr), &thread);
+      PostMessageW(thread.hwndFocus ? thread.hwndFocus : box, WM_KEYDOWN, VK_ESCAPE, 1);
+      PostMessageW(box, WM_KEYDOWN, VK_ESCAPE, 1);
+      HELPINFO help = {};
+      help.cbSize = sizeof(help);
+      EXPECT_EQ(SendMessageW(box, WM_HELP, 0, reinterpret_cast<LPARAM>(&help)), TRUE);
+      PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDC_LEFT_BUTTON, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(GetDlgItem(box, IDC_LEFT_BUTTON)));
+      break;
+    }
   }
 }
 
-TEST_F(LocalizedMessageBoxTest, ButtonTextsFollowTheLanguageRow) {
-  Prepare(&kCatalogue, true, false);
-  ModalJob job(m_caption, [this] { return static_cast<INT_PTR>(m_dlg.ShowLocalizedMessage(0x0404)); });
-  HWND box = WaitForDialog(m_caption);
-  ASSERT_TRUE(box);
-  EXPECT_EQ(WindowText(GetDlgItem(box, IDC_MESSAGE_TEXT)), L"請稍候");
-  EXPECT_EQ(WindowText(GetDlgItem(box, IDC_LEFT_BUTTON)), L"確定");
-  EXPECT_EQ(WindowText(GetDlgItem(box, IDC_RIGHT_BUTTON)), L"取消");
-  SendMessageW(GetDlgItem(box, IDC_LEFT_BUTTON), BM_CLICK, 0, 0);
-  EXPECT_TRUE(job.Result());
-}
-
-TEST_F(LocalizedMessageBoxTest, NoticeStartsThePayloadHoweverItEnds) {
-  Prepare(&kCatalogue, true, true);
-  ModalJob job(m_caption, [this] { return static_cast<INT_PTR>(m_dlg.ShowLocalizedMessage(0x0409)); });
-  HWND box = WaitForDialog(m_caption);
-  ASSERT_TRUE(box);
-  EXPECT_FALSE(IsWindowVisible(GetDlgItem(box, IDC_LEFT_BUTTON)));
-  EXPECT_EQ(WindowText(GetDlgItem(box, IDC_RIGHT_BUTTON)), L"OK");
-  PostMessageW(box, WM_SYSCOMMAND, SC_CLOSE, 0);
-  EXPECT_TRUE(job.Result());
-}
-
-TEST_F(LocalizedMessageBoxTest, WithoutCatalogueTheBoxHasOneEmptyButton) {
-  Prepare(nullptr, true, false);
-  ModalJob job(m_caption, [this] { return static_cast<INT_PTR>(m_dlg.ShowLocalizedMessage(0x0409)); });
-  HWND box = WaitForDialog(m_caption);
-  ASSERT_TRUE(box);
-  EXPECT_EQ(WindowText(GetDlgItem(box, IDC_MESSAGE_TEXT)), L"");
-  EXPECT_FALSE(IsWindowVisible(GetDlgItem(box, IDC_LEFT_BUTTON)));
-  HWND button = GetDlgItem(box, IDC_RIGHT_BUTTON);
-  EXPECT_TRUE(IsWindowVisible(button));
-  EXPECT_EQ(WindowText(button), L"");
-  SendMessageW(button, BM_CLICK, 0, 0);
-  EXPECT_TRUE(job.Result());  // the single button ends it with IDOK
+// Every way the message step's box can end, in each kind of box: what the
+// box shows and whether the payload starts. The box's own result codes are
+// the message box test's; a whole run's exit code the interactive test's.
+TEST_F(LocalizedMessageBoxTest, EachWayOfEndingTheBoxDecidesThePayload) {
+  // Every ampersand of the catalogue doubled, so the static text shows each
+  // as written.
+  const wchar_t kEnglish[] = L"Tom && Jerry &&&& friends";
+  struct Case {
+    bool catalogue, isOk;
+    LANGID language;
+    const wchar_t *message, *left, *right;  // left null: no left button
+    Answer answer;
+    bool startsPayload;
+  } const cases[] = {
+      {true, false, 0x0409, kEnglish, L"OK", L"Cancel", Answer::kLeft, true},
+      {true, false, 0x0409, kEnglish, L"OK", L"Cancel", Answer::kRight, false},
+      {true, false, 0x0409, kEnglish, L"OK", L"Cancel", Answer::kCloseCommand, false},
+      {true, false, 0x0409, kEnglish, L"OK", L"Cancel", Answer::kCloseMessage, false},
+      {true, false, 0x0409, kEnglish, L"OK", L"Cancel", Answer::kEscapeThenLeft, true},
+      {true, false, 0x0404, L"請稍候", L"確定", L"取消", Answer::kLeft, true},
+      // A notice: however it ends, the payload starts.
+      {true, true, 0x0409, kEnglish, nullptr, L"OK", Answer::kRight, true},
+      {true, true, 0x0409, kEnglish, nullptr, L"OK", Answer::kCloseCommand, true},
+      // No catalogue: one button without a text, which starts the payload.
+      {false, false, 0x0409, L"", nullptr, L"", Answer::kRight, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "catalogue " << c.catalogue << ", IsOk " << c.isOk << ", language "
+                                    << c.language << ", answer " << static_cast<int>(c.answer));
+    Prepare(c.catalogue ? &kCatalogue : nullptr, true, c.isOk);
+    ModalJob job(m_caption, [&] { return static_cast<INT_PTR>(m_dlg.ShowLocalizedMessage(c.language)); });
+    HWND box = WaitForDialog(m_caption);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(WindowText(box), m_caption);
+    EXPECT_EQ(WindowText(GetDlgItem(box, IDC_MESSAGE_TEXT)), c.message);
+    EXPECT_EQ(IsWindowVisible(GetDlgItem(box, IDC_LEFT_BUTTON)) != FALSE, c.left != nullptr);
+    if (c.left) {
+      EXPECT_EQ(WindowText(GetDlgItem(box, IDC_LEFT_BUTTON)), c.left);
+    }
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(box, IDC_RIGHT_BUTTON)));
+    EXPECT_EQ(WindowText(GetDlgItem(box, IDC_RIGHT_BUTTON)), c.right);
+    Give(box, c.answer);
+    EXPECT_EQ(job.Result() != 0, c.startsPayload);
+  }
 }
 
 TEST_F(LocalizedMessageBoxTest, NoBoxWantedStartsThePayloadWithoutAWindow) {
