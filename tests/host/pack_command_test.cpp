@@ -113,18 +113,19 @@ nsTobrin::WriterFile Runnable() { return nsTobrin::FileFromBytes(u"AssistFile.in
 
 TEST(PackRoundTrip, CreateListVerifyExtractKeepEveryFileAndFolder) {
   Packed p;
-  WriteFile(p.tree / "MessageSetting.ini", "[Setting]\nIsShowMessageBox=1\nIsOk=0\n");
-  WriteFile(p.tree / "MessageInfo.xml", "<MessageInfo><ENG>Go?</ENG><JPN>\xE8\xA1\x8C\xE3\x81\x8F</JPN></MessageInfo>");
-  WriteFile(p.tree / "empty.txt", "");
-  WriteFile(p.tree / "Docs" / "read me.txt", "docs");
-  // A program under a name other programs load: CreateProcessW starts it all the same.
-  WriteFile(p.tree / "Docs" / "x64" / "\xE6\xBC\xA2\xE5\xAD\x97.dll", MakePe() + std::string(300000, 'k'));
-  WriteFile(p.tree / "caf\xC3\xA9" / "\xC3\xA9t\xC3\xA9.txt", "summer");
-  WriteFile(p.tree / "a" / "zero", "");
-  fs::create_directories(p.tree / "a b");
-  fs::create_directories(p.tree / "Zeta" / "nested" / "deep");
-  WriteFile(p.tree / "AssistFile.ini",
-            "[ParamOption]\nExecuteFileName=\xE6\xBC\xA2\xE5\xAD\x97.dll\nParamA=-a\nParamB=-b\nProductName=Round Trip\n");
+  WriteTree(p.tree,
+            {{"MessageSetting.ini", "[Setting]\nIsShowMessageBox=1\nIsOk=0\n"},
+             {"MessageInfo.xml", "<MessageInfo><ENG>Go?</ENG><JPN>\xE8\xA1\x8C\xE3\x81\x8F</JPN></MessageInfo>"},
+             {"empty.txt", ""},
+             {"Docs/read me.txt", "docs"},
+             // A program under a name other programs load: CreateProcessW starts it all the same.
+             {"Docs/x64/\xE6\xBC\xA2\xE5\xAD\x97.dll", MakePe() + std::string(300000, 'k')},
+             {"caf\xC3\xA9/\xC3\xA9t\xC3\xA9.txt", "summer"},
+             {"a/zero", ""},
+             {"a b/", ""},
+             {"Zeta/nested/deep/", ""},
+             {"AssistFile.ini",
+              "[ParamOption]\nExecuteFileName=\xE6\xBC\xA2\xE5\xAD\x97.dll\nParamA=-a\nParamB=-b\nProductName=Round Trip\n"}});
   // Written as UTF-8 without a mark, the non-ASCII file name is refused...
   EXPECT_REFUSED(p.Create(), "ExecuteFileName holds non-ASCII characters");
   // ... and with the mark it names the file in Docs\x64.
@@ -179,11 +180,9 @@ TEST(PackRoundTrip, CreateListVerifyExtractKeepEveryFileAndFolder) {
 
 TEST(PackRoundTrip, TheDefaultRunnerIsFoundBesideThePackerOrInTheBuildTree) {
   TempDir layout;
-  fs::create_directories(layout / "host");
-  fs::create_directories(layout / "i686");
+  WriteTree(layout.Path(), {{"host/", ""}, {"i686/tobrin.exe", MakePe()}});
   const fs::path packer = layout / "host" / "tobrin-pack";
   fs::copy_file(TOBRIN_PACK_PATH, packer);
-  WriteFile(layout / "i686" / "tobrin.exe", MakePe());
   WriteMinimalPackage(layout / "tree");
 
   RunResult r = RunProgram(packer.string(), {"create", "-o", (layout / "a.exe").string(), (layout / "tree").string()});
@@ -350,9 +349,7 @@ TEST(PackCreate, SettingsThatStartNothingAreRefused) {
     std::string assist;  // empty: no AssistFile.ini
     const char* message;
   };
-  const std::u16string utf16 = u"[ParamOption]\r\nExecuteFileName=setup.exe\r\n";
-  std::string unmarked;
-  for (char16_t c : utf16) unmarked += std::string{static_cast<char>(c), '\0'};
+  const std::string unmarked = package_bytes::Utf16Le(u"[ParamOption]\r\nExecuteFileName=setup.exe\r\n", false);
   const std::vector<Case> cases = {
       {"no AssistFile.ini", "", "AssistFile.ini: missing"},
       {"no ExecuteFileName", "[ParamOption]\nParamA=x\n", "section [ParamOption] has no ExecuteFileName"},
@@ -394,31 +391,31 @@ TEST(PackCreate, SettingsThatStartNothingAreRefused) {
 }
 
 TEST(PackCreate, MessageSettingsThatShowAnEmptyBoxAreWarnedAbout) {
-  const std::string box = "[Setting]\nIsShowMessageBox=1\n";
+  const std::pair<std::string, std::string> box = {"MessageSetting.ini", "[Setting]\nIsShowMessageBox=1\n"};
+  auto info = [](const std::string& xml) { return std::pair<std::string, std::string>("MessageInfo.xml", xml); };
   struct Case {
     const char* what;
-    std::string setting, info;  // info "-": no MessageInfo.xml
-    const char* message;        // nullptr: no warning at all
+    TreeEntries files;    // over the minimal package
+    const char* message;  // nullptr: no warning at all
   };
   const std::vector<Case> cases = {
-      {"box without catalogue", box, "-", "MessageInfo.xml: missing, while MessageSetting.ini asks for a message box"},
-      {"no box, no catalogue", "[Setting]\nIsShowMessageBox=0\n", "-", nullptr},
-      {"box answered by a word", "[Setting]\nIsShowMessageBox=yes\n", "-", nullptr},
-      {"malformed catalogue", "", "<MessageInfo><ENG>x</DEU></MessageInfo>", "not well-formed XML (line 1, column"},
-      {"other root element", box, "<Messages><ENG>x</ENG></Messages>", "the root element is <Messages>"},
-      {"no English message", box, "<MessageInfo><DEU>x</DEU></MessageInfo>", "has no <ENG> element"},
-      {"all well", box, "<MessageInfo><ENG>x</ENG></MessageInfo>", nullptr},
-      {"an encoding Wine does not read", "", "<?xml version='1.0' encoding='Shift_JIS'?><MessageInfo><ENG>x</ENG></MessageInfo>",
+      {"box without catalogue", {box}, "MessageInfo.xml: missing, while MessageSetting.ini asks for a message box"},
+      {"no box, no catalogue", {{"MessageSetting.ini", "[Setting]\nIsShowMessageBox=0\n"}}, nullptr},
+      {"box answered by a word", {{"MessageSetting.ini", "[Setting]\nIsShowMessageBox=yes\n"}}, nullptr},
+      {"malformed catalogue", {info("<MessageInfo><ENG>x</DEU></MessageInfo>")}, "not well-formed XML (line 1, column"},
+      {"other root element", {box, info("<Messages><ENG>x</ENG></Messages>")}, "the root element is <Messages>"},
+      {"no English message", {box, info("<MessageInfo><DEU>x</DEU></MessageInfo>")}, "has no <ENG> element"},
+      {"all well", {box, info("<MessageInfo><ENG>x</ENG></MessageInfo>")}, nullptr},
+      {"an encoding Wine does not read",
+       {info("<?xml version='1.0' encoding='Shift_JIS'?><MessageInfo><ENG>x</ENG></MessageInfo>")},
        "declares the encoding Shift_JIS, which the XML component of some systems does not read"},
-      {"a DTD", "", "<!DOCTYPE MessageInfo []><MessageInfo><ENG>x</ENG></MessageInfo>", "holds a document type declaration"},
-      {"8-bit product name", "", "-", "ProductName holds non-ASCII characters"},
+      {"a DTD", {info("<!DOCTYPE MessageInfo []><MessageInfo><ENG>x</ENG></MessageInfo>")}, "holds a document type declaration"},
+      {"8-bit product name", {{"AssistFile.ini", "[ParamOption]\nExecuteFileName=setup.exe\nProductName=Caf\xE9\n"}},
+       "ProductName holds non-ASCII characters"},
   };
   for (const Case& c : cases) {
     Packed p;
-    if (!c.setting.empty()) WriteFile(p.tree / "MessageSetting.ini", c.setting);
-    if (c.info != "-") WriteFile(p.tree / "MessageInfo.xml", c.info);
-    if (std::string(c.what) == "8-bit product name")
-      WriteFile(p.tree / "AssistFile.ini", "[ParamOption]\nExecuteFileName=setup.exe\nProductName=Caf\xE9\n");
+    WriteTree(p.tree, c.files);
     const RunResult r = p.Create();
     if (c.message) {
       EXPECT_WARNED(r, c.message);
@@ -439,47 +436,42 @@ TEST(PackVerify, ProgramsTheRunnerWouldNotRunAreRefused) {
     return RunPack({"verify", (p.dir / "check.exe").string()});
   };
 
-  EXPECT_REFUSED(verify(MakePe()), "carries no package");
-  EXPECT_REFUSED(verify(packed.substr(0, packed.size() - nsTobrin::kSealRecordSize - 3)), "the data area is cut short");
-  EXPECT_REFUSED(verify("NZ" + packed.substr(2)), "is not a PE program");
-
   // A certificate table where the package starts is no signature of it;
   // one that ends before the package was made before packing.
   std::string overlaid = packed;
   overlaid[0x84 + 20 + 96 + 32] = 0x00;
   overlaid[0x84 + 20 + 96 + 33] = 0x04;  // at byte 1024, where the package starts
   overlaid[0x84 + 20 + 96 + 36] = 0x10;
-  EXPECT_REFUSED(verify(overlaid), "the package lies inside the signature");
   std::string signedEarly = overlaid;
   signedEarly[0x84 + 20 + 96 + 33] = 0x03;  // at byte 768, 16 bytes long
-  const RunResult early = verify(signedEarly);
-  EXPECT_REFUSED(early, "was signed before it was packed");
-  EXPECT_EQ(early.err.find("inside the signature"), std::string::npos) << early.err;
-
   // A package that starts inside the image.
   std::string overlapping = MakePe();
   const std::string package = package_bytes::Records(1).Group(nsTobrin::kRootGroupName, 0).Bytes();
   overlapping.replace(0x300, package.size(), package);
   overlapping[32] = 0x00;
   overlapping[33] = 0x03;
-  EXPECT_REFUSED(verify(overlapping), "inside the executable image");
-
-  // Two groups of one name, and the settings checks of create.
-  {
-    FILE* file = std::fopen((p.dir / "dup.exe").c_str(), "w+b");
-    ASSERT_NE(file, nullptr);
-    const std::string stub = MakePe();
-    std::fwrite(stub.data(), 1, stub.size(), file);
-    nsTobrin::AppendPackage(file, {{nsTobrin::kRootGroupName, {nsTobrin::FileFromBytes(u"AssistFile.ini", "[ParamOption]\nExecuteFileName=a\n"),
-                                                            nsTobrin::FileFromBytes(u"a", "1")}},
-                                 {u"g", {}},
-                                 {u"g", {nsTobrin::FileFromBytes(u"b", "2")}}});
-    std::fclose(file);
-    EXPECT_REFUSED(RunPack({"verify", (p.dir / "dup.exe").string()}), "two groups of one name");
+  std::string far = packed;
+  far[35] = '\x80';
+  struct Damaged {
+    std::string bytes;
+    const char *message, *notMessage;
+  } const damaged[] = {
+      {MakePe(), "carries no package", nullptr},
+      {packed.substr(0, packed.size() - nsTobrin::kSealRecordSize - 3), "the data area is cut short", nullptr},
+      {"NZ" + packed.substr(2), "is not a PE program", nullptr},
+      {overlaid, "the package lies inside the signature", nullptr},
+      {signedEarly, "was signed before it was packed", "inside the signature"},
+      {overlapping, "inside the executable image", nullptr},
+      {far, "the package offset is 2 GiB or more", nullptr},
+  };
+  for (const Damaged& d : damaged) {
+    const RunResult r = verify(d.bytes);
+    EXPECT_REFUSED(r, d.message);
+    if (d.notMessage) EXPECT_EQ(r.err.find(d.notMessage), std::string::npos) << r.err;
   }
 
-  // What Windows takes for one file, names it cannot keep, a payload too
-  // deep to be started, an offset beyond the runner's reach, a FIFO.
+  // Two groups of one name, what Windows takes for one file, names it
+  // cannot keep, a payload too deep to be started.
   struct Case {
     const char* what;
     std::vector<nsTobrin::WriterGroup> groups;
@@ -487,6 +479,8 @@ TEST(PackVerify, ProgramsTheRunnerWouldNotRunAreRefused) {
   };
   const std::u16string deep = std::u16string(80, u'd') + u"\\" + std::u16string(80, u'e') + u"\\" + std::u16string(80, u'f');
   const std::vector<Case> cases = {
+      {"two groups of one name", {{nsTobrin::kRootGroupName, {Runnable(), FileFromBytes(u"a.cmd", "1")}}, {u"g", {}}, {u"g", {FileFromBytes(u"b", "2")}}},
+       "two groups of one name"},
       {"Greek with tonos", {{nsTobrin::kRootGroupName, {Runnable(), FileFromBytes(u"a.cmd", "1"), FileFromBytes(u"\u03ac", "2"), FileFromBytes(u"\u0386", "3")}}},
        "differ only in letter case"},
       {"Armenian", {{nsTobrin::kRootGroupName, {Runnable(), FileFromBytes(u"a.cmd", "1")}}, {u"\u0561", {FileFromBytes(u"x", "")}}, {u"\u0531", {FileFromBytes(u"x", "")}}},
@@ -499,12 +493,10 @@ TEST(PackVerify, ProgramsTheRunnerWouldNotRunAreRefused) {
        "248 characters deep in the package"},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
     WritePacked(p.dir / "case.exe", c.groups);
     EXPECT_REFUSED(RunPack({"verify", (p.dir / "case.exe").string()}), c.message);
   }
-  std::string far = packed;
-  far[35] = '\x80';
-  EXPECT_REFUSED(verify(far), "the package offset is 2 GiB or more");
   ASSERT_EQ(mkfifo((p.dir / "fifo.exe").c_str(), 0600), 0);
   const RunResult fifo = RunProgram("timeout", {"20", TOBRIN_PACK_PATH, "verify", (p.dir / "fifo.exe").string()});
   EXPECT_REFUSED(fifo, "is not a regular file");
@@ -523,12 +515,7 @@ TEST(PackExtract, WritesOnlyBelowANewOrEmptyFolder) {
   EXPECT_EQ(ReadFile(target / "old.txt"), "old");
 
   // A package whose names climb out of the folder is refused whole.
-  FILE* file = std::fopen((p.dir / "evil.exe").c_str(), "w+b");
-  ASSERT_NE(file, nullptr);
-  const std::string stub = MakePe();
-  std::fwrite(stub.data(), 1, stub.size(), file);
-  nsTobrin::AppendPackage(file, {{u"sub", {nsTobrin::FileFromBytes(u"..\\..\\escaped.txt", "x")}}});
-  std::fclose(file);
+  WritePacked(p.dir / "evil.exe", {{u"sub", {FileFromBytes(u"..\\..\\escaped.txt", "x")}}});
   const fs::path fresh = p.dir / "fresh" / "deeper";
   EXPECT_REFUSED(RunPack({"extract", (p.dir / "evil.exe").string(), fresh.string()}), "a file name is refused");
   EXPECT_FALSE(fs::exists(p.dir / "escaped.txt"));
@@ -593,15 +580,24 @@ TEST(PackCommandLine, HelpAndMistakes) {
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_EQ(help.out.find(std::string("Usage: tobrin-pack ") + command), 0u) << help.out;
   }
-  EXPECT_EQ(RunPack({"--help"}).exitCode, 0);
-  EXPECT_EQ(RunPack({}).exitCode, 2);
-  EXPECT_EQ(RunPack({"pack"}).exitCode, 2);
-  const RunResult noOutput = RunPack({"create", "folder"});
-  EXPECT_EQ(noOutput.exitCode, 2);
-  EXPECT_NE(noOutput.err.find("-o OUT.exe"), std::string::npos);
-  EXPECT_EQ(RunPack({"list", "--verbose", "x.exe"}).exitCode, 2);
-  EXPECT_EQ(RunPack({"extract", "only-one"}).exitCode, 2);
-  EXPECT_REFUSED(RunPack({"list", "/nonexistent/x.exe"}), "/nonexistent/x.exe: cannot be opened");
+  struct Case {
+    std::vector<std::string> args;
+    int exitCode;
+    const char* err;  // in the error output, when not null
+  } const cases[] = {
+      {{"--help"}, 0, nullptr},
+      {{}, 2, nullptr},
+      {{"pack"}, 2, nullptr},
+      {{"create", "folder"}, 2, "-o OUT.exe"},
+      {{"list", "--verbose", "x.exe"}, 2, nullptr},
+      {{"extract", "only-one"}, 2, nullptr},
+      {{"list", "/nonexistent/x.exe"}, 1, "/nonexistent/x.exe: cannot be opened"},
+  };
+  for (const Case& c : cases) {
+    const RunResult r = RunPack(c.args);
+    EXPECT_EQ(r.exitCode, c.exitCode) << testing::PrintToString(c.args);
+    if (c.err) EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+  }
 }
 
 TEST(PackSeal, CreateSealsAndListVerifyAndExtractCheckTheSeal) {

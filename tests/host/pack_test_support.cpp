@@ -29,6 +29,15 @@ void WriteFile(const fs::path& path, const std::string& bytes) {
   if (!out) throw std::runtime_error("cannot write " + path.string());
 }
 
+void WriteTree(const fs::path& folder, const TreeEntries& entries) {
+  for (const auto& [path, bytes] : entries) {
+    if (!path.empty() && path.back() == '/')
+      fs::create_directories(folder / path);
+    else
+      WriteFile(folder / path, bytes);
+  }
+}
+
 std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream out;
@@ -99,8 +108,7 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
 RunResult RunPack(const std::vector<std::string>& args) { return RunProgram(TOBRIN_PACK_PATH, args); }
 
 void WriteMinimalPackage(const fs::path& folder) {
-  WriteFile(folder / "AssistFile.ini", "[ParamOption]\r\nExecuteFileName=setup.exe\r\n");
-  WriteFile(folder / "setup.exe", MakePe());
+  WriteTree(folder, {{"AssistFile.ini", "[ParamOption]\r\nExecuteFileName=setup.exe\r\n"}, {"setup.exe", MakePe()}});
 }
 
 nlohmann::json ListJson(const fs::path& packed) {

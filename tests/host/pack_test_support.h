@@ -7,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace pack_test {
@@ -28,6 +29,10 @@ class TempDir {
 };
 
 void WriteFile(const fs::path& path, const std::string& bytes);  // makes the folders too
+// Relative paths ('/' between folders) and their bytes; a path that ends in
+// '/' is an empty folder.
+using TreeEntries = std::vector<std::pair<std::string, std::string>>;
+void WriteTree(const fs::path& folder, const TreeEntries& entries);
 std::string ReadFile(const fs::path& path);
 
 struct PeOptions {
