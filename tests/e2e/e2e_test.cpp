@@ -67,9 +67,15 @@ class EndToEnd : public ::testing::Test {
     return packed;
   }
 
+  // The root group of the probe and the AssistFile.ini that names it, then
+  // the files in `more`.
+  WriterGroup ProbeRoot(std::vector<nsTobrin::WriterFile> more = {}, const std::string& assist = AssistFile("probe.exe")) const {
+    more.insert(more.begin(), {FileFromBytes(u"probe.exe", probe), FileFromBytes(u"AssistFile.ini", assist)});
+    return {kRootGroupName, std::move(more)};
+  }
+
   std::wstring PackProbe(const std::string& assist, const std::wstring& group = L"") {
-    if (group.empty())
-      return Pack({{kRootGroupName, {FileFromBytes(u"probe.exe", probe), FileFromBytes(u"AssistFile.ini", assist)}}});
+    if (group.empty()) return Pack({ProbeRoot({}, assist)});
     return Pack({{kRootGroupName, {FileFromBytes(u"AssistFile.ini", assist)}}, {U16(group), {FileFromBytes(u"probe.exe", probe)}}});
   }
 
@@ -87,9 +93,7 @@ class EndToEnd : public ::testing::Test {
 
   // The probe as its own payload, an engine copy of it and a data file.
   std::wstring PackHandOver(const std::string& data) {
-    return Pack({{kRootGroupName, {FileFromBytes(u"probe.exe", probe), FileFromBytes(u"AssistFile.ini", AssistFile("probe.exe")),
-                                   FileFromBytes(u"engine.exe", probe)}},
-                 {u"data", {FileFromBytes(u"payload.bin", data)}}});
+    return Pack({ProbeRoot({FileFromBytes(u"engine.exe", probe)}), {u"data", {FileFromBytes(u"payload.bin", data)}}});
   }
 
   // The folder the payload ran from, as the probe saw it.
@@ -169,10 +173,7 @@ TEST_F(EndToEnd, ExitCodesTellWhatHappened) {
   // A bare runner and a package with a name that climbs out: nothing
   // starts, nothing is left.
   EXPECT_EQ(Run(runner, L"-s"), ERROR_INVALID_DATA);
-  const std::wstring escaping =
-      Pack({{kRootGroupName, {FileFromBytes(u"AssistFile.ini", AssistFile("probe.exe")), FileFromBytes(u"probe.exe", probe),
-                              FileFromBytes(u"..\\planted.exe", "x")}}},
-           L"escaping.exe");
+  const std::wstring escaping = Pack({ProbeRoot({FileFromBytes(u"..\\planted.exe", "x")})}, L"escaping.exe");
   EXPECT_EQ(Run(escaping, L"-s"), ERROR_INVALID_DATA);
   EXPECT_FALSE(Exists(work / L"planted.exe"));
   EXPECT_TRUE(ListFolder(temp).empty());
@@ -197,13 +198,9 @@ TEST_F(EndToEnd, ARunWithoutABoxLeavesTheCatalogueUnread) {
   // asks for no box: either way the system's XML component never comes into
   // the runner, so no catalogue can hold the payload up.
   const std::string catalogue = "<MessageInfo><ENG>hello</ENG></MessageInfo>";
-  const WriterGroup silent = {kRootGroupName,
-                              {FileFromBytes(u"probe.exe", probe), FileFromBytes(u"AssistFile.ini", AssistFile("probe.exe")),
-                               FileFromBytes(u"MessageSetting.ini", "[Setting]\r\nIsShowMessageBox=1\r\n"),
-                               FileFromBytes(u"MessageInfo.xml", catalogue)}};
-  const WriterGroup noBox = {kRootGroupName,
-                             {FileFromBytes(u"probe.exe", probe), FileFromBytes(u"AssistFile.ini", AssistFile("probe.exe")),
-                              FileFromBytes(u"MessageInfo.xml", catalogue)}};
+  const WriterGroup silent = ProbeRoot({FileFromBytes(u"MessageSetting.ini", "[Setting]\r\nIsShowMessageBox=1\r\n"),
+                                        FileFromBytes(u"MessageInfo.xml", catalogue)});
+  const WriterGroup noBox = ProbeRoot({FileFromBytes(u"MessageInfo.xml", catalogue)});
   EXPECT_EQ(Run(Pack({silent}, L"silent.exe"), L"-s", {{L"PROBE_PARENT_MODULES", L"1"}}), 0);
   EXPECT_EQ(Run(Pack({noBox}, L"nobox.exe"), L"", {{L"PROBE_PARENT_MODULES", L"1"}}), 0);
   const auto runs = Runs();
@@ -351,9 +348,8 @@ TEST_F(EndToEnd, ExtractionRootAndTempInEveryForm) {
 
 TEST_F(EndToEnd, ThePayloadCannotBeSwappedBeforeItsStart) {
   const std::wstring packed =
-      Pack({{kRootGroupName, {FileFromBytes(u"probe.exe", probe), FileFromBytes(u"AssistFile.ini", AssistFile("probe.exe")),
-                              FileFromBytes(u"MessageSetting.ini", "[Setting]\r\nIsShowMessageBox=1\r\nIsOk=0\r\n"),
-                              FileFromBytes(u"MessageInfo.xml", "<MessageInfo><ENG>Go on?</ENG></MessageInfo>")}}});
+      Pack({ProbeRoot({FileFromBytes(u"MessageSetting.ini", "[Setting]\r\nIsShowMessageBox=1\r\nIsOk=0\r\n"),
+                       FileFromBytes(u"MessageInfo.xml", "<MessageInfo><ENG>Go on?</ENG></MessageInfo>")})});
   ChildProcess run(L"\"" + packed + L"\"", {{L"TEMP", temp}, {L"TMP", temp}, {L"PROBE_REPORT", report}});
   const HWND box = run.WaitForWindow(L"Probe", 1001);
   ASSERT_TRUE(box);
@@ -394,9 +390,7 @@ void SetCertificateTable(std::string& program, std::uint32_t offset, std::uint32
 TEST_F(EndToEnd, SealedPackagesRunAndDamagedOnesNeverStart) {
   // The tests' writer seals only when asked; the packer seals by default.
   const std::wstring packed = work / L"sealed.exe";
-  ASSERT_TRUE(BindPackage(runner, packed, {{kRootGroupName, {FileFromBytes(u"probe.exe", probe),
-                                                             FileFromBytes(u"AssistFile.ini", AssistFile("probe.exe"))}}},
-                          nsTobrin::PackageSealing::Sealed));
+  ASSERT_TRUE(BindPackage(runner, packed, {ProbeRoot()}, nsTobrin::PackageSealing::Sealed));
   EXPECT_EQ(Run(packed, L"-s"), 0);
   ASSERT_EQ(Runs().size(), 1u);
 

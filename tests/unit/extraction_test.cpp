@@ -96,14 +96,13 @@ TEST_F(Extraction, WritesEveryFileWhereItBelongs) {
   EXPECT_NE(wcschr(L"89AB", guid[19]), nullptr);
   EXPECT_EQ(ListFolder(temp.Path()).size(), 1u);
 
-  EXPECT_EQ(ReadBytes(folder + L"AssistFile.ini"), "[ParamOption]");
-  EXPECT_TRUE(Exists(folder + L"zero.bin"));
-  EXPECT_EQ(ReadBytes(folder + L"zero.bin"), "");
-  EXPECT_EQ(ReadBytes(folder + L"twice.txt"), "new");
-  EXPECT_EQ(ReadBytes(folder + L"sub\\x.txt"), "nested");
-  EXPECT_EQ(ReadBytes(folder + L"a\\outer.txt"), "outer");
-  EXPECT_EQ(ReadBytes(folder + L"a\\b\\inner.txt"), "inner");
-  EXPECT_EQ(ReadBytes(folder + L"deep\\er\\d.txt"), "deep");
+  const std::pair<const wchar_t*, const char*> files[] = {
+      {L"AssistFile.ini", "[ParamOption]"}, {L"zero.bin", ""},          {L"twice.txt", "new"}, {L"sub\\x.txt", "nested"},
+      {L"a\\outer.txt", "outer"},           {L"a\\b\\inner.txt", "inner"}, {L"deep\\er\\d.txt", "deep"}};
+  for (const auto& [name, bytes] : files) {
+    EXPECT_TRUE(Exists(folder + name)) << Utf8(name);
+    EXPECT_EQ(ReadBytes(folder + name), bytes) << Utf8(name);
+  }
   EXPECT_TRUE(Exists(folder + L"Drivers"));
   EXPECT_TRUE(ListFolder(folder + L"Drivers").empty());
   // The root group has no folder of its own.

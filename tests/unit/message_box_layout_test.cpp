@@ -3,6 +3,8 @@
 // 120 dots per inch.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "ui/message_box_layout.h"
 
 using namespace nsTobrin;
@@ -52,12 +54,8 @@ TEST(MessageBoxLayout, TextAreaFollowsTheOneLineExtent) {
 }
 
 TEST(MessageBoxLayout, ButtonsFollowTheirLabels) {
-  EXPECT_EQ(ButtonWidthForLabel(0), 75);
-  EXPECT_EQ(ButtonWidthForLabel(74), 75);
-  EXPECT_EQ(ButtonWidthForLabel(75), 92);
-  EXPECT_EQ(ButtonWidthForLabel(101), 92);
-  EXPECT_EQ(ButtonWidthForLabel(102), 122);
-  EXPECT_EQ(ButtonWidthForLabel(180), 200);
+  const std::pair<int, int> widths[] = {{0, 75}, {74, 75}, {75, 92}, {101, 92}, {102, 122}, {180, 200}};
+  for (const auto& [label, width] : widths) EXPECT_EQ(ButtonWidthForLabel(label), width) << label;
   struct Case {
     bool two;
     int right, left;

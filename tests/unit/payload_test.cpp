@@ -10,30 +10,32 @@
 using namespace nsTobrin;
 using namespace testing_support;
 
-TEST(PayloadCommand, PiecesInOrder) {
-  const std::wstring folder = L"C:\\T\\{G}\\";
-  // Root group: the folder's backslash and the separator stand together.
-  PayloadCommand c = BuildPayloadCommand(folder, L"", L"p.exe", L"", false, L"", L"");
-  EXPECT_EQ(c.commandLine, L"C:\\T\\{G}\\\\p.exe");
-  EXPECT_EQ(c.workingDirectory, L"C:\\T\\{G}\\");
-  // Silent by -s with empty ParamA and ParamB: two blanks before -s.
-  c = BuildPayloadCommand(folder, L"", L"p.exe", L"", true, L"", L"-s");
-  EXPECT_EQ(c.commandLine, L"C:\\T\\{G}\\\\p.exe  -s");
-  c = BuildPayloadCommand(folder, L"Tools", L"p.exe", L"/a", true, L"/b", L"x y");
-  EXPECT_EQ(c.commandLine, L"C:\\T\\{G}\\Tools\\p.exe /a /b x y");
-  EXPECT_EQ(c.workingDirectory, L"C:\\T\\{G}\\Tools");
-  // A backslash in an argument does not move the working directory.
-  c = BuildPayloadCommand(folder, L"Tools", L"p.exe", L"/log=C:\\logs\\a.txt", false, L"unused", L"");
-  EXPECT_EQ(c.commandLine, L"C:\\T\\{G}\\Tools\\p.exe /log=C:\\logs\\a.txt");
-  EXPECT_EQ(c.workingDirectory, L"C:\\T\\{G}\\Tools");
-}
-
-TEST(PayloadCommand, APathWithABlankIsQuoted) {
-  PayloadCommand c = BuildPayloadCommand(L"C:\\Users\\Build Agent\\Temp\\{G}\\", L"", L"setup.exe", L"-q", true, L"", L"-s");
-  EXPECT_EQ(c.commandLine, L"\"C:\\Users\\Build Agent\\Temp\\{G}\\\\setup.exe\" -q  -s");
-  EXPECT_EQ(c.workingDirectory, L"C:\\Users\\Build Agent\\Temp\\{G}\\");
-  c = BuildPayloadCommand(L"C:\\T\\{G}\\", L"My\tTools", L"a.exe", L"", false, L"", L"");
-  EXPECT_EQ(c.commandLine, L"\"C:\\T\\{G}\\My\tTools\\a.exe\"");
+TEST(PayloadCommand, PiecesInOrderAndQuotedWhenThePathHasABlank) {
+  const std::wstring folder = L"C:\\T\\{G}\\", blank = L"C:\\Users\\Build Agent\\Temp\\{G}\\";
+  struct Case {
+    const std::wstring& folder;
+    const wchar_t *group, *file, *paramA;
+    bool appendParamB;
+    const wchar_t *paramB, *arguments, *commandLine, *workingDirectory;
+  } const cases[] = {
+      // Root group: the folder's backslash and the separator stand together.
+      {folder, L"", L"p.exe", L"", false, L"", L"", L"C:\\T\\{G}\\\\p.exe", L"C:\\T\\{G}\\"},
+      // Silent by -s with empty ParamA and ParamB: two blanks before -s.
+      {folder, L"", L"p.exe", L"", true, L"", L"-s", L"C:\\T\\{G}\\\\p.exe  -s", L"C:\\T\\{G}\\"},
+      {folder, L"Tools", L"p.exe", L"/a", true, L"/b", L"x y", L"C:\\T\\{G}\\Tools\\p.exe /a /b x y", L"C:\\T\\{G}\\Tools"},
+      // A backslash in an argument does not move the working directory.
+      {folder, L"Tools", L"p.exe", L"/log=C:\\logs\\a.txt", false, L"unused", L"",
+       L"C:\\T\\{G}\\Tools\\p.exe /log=C:\\logs\\a.txt", L"C:\\T\\{G}\\Tools"},
+      {blank, L"", L"setup.exe", L"-q", true, L"", L"-s", L"\"C:\\Users\\Build Agent\\Temp\\{G}\\\\setup.exe\" -q  -s",
+       L"C:\\Users\\Build Agent\\Temp\\{G}\\"},
+      {folder, L"My\tTools", L"a.exe", L"", false, L"", L"", L"\"C:\\T\\{G}\\My\tTools\\a.exe\"", L"C:\\T\\{G}\\My\tTools"},
+  };
+  for (const Case& c : cases) {
+    const PayloadCommand command =
+        BuildPayloadCommand(c.folder, c.group, c.file, c.paramA, c.appendParamB, c.paramB, c.arguments);
+    EXPECT_EQ(command.commandLine, c.commandLine);
+    EXPECT_EQ(command.workingDirectory, c.workingDirectory) << Utf8(c.commandLine);
+  }
 }
 
 TEST(PayloadCommand, TheFirstGroupInOrdinalOrderHoldsThePayload) {

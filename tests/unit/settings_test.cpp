@@ -12,42 +12,35 @@
 using namespace nsTobrin;
 using namespace testing_support;
 
-namespace {
-
-}  // namespace
-
 TEST(Settings, ValuesComeFromRealIniFiles) {
   TempFolder folder(L"ini");
   const std::wstring ansi = folder / L"AssistFile.ini";
   const std::string longValue(200, 'v');
   ASSERT_TRUE(WriteBytes(ansi, "[paramoption]\r\nEXECUTEFILENAME=setup.exe\r\nParamA=\r\nParamB=Error\r\n"
                                "ProductName=" + longValue + "\r\nOther=Errors\r\n[Setting]\r\nIsOk=1\r\n"));
-  std::wstring value = L"before";
-  ReadParamOption(L"ExecuteFileName", ansi, value);  // section and key in any case
-  EXPECT_EQ(value, L"setup.exe");
-  value = L"before";
-  ReadParamOption(L"ParamA", ansi, value);  // present and empty: clears
-  EXPECT_EQ(value, L"");
-  value = L"before";
-  ReadParamOption(L"ParamB", ansi, value);  // "Error" counts as absent
-  EXPECT_EQ(value, L"before");
-  ReadParamOption(L"Other", ansi, value);  // longer than "Error" is a value
-  EXPECT_EQ(value, L"Errors");
-  ReadParamOption(L"ProductName", ansi, value);
-  EXPECT_EQ(value, std::wstring(127, L'v'));
-  value = L"before";
-  ReadParamOption(L"IsOk", ansi, value);  // the other section's key
-  EXPECT_EQ(value, L"before");
-  ReadSetting(L"IsOk", ansi, value);
-  EXPECT_EQ(value, L"1");
-  value = L"before";
-  ReadSetting(L"IsOk", folder / L"missing.ini", value);
-  EXPECT_EQ(value, L"before");
-
-  const std::wstring unicode = folder / L"unicode.ini";
+  const std::wstring unicode = folder / L"unicode.ini", missing = folder / L"missing.ini";
   ASSERT_TRUE(WriteBytes(unicode, package_bytes::Utf16Le(L"[ParamOption]\r\nProductName=\u65e5\u672c\u8a9e \u0416\r\n")));
-  ReadParamOption(L"ProductName", unicode, value);
-  EXPECT_EQ(value, L"\u65e5\u672c\u8a9e \u0416");
+  struct Case {
+    decltype(&ReadParamOption) read;
+    const wchar_t* key;
+    const std::wstring& file;
+    std::wstring expected;  // "before": left as it was
+  } const cases[] = {
+      {ReadParamOption, L"ExecuteFileName", ansi, L"setup.exe"},  // section and key in any case
+      {ReadParamOption, L"ParamA", ansi, L""},                    // present and empty: clears
+      {ReadParamOption, L"ParamB", ansi, L"before"},              // "Error" counts as absent
+      {ReadParamOption, L"Other", ansi, L"Errors"},               // longer than "Error" is a value
+      {ReadParamOption, L"ProductName", ansi, std::wstring(127, L'v')},
+      {ReadParamOption, L"IsOk", ansi, L"before"},  // the other section's key
+      {ReadSetting, L"IsOk", ansi, L"1"},
+      {ReadSetting, L"IsOk", missing, L"before"},
+      {ReadParamOption, L"ProductName", unicode, L"\u65e5\u672c\u8a9e \u0416"},
+  };
+  for (const Case& c : cases) {
+    std::wstring value = L"before";
+    c.read(c.key, c.file, value);
+    EXPECT_EQ(value, c.expected) << Utf8(c.key);
+  }
 }
 
 class MessageMode : public ::testing::Test {
