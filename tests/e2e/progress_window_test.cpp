@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include <memory>
+#include <vector>
 
 #include "unit/test_support.h"
 
@@ -23,11 +24,12 @@ HWND FindChild(HWND parent, const wchar_t* className) {
   return FindWindowExW(parent, nullptr, className, nullptr);
 }
 
-RECT ClientRectOf(HWND child, HWND parent) {
+// Left, top, width and height of a child in its parent's client pixels.
+std::vector<LONG> PlaceOf(HWND child, HWND parent) {
   RECT rect;
   GetWindowRect(child, &rect);
   MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
-  return rect;
+  return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
 }
 
 class ProgressWindow : public ::testing::Test {
@@ -84,15 +86,8 @@ TEST_F(ProgressWindow, ShowsTheExtractionThenRunsThePayload) {
   const HWND text = FindChild(window, L"Static");
   ASSERT_NE(bar, nullptr);
   ASSERT_NE(text, nullptr);
-  const RECT barRect = ClientRectOf(bar, window), textRect = ClientRectOf(text, window);
-  EXPECT_EQ(barRect.left, 22);
-  EXPECT_EQ(barRect.top, 49);
-  EXPECT_EQ(barRect.right - barRect.left, 256);
-  EXPECT_EQ(barRect.bottom - barRect.top, 18);
-  EXPECT_EQ(textRect.left, 22);
-  EXPECT_EQ(textRect.top, 22);
-  EXPECT_EQ(textRect.right - textRect.left, 80);
-  EXPECT_EQ(textRect.bottom - textRect.top, 14);
+  EXPECT_EQ(PlaceOf(bar, window), (std::vector<LONG>{22, 49, 256, 18}));
+  EXPECT_EQ(PlaceOf(text, window), (std::vector<LONG>{22, 22, 80, 14}));
   wchar_t label[32] = {};
   GetWindowTextW(text, label, 32);
   EXPECT_STREQ(label, L"Extracting...");

@@ -26,14 +26,11 @@ TEST(Startup, SilentCommandLines) {
 }
 
 TEST(Startup, InstallerNamesAreRegisteredUnderTheirFullPath) {
-  EXPECT_TRUE(IsInstallerName(L"C:\\Tools\\MySetup.exe"));
-  EXPECT_TRUE(IsInstallerName(L"C:\\Tools\\INSTALL.EXE"));
-  EXPECT_TRUE(IsInstallerName(L"D:\\reinstaller.exe"));
-  EXPECT_TRUE(IsInstallerName(L"setup.exe"));
-  EXPECT_TRUE(IsInstallerName(L"C:\\x\\tool.setup"));
-  EXPECT_FALSE(IsInstallerName(L"C:\\setup\\tool.exe"));
-  EXPECT_FALSE(IsInstallerName(L"C:\\install\\tool.exe"));
-  EXPECT_FALSE(IsInstallerName(L"tool.exe"));
+  for (const wchar_t* name : {L"C:\\Tools\\MySetup.exe", L"C:\\Tools\\INSTALL.EXE", L"D:\\reinstaller.exe", L"setup.exe",
+                              L"C:\\x\\tool.setup"})
+    EXPECT_TRUE(IsInstallerName(name)) << Utf8(name);
+  for (const wchar_t* name : {L"C:\\setup\\tool.exe", L"C:\\install\\tool.exe", L"tool.exe"})
+    EXPECT_FALSE(IsInstallerName(name)) << Utf8(name);
 
   const std::wstring key =
       L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Compatibility Assistant\\Persisted";
