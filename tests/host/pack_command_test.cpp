@@ -467,7 +467,9 @@ TEST(PackVerify, ProgramsTheRunnerWouldNotRunAreRefused) {
   for (const Damaged& d : damaged) {
     const RunResult r = verify(d.bytes);
     EXPECT_REFUSED(r, d.message);
-    if (d.notMessage) EXPECT_EQ(r.err.find(d.notMessage), std::string::npos) << r.err;
+    if (d.notMessage) {
+      EXPECT_EQ(r.err.find(d.notMessage), std::string::npos) << r.err;
+    }
   }
 
   // Two groups of one name, what Windows takes for one file, names it
@@ -596,7 +598,9 @@ TEST(PackCommandLine, HelpAndMistakes) {
   for (const Case& c : cases) {
     const RunResult r = RunPack(c.args);
     EXPECT_EQ(r.exitCode, c.exitCode) << testing::PrintToString(c.args);
-    if (c.err) EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+    if (c.err) {
+      EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+    }
   }
 }
 
