@@ -13,19 +13,34 @@
 
 namespace nsTobrin {
 
-#if defined(__i386__)
-void SealHashUpdateSse2(XXH3_state_t* state, const void* data, size_t size);  // seal_hash_sse2.cpp
+// seal_hash_vector.cpp, built once per instruction set.
+#if defined(TOBRIN_SEAL_AVX2)
+void SealHashUpdateAVX2(XXH3_state_t* state, const void* data, size_t size);
+#endif
+#if defined(TOBRIN_SEAL_SSE2)
+void SealHashUpdateSSE2(XXH3_state_t* state, const void* data, size_t size);
 #endif
 
 namespace {
 
+using HashUpdateFunction = void (*)(XXH3_state_t*, const void*, std::size_t);
+
+void HashUpdatePlain(XXH3_state_t* state, const void* data, std::size_t size) { XXH3_128bits_update(state, data, size); }
+
+HashUpdateFunction FastestHashUpdate() {
+#if defined(TOBRIN_SEAL_AVX2)
+  if (__builtin_cpu_supports("avx2")) return SealHashUpdateAVX2;
+#endif
+#if defined(TOBRIN_SEAL_SSE2)
+  if (__builtin_cpu_supports("sse2")) return SealHashUpdateSSE2;
+#endif
+  return HashUpdatePlain;
+}
+
 // XXH3 with the fastest instructions the processor has.
 void HashUpdate(XXH3_state_t* state, const void* data, std::size_t size) {
-#if defined(__i386__)
-  static const bool sse2 = __builtin_cpu_supports("sse2");
-  if (sse2) return SealHashUpdateSse2(state, data, size);
-#endif
-  XXH3_128bits_update(state, data, size);
+  static const HashUpdateFunction update = FastestHashUpdate();
+  update(state, data, size);
 }
 
 std::uint32_t U32(const unsigned char* b) {
