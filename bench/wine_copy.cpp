@@ -1,8 +1,10 @@
 // The copy limit under Wine: copies a folder tree into a new folder with the
 // plain Win32 file calls (1 MiB pieces, as the runner writes) and deletes the
 // copy again. It shows what the same job costs any Windows program under
-// Wine, apart from the runner.
-//   wine_copy SOURCE TARGET        (TARGET must not exist)
+// Wine, apart from the runner. With --write-only it reads no source file and
+// writes each file's size of bytes from memory: the least any Windows program
+// pays here to write and delete that tree, the floor of the runner's work.
+//   wine_copy [--write-only] SOURCE TARGET        (TARGET must not exist)
 #include <windows.h>
 
 #include <memory>
@@ -11,6 +13,19 @@
 namespace {
 
 constexpr DWORD kPiece = 1u << 20;
+
+bool WriteOne(const std::wstring& to, unsigned long long size, const unsigned char* buffer) {
+  HANDLE out = CreateFileW(to.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (out == INVALID_HANDLE_VALUE) return false;
+  bool ok = true;
+  for (unsigned long long left = size; ok && left > 0;) {
+    const DWORD piece = left < kPiece ? static_cast<DWORD>(left) : kPiece;
+    DWORD written = 0;
+    ok = WriteFile(out, buffer, piece, &written, nullptr) && written == piece;
+    left -= piece;
+  }
+  return CloseHandle(out) && ok;
+}
 
 bool CopyOne(const std::wstring& from, const std::wstring& to, unsigned char* buffer) {
   HANDLE in = CreateFileW(from.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
@@ -36,24 +51,29 @@ bool ForEach(const std::wstring& folder, Visit visit) {
   bool ok = true;
   do {
     const std::wstring name = found.cFileName;
-    if (name != L"." && name != L"..") ok = visit(name, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) && ok;
+    if (name != L"." && name != L"..") ok = visit(found) && ok;
   } while (FindNextFileW(search, &found));
   FindClose(search);
   return ok;
 }
 
-bool CopyTree(const std::wstring& from, const std::wstring& to, unsigned char* buffer) {
+bool IsFolder(const WIN32_FIND_DATAW& found) { return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
+
+bool CopyTree(const std::wstring& from, const std::wstring& to, unsigned char* buffer, bool writeOnly) {
   if (!CreateDirectoryW(to.c_str(), nullptr)) return false;
-  return ForEach(from, [&](const std::wstring& name, bool folder) {
-    return folder ? CopyTree(from + L"\\" + name, to + L"\\" + name, buffer)
-                  : CopyOne(from + L"\\" + name, to + L"\\" + name, buffer);
+  return ForEach(from, [&](const WIN32_FIND_DATAW& found) {
+    const std::wstring name = found.cFileName;
+    if (IsFolder(found)) return CopyTree(from + L"\\" + name, to + L"\\" + name, buffer, writeOnly);
+    const unsigned long long size = found.nFileSizeLow | static_cast<unsigned long long>(found.nFileSizeHigh) << 32;
+    if (writeOnly) return WriteOne(to + L"\\" + name, size, buffer);
+    return CopyOne(from + L"\\" + name, to + L"\\" + name, buffer);
   });
 }
 
 bool RemoveTree(const std::wstring& folder) {
-  const bool ok = ForEach(folder, [&](const std::wstring& name, bool isFolder) {
-    const std::wstring path = folder + L"\\" + name;
-    return isFolder ? RemoveTree(path) : DeleteFileW(path.c_str()) != FALSE;
+  const bool ok = ForEach(folder, [&](const WIN32_FIND_DATAW& found) {
+    const std::wstring path = folder + L"\\" + found.cFileName;
+    return IsFolder(found) ? RemoveTree(path) : DeleteFileW(path.c_str()) != FALSE;
   });
   return RemoveDirectoryW(folder.c_str()) && ok;
 }
@@ -61,9 +81,10 @@ bool RemoveTree(const std::wstring& folder) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc != 3) return 2;
-  std::unique_ptr<unsigned char[]> buffer(new unsigned char[kPiece]);
-  const bool copied = CopyTree(argv[1], argv[2], buffer.get());
-  const bool removed = RemoveTree(argv[2]);
+  const bool writeOnly = argc == 4 && std::wstring(argv[1]) == L"--write-only";
+  if (argc != 3 + writeOnly) return 2;
+  std::unique_ptr<unsigned char[]> buffer(new unsigned char[kPiece]());
+  const bool copied = CopyTree(argv[1 + writeOnly], argv[2 + writeOnly], buffer.get(), writeOnly);
+  const bool removed = RemoveTree(argv[2 + writeOnly]);
   return copied && removed ? 0 : 1;
 }
