@@ -190,8 +190,16 @@ ChildProcess::ChildProcess(const std::wstring& commandLine, const std::vector<st
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process = {};
   std::wstring command = commandLine;
-  if (CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT, &newBlock[0], nullptr,
-                     &startup, &process)) {
+  // Under a loaded Wine a process start now and then fails on its own; the
+  // start of the test's own child is retried, never what the child does.
+  BOOL started = FALSE;
+  for (int attempt = 0; attempt < 5 && !started; ++attempt) {
+    if (attempt) Sleep(200);
+    command = commandLine;
+    started = CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT, &newBlock[0],
+                             nullptr, &startup, &process);
+  }
+  if (started) {
     CloseHandle(process.hThread);
     m_hProcess = process.hProcess;
     m_nId = process.dwProcessId;
