@@ -16,8 +16,15 @@ build: setup
 	  cmake --build --preset $$preset -j $(JOBS) || exit 1; \
 	done
 
+# On a machine whose kernel runs no 32-bit programs (scripts/wine-env) the
+# i686 build cannot run under Wine: it is built, and its suite is reported
+# as not run.
 test: build
-	@scripts/wine-env sh -c 'status=0; for preset in $(ARCHS) host; do ctest --preset $$preset || status=1; done; exit $$status'
+	@scripts/wine-env sh -c 'status=0; for preset in $(ARCHS) host; do \
+	  if [ "$$preset" = i686 ] && [ -n "$${TOBRIN_WINE_64BIT_ONLY:-}" ]; then \
+	    echo "make test: NOT RUN: the i686 suite (this machine runs no 32-bit programs)"; continue; \
+	  fi; \
+	  ctest --preset $$preset || status=1; done; exit $$status'
 
 # The Debian package and the Windows archive in build/dist/ (scripts/dist).
 dist: setup

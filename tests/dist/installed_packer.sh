@@ -45,6 +45,10 @@ pack_and_run() {
     cat pack.log
     return
   fi
+  if [ -n "${TOBRIN_WINE_64BIT_ONLY:-}" ]; then
+    echo "NOT RUN - $what: the packed program is 32-bit, and this machine runs no 32-bit programs"
+    return
+  fi
   rm -f "$work/report.txt"
   local code=0
   PROBE_REPORT=$(winepath -w "$work/report.txt") PROBE_EXIT_CODE=7 wine "$out" -s </dev/null >/dev/null 2>&1 || code=$?
@@ -72,6 +76,10 @@ folder=("$work"/zip/tobrin-*-windows)
 members=$(cd "${folder[0]}" && LC_ALL=C ls | tr '\n' ' ')
 check "the archive holds one folder with the packer, both runners, README and licence" \
   [ "$members" = 'LICENSE README.md tobrin-pack.exe tobrin.exe tobrin64.exe ' ]
-pack_and_run "the archive's packer" FromZip.exe wine "${folder[0]}/tobrin-pack.exe"
+if [ -n "${TOBRIN_WINE_64BIT_ONLY:-}" ]; then
+  echo "NOT RUN - the archive's packer: it is 32-bit, and this machine runs no 32-bit programs"
+else
+  pack_and_run "the archive's packer" FromZip.exe wine "${folder[0]}/tobrin-pack.exe"
+fi
 
 exit $failed

@@ -24,6 +24,15 @@ if [ -z "${TOBRIN_PACK_E2E_ENV:-}" ]; then
   exec "$root/scripts/wine-env" bash "$0" "$@"
 fi
 
+# A machine that runs no 32-bit programs (scripts/wine-env) runs the 64-bit
+# build's programs in place of the 32-bit ones.
+objdump=i686-w64-mingw32-objdump pe_format=pei-i386
+if [ -n "${TOBRIN_WINE_64BIT_ONLY:-}" ]; then
+  echo "NOT RUN - the 32-bit programs: this machine runs no 32-bit programs; the 64-bit build runs in their place"
+  win32=$win64
+  objdump=x86_64-w64-mingw32-objdump pe_format=pei-x86-64
+fi
+
 work=$(mktemp -d "${TMPDIR:-/tmp}/tobrin-pack-e2e.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 cd "$work"
@@ -100,7 +109,7 @@ check "create finds that the runner checks seals" sh -c "! grep -q 'does not dec
 check "verify accepts the packed program" grep -q "the runner would run it" verify.out
 "$packer" list packed32.exe > list.out
 check "list names all eleven message languages" grep -q "languages    CHS CHT DEU ENG ESP FRA ITA JPN KOR NLD RUS" list.out
-check "the packed program is still a PE program to objdump" sh -c "i686-w64-mingw32-objdump -f packed32.exe | grep -q 'file format pei-i386'"
+check "the packed program is still a PE program to objdump" sh -c "$objdump -f packed32.exe | grep -q 'file format $pe_format'"
 
 # --- the Windows build of the packer writes the same bytes ---------------------
 wine "$win32/tobrin-pack.exe" create -o packed-by-windows.exe --stub "$(winepath -w "$win32/tobrin.exe")" "$tree" \
