@@ -136,10 +136,11 @@ TEST_F(ProgressWindow, AnEmptyPackageFillsTheBarAtOnce) {
 TEST_F(ProgressWindow, ClosingEarlyCancelsTheRun) {
   // Enough data that the extraction is still running when the window shows;
   // in several folders, which the deletion of what was written shares out.
+  // Sealed, so that the cancel also stops the hashing thread.
   std::vector<nsTobrin::WriterFile> files;
   for (int i = 0; i < 400; ++i)
     files.push_back(FileFromBytes(U16(L"d" + std::to_wstring(i % 4) + L"\\big" + std::to_wstring(i)), std::string(1 << 20, 'b')));
-  const std::wstring packed = Pack(files);
+  const std::wstring packed = Pack(files, nsTobrin::PackageSealing::Sealed);
 
   struct Way {
     const char* what;

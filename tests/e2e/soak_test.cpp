@@ -35,11 +35,13 @@ TEST(Soak, ThreeHundredRunsOfEveryKind) {
   const std::string assist = "[ParamOption]\r\nExecuteFileName=probe.exe\r\nProductName=Soak\r\n";
   const std::wstring normal = work / L"normal.exe", failing = work / L"failing.exe", damaged = work / L"damaged.exe",
                      asking = work / L"asking.exe", product = work / L"product.exe";
-  // The normal package also carries an engine the payload may hand over to.
+  // The normal package also carries an engine the payload may hand over to, and is sealed:
+  // every run of it hashes its data on a second thread.
   ASSERT_TRUE(BindPackage(runner, normal, {{kRootGroupName, {FileFromBytes(u"probe.exe", probe), FileFromBytes(u"AssistFile.ini", assist),
                                                              FileFromBytes(u"engine.exe", probe)}},
                                            {u"data", {FileFromBytes(u"a.bin", std::string(70000, 'a'))}},
-                                           {u"more", {FileFromBytes(u"b.bin", "b"), FileFromBytes(u"c\\d.bin", "d")}}}));
+                                           {u"more", {FileFromBytes(u"b.bin", "b"), FileFromBytes(u"c\\d.bin", "d")}}},
+                          nsTobrin::PackageSealing::Sealed));
   ASSERT_TRUE(BindPackage(runner, failing, {{kRootGroupName, {FileFromBytes(u"AssistFile.ini", assist)}}}));
   std::string bytes = ReadBytes(normal);
   bytes.resize(bytes.size() - 100);  // the data area cut short

@@ -23,11 +23,12 @@ using nsTobrin::WriterGroup;
 namespace {
 
 // A program file: a small image with a package bound to it.
-std::wstring MakeProgram(const TempFolder& work, const std::vector<WriterGroup>& groups, const std::wstring& name = L"p.exe") {
+std::wstring MakeProgram(const TempFolder& work, const std::vector<WriterGroup>& groups, const std::wstring& name = L"p.exe",
+                         nsTobrin::PackageSealing sealing = nsTobrin::PackageSealing::Unsealed) {
   const std::wstring path = work / name;
   EXPECT_TRUE(WriteBytes(path, package_bytes::StandInImage(512)));
   FILE* file = _wfopen(path.c_str(), L"r+b");
-  EXPECT_TRUE(file && nsTobrin::AppendPackage(file, groups));
+  EXPECT_TRUE(file && nsTobrin::AppendPackage(file, groups, sealing));
   if (file) fclose(file);
   return path;
 }
@@ -202,7 +203,10 @@ TEST_F(Extraction, LargeFilesArriveWhole) {
   std::string big(40u << 20, '\0');
   for (size_t i = 0; i < big.size(); i += 4096) big[i] = static_cast<char>(i / 4096);
   big.back() = 'e';
-  const std::wstring program = MakeProgram(work, {{kRootGroupName, {FileFromBytes(u"big.bin", big), FileFromBytes(u"tail", "t")}}});
+  // Sealed: the digest of forty pieces, hashed while they are written, must
+  // come out as the packer's.
+  const std::wstring program = MakeProgram(work, {{kRootGroupName, {FileFromBytes(u"big.bin", big), FileFromBytes(u"tail", "t")}}},
+                                           L"p.exe", nsTobrin::PackageSealing::Sealed);
   CTobrinDlg dlg;
   ASSERT_TRUE(ExtractPackageFrom(program, dlg, false));
   EXPECT_TRUE(ReadBytes(dlg.m_strExtractFolder + L"big.bin") == big);
