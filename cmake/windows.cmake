@@ -22,7 +22,6 @@ add_library(tobrin_core STATIC
   src/app/installer_name.cpp
   src/package/extract_package.cpp
   src/package/handle_closer.cpp
-  src/package/digest_thread.cpp
   src/package/folder_security.cpp
   src/package/long_path.cpp
   src/ui/progress_dlg.cpp

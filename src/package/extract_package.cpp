@@ -10,7 +10,6 @@
 #include "common/last_error.h"
 #include "common/stdio_file.h"
 #include "common/win_owners.h"
-#include "package/digest_thread.h"
 #include "package/folder_security.h"
 #include "package/handle_closer.h"
 #include "package/long_path.h"
@@ -254,14 +253,8 @@ DWORD Extract(const std::wstring& programPath, CTobrinDlg& dlg, bool reportProgr
   dlg.m_strExtractFolder = folder;
 
   ExtractFolderWriter target(root, dlg, reportProgress);
-  CopyResult copied;
-  if (seal.present) {
-    // The data area is hashed on a second thread while it is written.
-    DigestThread hashing(digest);
-    copied = CopyPackageFiles(package.Get(), g_packageDirectory, target, &hashing);
-  } else {
-    copied = CopyPackageFiles(package.Get(), g_packageDirectory, target);
-  }
+  const CopyResult copied =
+      CopyPackageFiles(package.Get(), g_packageDirectory, target, seal.present ? &digest : nullptr);
   // Nothing is started, or deleted, while a file is still open.
   const DWORD closeError = target.Finish();
   if (const DWORD error = CopyError(copied)) return error;

@@ -2,30 +2,14 @@
 
 #include <memory>
 
+#include "package/package_seal.h"
+
 namespace nsTobrin {
 
-namespace {
-
-// The pieces are read into two buffers in turn when an observer is given: it
-// may still be reading the previous piece while this one is written.
-class CopyBuffers {
- public:
-  explicit CopyBuffers(bool alternate) : m_count(alternate ? 2 : 1) {}
-  unsigned char* Next() {
-    m_next = (m_next + 1) % m_count;
-    if (!m_buffers[m_next]) m_buffers[m_next].reset(new unsigned char[kCopyPieceSize]);
-    return m_buffers[m_next].get();
-  }
-
- private:
-  std::unique_ptr<unsigned char[]> m_buffers[2];
-  int m_count;
-  int m_next = 1;
-};
-
-CopyResult CopyFiles(std::FILE* package, const PackageDirectory& directory, ExtractionTarget& target,
-                     ByteObserver* observer, CopyBuffers& buffers) {
+CopyResult CopyPackageFiles(std::FILE* package, const PackageDirectory& directory, ExtractionTarget& target,
+                            SealDigest* digest) {
   CopyResult result;
+  std::unique_ptr<unsigned char[]> buffer;
   auto fail = [&](CopyOutcome outcome, int error) {
     result.outcome = outcome;
     result.error = error;
@@ -47,14 +31,14 @@ CopyResult CopyFiles(std::FILE* package, const PackageDirectory& directory, Extr
           target.AbandonFile();
           return fail(CopyOutcome::Stopped, 0);
         }
-        unsigned char* buffer = buffers.Next();
+        if (!buffer) buffer.reset(new unsigned char[kCopyPieceSize]);
         const std::size_t piece = left < kCopyPieceSize ? static_cast<std::size_t>(left) : kCopyPieceSize;
-        if (std::fread(buffer, 1, piece, package) != piece) {
+        if (std::fread(buffer.get(), 1, piece, package) != piece) {
           target.AbandonFile();
           return fail(CopyOutcome::ReadFailed, 0);
         }
-        if (observer) observer->Observe(buffer, piece);
-        if (int error = target.WriteData(buffer, piece)) {
+        if (digest) digest->Observe(buffer.get(), piece);
+        if (int error = target.WriteData(buffer.get(), piece)) {
           target.AbandonFile();
           return fail(CopyOutcome::WriteFailed, error);
         }
@@ -63,18 +47,6 @@ CopyResult CopyFiles(std::FILE* package, const PackageDirectory& directory, Extr
       if (int error = target.EndFile()) return fail(CopyOutcome::WriteFailed, error);
     }
   }
-  return result;
-}
-
-}  // namespace
-
-CopyResult CopyPackageFiles(std::FILE* package, const PackageDirectory& directory, ExtractionTarget& target,
-                            ByteObserver* observer) {
-  CopyBuffers buffers(observer != nullptr);
-  const CopyResult result = CopyFiles(package, directory, target, observer, buffers);
-  // Whichever way the copy ended, the observer is done with the buffers
-  // before they go.
-  if (observer) observer->Drain();
   return result;
 }
 

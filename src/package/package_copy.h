@@ -35,11 +35,12 @@ struct CopyResult {
 // The size of the pieces the data is copied in.
 constexpr std::size_t kCopyPieceSize = 1u << 20;
 
+class SealDigest;
+
 // `package` must be positioned at the first byte of the data area, as
-// ReadPackageDirectory leaves it. `observer`, when given, is fed every byte
-// read, in order, and is drained before the copy returns; the target never
-// sees it.
+// ReadPackageDirectory leaves it. `digest`, when given, is fed every byte
+// read, in order; the target never sees it.
 CopyResult CopyPackageFiles(std::FILE* package, const PackageDirectory& directory, ExtractionTarget& target,
-                            ByteObserver* observer = nullptr);
+                            SealDigest* digest = nullptr);
 
 }  // namespace nsTobrin

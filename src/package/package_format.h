@@ -57,11 +57,7 @@ struct PackageLayout {
 class ByteObserver {
  public:
   virtual ~ByteObserver() = default;
-  // An observer may go on reading `data` until its next Observe or Drain
-  // returns: the caller leaves those bytes as they are until then.
   virtual void Observe(const unsigned char* data, std::size_t size) = 0;
-  // Returns once every byte observed so far has been taken in.
-  virtual void Drain() {}
 };
 
 // Reads the package directory of an open executable file into `directory`
