@@ -4,16 +4,17 @@
 //   start_payload PROGRAM
 #include <windows.h>
 
+#include "common/win_owners.h"
+
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process = {};
   if (!CreateProcessW(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
     return static_cast<int>(GetLastError());
-  WaitForSingleObject(process.hProcess, INFINITE);
+  const nsTobrin::KernelHandle thread(process.hThread), child(process.hProcess);
+  WaitForSingleObject(child.Get(), INFINITE);
   DWORD code = 0;
-  GetExitCodeProcess(process.hProcess, &code);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  GetExitCodeProcess(child.Get(), &code);
   return static_cast<int>(code);
 }

@@ -10,50 +10,52 @@
 #include <memory>
 #include <string>
 
+#include "common/win_owners.h"
+
 namespace {
+
+using nsTobrin::FindHandle;
+using nsTobrin::KernelHandle;
 
 constexpr DWORD kPiece = 1u << 20;
 
 bool WriteOne(const std::wstring& to, unsigned long long size, const unsigned char* buffer) {
-  HANDLE out = CreateFileW(to.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (out == INVALID_HANDLE_VALUE) return false;
+  KernelHandle out(CreateFileW(to.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!out) return false;
   bool ok = true;
   for (unsigned long long left = size; ok && left > 0;) {
     const DWORD piece = left < kPiece ? static_cast<DWORD>(left) : kPiece;
     DWORD written = 0;
-    ok = WriteFile(out, buffer, piece, &written, nullptr) && written == piece;
+    ok = WriteFile(out.Get(), buffer, piece, &written, nullptr) && written == piece;
     left -= piece;
   }
-  return CloseHandle(out) && ok;
+  return CloseHandle(out.Release()) && ok;  // a failed close is a failed write
 }
 
 bool CopyOne(const std::wstring& from, const std::wstring& to, unsigned char* buffer) {
-  HANDLE in = CreateFileW(from.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
-                          nullptr);
-  if (in == INVALID_HANDLE_VALUE) return false;
-  HANDLE out = CreateFileW(to.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-  bool ok = out != INVALID_HANDLE_VALUE;
-  for (DWORD got = 0; ok && ReadFile(in, buffer, kPiece, &got, nullptr) && got > 0;) {
+  const KernelHandle in(CreateFileW(from.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                   FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!in) return false;
+  KernelHandle out(CreateFileW(to.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  bool ok = out.Valid();
+  for (DWORD got = 0; ok && ReadFile(in.Get(), buffer, kPiece, &got, nullptr) && got > 0;) {
     DWORD written = 0;
-    ok = WriteFile(out, buffer, got, &written, nullptr) && written == got;
+    ok = WriteFile(out.Get(), buffer, got, &written, nullptr) && written == got;
   }
-  if (out != INVALID_HANDLE_VALUE) ok = CloseHandle(out) && ok;
-  CloseHandle(in);
-  return ok;
+  return ok && CloseHandle(out.Release());
 }
 
 template <typename Visit>
 bool ForEach(const std::wstring& folder, Visit visit) {
   WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr,
-                                   FIND_FIRST_EX_LARGE_FETCH);
-  if (search == INVALID_HANDLE_VALUE) return false;
+  const FindHandle search(FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
+                                           nullptr, FIND_FIRST_EX_LARGE_FETCH));
+  if (!search) return false;
   bool ok = true;
   do {
     const std::wstring name = found.cFileName;
     if (name != L"." && name != L"..") ok = visit(found) && ok;
-  } while (FindNextFileW(search, &found));
-  FindClose(search);
+  } while (FindNextFileW(search.Get(), &found));
   return ok;
 }
 

@@ -103,6 +103,7 @@ target_link_options(probe PRIVATE -municode)
 add_executable(demo_payload WIN32 examples/demo/payload/demo_payload.cpp)
 set_target_properties(demo_payload PROPERTIES OUTPUT_NAME DemoPayload)
 target_link_options(demo_payload PRIVATE -municode -s)
+target_include_directories(demo_payload PRIVATE src)
 target_link_libraries(demo_payload PRIVATE shell32 gdi32 user32)
 
 # The packer's settings readers against the platform's own.

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/stdio_file.h"
 #include "package/package_seal.h"
 #include "package/package_writer.h"
 #include "../tests/format/package_bytes.h"
@@ -20,12 +21,13 @@ bool WriteSeed(const std::string& folder, const char* name, const std::vector<Wr
                std::size_t imageSize = 64, PackageSealing sealing = PackageSealing::Unsealed,
                const std::string& trailer = "") {
   const std::string path = folder + "/" + name;
-  std::FILE* file = std::fopen(path.c_str(), "w+b");
+  StdioFile file(std::fopen(path.c_str(), "w+b"));
   if (!file) return false;
   const std::string image = package_bytes::StandInImage(imageSize);
-  bool ok = std::fwrite(image.data(), 1, image.size(), file) == image.size() && AppendPackage(file, groups, sealing) &&
-            std::fseek(file, 0, SEEK_END) == 0 && std::fwrite(trailer.data(), 1, trailer.size(), file) == trailer.size();
-  ok = std::fclose(file) == 0 && ok;
+  bool ok = std::fwrite(image.data(), 1, image.size(), file.Get()) == image.size() &&
+            AppendPackage(file.Get(), groups, sealing) && std::fseek(file.Get(), 0, SEEK_END) == 0 &&
+            std::fwrite(trailer.data(), 1, trailer.size(), file.Get()) == trailer.size();
+  ok = CloseChecked(file) && ok;
   if (!ok) std::fprintf(stderr, "make_seeds: cannot write %s\n", path.c_str());
   return ok;
 }
@@ -34,9 +36,9 @@ bool WriteSeed(const std::string& folder, const char* name, const std::vector<Wr
 bool WriteRaw(const std::string& folder, const char* name, const Records& records) {
   const std::string bytes = records.Bound();
   const std::string path = folder + "/" + name;
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  bool ok = file && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  if (file) ok = std::fclose(file) == 0 && ok;
+  StdioFile file(std::fopen(path.c_str(), "wb"));
+  bool ok = file && std::fwrite(bytes.data(), 1, bytes.size(), file.Get()) == bytes.size();
+  ok = CloseChecked(file) && ok;
   if (!ok) std::fprintf(stderr, "make_seeds: cannot write %s\n", path.c_str());
   return ok;
 }

@@ -31,6 +31,7 @@
 #include <string>
 #include <vector>
 
+#include "common/stdio_file.h"
 #include "package/package_copy.h"
 #include "package/package_format.h"
 #include "package/package_seal.h"
@@ -48,13 +49,6 @@ namespace {
 void Require(bool condition, const char* what) {
   if (!condition) Fail(what);
 }
-
-struct StreamCloser {
-  std::FILE* file;
-  ~StreamCloser() {
-    if (file) std::fclose(file);
-  }
-};
 
 std::uint64_t Position(std::FILE* file) { return static_cast<std::uint64_t>(ftello(file)); }
 
@@ -239,9 +233,9 @@ void CheckRoundTrip(const PackageDirectory& directory, const std::vector<std::st
     groups.push_back(std::move(written));
   }
   std::vector<char> buffer(capacity);
-  std::FILE* file = fmemopen(buffer.data(), buffer.size(), "w+");
-  Require(file != nullptr, "fmemopen for the rewrite");
-  StreamCloser closer{file};
+  const StdioFile stream(fmemopen(buffer.data(), buffer.size(), "w+"));
+  Require(stream.Valid(), "fmemopen for the rewrite");
+  std::FILE* file = stream.Get();
   const char header[36] = {'M', 'Z'};
   Require(std::fwrite(header, 1, sizeof header, file) == sizeof header, "writing the stand-in header");
   Require(AppendPackage(file, groups, PackageSealing::Sealed), "the writer cannot write what the reader accepted");
@@ -284,9 +278,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size == 0) return 0;  // fmemopen needs a buffer of at least one byte
 
   // The input read as a program file.
-  std::FILE* file = fmemopen(const_cast<std::uint8_t*>(data), size, "rb");
-  Require(file != nullptr, "fmemopen of the input");
-  StreamCloser closer{file};
+  const StdioFile stream(fmemopen(const_cast<std::uint8_t*>(data), size, "rb"));
+  Require(stream.Valid(), "fmemopen of the input");
+  std::FILE* file = stream.Get();
   // The stream's buffer is ours, so that it is not counted as the reader's.
   static char streamBuffer[BUFSIZ];
   std::setvbuf(file, streamBuffer, _IOFBF, sizeof streamBuffer);

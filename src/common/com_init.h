@@ -1,4 +1,6 @@
 // COM initialised on the current thread for the lifetime of the object.
+// A scope, not an owner of the template: what it undoes belongs to the
+// thread rather than to a value, so it can neither move nor be handed over.
 #pragma once
 
 #include <objbase.h>

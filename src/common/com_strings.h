@@ -1,57 +1,35 @@
-// Owners of automation strings and of string variants.
+// The owner of automation strings, one alias of the one owner template.
 #pragma once
 
 #include <oleauto.h>
 
 #include <string>
-#include <utility>
+
+#include "common/unique_resource.h"
 
 namespace nsTobrin {
 
-// A BSTR freed at the end of the scope; null stays distinguishable from "".
-class CBstr {
- public:
-  CBstr() = default;
-  explicit CBstr(const std::wstring& text)
-      : m_bstr(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
-  ~CBstr() { SysFreeString(m_bstr); }
-  CBstr(const CBstr&) = delete;
-  CBstr& operator=(const CBstr&) = delete;
+// A BSTR freed when its owner goes; a null one (no string) is "nothing",
+// an empty one is a string.
+using CBstr = UniqueResource<BSTR, &SysFreeString>;
 
-  BSTR Get() const { return m_bstr; }
-  bool IsNull() const { return m_bstr == nullptr; }
-  BSTR* Receive() {
-    SysFreeString(std::exchange(m_bstr, nullptr));
-    return &m_bstr;
-  }
-  // The text up to its first NUL character; empty for null.
-  std::wstring Text() const { return m_bstr ? std::wstring(m_bstr) : std::wstring(); }
+// A copy of `text`; null when it cannot be allocated.
+inline CBstr NewBstr(const std::wstring& text) {
+  return CBstr(SysAllocStringLen(text.data(), static_cast<UINT>(text.size())));
+}
 
- private:
-  BSTR m_bstr = nullptr;
-};
+// The text up to its first NUL character; empty for null.
+inline std::wstring BstrText(const CBstr& text) { return text ? std::wstring(text.Get()) : std::wstring(); }
 
-// A VARIANT of type VT_BSTR holding a copy of a text, cleared at the end of
-// the scope. Valid() is false when the copy could not be allocated.
-class CBstrVariant {
- public:
-  explicit CBstrVariant(const std::wstring& text) {
-    VariantInit(&m_variant);
-    BSTR copy = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-    if (copy) {
-      V_VT(&m_variant) = VT_BSTR;
-      V_BSTR(&m_variant) = copy;
-    }
-  }
-  ~CBstrVariant() { VariantClear(&m_variant); }
-  CBstrVariant(const CBstrVariant&) = delete;
-  CBstrVariant& operator=(const CBstrVariant&) = delete;
-
-  bool Valid() const { return V_VT(&m_variant) == VT_BSTR; }
-  const VARIANT& Get() const { return m_variant; }
-
- private:
-  VARIANT m_variant;
-};
+// A VARIANT of type VT_BSTR that lends `text` to a call taking an [in]
+// VARIANT. A VARIANT is a struct, not a handle, so the string stays owned
+// by its CBstr and the variant is never cleared.
+inline VARIANT LentVariant(const CBstr& text) {
+  VARIANT variant;
+  VariantInit(&variant);
+  V_VT(&variant) = VT_BSTR;
+  V_BSTR(&variant) = text.Get();
+  return variant;
+}
 
 }  // namespace nsTobrin

@@ -12,8 +12,9 @@ constexpr bool IsNotNull(T value) {
 }
 
 // Holds a `T` that `Close` releases; `IsValid` tells a held value from
-// "nothing" (by default a null one). Movable, not copyable.
-template <class T, auto Close, bool (*IsValid)(T) = &IsNotNull<T>>
+// "nothing", and `Nothing` is what an empty owner holds (by default both
+// mean null). Movable, not copyable.
+template <class T, auto Close, bool (*IsValid)(T) = &IsNotNull<T>, T Nothing = T{}>
 class UniqueResource {
  public:
   UniqueResource() = default;
@@ -32,12 +33,12 @@ class UniqueResource {
   T Get() const { return m_value; }
 
   // Closes what is held and takes `value`.
-  void Reset(T value = T{}) {
+  void Reset(T value = Nothing) {
     const T old = std::exchange(m_value, value);
     if (IsValid(old)) Close(old);
   }
   // Hands the value to the caller, who closes it (to judge the close's result).
-  T Release() { return std::exchange(m_value, T{}); }
+  T Release() { return std::exchange(m_value, Nothing); }
   // For an out parameter: closes what is held and hands out the slot.
   T* Receive() {
     Reset();
@@ -45,7 +46,7 @@ class UniqueResource {
   }
 
  private:
-  T m_value{};
+  T m_value = Nothing;
 };
 
 }  // namespace nsTobrin

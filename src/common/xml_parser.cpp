@@ -11,7 +11,8 @@
 namespace nsCommon {
 
 using nsTobrin::CBstr;
-using nsTobrin::CBstrVariant;
+using nsTobrin::LentVariant;
+using nsTobrin::NewBstr;
 using Microsoft::WRL::ComPtr;
 
 namespace {
@@ -35,8 +36,8 @@ constexpr wchar_t kNamespacedQueryPrefix[] = L"//bk:";
 // that does not load.
 void ProhibitDtd(IXMLDOMDocument2* document) {
   document->put_resolveExternals(VARIANT_FALSE);
-  CBstr name(L"ProhibitDTD");
-  if (name.IsNull()) return;
+  const CBstr name = NewBstr(L"ProhibitDTD");
+  if (!name) return;
   VARIANT value;
   VariantInit(&value);
   V_VT(&value) = VT_BOOL;
@@ -55,10 +56,10 @@ ComPtr<IXMLDOMDocument2> CreateDocument(REFCLSID documentClass) {
 }
 
 HRESULT SetSelectionNamespaces(IXMLDOMDocument2* document, const std::wstring& binding) {
-  CBstr name(L"SelectionNamespaces");
-  CBstrVariant value(binding);
-  if (name.IsNull() || !value.Valid()) throw std::bad_alloc();
-  return document->setProperty(name.Get(), value.Get());
+  const CBstr name = NewBstr(L"SelectionNamespaces");
+  const CBstr value = NewBstr(binding);
+  if (!name || !value) throw std::bad_alloc();
+  return document->setProperty(name.Get(), LentVariant(value));
 }
 
 }  // namespace
@@ -71,15 +72,15 @@ CXMLParser::~CXMLParser() = default;
 
 bool CXMLParser::Load(const wchar_t* path) {
   if (!path || !*path) return false;
-  CBstrVariant source(path);
-  if (!source.Valid()) RaiseError(E_OUTOFMEMORY);
+  const CBstr source = NewBstr(path);
+  if (!source) RaiseError(E_OUTOFMEMORY);
   if (!m_pDocument) RaiseError(E_POINTER);
   // The component may not honour ProhibitDTD (Wine's ignores it): a file
   // with a DTD does not reach it.
   if (!nsTobrin::HasPlainProlog(path)) return false;
 
   VARIANT_BOOL loaded = VARIANT_FALSE;
-  const HRESULT hr = m_pDocument->load(source.Get(), &loaded);
+  const HRESULT hr = m_pDocument->load(LentVariant(source), &loaded);
   if (FAILED(hr)) RaiseError(hr, m_pDocument.Get(), nsTobrin::IID_IXMLDOMDocument);
   if (loaded != VARIANT_TRUE) return false;
 
@@ -87,7 +88,7 @@ bool CXMLParser::Load(const wchar_t* path) {
   if (!root) RaiseError(E_POINTER);
   CBstr namespaceUri;
   root->get_namespaceURI(namespaceUri.Receive());
-  if (!namespaceUri.IsNull()) {
+  if (namespaceUri) {
     const std::wstring uri(namespaceUri.Get(), SysStringLen(namespaceUri.Get()));
     HRESULT bound = SetSelectionNamespaces(m_pDocument.Get(), L"xmlns:bk ='" + uri + L"'");
     // Some builds of the component reject the blank before "=" in the
@@ -116,8 +117,8 @@ ComPtr<IXMLDOMElement> CXMLParser::SelectSingleElement(const wchar_t* path, ComP
 
   const std::wstring query = m_strQueryPrefix + (path ? path : L"");
   if (!start) RaiseError(E_POINTER);
-  CBstr queryText(query);
-  if (queryText.IsNull()) throw std::bad_alloc();
+  const CBstr queryText = NewBstr(query);
+  if (!queryText) throw std::bad_alloc();
 
   ComPtr<IXMLDOMNode> selected;
   const HRESULT hr = start->selectSingleNode(queryText.Get(), &selected);

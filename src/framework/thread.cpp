@@ -4,6 +4,8 @@
 
 #include <memory>
 
+#include "common/win_owners.h"
+
 namespace {
 
 struct ThreadStart {
@@ -21,9 +23,10 @@ unsigned __stdcall ThreadEntry(void* argument) {
 
 bool AfxBeginThread(AFX_THREADPROC proc, LPVOID param) {
   auto start = std::make_unique<ThreadStart>(ThreadStart{proc, param});
-  const uintptr_t handle = _beginthreadex(nullptr, 0, ThreadEntry, start.get(), 0, nullptr);
-  if (handle == 0) return false;
+  // The thread runs on by itself: only this handle to it goes.
+  const nsTobrin::KernelHandle thread(
+      reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, ThreadEntry, start.get(), 0, nullptr)));
+  if (!thread) return false;
   start.release();  // owned by the running thread from here on
-  CloseHandle(reinterpret_cast<HANDLE>(handle));
   return true;
 }

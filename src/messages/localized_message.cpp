@@ -24,7 +24,7 @@ void LookUpButtonText(UINT id, const LanguageRow& row, std::wstring& text) {
 std::wstring ElementText(IXMLDOMElement* element) {
   CBstr text;
   if (FAILED(element->get_text(text.Receive()))) return std::wstring();
-  return text.Text();  // up to the first NUL character
+  return BstrText(text);  // up to the first NUL character
 }
 
 }  // namespace

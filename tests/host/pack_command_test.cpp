@@ -535,20 +535,28 @@ TEST(PackExtract, AFolderSwappedForALinkMidwayLeadsNowhereElse) {
   const fs::path root = dir / "target", outside = dir / "outside";
   fs::create_directories(root);
   fs::create_directories(outside);
-  nsTobrin::OpenFolder opened;
-  ASSERT_EQ(opened.Open(root), 0);
-  nsTobrin::FolderTarget target(root, std::move(opened), nullptr);
-  // Right after "a" is made and opened, and before anything is opened in it,
-  // another program puts a link to a folder outside in its place.
-  target.OnFolderOpened([&](const fs::path& folder) {
-    if (folder != root / "a") return;
-    fs::rename(folder, root / "moved");
-    fs::create_directory_symlink(outside, folder);
-  });
-  ASSERT_EQ(target.BeginFile(u"a\\b", u"x.txt"), 0) << target.FailureReason();
-  const unsigned char data[] = {'h', 'i'};
-  ASSERT_EQ(target.WriteData(data, sizeof(data)), 0);
-  ASSERT_EQ(target.EndFile(), 0);
+  const auto openDescriptors = [] {
+    return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
+  };
+  const auto descriptorsBefore = openDescriptors();
+  {
+    nsTobrin::OpenFolder opened;
+    ASSERT_EQ(opened.Open(root), 0);
+    nsTobrin::FolderTarget target(root, std::move(opened), nullptr);
+    // Right after "a" is made and opened, and before anything is opened in
+    // it, another program puts a link to a folder outside in its place.
+    target.OnFolderOpened([&](const fs::path& folder) {
+      if (folder != root / "a") return;
+      fs::rename(folder, root / "moved");
+      fs::create_directory_symlink(outside, folder);
+    });
+    ASSERT_EQ(target.BeginFile(u"a\\b", u"x.txt"), 0) << target.FailureReason();
+    const unsigned char data[] = {'h', 'i'};
+    ASSERT_EQ(target.WriteData(data, sizeof(data)), 0);
+    ASSERT_EQ(target.EndFile(), 0);
+  }
+  // Each folder it opened is closed once, and no descriptor of anyone else.
+  EXPECT_EQ(openDescriptors(), descriptorsBefore);
   EXPECT_TRUE(fs::is_empty(outside));
   EXPECT_EQ(ReadFile(root / "moved" / "b" / "x.txt"), "hi");
 }

@@ -20,13 +20,13 @@ namespace {
 std::wstring TextOf(const ComPtr<IXMLDOMElement>& element) {
   CBstr text;
   element->get_text(text.Receive());
-  return text.Text();
+  return BstrText(text);
 }
 
 std::wstring NameOf(const ComPtr<IXMLDOMElement>& element) {
   CBstr name;
   element->get_nodeName(name.Receive());
-  return name.Text();
+  return BstrText(name);
 }
 
 // A parser whose document class does not exist, as on a system without the

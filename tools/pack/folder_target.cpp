@@ -17,12 +17,6 @@
 namespace nsTobrin {
 
 #ifdef _WIN32
-OpenFolder::~OpenFolder() = default;
-OpenFolder::OpenFolder(OpenFolder&& other) noexcept : m_path(std::move(other.m_path)) {}
-OpenFolder& OpenFolder::operator=(OpenFolder&& other) noexcept {
-  m_path = std::move(other.m_path);
-  return *this;
-}
 int OpenFolder::Open(const fs::path& path) {
   std::error_code error;
   const fs::file_status status = LinkStatus(path, error);
@@ -33,22 +27,13 @@ int OpenFolder::Open(const fs::path& path) {
 }
 bool OpenFolder::IsOpen() const { return !m_path.empty(); }
 #else
-OpenFolder::~OpenFolder() {
-  if (m_fd >= 0) close(m_fd);
-}
-OpenFolder::OpenFolder(OpenFolder&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
-OpenFolder& OpenFolder::operator=(OpenFolder&& other) noexcept {
-  std::swap(m_fd, other.m_fd);
-  return *this;
-}
 int OpenFolder::Open(const fs::path& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return errno;
-  *this = OpenFolder();
-  m_fd = fd;
+  FileDescriptor fd(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  if (!fd) return errno;
+  m_fd = std::move(fd);
   return 0;
 }
-bool OpenFolder::IsOpen() const { return m_fd >= 0; }
+bool OpenFolder::IsOpen() const { return m_fd.Valid(); }
 #endif
 
 FolderTarget::~FolderTarget() { AbandonFile(); }
@@ -96,8 +81,8 @@ int FolderTarget::MakeFolders(const fs::path& relativeFolder, OpenFolder& opened
 #ifdef _WIN32
   current.m_path = m_root.m_path;
 #else
-  current.m_fd = dup(m_root.m_fd);
-  if (current.m_fd < 0) return Fail(errno, path, ErrnoText(errno));
+  current.m_fd.Reset(dup(m_root.m_fd.Get()));
+  if (!current.m_fd) return Fail(errno, path, ErrnoText(errno));
 #endif
   for (const fs::path& component : relativeFolder) {
     path /= component;
@@ -109,11 +94,11 @@ int FolderTarget::MakeFolders(const fs::path& relativeFolder, OpenFolder& opened
                                                                                                          : LastErrno();
 #else
     auto openBelow = [&] {
-      next.m_fd = openat(current.m_fd, component.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-      return next.m_fd < 0 ? errno : 0;
+      next.m_fd.Reset(openat(current.m_fd.Get(), component.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+      return next.m_fd ? 0 : errno;
     };
     int error = openBelow();
-    if (error == ENOENT) error = mkdirat(current.m_fd, component.c_str(), 0777) == 0 || errno == EEXIST ? openBelow() : errno;
+    if (error == ENOENT) error = mkdirat(current.m_fd.Get(), component.c_str(), 0777) == 0 || errno == EEXIST ? openBelow() : errno;
 #endif
     if (error) return Fail(error, path, OpenReason(error, true));
     current = std::move(next);
@@ -142,15 +127,11 @@ int FolderTarget::BeginFile(const std::u16string& group, const std::u16string& n
   m_file = OpenFile(m_current, "wb");
   if (!m_file) return Fail(errno, m_current, OpenReason(errno, false));
 #else
-  const int fd = openat(m_currentFolder.m_fd, relative.filename().c_str(),
-                        O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
-  if (fd < 0) return Fail(errno, m_current, OpenReason(errno, false));
-  m_file.Reset(fdopen(fd, "wb"));
-  if (!m_file) {
-    const int error = errno;
-    close(fd);
-    return Fail(error, m_current, OpenReason(error, false));
-  }
+  FileDescriptor fd(openat(m_currentFolder.m_fd.Get(), relative.filename().c_str(),
+                           O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
+  if (!fd) return Fail(errno, m_current, OpenReason(errno, false));
+  m_file = StreamOver(fd, "wb");
+  if (!m_file) return Fail(errno, m_current, OpenReason(errno, false));
 #endif
   return 0;
 }
@@ -163,8 +144,7 @@ int FolderTarget::WriteData(const unsigned char* data, std::size_t size) {
 }
 
 int FolderTarget::EndFile() {
-  std::FILE* file = m_file.Release();
-  if (std::fclose(file) != 0) return Fail(errno, m_current, "cannot be written: " + ErrnoText(errno));
+  if (!CloseChecked(m_file)) return Fail(errno, m_current, "cannot be written: " + ErrnoText(errno));
   ++m_nFiles;
   return 0;
 }
@@ -175,7 +155,7 @@ void FolderTarget::AbandonFile() {
 #ifdef _WIN32
   RemoveEntry(m_current);
 #else
-  unlinkat(m_currentFolder.m_fd, m_current.filename().c_str(), 0);
+  unlinkat(m_currentFolder.m_fd.Get(), m_current.filename().c_str(), 0);
 #endif
 }
 

@@ -10,6 +10,7 @@
 #include <functional>
 #include <string>
 
+#include "common/file_descriptor.h"
 #include "native_files.h"
 #include "package/package_copy.h"
 #include "progress.h"
@@ -19,10 +20,6 @@ namespace nsTobrin {
 // An open folder: a descriptor on POSIX, its path on Windows.
 class OpenFolder {
  public:
-  OpenFolder() = default;
-  ~OpenFolder();
-  OpenFolder(OpenFolder&& other) noexcept;
-  OpenFolder& operator=(OpenFolder&& other) noexcept;
   // Opens `path` as a folder, a link not followed; 0 or the error.
   int Open(const fs::path& path);
   bool IsOpen() const;
@@ -32,7 +29,7 @@ class OpenFolder {
 #ifdef _WIN32
   fs::path m_path;
 #else
-  int m_fd = -1;
+  FileDescriptor m_fd;
 #endif
 };
 

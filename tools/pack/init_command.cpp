@@ -38,7 +38,7 @@ int RunInit(const InitOptions& options) {
     const fs::path path = folder / NameFromUtf16(file.name);
     StdioFile out = OpenFile(path, "wb");
     if (!out || std::fwrite(file.bytes.data(), 1, file.bytes.size(), out.Get()) != file.bytes.size() ||
-        std::fclose(out.Release()) != 0)
+        !CloseChecked(out))
       return Refuse(PathToUtf8(path), "cannot be written: " + ErrnoText(errno));
   }
   std::printf("%s: AssistFile.ini, MessageSetting.ini and MessageInfo.xml written; put %s beside them\n",

@@ -19,6 +19,7 @@
 #include <csignal>
 #endif
 
+#include "common/file_descriptor.h"
 #include "text.h"
 
 namespace nsTobrin {
@@ -275,24 +276,20 @@ StdioFile OpenRegularFile(const fs::path& path, Links links, std::string& error)
   if (!file) error = "cannot be opened: " + ErrnoText(errno);
   return file;
 #else
-  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | (links == Links::kFollow ? 0 : O_NOFOLLOW));
-  if (fd < 0) {
+  FileDescriptor fd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | (links == Links::kFollow ? 0 : O_NOFOLLOW)));
+  if (!fd) {
     error = errno == ELOOP && links != Links::kFollow ? "is a symbolic link, which is not followed"
                                                       : "cannot be opened: " + ErrnoText(errno);
     return StdioFile();
   }
   struct stat info;
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+  if (fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
     error = S_ISDIR(info.st_mode) ? "is a folder" : "is not a regular file (a FIFO, a device or a socket)";
-    close(fd);
     return StdioFile();
   }
-  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  StdioFile file(fdopen(fd, "rb"));
-  if (!file) {
-    error = "cannot be opened: " + ErrnoText(errno);
-    close(fd);
-  }
+  fcntl(fd.Get(), F_SETFL, fcntl(fd.Get(), F_GETFL) & ~O_NONBLOCK);
+  StdioFile file = StreamOver(fd, "rb");
+  if (!file) error = "cannot be opened: " + ErrnoText(errno);
   return file;
 #endif
 }
@@ -305,31 +302,28 @@ PendingFile::PendingFile(const fs::path& target) : m_target(target) {
     name += "." + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount() + attempt) +
             ".tobrin-pack-partial";
     m_path = folder / name;
-    HANDLE handle = CreateFileW(LongForm(m_path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
+    KernelHandle handle(CreateFileW(LongForm(m_path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle) {
       if (GetLastError() == ERROR_FILE_EXISTS) continue;
       errno = LastErrno();
       break;
     }
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDWR | _O_BINARY);
-    if (fd < 0) {
-      CloseHandle(handle);
-      break;
-    }
-    m_file.Reset(_fdopen(fd, "w+b"));
-    if (!m_file) _close(fd);
+    // The descriptor takes the handle over; its stream then takes it.
+    FileDescriptor fd(_open_osfhandle(reinterpret_cast<intptr_t>(handle.Get()), _O_RDWR | _O_BINARY));
+    if (!fd) break;
+    handle.Release();
+    m_file = StreamOver(fd, "w+b");
   }
   if (!m_file) m_path.clear();
 #else
   // mkstemps: O_CREAT | O_EXCL under a name of its own, mode 0600.
   std::string pattern = (folder / target.filename()).native() + ".XXXXXX.tobrin-pack-partial";
-  const int fd = mkstemps(&pattern[0], static_cast<int>(std::strlen(".tobrin-pack-partial")));
-  if (fd < 0) return;
+  FileDescriptor fd(mkstemps(&pattern[0], static_cast<int>(std::strlen(".tobrin-pack-partial"))));
+  if (!fd) return;
   m_path = pattern;
-  m_file.Reset(fdopen(fd, "w+b"));
+  m_file = StreamOver(fd, "w+b");
   if (!m_file) {
-    close(fd);
     unlink(pattern.c_str());
     m_path.clear();
     return;
@@ -362,7 +356,7 @@ bool PendingFile::Commit(std::string& error) {
   }
   const bool flushed = std::fflush(m_file.Get()) == 0;
   const int savedErrno = errno;
-  const bool closed = std::fclose(m_file.Release()) == 0;
+  const bool closed = CloseChecked(m_file);
   if (!flushed || !closed) {
     error = ErrnoText(flushed ? errno : savedErrno);
     return false;

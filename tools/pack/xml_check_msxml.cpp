@@ -6,6 +6,7 @@
 
 #include "common/com_init.h"
 #include "common/com_strings.h"
+#include "common/win_owners.h"
 #include "common/xml_parser.h"
 #include "text.h"
 #include "xml_check.h"
@@ -23,12 +24,12 @@ class TemporaryCopy {
     wchar_t folder[MAX_PATH + 1], name[MAX_PATH + 1];
     if (!GetTempPathW(MAX_PATH + 1, folder) || !GetTempFileNameW(folder, L"tpk", 0, name)) return;
     m_path = name;
-    HANDLE file = CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
+    const KernelHandle file(
+        CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr));
+    if (!file) return;
     DWORD written = 0;
-    m_bWritten = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+    m_bWritten = WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
                  written == bytes.size();
-    CloseHandle(file);
   }
   ~TemporaryCopy() {
     if (!m_path.empty()) DeleteFileW(m_path.c_str());
@@ -44,7 +45,7 @@ class TemporaryCopy {
 };
 
 std::string Utf8(const CBstr& text) {
-  if (text.IsNull()) return std::string();
+  if (!text) return std::string();
   return Utf16ToUtf8(std::u16string(text.Get(), text.Get() + SysStringLen(text.Get())));
 }
 

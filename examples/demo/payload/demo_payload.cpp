@@ -9,7 +9,12 @@
 #include <cstdlib>
 #include <string>
 
+#include "common/win_owners.h"
+
 namespace {
+
+using nsTobrin::FindHandle;
+using nsTobrin::KernelHandle;
 
 std::string Utf8(const std::wstring& text) {
   if (text.empty()) return std::string();
@@ -28,8 +33,8 @@ std::wstring Env(const wchar_t* name) {
 // The files and folders below `folder`, one a line, folders first.
 void ListFiles(const std::wstring& folder, const std::wstring& prefix, std::wstring& out) {
   WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return;
+  const FindHandle search(FindFirstFileW((folder + L"\\*").c_str(), &found));
+  if (!search) return;
   std::wstring files, folders;
   do {
     const std::wstring name = found.cFileName;
@@ -40,8 +45,7 @@ void ListFiles(const std::wstring& folder, const std::wstring& prefix, std::wstr
     } else {
       files += L"  " + prefix + name + L"  (" + std::to_wstring(found.nFileSizeLow) + L" bytes)\r\n";
     }
-  } while (FindNextFileW(search, &found));
-  FindClose(search);
+  } while (FindNextFileW(search.Get(), &found));
   out += files + folders;
 }
 
@@ -62,12 +66,12 @@ std::wstring Report(int argc, wchar_t** argv) {
 }
 
 void WriteReport(const std::wstring& path, const std::wstring& text) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
+  const KernelHandle file(
+      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return;
   const std::string bytes = Utf8(text);
   DWORD written = 0;
-  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(file);
+  WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
 constexpr UINT_PTR kCloseTimer = 1;
@@ -127,6 +131,7 @@ void ShowReport(HINSTANCE instance, const std::wstring& text) {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
   int argc = 0;
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  const nsTobrin::LocalMemory arguments(argv);
   const std::wstring report = Report(argc, argv);
   const std::wstring reportPath = Env(L"DEMO_REPORT");
   if (!reportPath.empty()) WriteReport(reportPath, report);
@@ -134,6 +139,5 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
   bool silent = false;
   for (int i = 1; i < argc; ++i) silent |= lstrcmpiW(argv[i], L"-s") == 0 || lstrcmpiW(argv[i], L"/s") == 0;
   if (!silent) ShowReport(instance, report);
-  LocalFree(argv);
   return 0;
 }
