@@ -283,7 +283,11 @@ StdioFile OpenRegularFile(const fs::path& path, Links links, std::string& error)
     return StdioFile();
   }
   struct stat info;
-  if (fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+  if (fstat(fd.Get(), &info) != 0) {
+    error = "cannot be opened: " + ErrnoText(errno);
+    return StdioFile();
+  }
+  if (!S_ISREG(info.st_mode)) {
     error = S_ISDIR(info.st_mode) ? "is a folder" : "is not a regular file (a FIFO, a device or a socket)";
     return StdioFile();
   }
@@ -311,9 +315,19 @@ PendingFile::PendingFile(const fs::path& target) : m_target(target) {
     }
     // The descriptor takes the handle over; its stream then takes it.
     FileDescriptor fd(_open_osfhandle(reinterpret_cast<intptr_t>(handle.Get()), _O_RDWR | _O_BINARY));
-    if (!fd) break;
-    handle.Release();
-    m_file = StreamOver(fd, "w+b");
+    if (fd) {
+      handle.Release();
+      m_file = StreamOver(fd, "w+b");
+    }
+    if (!m_file) {
+      // The file made under our name is closed, then not left behind.
+      const int error = errno;
+      fd.Reset();
+      handle.Reset();
+      RemoveEntry(m_path);
+      errno = error;
+      break;
+    }
   }
   if (!m_file) m_path.clear();
 #else
