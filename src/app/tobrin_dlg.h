@@ -46,7 +46,7 @@ class CTobrinDlg : public CDialog {
 
  private:
   void OnPaint();
-  static UINT __cdecl ExtractionThreadProc(LPVOID param);
+  static UINT __stdcall ExtractionThreadProc(LPVOID param);
 
   bool m_bWorkerRunning = false;
 };

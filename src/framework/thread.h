@@ -4,7 +4,9 @@
 
 #include <windows.h>
 
-using AFX_THREADPROC = UINT(__cdecl*)(LPVOID);
+// A worker's entry has the C runtime's thread-start form, so it is started
+// as it stands.
+using AFX_THREADPROC = UINT(__stdcall*)(LPVOID);
 
 // True when the thread runs.
 bool AfxBeginThread(AFX_THREADPROC proc, LPVOID param);

@@ -37,7 +37,7 @@ BOOL CTobrinDlg::OnInitDialog() {
   return TRUE;
 }
 
-UINT __cdecl CTobrinDlg::ExtractionThreadProc(LPVOID param) {
+UINT __stdcall CTobrinDlg::ExtractionThreadProc(LPVOID param) {
   auto* dlg = static_cast<CTobrinDlg*>(param);
   nsTobrin::ExtractPackage(*dlg, true);
   // The full bar stays on screen for a second, unless the user asked to stop.
