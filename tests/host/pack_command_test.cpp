@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <tuple>
 
 #include "../format/package_bytes.h"
 #include "folder_target.h"
@@ -28,33 +29,6 @@ namespace {
 // The root group's name as the packer prints it.
 std::string Root() { return std::string(nsTobrin::kRootGroupName.begin(), nsTobrin::kRootGroupName.end()); }
 
-// The group names in the order of their records in the directory.
-std::vector<std::u16string> GroupRecordNames(const std::string& packed) {
-  std::size_t at = U32At(packed, 32);
-  auto u32 = [&]() {
-    const std::uint32_t value = U32At(packed, at);
-    at += 4;
-    return value;
-  };
-  auto name = [&](std::uint32_t units) {
-    std::u16string text;
-    for (std::uint32_t i = 0; i < units; ++i, at += 2)
-      text.push_back(static_cast<char16_t>(static_cast<unsigned char>(packed[at]) | static_cast<unsigned char>(packed[at + 1]) << 8));
-    return text;
-  };
-  std::vector<std::u16string> names;
-  for (std::uint32_t groups = u32(); groups > 0; --groups) {
-    const std::uint32_t units = u32(), entries = u32();
-    names.push_back(name(units));
-    for (std::uint32_t e = 0; e < entries; ++e) {
-      const std::uint32_t length = u32();
-      u32();
-      name(length);
-    }
-  }
-  return names;
-}
-
 // Every file and folder below `folder`: relative path -> content, or "<dir>".
 std::map<std::string, std::string> Tree(const fs::path& folder) {
   std::map<std::string, std::string> tree;
@@ -64,22 +38,6 @@ std::map<std::string, std::string> Tree(const fs::path& folder) {
   }
   return tree;
 }
-
-struct Packed {
-  TempDir dir;
-  fs::path stub = dir / "runner.exe";
-  fs::path tree = dir / "tree";
-  fs::path out = dir / "out.exe";
-  Packed() {
-    WriteFile(stub, MakePe());
-    WriteMinimalPackage(tree);
-  }
-  RunResult Create(const std::vector<std::string>& options = {}) {
-    std::vector<std::string> args = {"create", "-o", out.string(), "--stub", stub.string(), tree.string()};
-    args.insert(args.end(), options.begin(), options.end());
-    return RunPack(args);
-  }
-};
 
 // A packed program of the test runner and the given groups, as another
 // writer of the format might make it.
@@ -93,21 +51,6 @@ void WritePacked(const fs::path& path, const std::vector<nsTobrin::WriterGroup>&
 }
 
 nsTobrin::WriterFile Runnable() { return nsTobrin::FileFromBytes(u"AssistFile.ini", "[ParamOption]\nExecuteFileName=a.cmd\n"); }
-
-#define EXPECT_REFUSED(result, text)                                                   \
-  do {                                                                                 \
-    const RunResult& r_ = (result);                                                    \
-    EXPECT_EQ(r_.exitCode, 1) << r_.err;                                               \
-    EXPECT_NE(r_.err.find(text), std::string::npos) << "wanted: " << (text) << "\n" << r_.err; \
-  } while (0)
-
-#define EXPECT_WARNED(result, text)                                                    \
-  do {                                                                                 \
-    const RunResult& r_ = (result);                                                    \
-    EXPECT_EQ(r_.exitCode, 0) << r_.err;                                               \
-    EXPECT_NE(r_.err.find("warning: "), std::string::npos) << r_.err;                  \
-    EXPECT_NE(r_.err.find(text), std::string::npos) << "wanted: " << (text) << "\n" << r_.err; \
-  } while (0)
 
 }  // namespace
 
@@ -145,15 +88,12 @@ TEST(PackRoundTrip, CreateListVerifyExtractKeepEveryFileAndFolder) {
 
   // Groups in ordinal order: uppercase before lowercase, a name before the
   // names it is a prefix of, parents before children, empty folders kept.
+  // list shows them in the order of their records in the directory.
   const nlohmann::json listed = ListJson(p.out);
   std::vector<std::string> groups;
   for (const auto& group : listed["groups"]) groups.push_back(group["name"]);
   EXPECT_EQ(groups, (std::vector<std::string>{"Docs", "Docs\\x64", Root(), "Zeta", "Zeta\\nested", "Zeta\\nested\\deep", "a",
                                               "a b", std::string("caf\xC3\xA9")}));
-  // The records stand in the same order as the data area.
-  const std::vector<std::u16string> records = GroupRecordNames(packed);
-  EXPECT_EQ(records.size(), 9u);
-  EXPECT_TRUE(std::is_sorted(records.begin(), records.end()));
   const nlohmann::json& root = listed["groups"][2];
   EXPECT_EQ(root["root"], true);
   EXPECT_EQ(root["files"][3], (nlohmann::json{{"name", "empty.txt"}, {"size", 0}, {"offset", root["files"][3]["offset"]}}));
@@ -170,7 +110,6 @@ TEST(PackRoundTrip, CreateListVerifyExtractKeepEveryFileAndFolder) {
   const RunResult verified = RunPack({"verify", p.out.string()});
   EXPECT_EQ(verified.exitCode, 0) << verified.err;
   EXPECT_NE(verified.out.find("not signed"), std::string::npos);
-  EXPECT_NE(verified.out.find("the runner would run it"), std::string::npos);
 
   const fs::path extracted = p.dir / "extracted";
   const RunResult written = RunPack({"extract", p.out.string(), extracted.string()});
@@ -185,62 +124,41 @@ TEST(PackRoundTrip, TheDefaultRunnerIsFoundBesideThePackerOrInTheBuildTree) {
   fs::copy_file(TOBRIN_PACK_PATH, packer);
   WriteMinimalPackage(layout / "tree");
 
-  RunResult r = RunProgram(packer.string(), {"create", "-o", (layout / "a.exe").string(), (layout / "tree").string()});
-  ASSERT_EQ(r.exitCode, 0) << r.err;
+  auto create = [&] { return RunProgram(packer.string(), {"create", "-o", (layout / "a.exe").string(), (layout / "tree").string()}); };
+  ASSERT_EQ(create().exitCode, 0);
   EXPECT_EQ(U32At(ReadFile(layout / "a.exe"), 32), 1024u);
 
   // The runner beside the packer comes first.
   std::string beside = MakePe();
   beside.append(976, '\0');
   WriteFile(layout / "host" / "tobrin.exe", beside);
-  r = RunProgram(packer.string(), {"create", "-o", (layout / "b.exe").string(), (layout / "tree").string()});
-  ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_EQ(U32At(ReadFile(layout / "b.exe"), 32), 2000u);
+  ASSERT_EQ(create().exitCode, 0);
+  EXPECT_EQ(U32At(ReadFile(layout / "a.exe"), 32), 2000u);
 
   fs::remove(layout / "host" / "tobrin.exe");
   fs::remove(layout / "i686" / "tobrin.exe");
-  r = RunProgram(packer.string(), {"create", "-o", (layout / "c.exe").string(), (layout / "tree").string()});
-  EXPECT_REFUSED(r, "no runner to bind the package to");
-  EXPECT_FALSE(fs::exists(layout / "c.exe"));
+  fs::remove(layout / "a.exe");
+  EXPECT_REFUSED(create(), "no runner to bind the package to");
+  EXPECT_FALSE(fs::exists(layout / "a.exe"));
 }
 
 TEST(PackCreate, RunnersThatCannotCarryAPackageAreRefused) {
   Packed p;
-  struct Case {
-    const char* what;
-    std::string stub;
-    const char* message;
-  };
   PeOptions signedPe;
   signedPe.certificate = true;
   PeOptions dll;
   dll.dll = true;
   std::string headerInDos = MakePe();
   headerInDos[0x3C] = 0x20;
-  const std::vector<Case> cases = {
-      {"text", "just some text, long enough to hold an MS-DOS header and more of it....", "is not a PE program"},
-      {"no PE header", std::string("MZ") + std::string(200, '\0'), "is not a PE program"},
-      {"PE header inside the MS-DOS header", headerInDos, "starts inside the MS-DOS header"},
-      {"DLL", MakePe(dll), "is a DLL"},
-      {"signed", MakePe(signedPe), "sign the packed program"},
-  };
-  for (const Case& c : cases) {
-    WriteFile(p.stub, c.stub);
-    EXPECT_REFUSED(p.Create(), c.message);
-    EXPECT_FALSE(fs::exists(p.out)) << c.what;
-  }
-
-  // A packed program is no runner to pack into, and neither is one whose
-  // bytes 32 to 35 are used otherwise.
-  WriteFile(p.stub, MakePe());
-  ASSERT_EQ(p.Create().exitCode, 0);
-  fs::rename(p.out, p.stub);
-  EXPECT_REFUSED(p.Create(), "already carries a package (at offset 1024)");
-  PeOptions used;
+  PeOptions used;  // bytes 32 to 35 used otherwise (a packed program is refused in pack_e2e.sh)
   used.packageField = 7;
-  WriteFile(p.stub, MakePe(used));
-  EXPECT_REFUSED(p.Create(), "bytes 32 to 35 are not zero");
-
+  for (const auto& [stub, message] : std::vector<std::pair<std::string, const char*>>{
+           {headerInDos, "starts inside the MS-DOS header"}, {MakePe(dll), "is a DLL"}, {MakePe(signedPe), "sign the packed program"},
+           {MakePe(used), "bytes 32 to 35 are not zero"}}) {
+    WriteFile(p.stub, stub);
+    EXPECT_REFUSED(p.Create(), message);
+    EXPECT_FALSE(fs::exists(p.out)) << message;
+  }
   // A runner of 2 GiB would put the package out of the runner's reach.
   WriteFile(p.stub, MakePe());
   fs::resize_file(p.stub, 0x80000000ull);
@@ -249,35 +167,25 @@ TEST(PackCreate, RunnersThatCannotCarryAPackageAreRefused) {
 }
 
 TEST(PackCreate, FoldersWithNamesOrFilesTheRunnerCannotTakeAreRefused) {
-  struct Case {
-    const char* what;
-    std::vector<std::string> files;  // relative to the tree
-    const char* message;
+  // Files relative to the tree (none: a link to a file), and the refusal.
+  const std::vector<std::pair<std::vector<std::string>, const char*>> cases = {
+      {{"CON.txt"}, "a path component is a device name"},
+      {{"a\\b"}, "holds a backslash"},
+      {{"Readme.txt", "README.TXT"}, "differ only in letter case"},
+      {{"x/\xE1\xBA\xA1", "x/\xE1\xBA\xA0"}, "differ only in letter case"},
+      {{}, "is a symbolic link, which is not followed"},
+      {{"docs", "Docs/x.txt"}, "is a file where the folder"},
+      {{Root() + "/x.txt"}, "taken for the package's root group"},
+      {{"bad\xFF.txt"}, "not valid UTF-8"},
   };
-  const std::vector<Case> cases = {
-      {"device name", {"CON.txt"}, "a path component is a device name"},
-      {"trailing dot", {"notes."}, "ends with a dot or a blank"},
-      {"stream colon", {"a:b"}, "holds a ':'"},
-      {"wildcard", {"what?.txt"}, "a character that file names cannot hold"},
-      {"backslash in a Linux name", {"a\\b"}, "holds a backslash"},
-      {"names that differ in case", {"Readme.txt", "README.TXT"}, "differ only in letter case"},
-      {"accented names that differ in case", {"\xC3\xA9t\xC3\xA9", "\xC3\x89T\xC3\x89"}, "differ only in letter case"},
-      {"Ukrainian ghe", {"\xD2\x91.exe", "\xD2\x90.exe"}, "differ only in letter case"},
-      {"Georgian letters", {"\xE2\xB4\x80", "\xE1\x82\xA0"}, "differ only in letter case"},
-      {"Latin with a dot below, in a folder", {"x/\xE1\xBA\xA1", "x/\xE1\xBA\xA0"}, "differ only in letter case"},
-      {"link to a file", {}, "is a symbolic link, which is not followed"},
-      {"file where a folder goes", {"docs", "Docs/x.txt"}, "is a file where the folder"},
-      {"folder named like the root group", {Root() + "/x.txt"}, "taken for the package's root group"},
-      {"name that is not UTF-8", {"bad\xFF.txt"}, "not valid UTF-8"},
-  };
-  for (const Case& c : cases) {
+  for (const auto& [files, message] : cases) {
     Packed p;
-    for (const std::string& file : c.files) WriteFile(p.tree / file, "x");
-    if (c.files.empty()) fs::create_symlink(p.tree / "setup.exe", p.tree / "linked.exe");
+    for (const std::string& file : files) WriteFile(p.tree / file, "x");
+    if (files.empty()) fs::create_symlink(p.tree / "setup.exe", p.tree / "linked.exe");
     const RunResult r = p.Create();
-    EXPECT_REFUSED(r, c.message);
-    EXPECT_NE(r.err.find("nothing written"), std::string::npos) << c.what;
-    EXPECT_FALSE(fs::exists(p.out)) << c.what;
+    EXPECT_REFUSED(r, message);
+    EXPECT_NE(r.err.find("nothing written"), std::string::npos) << message;
+    EXPECT_FALSE(fs::exists(p.out)) << message;
   }
 
   Packed big;
@@ -344,34 +252,24 @@ TEST(PackCreate, APartialOutputIsRemovedWhenTheRunIsEnded) {
 }
 
 TEST(PackCreate, SettingsThatStartNothingAreRefused) {
-  struct Case {
-    const char* what;
-    std::string assist;  // empty: no AssistFile.ini
-    const char* message;
+  // AssistFile.ini (empty: none) and the refusal; which names the runner
+  // refuses to start is the format test's.
+  const std::vector<std::pair<std::string, const char*>> cases = {
+      {"", "AssistFile.ini: missing"},
+      {"[ParamOption]\nParamA=x\n", "section [ParamOption] has no ExecuteFileName"},
+      {"[ParamOption]\nExecuteFileName=\n", "ExecuteFileName is empty"},
+      {"[ParamOption]\nExecuteFileName=Error\n", "has no ExecuteFileName"},  // the runner's default
+      {"[ParamOption]\nExecuteFileName=install.exe\n", "ExecuteFileName \"install.exe\" names no file in the package"},
+      {"[ParamOption]\nExecuteFileName=" + std::string(130, 'n') + ".exe\n", "the runner reads only the first 127"},
+      {package_bytes::Utf16Le(u"[ParamOption]\r\nExecuteFileName=setup.exe\r\n", false), "UTF-16 written without a byte-order mark"},
+      {"[ParamOption]\nExecuteFileName=bin\\..\\setup.exe\n", "has a '..' component: the runner"},
   };
-  const std::string unmarked = package_bytes::Utf16Le(u"[ParamOption]\r\nExecuteFileName=setup.exe\r\n", false);
-  const std::vector<Case> cases = {
-      {"no AssistFile.ini", "", "AssistFile.ini: missing"},
-      {"no ExecuteFileName", "[ParamOption]\nParamA=x\n", "section [ParamOption] has no ExecuteFileName"},
-      {"in another section", "[Setting]\nExecuteFileName=setup.exe\n", "has no ExecuteFileName"},
-      {"empty ExecuteFileName", "[ParamOption]\nExecuteFileName=\n", "ExecuteFileName is empty"},
-      {"the runner's default", "[ParamOption]\nExecuteFileName=Error\n", "has no ExecuteFileName"},
-      {"a file not in the package", "[ParamOption]\nExecuteFileName=install.exe\n",
-       "ExecuteFileName \"install.exe\" names no file in the package"},
-      {"a name cut at 127", "[ParamOption]\nExecuteFileName=" + std::string(130, 'n') + ".exe\n",
-       "the runner reads only the first 127"},
-      {"UTF-16 without a mark", unmarked, "UTF-16 written without a byte-order mark"},
-      {"a path that climbs", "[ParamOption]\nExecuteFileName=bin\\..\\setup.exe\n", "has a '..' component: the runner"},
-      {"a drive", "[ParamOption]\nExecuteFileName=C:setup.exe\n", "it holds a ':' (drive or stream)"},
-      {"a quote", "[ParamOption]\nExecuteFileName=a\"b.exe\n", "it holds a '\"'"},
-      {"a UNC path", "[ParamOption]\nExecuteFileName=\\\\host\\share\\setup.exe\n", "it is an absolute or UNC path"},
-  };
-  for (const Case& c : cases) {
+  for (const auto& [assist, message] : cases) {
     Packed p;
-    if (c.assist.empty()) fs::remove(p.tree / "AssistFile.ini");
-    else WriteFile(p.tree / "AssistFile.ini", c.assist);
-    EXPECT_REFUSED(p.Create(), c.message);
-    EXPECT_FALSE(fs::exists(p.out)) << c.what;
+    if (assist.empty()) fs::remove(p.tree / "AssistFile.ini");
+    else WriteFile(p.tree / "AssistFile.ini", assist);
+    EXPECT_REFUSED(p.Create(), message);
+    EXPECT_FALSE(fs::exists(p.out)) << message;
   }
 
   // Accepted: the section and key in any letter case, the file named in any
@@ -393,37 +291,25 @@ TEST(PackCreate, SettingsThatStartNothingAreRefused) {
 TEST(PackCreate, MessageSettingsThatShowAnEmptyBoxAreWarnedAbout) {
   const std::pair<std::string, std::string> box = {"MessageSetting.ini", "[Setting]\nIsShowMessageBox=1\n"};
   auto info = [](const std::string& xml) { return std::pair<std::string, std::string>("MessageInfo.xml", xml); };
-  struct Case {
-    const char* what;
-    TreeEntries files;    // over the minimal package
-    const char* message;  // nullptr: no warning at all
+  // Files over the minimal package, and the warning (nullptr: none at all).
+  const std::vector<std::pair<TreeEntries, const char*>> cases = {
+      {{box}, "MessageInfo.xml: missing, while MessageSetting.ini asks for a message box"},
+      {{{"MessageSetting.ini", "[Setting]\nIsShowMessageBox=yes\n"}}, nullptr},
+      {{info("<MessageInfo><ENG>x</DEU></MessageInfo>")}, "not well-formed XML (line 1, column"},
+      {{box, info("<Messages><ENG>x</ENG></Messages>")}, "the root element is <Messages>"},
+      {{box, info("<MessageInfo><DEU>x</DEU></MessageInfo>")}, "has no <ENG> element"},
+      {{box, info("<MessageInfo><ENG>x</ENG></MessageInfo>")}, nullptr},
+      {{info("<?xml version='1.0' encoding='Shift_JIS'?><MessageInfo><ENG>x</ENG></MessageInfo>")}, "declares the encoding Shift_JIS"},
+      {{info("<!DOCTYPE MessageInfo []><MessageInfo><ENG>x</ENG></MessageInfo>")}, "holds a document type declaration"},
+      {{{"AssistFile.ini", "[ParamOption]\nExecuteFileName=setup.exe\nProductName=Caf\xE9\n"}}, "ProductName holds non-ASCII"},
   };
-  const std::vector<Case> cases = {
-      {"box without catalogue", {box}, "MessageInfo.xml: missing, while MessageSetting.ini asks for a message box"},
-      {"no box, no catalogue", {{"MessageSetting.ini", "[Setting]\nIsShowMessageBox=0\n"}}, nullptr},
-      {"box answered by a word", {{"MessageSetting.ini", "[Setting]\nIsShowMessageBox=yes\n"}}, nullptr},
-      {"malformed catalogue", {info("<MessageInfo><ENG>x</DEU></MessageInfo>")}, "not well-formed XML (line 1, column"},
-      {"other root element", {box, info("<Messages><ENG>x</ENG></Messages>")}, "the root element is <Messages>"},
-      {"no English message", {box, info("<MessageInfo><DEU>x</DEU></MessageInfo>")}, "has no <ENG> element"},
-      {"all well", {box, info("<MessageInfo><ENG>x</ENG></MessageInfo>")}, nullptr},
-      {"an encoding Wine does not read",
-       {info("<?xml version='1.0' encoding='Shift_JIS'?><MessageInfo><ENG>x</ENG></MessageInfo>")},
-       "declares the encoding Shift_JIS, which the XML component of some systems does not read"},
-      {"a DTD", {info("<!DOCTYPE MessageInfo []><MessageInfo><ENG>x</ENG></MessageInfo>")}, "holds a document type declaration"},
-      {"8-bit product name", {{"AssistFile.ini", "[ParamOption]\nExecuteFileName=setup.exe\nProductName=Caf\xE9\n"}},
-       "ProductName holds non-ASCII characters"},
-  };
-  for (const Case& c : cases) {
+  for (const auto& [files, message] : cases) {
     Packed p;
-    WriteTree(p.tree, c.files);
+    WriteTree(p.tree, files);
     const RunResult r = p.Create();
-    if (c.message) {
-      EXPECT_WARNED(r, c.message);
-    } else {
-      EXPECT_EQ(r.exitCode, 0) << c.what;
-      EXPECT_EQ(r.err, "") << c.what;
-    }
-    EXPECT_TRUE(fs::exists(p.out)) << c.what;
+    if (message) EXPECT_WARNED(r, message);
+    else EXPECT_TRUE(r.exitCode == 0 && r.err.empty()) << r.err;
+    EXPECT_TRUE(fs::exists(p.out)) << files.front().second;
   }
 }
 
@@ -452,52 +338,37 @@ TEST(PackVerify, ProgramsTheRunnerWouldNotRunAreRefused) {
   overlapping[33] = 0x03;
   std::string far = packed;
   far[35] = '\x80';
-  struct Damaged {
-    std::string bytes;
-    const char *message, *notMessage;
-  } const damaged[] = {
-      {MakePe(), "carries no package", nullptr},
-      {packed.substr(0, packed.size() - nsTobrin::kSealRecordSize - 3), "the data area is cut short", nullptr},
-      {"NZ" + packed.substr(2), "is not a PE program", nullptr},
-      {overlaid, "the package lies inside the signature", nullptr},
-      {signedEarly, "was signed before it was packed", "inside the signature"},
-      {overlapping, "inside the executable image", nullptr},
-      {far, "the package offset is 2 GiB or more", nullptr},
-  };
-  for (const Damaged& d : damaged) {
-    const RunResult r = verify(d.bytes);
-    EXPECT_REFUSED(r, d.message);
-    if (d.notMessage) {
-      EXPECT_EQ(r.err.find(d.notMessage), std::string::npos) << r.err;
-    }
-  }
+  for (const auto& [bytes, message] : std::vector<std::pair<std::string, const char*>>{
+           {MakePe(), "carries no package"},
+           {packed.substr(0, packed.size() - nsTobrin::kSealRecordSize - 3), "the data area is cut short"},
+           {"NZ" + packed.substr(2), "is not a PE program"},
+           {overlaid, "the package lies inside the signature"},
+           {signedEarly, "was signed before it was packed"},
+           {overlapping, "inside the executable image"},
+           {far, "the package offset is 2 GiB or more"}})
+    EXPECT_REFUSED(verify(bytes), message);
+  EXPECT_EQ(verify(signedEarly).err.find("inside the signature"), std::string::npos);
 
   // Two groups of one name, what Windows takes for one file, names it
   // cannot keep, a payload too deep to be started.
-  struct Case {
-    const char* what;
-    std::vector<nsTobrin::WriterGroup> groups;
-    const char* message;
+  // The root group with what starts a.cmd, a.cmd, and `more`.
+  auto root = [](std::vector<nsTobrin::WriterFile> more) {
+    more.insert(more.begin(), {Runnable(), FileFromBytes(u"a.cmd", "1")});
+    return nsTobrin::WriterGroup{nsTobrin::kRootGroupName, more};
   };
+  const nsTobrin::WriterFile x = FileFromBytes(u"x", "");
   const std::u16string deep = std::u16string(80, u'd') + u"\\" + std::u16string(80, u'e') + u"\\" + std::u16string(80, u'f');
-  const std::vector<Case> cases = {
-      {"two groups of one name", {{nsTobrin::kRootGroupName, {Runnable(), FileFromBytes(u"a.cmd", "1")}}, {u"g", {}}, {u"g", {FileFromBytes(u"b", "2")}}},
-       "two groups of one name"},
-      {"Greek with tonos", {{nsTobrin::kRootGroupName, {Runnable(), FileFromBytes(u"a.cmd", "1"), FileFromBytes(u"\u03ac", "2"), FileFromBytes(u"\u0386", "3")}}},
-       "differ only in letter case"},
-      {"Armenian", {{nsTobrin::kRootGroupName, {Runnable(), FileFromBytes(u"a.cmd", "1")}}, {u"\u0561", {FileFromBytes(u"x", "")}}, {u"\u0531", {FileFromBytes(u"x", "")}}},
-       "differ only in letter case"},
-      {"slash against backslash", {{nsTobrin::kRootGroupName, {Runnable(), FileFromBytes(u"a.cmd", "1"), FileFromBytes(u"g/b", "2")}}, {u"g", {FileFromBytes(u"b", "3")}}},
-       "differ only in '/' against '\\'"},
-      {"a name of 256 characters", {{nsTobrin::kRootGroupName, {Runnable(), FileFromBytes(u"a.cmd", "1"), FileFromBytes(std::u16string(256, u'n'), "")}}},
-       "256 characters long; Windows keeps names of 255"},
-      {"a payload too deep", {{nsTobrin::kRootGroupName, {Runnable()}}, {deep, {FileFromBytes(u"a.cmd", "1")}}},
-       "248 characters deep in the package"},
+  const std::vector<std::pair<std::vector<nsTobrin::WriterGroup>, const char*>> cases = {
+      {{root({}), {u"g", {}}, {u"g", {x}}}, "two groups of one name"},
+      {{root({FileFromBytes(u"\u03ac", "2"), FileFromBytes(u"\u0386", "3")})}, "differ only in letter case"},  // files
+      {{root({}), {u"\u0561", {x}}, {u"\u0531", {x}}}, "differ only in letter case"},  // groups
+      {{root({FileFromBytes(u"g/b", "2")}), {u"g", {FileFromBytes(u"b", "3")}}}, "differ only in '/' against '\\'"},
+      {{root({FileFromBytes(std::u16string(256, u'n'), "")})}, "256 characters long; Windows keeps names of 255"},
+      {{{nsTobrin::kRootGroupName, {Runnable()}}, {deep, {FileFromBytes(u"a.cmd", "1")}}}, "248 characters deep in the package"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    WritePacked(p.dir / "case.exe", c.groups);
-    EXPECT_REFUSED(RunPack({"verify", (p.dir / "case.exe").string()}), c.message);
+  for (const auto& [groups, message] : cases) {
+    WritePacked(p.dir / "case.exe", groups);
+    EXPECT_REFUSED(RunPack({"verify", (p.dir / "case.exe").string()}), message);
   }
   ASSERT_EQ(mkfifo((p.dir / "fifo.exe").c_str(), 0600), 0);
   const RunResult fifo = RunProgram("timeout", {"20", TOBRIN_PACK_PATH, "verify", (p.dir / "fifo.exe").string()});
@@ -585,31 +456,15 @@ TEST(PackList, ShowsControlCharactersEscapedAndWritesValidJson) {
 }
 
 TEST(PackCommandLine, HelpAndMistakes) {
-  for (const char* command : {"create", "list", "verify", "extract", "init"}) {
-    const RunResult help = RunPack({command, "--help"});
-    EXPECT_EQ(help.exitCode, 0);
-    EXPECT_EQ(help.out.find(std::string("Usage: tobrin-pack ") + command), 0u) << help.out;
-  }
-  struct Case {
-    std::vector<std::string> args;
-    int exitCode;
-    const char* err;  // in the error output, when not null
-  } const cases[] = {
-      {{"--help"}, 0, nullptr},
-      {{}, 2, nullptr},
-      {{"pack"}, 2, nullptr},
-      {{"create", "folder"}, 2, "-o OUT.exe"},
-      {{"list", "--verbose", "x.exe"}, 2, nullptr},
-      {{"extract", "only-one"}, 2, nullptr},
-      {{"list", "/nonexistent/x.exe"}, 1, "/nonexistent/x.exe: cannot be opened"},
-  };
-  for (const Case& c : cases) {
-    const RunResult r = RunPack(c.args);
-    EXPECT_EQ(r.exitCode, c.exitCode) << testing::PrintToString(c.args);
-    if (c.err) {
-      EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
-    }
-  }
+  // Each command's --help is run by the man page's test.
+  for (const auto& [args, exitCode, err] : std::vector<std::tuple<std::vector<std::string>, int, const char*>>{
+           {{}, 2, ""},
+           {{"pack"}, 2, ""},
+           {{"create", "folder"}, 2, "-o OUT.exe"},
+           {{"list", "--verbose", "x.exe"}, 2, ""},
+           {{"extract", "only-one"}, 2, ""},
+           {{"list", "/nonexistent/x.exe"}, 1, "/nonexistent/x.exe: cannot be opened"}})
+    EXPECT_TRUE(Ended(RunPack(args), exitCode, err)) << testing::PrintToString(args);
 }
 
 TEST(PackSeal, CreateSealsAndListVerifyAndExtractCheckTheSeal) {
@@ -633,8 +488,8 @@ TEST(PackSeal, CreateSealsAndListVerifyAndExtractCheckTheSeal) {
     return digest;
   }());
   EXPECT_NE(RunPack({"list", p.out.string()}).out.find("seal: XXH3-128 " + hex), std::string::npos);
-  EXPECT_EQ(ListJson(p.out)["seal"]["algorithm"], "XXH3-128");
-  EXPECT_EQ(ListJson(p.out)["seal"]["digest"], hex);
+  const nlohmann::json seal = ListJson(p.out)["seal"];
+  EXPECT_TRUE(seal["algorithm"] == "XXH3-128" && seal["digest"] == hex) << seal;
   const RunResult verified = RunPack({"verify", p.out.string()});
   EXPECT_EQ(verified.exitCode, 0) << verified.err;
   EXPECT_NE(verified.out.find("sealed: XXH3-128 " + hex), std::string::npos) << verified.out;

@@ -111,6 +111,27 @@ void WriteMinimalPackage(const fs::path& folder) {
   WriteTree(folder, {{"AssistFile.ini", "[ParamOption]\r\nExecuteFileName=setup.exe\r\n"}, {"setup.exe", MakePe()}});
 }
 
+Packed::Packed(bool withSettings) {
+  WriteFile(stub, MakePe());
+  if (withSettings) WriteMinimalPackage(tree);
+  else WriteFile(tree / "setup.exe", MakePe());
+}
+
+RunResult Packed::Create(const std::vector<std::string>& options) const {
+  std::vector<std::string> args = {"create", "-o", out.string(), "--stub", stub.string()};
+  args.insert(args.end(), options.begin(), options.end());
+  args.push_back(tree.string());
+  return RunPack(args);
+}
+
+testing::AssertionResult Ended(const RunResult& run, int exitCode, const std::string& text) {
+  if (run.exitCode == exitCode && run.err.find(text) != std::string::npos &&
+      (exitCode != 0 || run.err.find("warning: ") != std::string::npos))
+    return testing::AssertionSuccess();
+  return testing::AssertionFailure() << "exit code " << run.exitCode << ", wanted " << exitCode << " and '" << text
+                                     << (exitCode ? "'" : "' in a warning") << " in:\n" << run.err;
+}
+
 nlohmann::json ListJson(const fs::path& packed) {
   const RunResult listed = RunPack({"list", "--json", packed.string()});
   return listed.exitCode == 0 ? nlohmann::json::parse(listed.out) : nlohmann::json();

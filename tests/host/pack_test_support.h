@@ -2,6 +2,8 @@
 // PE program to bind packages to, and runs of the real tobrin-pack.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <filesystem>
 
@@ -53,6 +55,20 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
 
 // A folder that create accepts: AssistFile.ini naming setup.exe, and setup.exe.
 void WriteMinimalPackage(const fs::path& folder);
+
+// A runner and a folder to pack (the minimal package, or setup.exe alone),
+// and create run on them with the options given.
+struct Packed {
+  TempDir dir;
+  fs::path stub = dir / "runner.exe", tree = dir / "tree", out = dir / "out.exe";
+  explicit Packed(bool withSettings = true);
+  RunResult Create(const std::vector<std::string>& options = {}) const;
+};
+
+// Whether a run ended with `exitCode` (0: with a warning) naming `text`.
+testing::AssertionResult Ended(const RunResult& run, int exitCode, const std::string& text);
+#define EXPECT_REFUSED(result, text) EXPECT_TRUE(::pack_test::Ended((result), 1, (text)))
+#define EXPECT_WARNED(result, text) EXPECT_TRUE(::pack_test::Ended((result), 0, (text)))
 
 // `tobrin-pack list --json` of a packed program, parsed (null when it fails).
 nlohmann::json ListJson(const fs::path& packed);
