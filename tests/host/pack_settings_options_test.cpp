@@ -2,8 +2,8 @@
 // templates, and the README's sample, each read back as the runner reads it.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <sstream>
+#include <tuple>
 
 #include "ini_file.h"
 #include "pack_test_support.h"
@@ -69,17 +69,14 @@ TEST(PackSettingsOptions, FlagsAloneWriteWhatTheRunnerReadsBack) {
 }
 
 TEST(PackSettingsOptions, OneSourceForEachSettingAndValuesThatCannotArriveAreRefused) {
-  struct Clash {
-    const char* file;
-    std::vector<std::string> flags;
-  };
-  for (const Clash& c : {Clash{"AssistFile.ini", {"--product", "P"}}, Clash{"assistfile.INI", {"--run", "setup.exe"}},
-                         Clash{"MessageSetting.ini", {"--notice"}}, Clash{"MessageInfo.xml", {"--text", "ENG=x"}}}) {
+  for (const auto& [file, flags] : std::vector<std::pair<std::string, std::vector<std::string>>>{
+           {"AssistFile.ini", {"--product", "P"}}, {"assistfile.INI", {"--run", "setup.exe"}},
+           {"MessageSetting.ini", {"--notice"}}, {"MessageInfo.xml", {"--text", "ENG=x"}}}) {
     Vendor v;
     WriteFile(v.tree / "AssistFile.ini", "[ParamOption]\r\nExecuteFileName=setup.exe\r\n");
-    if (std::string(c.file) != "AssistFile.ini") WriteFile(v.tree / c.file, "[x]\r\n");
-    EXPECT_REFUSED(v.Create(c.flags), "remove the file from the folder, or the options");
-    EXPECT_FALSE(fs::exists(v.out)) << c.file;
+    if (file != "AssistFile.ini") WriteFile(v.tree / file, "[x]\r\n");
+    EXPECT_REFUSED(v.Create(flags), "remove the file from the folder, or the options");
+    EXPECT_FALSE(fs::exists(v.out)) << file;
   }
   for (const std::vector<std::string>& flags : std::vector<std::vector<std::string>>{
            {"--text", "XYZ=x"}, {"--text", "ENG"}, {"--text", "ENG=a", "--text", "eng=b"}, {"--notice", "--ask"},
@@ -119,10 +116,7 @@ TEST(PackSettingsOptions, InitWritesTemplatesThatPackAsTheyAre) {
 }
 
 TEST(PackSettingsOptions, TheReadmeSamplePacks) {
-  std::ifstream readme(TOBRIN_SOURCE_DIR "/README.md");
-  std::stringstream text;
-  text << readme.rdbuf();
-  const std::string all = text.str();
+  const std::string all = ReadFile(TOBRIN_SOURCE_DIR "/README.md");
   const std::size_t block = all.find("```ini\n[ParamOption]");
   ASSERT_NE(block, std::string::npos) << "README.md has no AssistFile.ini sample";
   const std::size_t start = block + 7;
@@ -143,27 +137,22 @@ TEST(PackSettingsOptions, TheReadmeSamplePacks) {
 }
 
 TEST(PackSettingsOptions, PayloadsThatCreateProcessCannotStartAreRefused) {
-  struct Case {
-    const char* name;
-    std::string bytes;
-    const char* message;  // nullptr: accepted
-  };
   PeOptions dll;
   dll.dll = true;
-  for (const Case& c : {Case{"setup.msi", "\xD0\xCF\x11\xE0", "msiexec /i \"%~dp0setup.msi\""},
-                        Case{"readme.txt", "hello", "is not a Windows program"},
-                        Case{"tool.exe", "MZ" + std::string(100, '\0'), "is an MS-DOS program"},
-                        Case{"lib.exe", MakePe(dll), "is a DLL"}, Case{"setup", MakePe(), "has no extension"},
-                        Case{"install.CMD", "@echo off\r\n", nullptr}, Case{"go.bat", "", nullptr},
-                        Case{"tool.bin", MakePe(), nullptr}}) {
+  // The payload's name and bytes, and the refusal (nullptr: accepted).
+  for (const auto& [name, bytes, message] : std::vector<std::tuple<const char*, std::string, const char*>>{
+           {"setup.msi", "\xD0\xCF\x11\xE0", "msiexec /i \"%~dp0setup.msi\""}, {"readme.txt", "hello", "is not a Windows program"},
+           {"tool.exe", "MZ" + std::string(100, '\0'), "is an MS-DOS program"}, {"lib.exe", MakePe(dll), "is a DLL"},
+           {"setup", MakePe(), "has no extension"}, {"install.CMD", "@echo off\r\n", nullptr}, {"go.bat", "", nullptr},
+           {"tool.bin", MakePe(), nullptr}}) {
     Vendor v;
-    WriteFile(v.tree / c.name, c.bytes);
-    const RunResult r = v.Create({"--run", c.name});
-    if (c.message) {
-      EXPECT_REFUSED(r, c.message);
+    WriteFile(v.tree / name, bytes);
+    const RunResult r = v.Create({"--run", name});
+    if (message) {
+      EXPECT_REFUSED(r, message);
     } else {
-      EXPECT_EQ(r.exitCode, 0) << c.name << r.err;
-      EXPECT_EQ(RunPack({"verify", v.out.string()}).exitCode, 0) << c.name;
+      EXPECT_EQ(r.exitCode, 0) << name << r.err;
+      EXPECT_EQ(RunPack({"verify", v.out.string()}).exitCode, 0) << name;
     }
   }
 }

@@ -77,10 +77,8 @@ TEST(XmlCheck, AHugeDeepDocumentIsReadInBoundedMemory) {
 }
 
 TEST(Text, NamesConvertStrictlyAndFoldAsWindowsCompares) {
+  // Sound UTF-8 arrives whole in the round trip and the settings options' tests.
   std::u16string out;
-  EXPECT_TRUE(Utf8ToUtf16("\xE6\xBC\xA2 caf\xC3\xA9 \xF0\x9F\x98\x80", out));
-  EXPECT_EQ(out, u"\u6f22 caf\u00e9 \U0001F600");
-  EXPECT_EQ(Utf16ToUtf8(out), "\xE6\xBC\xA2 caf\xC3\xA9 \xF0\x9F\x98\x80");
   for (const char* bad : {"\xC0\xAF", "\xED\xA0\x80", "\xE6\xBC", "\xFF", "\xF4\x90\x80\x80"})
     EXPECT_FALSE(Utf8ToUtf16(bad, out)) << "bytes that are not UTF-8";
 
