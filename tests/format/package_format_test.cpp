@@ -34,21 +34,17 @@ FilePtr FromBytes(const std::string& bytes) {
 
 FilePtr MakeImage(std::size_t imageSize = 64) { return FromBytes(StandInImage(imageSize)); }
 
-// Collects what the copy hands out, in order.
+// Collects the files the copy hands out, in order.
 struct MemoryTarget : ExtractionTarget {
-  std::vector<std::string> events;
   std::vector<std::string> contents;
   int writes = 0;
+  bool abandoned = false;
   int stopAfterFiles = -1;
   int filesStarted = 0;
 
   static std::string Narrow(const std::u16string& s) { return std::string(s.begin(), s.end()); }
-  int MakeGroupFolder(const std::u16string& group) override {
-    events.push_back("folder " + Narrow(group));
-    return 0;
-  }
-  int BeginFile(const std::u16string& group, const std::u16string& name) override {
-    events.push_back("file " + Narrow(group) + "/" + Narrow(name));
+  int MakeGroupFolder(const std::u16string&) override { return 0; }
+  int BeginFile(const std::u16string&, const std::u16string&) override {
     contents.emplace_back();
     return 0;
   }
@@ -58,7 +54,7 @@ struct MemoryTarget : ExtractionTarget {
     return 0;
   }
   int EndFile() override { return 0; }
-  void AbandonFile() override { events.push_back("abandon"); }
+  void AbandonFile() override { abandoned = true; }
   bool StopRequested() override { return stopAfterFiles >= 0 && filesStarted >= stopAfterFiles; }
   void FileStarting() override { ++filesStarted; }
 };
@@ -115,60 +111,19 @@ SealedRead ReadSealed(const std::string& bytes) {
 
 }  // namespace
 
-TEST(PackageFormat, WriterAndReaderAgree) {
-  FilePtr exe = MakeImage(1000);
-  std::vector<WriterGroup> groups = {
-      {kRootGroupName, {FileFromBytes(u"AssistFile.ini", "[ParamOption]\r\n"), FileFromBytes(u"empty.txt", "")}},
-      {u"Drivers", {FileFromBytes(u"d.sys", std::string(3000, 'd'))}},
-      {u"Drivers\\x64", {FileFromBytes(u"\u00e9t\u00e9 \u6f22.txt", "unicode")}},
-  };
-  ASSERT_TRUE(AppendPackage(exe.get(), groups));
-
-  PackageDirectory directory;
-  const PackageLayout layout = Read(exe.get(), directory);
-  ASSERT_EQ(layout.status, PackageStatus::Ok) << layout.reason;
-  EXPECT_EQ(layout.packageOffset, 1000u);
-  EXPECT_EQ(layout.dataSize, 15u + 3000u + 7u);
-  EXPECT_EQ(layout.dataOffset + layout.dataSize, layout.fileSize);
-  ASSERT_EQ(directory.size(), 3u);
-  EXPECT_EQ(directory[kRootGroupName].size(), 2u);
-  EXPECT_EQ(directory[u"Drivers\\x64"][0].name, u"\u00e9t\u00e9 \u6f22.txt");
-
-  MemoryTarget target;
-  ASSERT_EQ(CopyPackageFiles(exe.get(), directory, target).outcome, CopyOutcome::Done);
-  // Ordinal order: "D..." (0x44) before "E8FF..." (0x45); a before its children.
-  ASSERT_GE(target.events.size(), 4u);
-  EXPECT_EQ(target.events[0], "folder Drivers");
-  EXPECT_EQ(target.events[2], "folder Drivers\\x64");
-  EXPECT_EQ(target.contents[0], std::string(3000, 'd'));
-  EXPECT_EQ(target.contents[1], "unicode");
-  EXPECT_EQ(target.contents[2], "[ParamOption]\r\n");
-  EXPECT_EQ(target.contents[3], "");
-  EXPECT_EQ(target.events.back(), "file " + MemoryTarget::Narrow(kRootGroupName) + "/empty.txt");
-}
-
 TEST(PackageFormat, TheDocumentedExamplePackage) {
   // Image ends at 376,832; one root group of five files; a signature after.
-  FilePtr exe = MakeImage(376832);
+  FilePtr image = MakeImage(376832);
   std::vector<WriterGroup> groups = {{kRootGroupName,
                                       {FileFromBytes(u"run.bat", std::string(2530, 'b')),
                                        FileFromBytes(u"Setup1.exe", std::string(790016, 'x')),
                                        FileFromBytes(u"version.txt", std::string(12, 'v')),
                                        FileFromBytes(u"MessageSetting.ini", std::string(39, 'm')),
                                        FileFromBytes(u"AssistFile.ini", std::string(99, 'a'))}}};
-  ASSERT_TRUE(AppendPackage(exe.get(), groups));
-  std::fseek(exe.get(), 0, SEEK_END);
-  std::string certificate(4 + 5488, '\0');
-  std::fwrite(certificate.data(), 1, certificate.size(), exe.get());
-  std::fflush(exe.get());
+  ASSERT_TRUE(AppendPackage(image.get(), groups));
+  FilePtr exe = FromBytes(Bytes(image.get()) + std::string(4 + 5488, '\0'));
 
-  unsigned char field[4];
-  std::fseek(exe.get(), 32, SEEK_SET);
-  ASSERT_EQ(std::fread(field, 1, 4, exe.get()), 4u);
-  EXPECT_EQ(field[0], 0x00);
-  EXPECT_EQ(field[1], 0xC0);
-  EXPECT_EQ(field[2], 0x05);
-  EXPECT_EQ(field[3], 0x00);
+  EXPECT_EQ(Bytes(exe.get()).substr(32, 4), std::string("\0\xC0\x05\0", 4));  // 376,832, little-endian
 
   PackageDirectory directory;
   const PackageLayout layout = Read(exe.get(), directory);
@@ -182,21 +137,27 @@ TEST(PackageFormat, TheDocumentedExamplePackage) {
 }
 
 TEST(PackageFormat, DataAreaFollowsOrdinalGroupOrder) {
-  // Records written b, a: the data area holds a's files first. Uppercase Z
-  // sorts before lowercase a, and ab after a.
+  // Records written out of order: the data area holds the groups in ordinal
+  // order, "D" before the root group "E8FF...", uppercase Z before
+  // lowercase a, and a before ab.
   FilePtr exe = MakeImage();
   std::vector<WriterGroup> groups = {
       {u"b", {FileFromBytes(u"1", "B")}},
       {u"ab", {FileFromBytes(u"1", "AB")}},
-      {u"a", {FileFromBytes(u"1", "A")}},
+      {u"a", {FileFromBytes(u"\u00e9t\u00e9 \u6f22.txt", "A")}},
+      {kRootGroupName, {FileFromBytes(u"1", "E"), FileFromBytes(u"empty", "")}},
       {u"Z", {FileFromBytes(u"1", "Z")}},
+      {u"D", {FileFromBytes(u"1", "D")}},
   };
   ASSERT_TRUE(AppendPackage(exe.get(), groups));
   PackageDirectory directory;
-  ASSERT_EQ(Read(exe.get(), directory).status, PackageStatus::Ok);
+  const PackageLayout layout = Read(exe.get(), directory);
+  ASSERT_EQ(layout.status, PackageStatus::Ok) << layout.reason;
+  EXPECT_EQ(layout.dataOffset + layout.dataSize, layout.fileSize);
+  EXPECT_EQ(directory[u"a"][0].name, u"\u00e9t\u00e9 \u6f22.txt");
   MemoryTarget target;
   ASSERT_EQ(CopyPackageFiles(exe.get(), directory, target).outcome, CopyOutcome::Done);
-  EXPECT_EQ(target.contents, (std::vector<std::string>{"Z", "A", "AB", "B"}));
+  EXPECT_EQ(target.contents, (std::vector<std::string>{"D", "E", "", "Z", "A", "AB", "B"}));
 }
 
 TEST(PackageFormat, DuplicatesNulsAndEmptyGroups) {
@@ -218,15 +179,6 @@ TEST(PackageFormat, DuplicatesNulsAndEmptyGroups) {
   EXPECT_EQ(directory[u"g"][0].size, 5u);
   EXPECT_TRUE(directory.at(u"e").empty());
 
-  // Two entries of one name stay, in record order.
-  FilePtr dup = MakeImage();
-  ASSERT_TRUE(AppendPackage(dup.get(), {{u"g", {FileFromBytes(u"x", "old"), FileFromBytes(u"x", "new")}}}));
-  ASSERT_EQ(Read(dup.get(), directory).status, PackageStatus::Ok);
-  ASSERT_EQ(directory[u"g"].size(), 2u);
-  MemoryTarget target;
-  ASSERT_EQ(CopyPackageFiles(dup.get(), directory, target).outcome, CopyOutcome::Done);
-  EXPECT_EQ(target.contents, (std::vector<std::string>{"old", "new"}));
-
   // Zero groups: an empty directory and an empty data area.
   FilePtr none = MakeImage();
   ASSERT_TRUE(AppendPackage(none.get(), {}));
@@ -241,6 +193,8 @@ TEST(PackageFormat, DamagedPackagesAreRefusedWithoutSpinning) {
     const char* what;
     std::string bytes;
     PackageStatus expected;
+    std::uint64_t sparseSize = 0;  // the file made this long, the records not there
+    const char* reason = "";
   };
   std::vector<Case> cases;
   cases.push_back({"too short for an offset", std::string(20, 'M'), PackageStatus::NoPackage});
@@ -258,94 +212,72 @@ TEST(PackageFormat, DamagedPackagesAreRefusedWithoutSpinning) {
   // One unit more than any path holds, all of it there.
   cases.push_back({"name of 32,768 units", Records(1).Group(std::u16string(32768, u'a'), 0).Bound(),
                    PackageStatus::Damaged});
-  for (const char16_t* bad : {u"..\\evil.exe", u"C:\\Windows\\x.dll"})
-    cases.push_back({"escaping name", Records(1).Group(u"g", 1).File(bad, 0).Bound(), PackageStatus::Damaged});
+  cases.push_back({"escaping name", Records(1).Group(u"g", 1).File(u"..\\evil.exe", 0).Bound(), PackageStatus::Damaged});
+  // 120 million entries claimed in a file of 1 GiB. The count fits the file
+  // at 8 bytes an entry, but the entries would not fit a 32-bit runner's
+  // memory: room for them must not be taken on the count's word, and running
+  // out of memory must refuse the package.
+  cases.push_back({"entries beyond memory", Records(1).Group(u"g", 120000000u).Bound(), PackageStatus::Damaged,
+                   (1ull << 30) + 1});
+  // A group name of 0x80000041 units whose 4 GiB + 130 bytes are all there.
+  // Taken as a 32-bit size the length is 130 bytes: such a reader would see
+  // a group "g" where every other sees none.
+  cases.push_back({"name beyond 4 GiB", Records(1).Group(u"g", 0, 0x80000041u).Bound(), PackageStatus::Damaged,
+                   64 + 12 + 2 * 0x80000041ull, "32,767"});
 
   for (const Case& c : cases) {
     FilePtr file = FromBytes(c.bytes);
+    if (c.sparseSize) {
+      ASSERT_TRUE(SeekTo(file.get(), c.sparseSize - 1));
+      ASSERT_EQ(std::fputc(0, file.get()), 0);
+      ASSERT_EQ(std::fflush(file.get()), 0);
+    }
     PackageDirectory directory;
     directory[u"stale"];
     const PackageLayout layout = Read(file.get(), directory);
     EXPECT_EQ(layout.status, c.expected) << c.what;
+    EXPECT_EQ(layout.fileSize, c.sparseSize ? c.sparseSize : c.bytes.size()) << c.what;
     EXPECT_FALSE(layout.reason.empty()) << c.what;
+    EXPECT_NE(layout.reason.find(c.reason), std::string::npos) << c.what << ": " << layout.reason;
     EXPECT_TRUE(directory.empty()) << c.what << ": nothing of a refused package is kept";
   }
 }
 
-TEST(PackageFormat, AnEntryCountBeyondMemoryIsRefusedNotFatal) {
-  // 120 million entries claimed in a file of 1 GiB (sparse: the records are
-  // not there). The count fits the file at 8 bytes an entry, but the entries
-  // would not fit a 32-bit runner's memory: room for them must not be taken
-  // on the count's word, and running out of memory must refuse the package.
-  FilePtr file = FromBytes(Records(1).Group(u"g", 120000000u).Bound());
-  ASSERT_TRUE(SeekTo(file.get(), 1ull << 30));
-  ASSERT_EQ(std::fputc(0, file.get()), 0);
-  ASSERT_EQ(std::fflush(file.get()), 0);
-
-  PackageDirectory directory;
-  const PackageLayout layout = Read(file.get(), directory);
-  EXPECT_EQ(layout.status, PackageStatus::Damaged);
-  EXPECT_FALSE(layout.reason.empty());
-  EXPECT_TRUE(directory.empty());
-}
-
-TEST(PackageFormat, ANameLengthBeyondFourGiBIsNotCutShort) {
-  // A group name of 0x80000041 units whose 4 GiB + 130 bytes are all in the
-  // (sparse) file. Taken as a 32-bit size the length is 130 bytes: such a
-  // reader would see a group "g" where every other sees none.
-  FilePtr file = FromBytes(Records(1).Group(u"g", 0, 0x80000041u).Bound());
-  ASSERT_TRUE(SeekTo(file.get(), 64 + 12 + 2 * 0x80000041ull - 1));
-  ASSERT_EQ(std::fputc(0, file.get()), 0);
-  ASSERT_EQ(std::fflush(file.get()), 0);
-
-  PackageDirectory directory;
-  const PackageLayout layout = Read(file.get(), directory);
-  EXPECT_EQ(layout.fileSize, 64 + 12 + 2 * 0x80000041ull);
-  EXPECT_EQ(layout.status, PackageStatus::Damaged);
-  EXPECT_NE(layout.reason.find("32,767"), std::string::npos) << layout.reason;
-  EXPECT_TRUE(directory.empty());
-}
-
+// One name for each rule; what the run does with a refused one is the
+// end-to-end test's.
 TEST(PackageNames, OnlyNamesThatStayInsideAreAccepted) {
-  for (const char16_t* good : {u"setup.exe", u"a\\b", u"sub\\x.txt", u"sub/x.txt", u"..a", u"a..b", u"\u0416\u6f22 x.txt",
-                               kRootGroupName.c_str(), u"CONFIG.SYS", u"com10", u"COM\u2074",
-                               u"CONIN", u"\xD83D\xDE00.txt"}) {
-    EXPECT_EQ(CheckStoredName(good), nullptr) << std::string(good, good + std::char_traits<char16_t>::length(good));
+  for (const char16_t* good : {u"setup.exe", u"a\\b", u"sub/x.txt", u"..a", u"a..b", u"\u0416\u6f22 x.txt", kRootGroupName.c_str(),
+                               u"CONFIG.SYS", u"com10", u"COM\u2074", u"CONIN", u"\xD83D\xDE00.txt"}) {
+    EXPECT_EQ(CheckStoredName(good), nullptr) << MemoryTarget::Narrow(good);
   }
-  for (const char16_t* bad : {u"", u"..", u"..\\x", u"a\\..\\..\\x", u"a/../x", u"\\x", u"/x", u"\\\\server\\share\\x",
-                              u"C:\\x", u"C:x", u"x.txt:stream", u"a\\\\b", u"a\\", u".", u"a\\.\\b", u"x.", u"x ",
-                              u"nul", u"CON.txt", u"lpt1", u"a\\aux\\b", u"x?", u"x*", u"a|b", u"tab\there",
-                              u"CONIN$", u"a\\conout$.log", u"com\u00B9", u"COM\u00B2.txt", u"Lpt\u00B3",
+  for (const char16_t* bad : {u"", u"..", u"a/../x", u"\\x", u"/x", u"C:x", u"a\\\\b", u"a\\", u".", u"x.", u"x ", u"nul",
+                              u"CON.txt", u"lpt1", u"a\\aux\\b", u"x?", u"x*", u"a|b", u"tab\there", u"CONIN$",
+                              u"a\\conout$.log", u"com\u00B9", u"COM\u00B2.txt", u"Lpt\u00B3",
                               // Surrogates without their partner, alone, at an end, or in reverse order.
                               u"\xD800", u"a" u"\xDBFF" u".txt", u"\xDC00" u"b", u"\xDE00\xD83D"}) {
-    EXPECT_NE(CheckStoredName(bad), nullptr) << std::string(bad, bad + std::char_traits<char16_t>::length(bad));
+    EXPECT_NE(CheckStoredName(bad), nullptr) << MemoryTarget::Narrow(bad);
   }
 }
 
 TEST(PackageNames, TheFileToStartStaysInsideTheFolder) {
   for (const char16_t* good : {u"setup.exe", u"sub\\setup.exe", u"sub/x.exe", u"..a.exe", u"a..b\\x.exe", u".\\x.exe", u""}) {
-    EXPECT_EQ(CheckPayloadName(good), nullptr) << std::string(good, good + std::char_traits<char16_t>::length(good));
+    EXPECT_EQ(CheckPayloadName(good), nullptr) << MemoryTarget::Narrow(good);
   }
-  for (const char16_t* bad : {u"..\\..\\outside\\tool.exe", u"sub\\..\\payload.exe", u"sub/../p.exe", u"..",
-                              u"\\x.exe", u"/x.exe", u"\\\\server\\share\\x.exe", u"\\\\?\\C:\\x.exe",
-                              u"C:\\Windows\\notepad.exe", u"C:notepad.exe", u"sub\\...\\x.exe", u"sub\\.. \\x.exe",
-                              u"\"..\"\\\"..\"\\x.exe"}) {
-    EXPECT_NE(CheckPayloadName(bad), nullptr) << std::string(bad, bad + std::char_traits<char16_t>::length(bad));
+  for (const char16_t* bad : {u"sub/../p.exe", u"..", u"\\x.exe", u"/x.exe", u"C:notepad.exe", u"sub\\...\\x.exe",
+                              u"sub\\.. \\x.exe", u"\"..\"\\\"..\"\\x.exe"}) {
+    EXPECT_NE(CheckPayloadName(bad), nullptr) << MemoryTarget::Narrow(bad);
   }
 }
 
 TEST(PackageCopy, LargeFilesGoInPiecesAndAStopIsHonoured) {
   FilePtr exe = MakeImage();
-  std::string big(kCopyPieceSize * 2 + 123, '\0');
-  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7 + i / 4096);
+  const std::string big(kCopyPieceSize * 2 + 123, 'b');
   ASSERT_TRUE(AppendPackage(exe.get(), {{kRootGroupName, {FileFromBytes(u"big", big), FileFromBytes(u"after", "tail")}}}));
   PackageDirectory directory;
   ASSERT_EQ(Read(exe.get(), directory).status, PackageStatus::Ok);
   MemoryTarget target;
   ASSERT_EQ(CopyPackageFiles(exe.get(), directory, target).outcome, CopyOutcome::Done);
-  EXPECT_EQ(target.writes, 4);  // three pieces, then the small file
-  EXPECT_TRUE(target.contents[0] == big);
-  EXPECT_EQ(target.contents[1], "tail");
+  EXPECT_EQ(target.writes, 4);  // three pieces, then the small file (both whole: the extraction test)
 
   // A stop asked for while the first file is written abandons it and
   // leaves the second unwritten.
@@ -354,7 +286,7 @@ TEST(PackageCopy, LargeFilesGoInPiecesAndAStopIsHonoured) {
   stopping.stopAfterFiles = 1;
   EXPECT_EQ(CopyPackageFiles(exe.get(), directory, stopping).outcome, CopyOutcome::Stopped);
   EXPECT_EQ(stopping.contents.size(), 1u);
-  EXPECT_EQ(stopping.events.back(), "abandon");
+  EXPECT_TRUE(stopping.abandoned);
 }
 
 TEST(PackageSeal, TheDigestTakenWhileExtractingMatchesTheWriters) {
@@ -374,8 +306,6 @@ TEST(PackageSeal, TheDigestTakenWhileExtractingMatchesTheWriters) {
   EXPECT_TRUE(read.matches);
   EXPECT_EQ(read.seal.recordOffset, dataEnd);
   EXPECT_EQ(read.seal.covered, dataEnd - 100);
-  ASSERT_EQ(read.target.contents.size(), 5u);
-  EXPECT_TRUE(read.target.contents[1] == big);
 
   // One flipped bit anywhere in the directory or the data is noticed.
   for (std::size_t at : {std::size_t{100}, std::size_t{100 + 14}, std::size_t{dataEnd / 2}, dataEnd - 1}) {
@@ -410,22 +340,21 @@ TEST(PackageSeal, MalformedSealsAndDataInTheCertificateTableAreDamage) {
                             PackageSealing::Sealed));
   const std::string sealed = Bytes(exe.get());
   const std::size_t record = sealed.size() - kSealRecordSize;
-  auto damage = [&](std::string bytes) {
+  auto damaged = [&](const std::string& bytes, const char* why) {
     const SealedRead read = ReadSealed(bytes);
-    return read.layout.status == PackageStatus::Damaged ? read.layout.reason : std::string("not damaged");
+    return read.layout.status == PackageStatus::Damaged && read.layout.reason.find(why) != std::string::npos;
   };
   auto changed = [&](std::size_t at, std::uint32_t value) {
     std::string bytes = sealed;
     PutU32At(bytes, at, value);
     return bytes;
   };
-  EXPECT_NE(damage(changed(record + 8, 2)).find("version 2"), std::string::npos);
-  EXPECT_NE(damage(changed(record + 12, 7)).find("algorithm 7"), std::string::npos);
-  EXPECT_NE(damage(changed(record + 16, static_cast<std::uint32_t>(record - 512 - 1))).find("covers"),
-            std::string::npos);
-  EXPECT_NE(damage(changed(record + 20, 1)).find("covers"), std::string::npos);  // the high word
-  EXPECT_NE(damage(sealed.substr(0, sealed.size() - 1)).find("cut short"), std::string::npos);
-  EXPECT_NE(damage(sealed.substr(0, record + 3)).find("cut short"), std::string::npos);
+  EXPECT_TRUE(damaged(changed(record + 8, 2), "version 2"));
+  EXPECT_TRUE(damaged(changed(record + 12, 7), "algorithm 7"));
+  EXPECT_TRUE(damaged(changed(record + 16, static_cast<std::uint32_t>(record - 512 - 1)), "covers"));
+  EXPECT_TRUE(damaged(changed(record + 20, 1), "covers"));  // the high word
+  EXPECT_TRUE(damaged(sealed.substr(0, sealed.size() - 1), "cut short"));
+  EXPECT_TRUE(damaged(sealed.substr(0, record + 3), "cut short"));
 
   // A signed program: only the bytes before the certificate table count.
   const std::string unsealed = sealed.substr(0, record);
@@ -437,9 +366,9 @@ TEST(PackageSeal, MalformedSealsAndDataInTheCertificateTableAreDamage) {
   };
   EXPECT_TRUE(ReadSealed(signedAt(sealed, sealed.size())).matches);
   EXPECT_EQ(ReadSealed(signedAt(unsealed, record)).layout.status, PackageStatus::Ok);
-  EXPECT_NE(damage(signedAt(sealed, record + 1)).find("the seal reaches into the certificate table"), std::string::npos);
+  EXPECT_TRUE(damaged(signedAt(sealed, record + 1), "the seal reaches into the certificate table"));
   for (std::uint64_t table : {record - 1, std::size_t{300}}) {  // in the data area; before the package
-    EXPECT_NE(damage(signedAt(unsealed, table)).find("overlap"), std::string::npos) << table;
-    EXPECT_NE(damage(signedAt(sealed, table)).find("overlap"), std::string::npos) << table;
+    EXPECT_TRUE(damaged(signedAt(unsealed, table), "overlap")) << table;
+    EXPECT_TRUE(damaged(signedAt(sealed, table), "overlap")) << table;
   }
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <utility>
+#include <vector>
 
 #include "ui/message_box_layout.h"
 
@@ -36,9 +37,8 @@ TEST(MessageBoxLayout, TextAreaFollowsTheOneLineExtent) {
   struct Case {
     int cx, lineFeeds, width, lines;
   } const cases[] = {
-      {0, 0, 200, 2},     // empty message
+      // An empty message and three short lines are the window test's.
       {200, 0, 200, 2},   {201, 0, 201, 2},
-      {120, 2, 200, 2},   // three short lines are still two lines high
       {400, 5, 400, 2},   // up to 400 the line feeds are not counted
       {405, 1, 405, 3},
       {406, 0, 400, 2},   // wider than 405: 400 wide, cx / 400 + n + 1 lines
@@ -72,22 +72,14 @@ TEST(MessageBoxLayout, ButtonsFollowTheirLabels) {
 
 TEST(MessageBoxLayout, PixelsAreLayoutUnitsScaledWithRounding) {
   // At 96 every length stays as it is.
+  const auto parts = [](const LayoutRect& r) { return std::vector<int>{r.x, r.y, r.cx, r.cy}; };
   const MessageBoxLayout wide = LayoutMessageBox(SIZE{403, 16}, 0, true, 30, 101);
   const MessageBoxPixels same = ScaleMessageBoxLayout(wide, CLayoutScale(96, 96));
-  EXPECT_EQ(same.text.x, kMessageLeft);
-  EXPECT_EQ(same.text.y, kMessageTop);
-  EXPECT_EQ(same.text.cx, wide.nTextWidth);
-  EXPECT_EQ(same.text.cy, wide.nTextHeight);
-  EXPECT_EQ(same.nPanelWidth, wide.nClientWidth);
-  EXPECT_EQ(same.nPanelHeight, wide.nPanelHeight);
-  EXPECT_EQ(same.nClientHeight, wide.nClientHeight);
-  EXPECT_EQ(same.rightButton.x, wide.nRightButtonX);
-  EXPECT_EQ(same.rightButton.y, wide.nButtonTop);
-  EXPECT_EQ(same.rightButton.cx, wide.nRightButtonWidth);
-  EXPECT_EQ(same.rightButton.cy, kButtonHeight);
-  EXPECT_EQ(same.leftButton.y, wide.nButtonTop);
-  EXPECT_EQ(same.leftButton.x, wide.nLeftButtonX);
-  EXPECT_EQ(same.leftButton.cx, wide.nLeftButtonWidth);
+  EXPECT_EQ(parts(same.text), (std::vector<int>{kMessageLeft, kMessageTop, wide.nTextWidth, wide.nTextHeight}));
+  EXPECT_EQ(parts(same.rightButton), (std::vector<int>{wide.nRightButtonX, wide.nButtonTop, wide.nRightButtonWidth, kButtonHeight}));
+  EXPECT_EQ(parts(same.leftButton), (std::vector<int>{wide.nLeftButtonX, wide.nButtonTop, wide.nLeftButtonWidth, kButtonHeight}));
+  EXPECT_EQ((std::vector<int>{same.nPanelWidth, same.nPanelHeight, same.nClientHeight}),
+            (std::vector<int>{wide.nClientWidth, wide.nPanelHeight, wide.nClientHeight}));
   EXPECT_EQ(ScaleMessageBoxLayout(LayoutMessageBox(SIZE{0, kLine}, 0, false, 110, 0), CLayoutScale(96, 96)).leftButton.cx,
             0);
 

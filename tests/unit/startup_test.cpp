@@ -38,21 +38,20 @@ TEST(Startup, InstallerNamesAreRegisteredUnderTheirFullPath) {
   {
     RegistryValueGuard guard(HKEY_CURRENT_USER, key, path);  // makes the key if it is missing
     RegisterWithCompatibilityAssistant(path);
+    DWORD type = 0, data = 0, size = sizeof(data);
+    EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, key.c_str(), path.c_str(), RRF_RT_ANY, &type, &data, &size), ERROR_SUCCESS);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(data, 33u);
+    // The name keeps its letter case.
     HKEY handle;
     ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &handle), ERROR_SUCCESS);
-    DWORD type = 0, data = 0, size = sizeof(data);
-    EXPECT_EQ(RegQueryValueExW(handle, path.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data), &size), ERROR_SUCCESS);
-    // The name keeps its letter case.
     wchar_t name[256];
-    DWORD nameLength = 256;
     bool found = false;
-    for (DWORD i = 0; RegEnumValueW(handle, i, name, &nameLength, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-         ++i, nameLength = 256)
+    for (DWORD i = 0, length = 256; RegEnumValueW(handle, i, name, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+         ++i, length = 256)
       found |= std::wstring(name) == path;
     RegCloseKey(handle);
     EXPECT_TRUE(found);
-    EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
-    EXPECT_EQ(data, 33u);
   }
 
   // The key is opened, never created.
