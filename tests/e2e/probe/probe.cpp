@@ -120,10 +120,14 @@ int wmain(int argc, wchar_t** argv) {
 
   const std::wstring reportPath = Env(L"PROBE_REPORT");
   if (!reportPath.empty()) {
-    // Shared with other probes that run at the same time: each report is
-    // appended in one write.
-    HANDLE file = CreateFileW(reportPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Shared with other probes that run at the same time: each opens it for
+    // itself alone, waiting its turn, so that no report is lost or split.
+    HANDLE file = INVALID_HANDLE_VALUE;
+    for (int attempt = 0; attempt < 400 && file == INVALID_HANDLE_VALUE; ++attempt) {
+      file = CreateFileW(reportPath.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+      if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_SHARING_VIOLATION) break;
+      if (file == INVALID_HANDLE_VALUE) Sleep(25);
+    }
     if (file != INVALID_HANDLE_VALUE) {
       DWORD written = 0;
       WriteFile(file, report.data(), static_cast<DWORD>(report.size()), &written, nullptr);
