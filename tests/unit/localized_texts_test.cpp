@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "messages/language_table.h"
 #include "messages/localized_message.h"
 #include "messages/string_lookup.h"
 #include "res/resource.h"
@@ -70,6 +71,14 @@ TEST_F(LocalizedTextsTest, EachUserLanguageGetsItsRowAndButtonTexts) {
     EXPECT_EQ(texts.strMessage, c.message);
     EXPECT_EQ(texts.strCancelText, c.cancel);
   }
+}
+
+TEST(LanguageTable, EachLanguageReadsItsOwnCatalogueElement) {
+  std::wstring codes;
+  for (LANGID id : {0x0404, 0x0407, 0x040A, 0x040C, 0x0410, 0x0411, 0x0412, 0x0413, 0x0419, 0x0804, 0x0409})
+    codes += CataloguePath(ChooseLanguageRow(id)) + L" ";
+  EXPECT_EQ(codes, L"MessageInfo/CHT MessageInfo/DEU MessageInfo/ESP MessageInfo/FRA MessageInfo/ITA MessageInfo/JPN "
+                   L"MessageInfo/KOR MessageInfo/NLD MessageInfo/RUS MessageInfo/CHS MessageInfo/ENG ");
 }
 
 TEST_F(LocalizedTextsTest, ButtonTextsOnlyFromACatalogueThatLoads) {
