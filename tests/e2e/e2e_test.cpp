@@ -22,10 +22,7 @@ namespace {
 
 struct ProbeRun {
   std::map<std::string, std::string> values;  // the last value of each key
-  std::vector<std::string> argv;
-  std::vector<std::string> files;
-  std::vector<std::string> reads;  // "name:bytes read" of each file
-  std::vector<std::string> parentModules;  // with PROBE_PARENT_MODULES set
+  std::map<std::string, std::vector<std::string>> lists;  // every value of each key, in order
 };
 
 std::vector<ProbeRun> ParseReport(const std::string& text) {
@@ -38,10 +35,7 @@ std::vector<ProbeRun> ParseReport(const std::string& text) {
     const size_t equals = line.find('=');
     if (equals == std::string::npos) continue;
     const std::string key = line.substr(0, equals), value = line.substr(equals + 1);
-    if (key == "argv") runs.back().argv.push_back(value);
-    if (key == "file" || key == "dir") runs.back().files.push_back(key + " " + value);
-    if (key == "read") runs.back().reads.push_back(value);
-    if (key == "parent-module") runs.back().parentModules.push_back(value);
+    runs.back().lists[key].push_back(value);
     runs.back().values[key] = value;
   }
   return runs;
@@ -56,10 +50,9 @@ std::string AssistFile(const std::string& execute, const std::string& paramA = "
 
 class EndToEnd : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(CreateDirectoryW(temp.c_str(), nullptr));
-    ASSERT_FALSE(probe.empty());
-  }
+  void SetUp() override { ASSERT_TRUE(CreateDirectoryW(temp.c_str(), nullptr)); }
+  // Whatever a test ran, its TEMP holds nothing afterwards.
+  void TearDown() override { EXPECT_TRUE(ListFolder(temp).empty()); }
 
   std::wstring Pack(const std::vector<WriterGroup>& groups, const std::wstring& name = L"runner.exe") {
     const std::wstring packed = work / name;
@@ -79,22 +72,19 @@ class EndToEnd : public ::testing::Test {
     return Pack({{kRootGroupName, {FileFromBytes(u"AssistFile.ini", assist)}}, {U16(group), {FileFromBytes(u"probe.exe", probe)}}});
   }
 
+  // A packed runner started with this TEMP and report.
+  std::unique_ptr<ChildProcess> Start(const std::wstring& packed, const std::wstring& arguments,
+                                      std::vector<std::pair<std::wstring, std::wstring>> env = {}) {
+    env.insert(env.end(), {{L"TEMP", tempVariable}, {L"TMP", tempVariable}, {L"PROBE_REPORT", report}});
+    return std::make_unique<ChildProcess>(L"\"" + packed + L"\"" + (arguments.empty() ? L"" : L" " + arguments), env);
+  }
+
   long long Run(const std::wstring& packed, const std::wstring& arguments,
                 std::vector<std::pair<std::wstring, std::wstring>> env = {}) {
-    env.push_back({L"TEMP", tempVariable});
-    env.push_back({L"TMP", tempVariable});
-    env.push_back({L"PROBE_REPORT", report});
-    std::wstring command = L"\"" + packed + L"\"";
-    if (!arguments.empty()) command += L" " + arguments;
-    return RunProgram(command, env);
+    return Start(packed, arguments, std::move(env))->Wait(60000);
   }
 
   std::vector<ProbeRun> Runs() { return ParseReport(ReadBytes(report)); }
-
-  // The probe as its own payload, an engine copy of it and a data file.
-  std::wstring PackHandOver(const std::string& data) {
-    return Pack({ProbeRoot({FileFromBytes(u"engine.exe", probe)}), {u"data", {FileFromBytes(u"payload.bin", data)}}});
-  }
 
   // The folder the payload ran from, as the probe saw it.
   static std::string FolderOf(const ProbeRun& run) {
@@ -113,8 +103,7 @@ class EndToEnd : public ::testing::Test {
 }  // namespace
 
 TEST_F(EndToEnd, SilentByCommandLine) {
-  const std::wstring packed = PackProbe(AssistFile("probe.exe"));
-  EXPECT_EQ(Run(packed, L"-s"), 0);
+  EXPECT_EQ(Run(PackProbe(AssistFile("probe.exe")), L"-s"), 0);
   const auto runs = Runs();
   ASSERT_EQ(runs.size(), 1u);
   const std::string folder = FolderOf(runs[0]);
@@ -123,73 +112,36 @@ TEST_F(EndToEnd, SilentByCommandLine) {
   // empty ParamA and ParamB give two blanks before the program's own "-s".
   EXPECT_EQ(runs[0].values.at("cmdline"), folder + "\\\\probe.exe  -s");
   EXPECT_EQ(runs[0].values.at("cwd") + (runs[0].values.at("cwd").back() == '\\' ? "" : "\\"), folder + "\\");
-  EXPECT_EQ(runs[0].argv, (std::vector<std::string>{folder + "\\\\probe.exe", "-s"}));
-  EXPECT_NE(std::find(runs[0].files.begin(), runs[0].files.end(), "file AssistFile.ini:" + std::to_string(AssistFile("probe.exe").size())),
-            runs[0].files.end());
-  EXPECT_TRUE(ListFolder(temp).empty());
-
-  // Capital letters and the other switch are silent too.
-  EXPECT_EQ(Run(packed, L"/S"), 0);
-  EXPECT_EQ(Runs().size(), 2u);
-  EXPECT_TRUE(ListFolder(temp).empty());
 }
 
-TEST_F(EndToEnd, SilentByRegistryPassesParamsAndOwnArguments) {
+TEST_F(EndToEnd, SilentByRegistryRunsTheGroupsPayloadWithParamsAndOwnArguments) {
   RegistryValueGuard silent(HKEY_LOCAL_MACHINE, kProductKey, L"SilentExecution");
   silent.SetDword(1);
-  const std::wstring packed = PackProbe(AssistFile("probe.exe", "/alpha", "/beta"));
-  EXPECT_EQ(Run(packed, L"one \"two words\""), 0);
-  const auto runs = Runs();
-  ASSERT_EQ(runs.size(), 1u);
-  const std::string folder = FolderOf(runs[0]);
-  EXPECT_EQ(runs[0].values.at("cmdline"), folder + "\\\\probe.exe /alpha /beta one \"two words\"");
-  EXPECT_EQ(runs[0].argv, (std::vector<std::string>{folder + "\\\\probe.exe", "/alpha", "/beta", "one", "two words"}));
-  EXPECT_TRUE(ListFolder(temp).empty());
-}
-
-TEST_F(EndToEnd, PayloadInAGroupFolderRunsThere) {
-  const std::wstring packed = PackProbe(AssistFile("probe.exe", "/log=C:\\logs\\x.txt"), L"Tools\\bin");
-  EXPECT_EQ(Run(packed, L"-s"), 0);
+  EXPECT_EQ(Run(PackProbe(AssistFile("probe.exe", "/log=C:\\logs\\x.txt", "/beta"), L"Tools\\bin"), L"one \"two words\""), 0);
   const auto runs = Runs();
   ASSERT_EQ(runs.size(), 1u);
   const std::string module = runs[0].values.at("module");
   EXPECT_EQ(module.substr(module.size() - 20), "\\Tools\\bin\\probe.exe");
+  EXPECT_EQ(runs[0].values.at("cmdline"), module + " /log=C:\\logs\\x.txt /beta one \"two words\"");
   // The working directory is the payload's folder, whatever the arguments hold.
   EXPECT_EQ(runs[0].values.at("cwd"), FolderOf(runs[0]));
-  EXPECT_TRUE(ListFolder(temp).empty());
 }
 
 TEST_F(EndToEnd, ExitCodesTellWhatHappened) {
-  // The payload's own code, beyond 8 bits.
-  const std::wstring packed = PackProbe(AssistFile("probe.exe"));
-  EXPECT_EQ(Run(packed, L"-s", {{L"PROBE_EXIT_CODE", L"3010"}}), 3010);
-  EXPECT_TRUE(ListFolder(temp).empty());
-
-  // A payload that cannot start: the error of starting it.
-  const std::wstring missing = PackProbe(AssistFile("absent.exe"));
-  EXPECT_EQ(Run(missing, L"-s"), ERROR_FILE_NOT_FOUND);
-  EXPECT_TRUE(ListFolder(temp).empty());
-
+  // The payload's own code is the hand-over test's. A payload that cannot
+  // start: the error of starting it. A file to start
+  // outside the folder (where a program is planted beside TEMP), or one
+  // whose path leaves and comes back in, is a damaged package.
+  ASSERT_TRUE(WriteBytes(work / L"planted.exe", probe));
+  const std::pair<const char*, long long> cases[] = {
+      {"absent.exe", ERROR_FILE_NOT_FOUND}, {"..\\..\\planted.exe", ERROR_INVALID_DATA}, {"sub\\..\\probe.exe", ERROR_INVALID_DATA}};
+  for (const auto& [execute, code] : cases) EXPECT_EQ(Run(PackProbe(AssistFile(execute)), L"-s"), code) << execute;
   // A bare runner and a package with a name that climbs out: nothing
   // starts, nothing is left.
   EXPECT_EQ(Run(runner, L"-s"), ERROR_INVALID_DATA);
-  const std::wstring escaping = Pack({ProbeRoot({FileFromBytes(u"..\\planted.exe", "x")})}, L"escaping.exe");
+  const std::wstring escaping = Pack({ProbeRoot({FileFromBytes(u"..\\climbed.exe", "x")})}, L"escaping.exe");
   EXPECT_EQ(Run(escaping, L"-s"), ERROR_INVALID_DATA);
-  EXPECT_FALSE(Exists(work / L"planted.exe"));
-  EXPECT_TRUE(ListFolder(temp).empty());
-  EXPECT_EQ(Runs().size(), 1u);  // only the first run started the payload
-}
-
-TEST_F(EndToEnd, AFileToStartOutsideTheFolderIsADamagedPackage) {
-  // The escaping path would reach a program planted beside TEMP; a path that
-  // leaves and comes back in is refused all the same.
-  ASSERT_TRUE(WriteBytes(work / L"planted.exe", probe));
-  for (const char* execute : {"..\\..\\planted.exe", "sub\\..\\probe.exe"}) {
-    SCOPED_TRACE(execute);
-    const std::wstring packed = PackProbe(AssistFile(execute));
-    EXPECT_EQ(Run(packed, L"-s"), ERROR_INVALID_DATA);
-    EXPECT_TRUE(ListFolder(temp).empty());
-  }
+  EXPECT_FALSE(Exists(work / L"climbed.exe"));
   EXPECT_TRUE(Runs().empty());
 }
 
@@ -197,61 +149,38 @@ TEST_F(EndToEnd, ARunWithoutABoxLeavesTheCatalogueUnread) {
   // The box is asked for but the run is silent, or the run shows windows but
   // asks for no box: either way the system's XML component never comes into
   // the runner, so no catalogue can hold the payload up.
-  const std::string catalogue = "<MessageInfo><ENG>hello</ENG></MessageInfo>";
-  const WriterGroup silent = ProbeRoot({FileFromBytes(u"MessageSetting.ini", "[Setting]\r\nIsShowMessageBox=1\r\n"),
-                                        FileFromBytes(u"MessageInfo.xml", catalogue)});
-  const WriterGroup noBox = ProbeRoot({FileFromBytes(u"MessageInfo.xml", catalogue)});
+  const auto catalogue = FileFromBytes(u"MessageInfo.xml", "<MessageInfo><ENG>hello</ENG></MessageInfo>");
+  const WriterGroup silent = ProbeRoot({FileFromBytes(u"MessageSetting.ini", "[Setting]\r\nIsShowMessageBox=1\r\n"), catalogue});
   EXPECT_EQ(Run(Pack({silent}, L"silent.exe"), L"-s", {{L"PROBE_PARENT_MODULES", L"1"}}), 0);
-  EXPECT_EQ(Run(Pack({noBox}, L"nobox.exe"), L"", {{L"PROBE_PARENT_MODULES", L"1"}}), 0);
+  EXPECT_EQ(Run(Pack({ProbeRoot({catalogue})}, L"nobox.exe"), L"", {{L"PROBE_PARENT_MODULES", L"1"}}), 0);
   const auto runs = Runs();
   ASSERT_EQ(runs.size(), 2u);
   for (const ProbeRun& run : runs) {
-    const auto loaded = [&run](const char* name) {
-      return std::find(run.parentModules.begin(), run.parentModules.end(), name) != run.parentModules.end();
-    };
-    EXPECT_TRUE(loaded("kernel32.dll")) << "no module list";
-    EXPECT_FALSE(loaded("msxml3.dll"));
+    const std::vector<std::string>& modules = run.lists.at("parent-module");
+    EXPECT_NE(std::find(modules.begin(), modules.end(), "kernel32.dll"), modules.end()) << "no module list";
+    EXPECT_EQ(std::find(modules.begin(), modules.end(), "msxml3.dll"), modules.end());
   }
-  EXPECT_TRUE(ListFolder(temp).empty());
 }
 
-TEST_F(EndToEnd, ATempWithABlankStartsTheRightProgram) {
-  // C:\...\my temp\ with a program at C:\...\my.exe that must not start.
-  temp = work / L"my temp";
+TEST_F(EndToEnd, UnusualPlaces) {
+  // A TEMP of Cyrillic and CJK letters with blanks, ending in a backslash,
+  // with a program beside it that an unquoted path would start. AssistFile.ini
+  // in UTF-16 with its byte-order mark, as the platform's profile reader
+  // wants for text beyond the ANSI code page.
+  temp = work / L"\u0422\u0435\u043c\u043f \u6f22\u5b57 temp";
   tempVariable = temp + L"\\";
   ASSERT_TRUE(CreateDirectoryW(temp.c_str(), nullptr));
-  ASSERT_TRUE(WriteBytes(work / L"my.exe", probe));
-  const std::wstring packed = PackProbe(AssistFile("probe.exe", "alpha"));
-  EXPECT_EQ(Run(packed, L"-s", {{L"PROBE_EXIT_CODE", L"7"}}), 7);
+  ASSERT_TRUE(WriteBytes(work / L"\u0422\u0435\u043c\u043f.exe", probe));
+  const std::wstring packed = PackProbe(
+      package_bytes::Utf16Le(L"[ParamOption]\r\nExecuteFileName=probe.exe\r\nParamA=\u00e9t\u00e9 \u0416\r\n"));
+  EXPECT_EQ(Run(packed, L"-s"), 0);
   const auto runs = Runs();
   ASSERT_EQ(runs.size(), 1u);
-  const std::string module = runs[0].values.at("module");
-  EXPECT_EQ(module.compare(0, Utf8(temp).size(), Utf8(temp)), 0) << module;
   // The quoted path, ParamA, the empty ParamB, the program's own "-s".
   // TEMP ends in a backslash, so the folder path holds two in a row.
   const std::string folder = FolderOf(runs[0]);
   const std::string path = Utf8(temp) + "\\\\" + folder.substr(folder.rfind('\\') + 1) + "\\\\probe.exe";
-  EXPECT_EQ(runs[0].values.at("cmdline"), "\"" + path + "\" alpha  -s");
-  EXPECT_EQ(runs[0].argv, (std::vector<std::string>{path, "alpha", "-s"}));
-  EXPECT_TRUE(ListFolder(temp).empty());
-}
-
-TEST_F(EndToEnd, UnusualPlaces) {
-  // A TEMP of Cyrillic and CJK letters with blanks. AssistFile.ini in UTF-16
-  // with its byte-order mark, as the platform's profile reader wants for
-  // text beyond the ANSI code page.
-  temp = work / L"\u0422\u0435\u043c\u043f \u6f22\u5b57 temp";
-  tempVariable = temp;
-  ASSERT_TRUE(CreateDirectoryW(temp.c_str(), nullptr));
-  const std::wstring packed = PackProbe(
-      package_bytes::Utf16Le(L"[ParamOption]\r\nExecuteFileName=probe.exe\r\nParamA=\u00e9t\u00e9 \u0416\r\n"));
-  EXPECT_EQ(Run(packed, L"-s"), 0);
-  auto runs = Runs();
-  ASSERT_EQ(runs.size(), 1u);
-  EXPECT_EQ(runs[0].values.at("module").compare(0, Utf8(temp).size(), Utf8(temp)), 0) << runs[0].values.at("module");
-  EXPECT_EQ(runs[0].argv.at(1), "\xc3\xa9t\xc3\xa9");
-  EXPECT_EQ(runs[0].argv.at(2), "\xd0\x96");
-  EXPECT_TRUE(ListFolder(temp).empty());
+  EXPECT_EQ(runs[0].values.at("cmdline"), "\"" + path + "\" \xc3\xa9t\xc3\xa9 \xd0\x96  -s");
 
   // The runner itself at a path of 259 characters, the longest a process
   // can be started from here (the system refuses longer ones), and longer
@@ -266,18 +195,18 @@ TEST_F(EndToEnd, UnusualPlaces) {
   ASSERT_TRUE(CopyFileW(packed.c_str(), (deep + name).c_str(), FALSE));
   EXPECT_EQ(Run(deep + name, L"-s"), 0);
   EXPECT_EQ(Runs().size(), 2u);
-  EXPECT_TRUE(ListFolder(temp).empty());
 }
 
 TEST_F(EndToEnd, WaitsOnlyForProgramsStartedFromItsFolder) {
-  const std::string data(200000, 'd');
-  const std::wstring packed = PackHandOver(data);
+  // The probe as its own payload, an engine copy of it and a data file.
+  const std::wstring packed =
+      Pack({ProbeRoot({FileFromBytes(u"engine.exe", probe)}), {u"data", {FileFromBytes(u"payload.bin", std::string(200000, 'd'))}}});
   // The engine, started from the folder, reads every file after 2 s.
   EXPECT_EQ(Run(packed, L"-s", {{L"PROBE_EXIT_CODE", L"3010"}, {L"PROBE_START", L"engine.exe"}, {L"PROBE_CHILD_DELAY", L"2000"}}),
             3010);
   auto runs = Runs();
   ASSERT_EQ(runs.size(), 2u);  // it had ended before the runner did
-  std::vector<std::string> reads = runs[1].reads;
+  std::vector<std::string> reads = runs[1].lists.at("read");
   std::sort(reads.begin(), reads.end());
   EXPECT_EQ(reads, (std::vector<std::string>{"AssistFile.ini:" + std::to_string(AssistFile("probe.exe").size()),
                                              "data\\payload.bin:200000", "engine.exe:" + std::to_string(probe.size()),
@@ -296,20 +225,17 @@ TEST_F(EndToEnd, WaitsOnlyForProgramsStartedFromItsFolder) {
   EXPECT_LE(left.size(), 1u);
   for (const std::wstring& folder : left) EXPECT_TRUE(ListFolder(temp + L"\\" + folder).empty());
   for (int i = 0; i < 300 && Runs().size() < 4; ++i) Sleep(50);  // the product ends
+  for (const std::wstring& folder : left) RemoveDirectoryW((temp + L"\\" + folder).c_str());
 }
 
 TEST_F(EndToEnd, SixRunsAtOnce) {
   const std::wstring packed = PackProbe(AssistFile("probe.exe"));
   std::vector<std::unique_ptr<ChildProcess>> running;
-  for (int i = 0; i < 6; ++i)
-    running.push_back(std::make_unique<ChildProcess>(
-        L"\"" + packed + L"\" -s", std::vector<std::pair<std::wstring, std::wstring>>{
-                                       {L"TEMP", temp}, {L"TMP", temp}, {L"PROBE_REPORT", report}, {L"PROBE_EXIT_CODE", std::to_wstring(20 + i)}}));
+  for (int i = 0; i < 6; ++i) running.push_back(Start(packed, L"-s", {{L"PROBE_EXIT_CODE", std::to_wstring(20 + i)}}));
   for (int i = 0; i < 6; ++i) EXPECT_EQ(running[i]->Wait(60000), 20 + i) << "run " << i;
   std::set<std::string> folders;
   for (const ProbeRun& run : Runs()) folders.insert(FolderOf(run));
   EXPECT_EQ(folders.size(), 6u);
-  EXPECT_TRUE(ListFolder(temp).empty());
 }
 
 TEST_F(EndToEnd, ExtractionRootAndTempInEveryForm) {
@@ -350,8 +276,8 @@ TEST_F(EndToEnd, ThePayloadCannotBeSwappedBeforeItsStart) {
   const std::wstring packed =
       Pack({ProbeRoot({FileFromBytes(u"MessageSetting.ini", "[Setting]\r\nIsShowMessageBox=1\r\nIsOk=0\r\n"),
                        FileFromBytes(u"MessageInfo.xml", "<MessageInfo><ENG>Go on?</ENG></MessageInfo>")})});
-  ChildProcess run(L"\"" + packed + L"\"", {{L"TEMP", temp}, {L"TMP", temp}, {L"PROBE_REPORT", report}});
-  const HWND box = run.WaitForWindow(L"Probe", 1001);
+  const auto run = Start(packed, L"");
+  const HWND box = run->WaitForWindow(L"Probe", 1001);
   ASSERT_TRUE(box);
   // While the box waits, another program of the user tries to replace it.
   const std::vector<std::wstring> folders = ListFolder(temp);
@@ -360,9 +286,8 @@ TEST_F(EndToEnd, ThePayloadCannotBeSwappedBeforeItsStart) {
   EXPECT_FALSE(WriteBytes(payload, "MZ swapped"));
   EXPECT_FALSE(MoveFileW(payload.c_str(), (payload + L".old").c_str()));
   PostMessageW(box, WM_COMMAND, MAKEWPARAM(1000, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, 1000)));
-  EXPECT_EQ(run.Wait(30000), 0);
+  EXPECT_EQ(run->Wait(30000), 0);
   EXPECT_EQ(Runs().size(), 1u);
-  EXPECT_TRUE(ListFolder(temp).empty());
 }
 
 namespace {
@@ -373,16 +298,14 @@ std::uint32_t U32At(const std::string& bytes, size_t at) {
   return value;
 }
 
-void PutU32At(std::string& bytes, size_t at, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(value >> (8 * i));
-}
-
 // Points the PE security directory of `program` at a certificate table.
 void SetCertificateTable(std::string& program, std::uint32_t offset, std::uint32_t size) {
   const size_t optional = U32At(program, 0x3C) + 24;
   const bool is64 = program[optional] == 0x0B && program[optional + 1] == 0x02;
-  PutU32At(program, optional + (is64 ? 144 : 128), offset);
-  PutU32At(program, optional + (is64 ? 148 : 132), size);
+  std::string table;
+  nsTobrin::PutU32(table, offset);
+  nsTobrin::PutU32(table, size);
+  program.replace(optional + (is64 ? 144 : 128), 8, table);
 }
 
 }  // namespace
@@ -407,16 +330,15 @@ TEST_F(EndToEnd, SealedPackagesRunAndDamagedOnesNeverStart) {
       {"a file's data", (package + dataEnd) / 2, ERROR_CRC},
       {"the digest", sealed.size() - 1, ERROR_CRC},
       {"the seal's version", dataEnd + 8, ERROR_INVALID_DATA},
+      {"a seal cut short", sealed.size(), ERROR_INVALID_DATA},
   };
   for (const Case& c : cases) {
     std::string damaged = sealed;
-    damaged[c.at] ^= 1;
+    if (c.at < sealed.size()) damaged[c.at] ^= 1;
+    else damaged.pop_back();
     ASSERT_TRUE(WriteBytes(work / L"damaged.exe", damaged));
     EXPECT_EQ(Run(work / L"damaged.exe", L"-s"), c.code) << c.what;
-    EXPECT_TRUE(ListFolder(temp).empty()) << c.what;
   }
-  ASSERT_TRUE(WriteBytes(work / L"cut.exe", sealed.substr(0, sealed.size() - 1)));
-  EXPECT_EQ(Run(work / L"cut.exe", L"-s"), ERROR_INVALID_DATA) << "a seal cut short";
 
   // A certificate table after the seal (with a signer's padding) is what a
   // signed program has; one that the data area or the seal runs into is not
@@ -430,6 +352,5 @@ TEST_F(EndToEnd, SealedPackagesRunAndDamagedOnesNeverStart) {
   SetCertificateTable(hidden, static_cast<std::uint32_t>(dataEnd - 16), 16 + nsTobrin::kSealRecordSize);
   ASSERT_TRUE(WriteBytes(work / L"hidden.exe", hidden));
   EXPECT_EQ(Run(work / L"hidden.exe", L"-s"), ERROR_INVALID_DATA) << "a table inside the data area";
-  EXPECT_TRUE(ListFolder(temp).empty());
   EXPECT_EQ(Runs().size(), 2u) << "only the sound packages started the payload";
 }
