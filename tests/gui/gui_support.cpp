@@ -1,7 +1,5 @@
 #include "gui/gui_support.h"
 
-#include <map>
-
 namespace gui_support {
 
 std::wstring UniqueCaption(const wchar_t* hint) {
@@ -33,11 +31,8 @@ RECT ControlRect(HWND dialog, int id) {
   return rect;
 }
 
-void PaintNow(HWND window) {
-  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-}
-
 COLORREF ClientPixel(HWND window, int x, int y) {
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
   HDC dc = GetDC(window);
   const COLORREF color = GetPixel(dc, x, y);
   ReleaseDC(window, dc);
@@ -62,15 +57,6 @@ ModalJob::~ModalJob() {
 INT_PTR ModalJob::Result() {
   if (m_thread.joinable()) m_thread.join();
   return m_nResult;
-}
-
-bool ModalJob::WaitDone(DWORD timeoutMs) {
-  const DWORD start = GetTickCount();
-  while (!m_bDone) {
-    if (GetTickCount() - start > timeoutMs) return false;
-    Sleep(20);
-  }
-  return true;
 }
 
 }  // namespace gui_support

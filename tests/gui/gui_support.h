@@ -9,7 +9,6 @@
 #include <string>
 #include <thread>
 #include <utility>
-#include <vector>
 
 namespace gui_support {
 
@@ -25,8 +24,7 @@ std::wstring WindowText(HWND window);
 // A control's rectangle in the client coordinates of its dialog.
 RECT ControlRect(HWND dialog, int id);
 
-// Paints the window and its controls now, so its pixels can be read.
-void PaintNow(HWND window);
+// A pixel of the client area, with the window and its controls painted now.
 COLORREF ClientPixel(HWND window, int x, int y);
 
 // Runs `job` (which shows a modal window captioned `caption`) on a thread of
@@ -40,8 +38,6 @@ class ModalJob {
   ModalJob& operator=(const ModalJob&) = delete;
 
   INT_PTR Result();
-  // True when the job ended within `timeoutMs`.
-  bool WaitDone(DWORD timeoutMs);
 
  private:
   std::wstring m_caption;

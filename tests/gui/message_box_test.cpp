@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <vector>
 
 #include "gui/gui_support.h"
 #include "res/resource.h"
@@ -12,12 +13,7 @@
 #include "unit/test_support.h"
 
 using namespace nsTobrin;
-using gui_support::ClientPixel;
-using gui_support::ControlRect;
-using gui_support::ModalJob;
-using gui_support::UniqueCaption;
-using gui_support::WaitForDialog;
-using gui_support::WindowText;
+using namespace gui_support;
 
 namespace {
 
@@ -50,30 +46,25 @@ SIZE Measure(HFONT font, const std::wstring& text) {
   return size;
 }
 
-void ExpectRect(const RECT& actual, const LayoutRect& expected, const char* what) {
-  SCOPED_TRACE(what);
-  EXPECT_EQ(actual.left, expected.x);
-  EXPECT_EQ(actual.top, expected.y);
-  EXPECT_EQ(actual.right - actual.left, expected.cx);
-  EXPECT_EQ(actual.bottom - actual.top, expected.cy);
-}
+HFONT FontOf(HWND box, int id) { return reinterpret_cast<HFONT>(SendMessageW(GetDlgItem(box, id), WM_GETFONT, 0, 0)); }
+
+// Left, top, width and height.
+std::vector<LONG> Place(const RECT& r) { return {r.left, r.top, r.right - r.left, r.bottom - r.top}; }
+std::vector<LONG> Place(const LayoutRect& r) { return {r.x, r.y, r.cx, r.cy}; }
 
 // Measures the texts in the font the box gave its message and checks that
 // every part sits where the layout rules put it at `dpi`. Returns the
 // expected pixels for further checks.
 MessageBoxPixels ExpectLayout(HWND box, const BoxTexts& texts, int dpi) {
-  HFONT font = reinterpret_cast<HFONT>(SendMessageW(GetDlgItem(box, IDC_MESSAGE_TEXT), WM_GETFONT, 0, 0));
-  EXPECT_TRUE(font);
-  LOGFONTW logFont = {};
-  GetObjectW(font, sizeof(logFont), &logFont);
+  const HFONT font = FontOf(box, IDC_MESSAGE_TEXT);
+  LOGFONTW logFont = {}, buttonLogFont = {};
+  EXPECT_TRUE(GetObjectW(font, sizeof(logFont), &logFont));
   EXPECT_EQ(logFont.lfHeight, -MulDiv(9, dpi, 72));  // 9 points
   EXPECT_EQ(logFont.lfWeight, FW_NORMAL);
   if (GetUserDefaultUILanguage() == 0x0409) {
     EXPECT_STREQ(logFont.lfFaceName, L"Segoe UI");
   }
-  HFONT buttonFont = reinterpret_cast<HFONT>(SendMessageW(GetDlgItem(box, IDC_RIGHT_BUTTON), WM_GETFONT, 0, 0));
-  LOGFONTW buttonLogFont = {};
-  GetObjectW(buttonFont, sizeof(buttonLogFont), &buttonLogFont);
+  GetObjectW(FontOf(box, IDC_RIGHT_BUTTON), sizeof(buttonLogFont), &buttonLogFont);
   EXPECT_EQ(buttonLogFont.lfHeight, logFont.lfHeight);
 
   const bool two = !texts.right.empty() && !texts.left.empty();
@@ -88,14 +79,13 @@ MessageBoxPixels ExpectLayout(HWND box, const BoxTexts& texts, int dpi) {
   GetClientRect(box, &client);
   EXPECT_EQ(client.right, pixels.nClientWidth);
   EXPECT_EQ(client.bottom, pixels.nClientHeight);
-  ExpectRect(ControlRect(box, IDC_MESSAGE_TEXT), pixels.text, "message");
-  ExpectRect(ControlRect(box, IDC_RIGHT_BUTTON), pixels.rightButton, "right button");
-  EXPECT_EQ(WindowText(GetDlgItem(box, IDC_MESSAGE_TEXT)), texts.message);
+  EXPECT_EQ(Place(ControlRect(box, IDC_MESSAGE_TEXT)), Place(pixels.text)) << "message";
+  EXPECT_EQ(Place(ControlRect(box, IDC_RIGHT_BUTTON)), Place(pixels.rightButton)) << "right button";
   EXPECT_EQ(WindowText(GetDlgItem(box, IDC_RIGHT_BUTTON)), two ? texts.right : single);
   EXPECT_FALSE(IsWindowVisible(GetDlgItem(box, IDC_HIDDEN_CHECK)));
   EXPECT_EQ(IsWindowVisible(GetDlgItem(box, IDC_LEFT_BUTTON)) != FALSE, two);
   if (two) {
-    ExpectRect(ControlRect(box, IDC_LEFT_BUTTON), pixels.leftButton, "left button");
+    EXPECT_EQ(Place(ControlRect(box, IDC_LEFT_BUTTON)), Place(pixels.leftButton)) << "left button";
     EXPECT_EQ(WindowText(GetDlgItem(box, IDC_LEFT_BUTTON)), texts.left);
   }
 
@@ -108,24 +98,29 @@ MessageBoxPixels ExpectLayout(HWND box, const BoxTexts& texts, int dpi) {
   return pixels;
 }
 
+// Each box is ended through a control of its own (0: the close box), which
+// gives the box's own result code. Every other way of ending it, and what
+// each answer means for a run, is the message step's table
+// (localized_message_test.cpp), which cannot tell these codes apart.
 TEST(MessageBoxWindow, LayoutFollowsTextAndResolution) {
   const int dpi = ExpectedDpi();
-  {
-    HDC screen = GetDC(nullptr);
-    ASSERT_EQ(GetDeviceCaps(screen, LOGPIXELSX), dpi);
-    ASSERT_EQ(GetDeviceCaps(screen, LOGPIXELSY), dpi);
-    ReleaseDC(nullptr, screen);
-  }
-  const BoxTexts cases[] = {
-      {L"", L"Cancel", L"OK"},
-      {L"First line\nSecond line\nThird line", L"Cancel", L"OK"},
-      {L"A notice long enough to be wider than four hundred pixels on one line, so that the box has to "
-       L"wrap it onto further lines.\nAnd then a second paragraph.",
-       L"Abbrechen", L"OK"},
-      {L"Only the left text was given.", L"", L"Weiter"},
-      {L"Long labels.", L"A much longer label for the right button", L"And a long one for the left"},
+  struct Case {
+    BoxTexts texts;
+    int control;
+    INT_PTR result;
+  } const cases[] = {
+      {{L"", L"Cancel", L"OK"}, 0, IDCANCEL},
+      {{L"First line\nSecond line\nThird line", L"No", L"Yes"}, IDC_LEFT_BUTTON, IDYES},
+      {{L"A notice long enough to be wider than four hundred pixels on one line, so that the box has to "
+        L"wrap it onto further lines.\nAnd then a second paragraph.",
+        L"Abbrechen", L"OK"},
+       IDC_RIGHT_BUTTON, IDNO},
+      {{L"Only the left text was given.", L"", L"Weiter"}, 0, IDCANCEL},
+      {{L"Long labels.", L"A much longer label for the right button", L"And a long one for the left"}, 0, IDCANCEL},
+      {{L"One button", L"Close", L""}, IDC_RIGHT_BUTTON, IDOK},
   };
-  for (const BoxTexts& texts : cases) {
+  for (const Case& c : cases) {
+    const BoxTexts& texts = c.texts;
     SCOPED_TRACE(testing_support::Utf8(texts.message));
     const std::wstring caption = UniqueCaption(L"layout");
     ModalJob job(caption, [&] { return ShowBox(caption, texts); });
@@ -141,13 +136,11 @@ TEST(MessageBoxWindow, LayoutFollowsTextAndResolution) {
     if (texts.message.find(L"Third") != std::wstring::npos) {
       // Three short lines: still two lines high.
       const RECT text = ControlRect(box, IDC_MESSAGE_TEXT);
-      HFONT font = reinterpret_cast<HFONT>(SendMessageW(GetDlgItem(box, IDC_MESSAGE_TEXT), WM_GETFONT, 0, 0));
-      EXPECT_EQ(text.bottom - text.top, MulDiv(2 * Measure(font, L"Third").cy, dpi, 96));
+      EXPECT_EQ(text.bottom - text.top, MulDiv(2 * Measure(FontOf(box, IDC_MESSAGE_TEXT), L"Third").cy, dpi, 96));
     }
 
     // The white panel above the strip in the dialog colour, and the message
     // on white: a spot of its area right of the short text.
-    gui_support::PaintNow(box);
     const COLORREF white = RGB(255, 255, 255);
     EXPECT_EQ(ClientPixel(box, 3, 3), white);
     EXPECT_EQ(ClientPixel(box, 3, pixels.nPanelHeight - 2), white);
@@ -157,8 +150,12 @@ TEST(MessageBoxWindow, LayoutFollowsTextAndResolution) {
       EXPECT_EQ(ClientPixel(box, pixels.text.x + pixels.text.cx - 3, pixels.text.y + 2), white);
     }
 
-    PostMessageW(box, WM_SYSCOMMAND, SC_CLOSE, 0);
-    EXPECT_EQ(job.Result(), IDCANCEL);
+    if (c.control) {
+      SendMessageW(GetDlgItem(box, c.control), BM_CLICK, 0, 0);
+    } else {
+      PostMessageW(box, WM_SYSCOMMAND, SC_CLOSE, 0);
+    }
+    EXPECT_EQ(job.Result(), c.result);
   }
 }
 
@@ -175,32 +172,6 @@ TEST(MessageBoxWindow, At120DpiInANewProcess) {
       {{kDpiVariable, L"120"}});
   ASSERT_TRUE(child.Started());
   EXPECT_EQ(child.Wait(120000), 0) << "the layout test failed at 120 dots per inch (its output is above)";
-}
-
-// The box's own result for each button (the close box's is checked by the
-// layout test above). Every other way of ending it, and what each answer
-// means for a run, is the message step's table (localized_message_test.cpp),
-// which cannot tell these codes apart.
-TEST(MessageBoxWindow, EndsWithTheCodeOfTheControlUsed) {
-  const BoxTexts question = {L"Two buttons", L"No", L"Yes"};
-  struct Case {
-    BoxTexts texts;
-    int control;
-    INT_PTR result;
-  } const cases[] = {
-      {question, IDC_LEFT_BUTTON, IDYES},
-      {question, IDC_RIGHT_BUTTON, IDNO},
-      {{L"One button", L"Close", L""}, IDC_RIGHT_BUTTON, IDOK},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << testing_support::Utf8(c.texts.message) << ", control " << c.control);
-    const std::wstring caption = UniqueCaption(L"result");
-    ModalJob job(caption, [&] { return ShowBox(caption, c.texts); });
-    HWND box = WaitForDialog(caption);
-    ASSERT_TRUE(box);
-    SendMessageW(GetDlgItem(box, c.control), BM_CLICK, 0, 0);
-    EXPECT_EQ(job.Result(), c.result);
-  }
 }
 
 }  // namespace
