@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include <memory>
+#include <tuple>
 #include <vector>
 
 #include "unit/test_support.h"
@@ -26,7 +27,7 @@ HWND FindChild(HWND parent, const wchar_t* className) {
 
 // Left, top, width and height of a child in its parent's client pixels.
 std::vector<LONG> PlaceOf(HWND child, HWND parent) {
-  RECT rect;
+  RECT rect = {};
   GetWindowRect(child, &rect);
   MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
   return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
@@ -38,11 +39,13 @@ class ProgressWindow : public ::testing::Test {
     ASSERT_TRUE(CreateDirectoryW(temp.c_str(), nullptr));
     silentSwitch.Delete();
   }
+  // However the run ended, its TEMP holds nothing afterwards.
+  void TearDown() override { EXPECT_TRUE(ListFolder(temp).empty()); }
 
   std::wstring Pack(std::vector<nsTobrin::WriterFile> files,
                     nsTobrin::PackageSealing sealing = nsTobrin::PackageSealing::Unsealed) {
-    files.push_back(FileFromBytes(u"probe.exe", ReadBytes(OwnFolder() + L"\\probe.exe")));
-    files.push_back(FileFromBytes(u"AssistFile.ini", "[ParamOption]\r\nExecuteFileName=probe.exe\r\n"));
+    files.insert(files.end(), {FileFromBytes(u"probe.exe", ReadBytes(OwnFolder() + L"\\probe.exe")),
+                               FileFromBytes(u"AssistFile.ini", "[ParamOption]\r\nExecuteFileName=probe.exe\r\n")});
     const std::wstring packed = work / L"runner.exe";
     EXPECT_TRUE(BindPackage(OwnFolder() + L"\\tobrin.exe", packed, {{kRootGroupName, files}}, sealing));
     return packed;
@@ -84,8 +87,6 @@ TEST_F(ProgressWindow, ShowsTheExtractionThenRunsThePayload) {
 
   const HWND bar = FindChild(window, PROGRESS_CLASSW);
   const HWND text = FindChild(window, L"Static");
-  ASSERT_NE(bar, nullptr);
-  ASSERT_NE(text, nullptr);
   EXPECT_EQ(PlaceOf(bar, window), (std::vector<LONG>{22, 49, 256, 18}));
   EXPECT_EQ(PlaceOf(text, window), (std::vector<LONG>{22, 22, 80, 14}));
   wchar_t label[32] = {};
@@ -114,7 +115,6 @@ TEST_F(ProgressWindow, ShowsTheExtractionThenRunsThePayload) {
 
   EXPECT_EQ(run->Wait(60000), 0);
   EXPECT_NE(ReadBytes(report).find("end\n"), std::string::npos);
-  EXPECT_TRUE(ListFolder(temp).empty());
 }
 
 TEST_F(ProgressWindow, AnEmptyPackageFillsTheBarAtOnce) {
@@ -130,7 +130,6 @@ TEST_F(ProgressWindow, AnEmptyPackageFillsTheBarAtOnce) {
   EXPECT_EQ(position, 1000);
   // No AssistFile.ini: nothing to start, and the runner says so.
   EXPECT_NE(run->Wait(60000), 0);
-  EXPECT_TRUE(ListFolder(temp).empty());
 }
 
 TEST_F(ProgressWindow, ClosingEarlyCancelsTheRun) {
@@ -142,26 +141,20 @@ TEST_F(ProgressWindow, ClosingEarlyCancelsTheRun) {
     files.push_back(FileFromBytes(U16(L"d" + std::to_wstring(i % 4) + L"\\big" + std::to_wstring(i)), std::string(1 << 20, 'b')));
   const std::wstring packed = Pack(files, nsTobrin::PackageSealing::Sealed);
 
-  struct Way {
-    const char* what;
-    UINT message;
-    WPARAM wParam;
-  };
-  for (const Way& way : {Way{"Escape", WM_KEYDOWN, VK_ESCAPE}, Way{"close box", WM_SYSCOMMAND, SC_CLOSE}}) {
+  for (const auto& [what, message, wParam] : {std::tuple{"Escape", WM_KEYDOWN, VK_ESCAPE}, std::tuple{"close box", WM_SYSCOMMAND, SC_CLOSE}}) {
     auto run = Start(packed);
     const HWND window = run->WaitForWindow(kCaption);
-    ASSERT_NE(window, nullptr) << way.what;
+    ASSERT_NE(window, nullptr) << what;
     const HWND bar = FindChild(window, PROGRESS_CLASSW);
     // Enter does nothing.
     PostMessageW(window, WM_KEYDOWN, VK_RETURN, 0);
     Sleep(20);
-    EXPECT_TRUE(IsWindowVisible(window)) << way.what;
+    EXPECT_TRUE(IsWindowVisible(window)) << what;
     const int position = static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0));
-    ASSERT_LT(position, 300) << way.what << ": the extraction went too fast to be interrupted";
-    PostMessageW(window, way.message, way.wParam, 0);
-    EXPECT_EQ(run->Wait(60000), ERROR_CANCELLED) << way.what;
-    EXPECT_TRUE(ListFolder(temp).empty()) << way.what;
-    EXPECT_EQ(ReadBytes(report), "") << way.what << ": the payload must not start";
+    ASSERT_LT(position, 300) << what << ": the extraction went too fast to be interrupted";
+    PostMessageW(window, static_cast<UINT>(message), static_cast<WPARAM>(wParam), 0);
+    EXPECT_EQ(run->Wait(60000), ERROR_CANCELLED) << what;
+    EXPECT_EQ(ReadBytes(report), "") << what << ": the payload must not start";
   }
 }
 
@@ -173,6 +166,5 @@ TEST_F(ProgressWindow, ADamagedSealedPackageEndsTheWindowAndStartsNothing) {
   auto run = Start(packed);
   EXPECT_NE(run->WaitForWindow(kCaption), nullptr);
   EXPECT_EQ(run->Wait(60000), ERROR_CRC);
-  EXPECT_TRUE(ListFolder(temp).empty());
   EXPECT_EQ(ReadBytes(report), "") << "the payload must not start";
 }
