@@ -26,14 +26,14 @@ WriterFile StreamedFile(const fs::path& path, std::u16string name, std::uint64_t
   WriterFile file;
   file.name = std::move(name);
   file.size = static_cast<std::uint32_t>(size);
-  file.writeContent = [path, size](std::FILE* out) {
+  file.writeContent = [path, size](ByteSink& out) {
     nsTobrin::StdioFile in(std::fopen(path.c_str(), "rb"));
     if (!in) return false;
     std::vector<char> buffer(1 << 20);
     std::uint64_t left = size;
     while (left > 0) {
       const std::size_t piece = left < buffer.size() ? static_cast<std::size_t>(left) : buffer.size();
-      if (std::fread(buffer.data(), 1, piece, in.Get()) != piece || std::fwrite(buffer.data(), 1, piece, out) != piece)
+      if (std::fread(buffer.data(), 1, piece, in.Get()) != piece || !out.Write(buffer.data(), piece))
         return false;
       left -= piece;
     }

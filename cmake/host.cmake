@@ -1,6 +1,6 @@
 # Native build: the format tests and the packer with its tests on the build machine.
 add_executable(format_tests tests/format/package_format_test.cpp)
-target_link_libraries(format_tests PRIVATE tobrin_format gtest_main)
+target_link_libraries(format_tests PRIVATE tobrin_format_encoder gtest_main)
 add_test(NAME format COMMAND format_tests)
 
 # The packer: its file readers, and the real program run on real folders.

@@ -125,7 +125,7 @@ add_executable(unit_tests
   tests/unit/test_support.cpp
   ${TOBRIN_RESOURCES})
 target_include_directories(unit_tests PRIVATE tests)
-target_link_libraries(unit_tests PRIVATE tobrin_app gtest_main)
+target_link_libraries(unit_tests PRIVATE tobrin_app tobrin_format_encoder gtest_main)
 add_dependencies(unit_tests tobrin)  # its string table is read by a test
 
 add_executable(e2e_tests
@@ -134,7 +134,7 @@ add_executable(e2e_tests
   tests/e2e/soak_test.cpp
   tests/unit/test_support.cpp)
 target_include_directories(e2e_tests PRIVATE tests)
-target_link_libraries(e2e_tests PRIVATE tobrin_format gtest_main comctl32)
+target_link_libraries(e2e_tests PRIVATE tobrin_format_encoder gtest_main comctl32)
 add_dependencies(e2e_tests tobrin probe)
 
 # Windows on the display: the message box and the interactive message step.
@@ -146,7 +146,7 @@ add_executable(gui_tests
   tests/unit/test_support.cpp
   ${TOBRIN_RESOURCES})
 target_include_directories(gui_tests PRIVATE tests)
-target_link_libraries(gui_tests PRIVATE tobrin_app gtest_main)
+target_link_libraries(gui_tests PRIVATE tobrin_app tobrin_format_encoder gtest_main)
 add_dependencies(gui_tests tobrin probe)
 
 add_test(NAME unit COMMAND unit_tests)

@@ -221,6 +221,8 @@ DWORD CopyError(const CopyResult& copied) {
       return ERROR_READ_FAULT;
     case CopyOutcome::WriteFailed:
       return copied.error ? static_cast<DWORD>(copied.error) : ERROR_WRITE_FAULT;
+    case CopyOutcome::Malformed:
+      return ERROR_INVALID_DATA;
   }
   return ERROR_INVALID_FUNCTION;
 }
@@ -254,9 +256,13 @@ DWORD Extract(const std::wstring& programPath, CTobrinDlg& dlg, bool reportProgr
 
   ExtractFolderWriter target(root, dlg, reportProgress);
   const CopyResult copied =
-      CopyPackageFiles(package.Get(), g_packageDirectory, target, seal.present ? &digest : nullptr);
+      CopyPackageData(package.Get(), layout, g_packageDirectory, target, seal.present ? &digest : nullptr);
   // Nothing is started, or deleted, while a file is still open.
   const DWORD closeError = target.Finish();
+  // A stream that cannot be decoded is damage: shown by the seal (23) when
+  // the bytes changed after packing, else a package written wrong (13).
+  if (copied.outcome == CopyOutcome::Malformed)
+    return seal.present && digest.Result() != seal.digest ? ERROR_CRC : ERROR_INVALID_DATA;
   if (const DWORD error = CopyError(copied)) return error;
   if (closeError) return closeError;
   // A damaged package is never started: the run deletes what it wrote.

@@ -25,11 +25,15 @@ class ExtractionTarget {
   virtual void FileStarting() {}
 };
 
-enum class CopyOutcome { Done, Stopped, ReadFailed, WriteFailed };
+// Malformed: a compressed data area whose stream cannot be decoded into
+// exactly the files' bytes (cut short, longer, a window over the cap, not a
+// stream at all): a damaged package.
+enum class CopyOutcome { Done, Stopped, ReadFailed, WriteFailed, Malformed };
 
 struct CopyResult {
   CopyOutcome outcome = CopyOutcome::Done;
   int error = 0;  // the target's error code for WriteFailed
+  const char* reason = "";  // why the stream is Malformed
 };
 
 // The size of the pieces the data is copied in.
@@ -42,5 +46,15 @@ class SealDigest;
 // read, in order; the target never sees it.
 CopyResult CopyPackageFiles(std::FILE* package, const PackageDirectory& directory, ExtractionTarget& target,
                             SealDigest* digest = nullptr);
+
+// The same for either layout (`layout` as ReadPackageDirectory returned it).
+// A compressed data area is read once: its stored bytes go to `digest` as
+// they are read, then through the decoder, and the target sees only decoded
+// bytes, exactly each file's size. When the stream is Malformed the rest of
+// the data area still goes to `digest`, so that the caller can tell a
+// package damaged after it was sealed (the digest disagrees) from one that
+// was written wrong.
+CopyResult CopyPackageData(std::FILE* package, const PackageLayout& layout, const PackageDirectory& directory,
+                           ExtractionTarget& target, SealDigest* digest = nullptr);
 
 }  // namespace nsTobrin

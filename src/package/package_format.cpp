@@ -1,6 +1,7 @@
 #include "package/package_format.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 #include <stdexcept>
 
@@ -107,6 +108,22 @@ std::uint64_t FileSizeOf(std::FILE* file) {
   return size;
 }
 
+const char* ReadPackageMark(std::FILE* file, PackageMark& mark) {
+  char bytes[4];
+  mark = PackageMark::Unmarked;
+  if (!SeekTo(file, kPackageMarkPosition) || std::fread(bytes, 1, 4, file) != 4) return "the package's mark cannot be read";
+  if (std::memcmp(bytes, "\0\0\0\0", 4) == 0) return nullptr;
+  if (std::memcmp(bytes, kSealedMark, 4) == 0) {
+    mark = PackageMark::Sealed;
+    return nullptr;
+  }
+  if (std::memcmp(bytes, kCompressedMark, 4) == 0) {
+    mark = PackageMark::Compressed;
+    return nullptr;
+  }
+  return "the package's mark is unknown";
+}
+
 static PackageLayout ReadDirectoryRecords(std::FILE* file, PackageDirectory& directory, ByteObserver* observer) {
   directory.clear();
   PackageLayout layout;
@@ -125,6 +142,7 @@ static PackageLayout ReadDirectoryRecords(std::FILE* file, PackageDirectory& dir
     return Refuse(layout, PackageStatus::Damaged, "the package offset is 2 GiB or more, beyond what the runner reads");
   if (offset >= layout.fileSize)
     return Refuse(layout, PackageStatus::Damaged, "the package offset lies beyond the end of the file");
+  if (const char* why = ReadPackageMark(file, layout.mark)) return Refuse(layout, PackageStatus::Damaged, why);
   if (!SeekTo(file, offset)) return Refuse(layout, PackageStatus::Damaged, "the package cannot be reached");
 
   DirectoryReader reader(file, layout.fileSize - offset, observer);
@@ -167,10 +185,17 @@ static PackageLayout ReadDirectoryRecords(std::FILE* file, PackageDirectory& dir
   }
 
   layout.groupRecords = groupCount;
-  layout.dataOffset = layout.fileSize - reader.Remaining();
   for (const auto& group : read)
     for (const PackageEntry& entry : group.second) layout.dataSize += entry.size;
-  if (layout.dataSize > reader.Remaining())
+  layout.storedSize = layout.dataSize;
+  if (layout.mark == PackageMark::Compressed) {
+    std::uint32_t low = 0, high = 0;
+    if (!reader.ReadU32(low) || !reader.ReadU32(high))
+      return Refuse(layout, PackageStatus::Damaged, "the compressed data area's length is cut short");
+    layout.storedSize = low | static_cast<std::uint64_t>(high) << 32;
+  }
+  layout.dataOffset = layout.fileSize - reader.Remaining();
+  if (layout.storedSize > reader.Remaining())
     return Refuse(layout, PackageStatus::Damaged, "the data area is cut short");
 
   directory.swap(read);

@@ -18,6 +18,22 @@ extern const std::u16string kRootGroupName;  // u"E8FF0748-2339-49f9-9A79-824D75
 // absolute file offset of the package.
 constexpr std::uint64_t kPackageOffsetPosition = 32;
 
+// Bytes 28..31 (the reserved words beside the offset) hold the package's
+// mark, read before the directory: four zero bytes for a plain package (any
+// writer of the format; a seal at the end of the data area is still
+// checked), "TbSe" for a sealed one in the stored layout, "TbZs" for a sealed
+// one whose data area is one compressed stream. The two marks differ in five
+// bits, so no single flipped bit turns one into the other or into zeros.
+constexpr std::uint64_t kPackageMarkPosition = 28;
+constexpr char kSealedMark[4] = {'T', 'b', 'S', 'e'};
+constexpr char kCompressedMark[4] = {'T', 'b', 'Z', 's'};
+
+enum class PackageMark {
+  Unmarked,    // as every writer of the format writes it
+  Sealed,      // a seal is required
+  Compressed,  // a seal is required; the data area is one zstd stream
+};
+
 // Every file of a package is smaller than 2 GiB, and so is the package offset.
 constexpr std::uint64_t kMaxFileSize = 0x7FFFFFFFu;
 constexpr std::uint64_t kMaxPackageOffset = 0x7FFFFFFFu;
@@ -46,6 +62,12 @@ struct PackageLayout {
   std::uint64_t packageOffset = 0;
   std::uint64_t dataOffset = 0;   // first byte of the data area
   std::uint64_t dataSize = 0;     // the sum of all file sizes
+  PackageMark mark = PackageMark::Unmarked;
+  // The data area's bytes in the file: dataSize in the stored layout; in
+  // the compressed one the stream's length, which the 8 bytes (little-endian)
+  // after the directory hold (the directory's last field: the data area
+  // starts after it).
+  std::uint64_t storedSize = 0;
   std::uint64_t fileSize = 0;
   // Group records read; more than the directory holds when a name repeats
   // (the first group of a name wins).
@@ -67,6 +89,10 @@ class ByteObserver {
 // against the rules of CheckStoredName. `observer`, when given, sees every
 // byte of the directory as it is read.
 PackageLayout ReadPackageDirectory(std::FILE* file, PackageDirectory& directory, ByteObserver* observer = nullptr);
+
+// Reads the mark at byte 28 into `mark`: null, or why the package is damaged
+// (an unknown mark). ReadPackageDirectory calls it for every package.
+const char* ReadPackageMark(std::FILE* file, PackageMark& mark);
 
 // Null when `name` is a relative path that stays inside the folder it is
 // joined to; otherwise the reason it is refused.

@@ -89,7 +89,7 @@ Seal ReadSeal(std::FILE* file, PackageLayout& layout) {
   Seal seal;
   if (layout.status != PackageStatus::Ok) return seal;
   const std::uint64_t position = Tell(file);
-  const std::uint64_t dataEnd = layout.dataOffset + layout.dataSize;
+  const std::uint64_t dataEnd = layout.dataOffset + layout.storedSize;
   const CertificateTable table = ReadCertificateTable(file);
   // Only what the signature covers counts: the bytes before the table.
   const std::uint64_t trustedEnd = table.present ? std::min(table.offset, layout.fileSize) : layout.fileSize;
@@ -113,8 +113,12 @@ Seal ReadSeal(std::FILE* file, PackageLayout& layout) {
   const std::size_t got = ReadAt(file, dataEnd, record, static_cast<std::size_t>(
                                                             std::min<std::uint64_t>(kSealRecordSize, layout.fileSize - dataEnd)));
   SeekTo(file, position);
-  // A record cut within its magic still starts with it.
-  if (got == 0 || std::memcmp(record, kSealMagic, std::min(got, sizeof kSealMagic)) != 0) return seal;
+  // A record cut within its magic still starts with it. A marked package
+  // must carry its seal where the directory says the data area ends.
+  if (got == 0 || std::memcmp(record, kSealMagic, std::min(got, sizeof kSealMagic)) != 0) {
+    if (layout.mark != PackageMark::Unmarked) Damage(layout, "the package is marked sealed, but no seal follows its data area");
+    return seal;
+  }
 
   seal.present = true;
   seal.recordOffset = dataEnd;

@@ -2,6 +2,12 @@
 
 #include <map>
 
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 #include "package/package_seal.h"
 
 namespace nsTobrin {
@@ -21,35 +27,19 @@ WriterFile FileFromBytes(std::u16string name, std::string bytes) {
   WriterFile file;
   file.name = std::move(name);
   file.size = static_cast<std::uint32_t>(bytes.size());
-  file.writeContent = [content = std::move(bytes)](std::FILE* out) {
-    return content.empty() || std::fwrite(content.data(), 1, content.size(), out) == content.size();
-  };
+  file.writeContent = [content = std::move(bytes)](ByteSink& out) { return out.Write(content.data(), content.size()); };
   return file;
 }
 
-bool WritePackage(std::FILE* out, const std::vector<WriterGroup>& groups) {
-  std::string directory;
-  PutU32(directory, static_cast<std::uint32_t>(groups.size()));
-  std::map<std::u16string, const WriterGroup*> dataOrder;
-  for (const WriterGroup& group : groups) {
-    PutU32(directory, static_cast<std::uint32_t>(group.name.size()));
-    PutU32(directory, static_cast<std::uint32_t>(group.files.size()));
-    PutName(directory, group.name);
-    for (const WriterFile& file : group.files) {
-      PutU32(directory, static_cast<std::uint32_t>(file.name.size()));
-      PutU32(directory, file.size);
-      PutName(directory, file.name);
-    }
-    dataOrder.emplace(group.name, &group);
-  }
-  if (std::fwrite(directory.data(), 1, directory.size(), out) != directory.size()) return false;
-  for (const auto& entry : dataOrder)
-    for (const WriterFile& file : entry.second->files)
-      if (file.size > 0 && !file.writeContent(out)) return false;
-  return std::fflush(out) == 0;
-}
-
 namespace {
+
+// The groups in the order of the data area: ascending ordinal names, of two
+// groups of one name only the first.
+std::map<std::u16string, const WriterGroup*> DataOrder(const std::vector<WriterGroup>& groups) {
+  std::map<std::u16string, const WriterGroup*> order;
+  for (const WriterGroup& group : groups) order.emplace(group.name, &group);
+  return order;
+}
 
 // Reads back the package written from `offset` to `end` and writes its seal
 // at `end`.
@@ -62,15 +52,64 @@ bool WriteSeal(std::FILE* file, std::uint64_t offset, std::uint64_t end) {
 
 }  // namespace
 
+std::string DirectoryBytes(const std::vector<WriterGroup>& groups) {
+  std::string directory;
+  PutU32(directory, static_cast<std::uint32_t>(groups.size()));
+  for (const WriterGroup& group : groups) {
+    PutU32(directory, static_cast<std::uint32_t>(group.name.size()));
+    PutU32(directory, static_cast<std::uint32_t>(group.files.size()));
+    PutName(directory, group.name);
+    for (const WriterFile& file : group.files) {
+      PutU32(directory, static_cast<std::uint32_t>(file.name.size()));
+      PutU32(directory, file.size);
+      PutName(directory, file.name);
+    }
+  }
+  return directory;
+}
+
+std::uint64_t DataSizeOf(const std::vector<WriterGroup>& groups) {
+  std::uint64_t size = 0;
+  for (const auto& entry : DataOrder(groups))
+    for (const WriterFile& file : entry.second->files) size += file.size;
+  return size;
+}
+
+bool WriteDataArea(ByteSink& out, const std::vector<WriterGroup>& groups) {
+  for (const auto& entry : DataOrder(groups))
+    for (const WriterFile& file : entry.second->files)
+      if (file.size > 0 && !file.writeContent(out)) return false;
+  return true;
+}
+
+bool WritePackage(std::FILE* out, const std::vector<WriterGroup>& groups) {
+  const std::string directory = DirectoryBytes(groups);
+  FileSink sink(out);
+  return sink.Write(directory.data(), directory.size()) && WriteDataArea(sink, groups) && std::fflush(out) == 0;
+}
+
+bool FinishPackage(std::FILE* executable, std::uint64_t offset, bool sealed, const char* mark) {
+  if (sealed && !WriteSeal(executable, offset, FileSizeOf(executable))) return false;
+  std::string fields(mark ? mark : "\0\0\0\0", 4);
+  PutU32(fields, static_cast<std::uint32_t>(offset));
+  return SeekTo(executable, kPackageMarkPosition) &&
+         std::fwrite(fields.data(), 1, fields.size(), executable) == fields.size() && std::fflush(executable) == 0;
+}
+
+bool TruncateFile(std::FILE* file, std::uint64_t size) {
+  if (std::fflush(file) != 0) return false;
+#ifdef _WIN32
+  return _chsize_s(_fileno(file), static_cast<__int64>(size)) == 0;
+#else
+  return ftruncate(fileno(file), static_cast<off_t>(size)) == 0;
+#endif
+}
+
 bool AppendPackage(std::FILE* executable, const std::vector<WriterGroup>& groups, PackageSealing sealing) {
   const std::uint64_t offset = FileSizeOf(executable);
   if (offset > kMaxPackageOffset || !SeekTo(executable, offset) || !WritePackage(executable, groups))
     return false;
-  if (sealing == PackageSealing::Sealed && !WriteSeal(executable, offset, FileSizeOf(executable))) return false;
-  std::string field;
-  PutU32(field, static_cast<std::uint32_t>(offset));
-  return SeekTo(executable, kPackageOffsetPosition) &&
-         std::fwrite(field.data(), 1, field.size(), executable) == field.size() && std::fflush(executable) == 0;
+  return FinishPackage(executable, offset, sealing == PackageSealing::Sealed, nullptr);
 }
 
 }  // namespace nsTobrin

@@ -12,11 +12,31 @@
 
 namespace nsTobrin {
 
+// Where a file's content goes: the package file itself, or the encoder.
+class ByteSink {
+ public:
+  virtual ~ByteSink() = default;
+  virtual bool Write(const void* data, std::size_t size) = 0;
+};
+
+class FileSink : public ByteSink {
+ public:
+  explicit FileSink(std::FILE* file) : m_pFile(file) {}
+  bool Write(const void* data, std::size_t size) override {
+    return size == 0 || std::fwrite(data, 1, size, m_pFile) == size;
+  }
+
+ private:
+  std::FILE* m_pFile;
+};
+
 struct WriterFile {
   std::u16string name;
   std::uint32_t size = 0;
   // Writes exactly `size` bytes of the file's content; false on failure.
-  std::function<bool(std::FILE* out)> writeContent;
+  // Called once per layout written (twice when a package that does not
+  // compress is stored after all).
+  std::function<bool(ByteSink& out)> writeContent;
 };
 
 struct WriterGroup {
@@ -40,6 +60,27 @@ enum class PackageSealing { Unsealed, Sealed };
 // lie in the file.
 bool AppendPackage(std::FILE* executable, const std::vector<WriterGroup>& groups,
                    PackageSealing sealing = PackageSealing::Unsealed);
+
+// The compressed layout (marked "TbZs", always sealed): the directory, the
+// stream's length, the data area as one zstd stream at `level` (1 to 22)
+// whose window is at most 64 MiB and no larger than the data, the seal over
+// the stored bytes. Where the stream would not be smaller than the data, the
+// package is written sealed in the stored layout instead; `compressed` tells
+// which was written. Defined with the encoder (package_encoder.cpp), which
+// only the packer and the tests link.
+constexpr int kDefaultCompressionLevel = 19;
+bool AppendCompressedPackage(std::FILE* executable, const std::vector<WriterGroup>& groups,
+                             int level = kDefaultCompressionLevel, bool* compressed = nullptr);
+
+// The pieces both layouts share.
+std::string DirectoryBytes(const std::vector<WriterGroup>& groups);
+std::uint64_t DataSizeOf(const std::vector<WriterGroup>& groups);  // as the reader counts it
+bool WriteDataArea(ByteSink& out, const std::vector<WriterGroup>& groups);
+// Seals the package from `offset` to the end of the file, and writes its
+// offset at byte 32 and `mark` at byte 28.
+bool FinishPackage(std::FILE* executable, std::uint64_t offset, bool sealed, const char* mark);
+// Cuts the file off at `size`.
+bool TruncateFile(std::FILE* file, std::uint64_t size);
 
 // Little-endian helper for callers that craft their own bytes.
 void PutU32(std::string& out, std::uint32_t value);

@@ -19,7 +19,7 @@ const char kHelp[] =
     "program extracts them, shows the package's message and starts its payload.\n"
     "\n"
     "Commands:\n"
-    "  create -o OUT.exe [--stub RUNNER.exe] [--no-seal] [SETTINGS] DIR\n"
+    "  create -o OUT.exe [--stub RUNNER.exe] [--store | --level N | --no-seal] [SETTINGS] DIR\n"
     "                                               pack DIR into OUT.exe\n"
     "  init DIR [--run FILE]                        write commented settings files\n"
     "  list [--json] PACKED.exe                     show the groups, files and settings\n"
@@ -77,6 +77,8 @@ int RunCommandLine(const Arguments& all) {
     c->add_option("-o,--output", create.output);
     c->add_option("--stub", create.stub);
     c->add_flag("--no-seal", create.noSeal);
+    c->add_flag("--store", create.store);
+    c->add_option("--level", create.level)->check(CLI::Range(1, 22));
     AddOptional(c, "--run", create.settings.run, raw[0]);
     AddOptional(c, "--param-a", create.settings.paramA, raw[1]);
     AddOptional(c, "--param-b", create.settings.paramB, raw[2]);
@@ -139,6 +141,8 @@ int RunCommandLine(const Arguments& all) {
   if (named == &commands[0]) {
     if (create.output.empty()) return UsageError("create", "name the program to write with -o OUT.exe");
     if (create.folder.empty()) return UsageError("create", "name the folder to pack");
+    if (create.level && (create.store || create.noSeal))
+      return UsageError("create", "--level compresses, but --store and --no-seal store the files as they are");
     create.settings.box = notice ? SettingsOptions::Box::Notice : ask ? SettingsOptions::Box::Ask : SettingsOptions::Box::None;
     const std::string wrong = CheckSettingsOptions(create.settings, texts);
     if (!wrong.empty()) return UsageError("create", wrong);

@@ -20,6 +20,8 @@ struct CreateOptions {
   std::string output, stub, folder;
   SettingsOptions settings;
   bool noSeal = false;  // write the plain format, without the seal
+  bool store = false;   // the stored layout, sealed
+  int level = 0;        // the compression level; 0: the default
 };
 struct ListOptions {
   std::string packed;

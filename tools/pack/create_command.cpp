@@ -18,7 +18,8 @@
 namespace nsTobrin {
 
 const char kCreateHelp[] =
-    "Usage: tobrin-pack create -o OUT.exe [--stub RUNNER.exe] [--no-seal] [SETTINGS] DIR\n"
+    "Usage: tobrin-pack create -o OUT.exe [--stub RUNNER.exe] [--store | --level N | --no-seal]\n"
+    "                          [SETTINGS] DIR\n"
     "\n"
     "Packs the folder DIR into OUT.exe, a copy of the runner with the package\n"
     "bound behind its image. The files directly in DIR are extracted into the\n"
@@ -35,9 +36,14 @@ const char kCreateHelp[] =
     "                         the packer, the installed 32-bit runner\n"
     "                         (../lib/tobrin/tobrin.exe) or that of the build tree\n"
     "                         (../i686/tobrin.exe)\n"
-    "  --no-seal              write no seal after the package (by default the\n"
-    "                         package is sealed: the runner then refuses to start\n"
-    "                         a package that was damaged after it was packed)\n"
+    "  --store                store the files as they are (by default they are\n"
+    "                         compressed together, sealed, into one zstd stream)\n"
+    "  --level N              the compression level, 1 (fastest) to 22 (smallest);\n"
+    "                         19 by default\n"
+    "  --no-seal              store the files as they are and write no seal after\n"
+    "                         the package (by default the package is sealed: the\n"
+    "                         runner then refuses to start a package that was\n"
+    "                         damaged after it was packed)\n"
     "  -h, --help             show this text\n"
     "\n"
 "Settings (written into the package only, never into DIR; DIR must then not\n"
@@ -62,7 +68,10 @@ const char kCreateHelp[] =
     "Warnings (exit status 0): a message box asked for without MessageInfo.xml, a\n"
     "MessageInfo.xml that is not well-formed, and similar. A note tells when the\n"
     "runner does not declare that it checks seals (a runner older than sealed\n"
-    "packages): it runs the sealed package, but unchecked.\n";
+    "packages): it runs the sealed package, but unchecked. A runner that does not\n"
+    "declare CompressedPackages is never given a compressed package: the files\n"
+    "are stored, with a note. Files that do not get smaller compressed are stored\n"
+    "too, so a package never grows by compression.\n";
 
 namespace {
 
@@ -92,7 +101,7 @@ bool IsWithin(const fs::path& inner, const fs::path& outer) {
 
 // Copies the `size` bytes a file had when it was examined, in pieces; a file
 // that has changed size since fails the copy.
-bool CopyBytes(const fs::path& source, Links links, std::uint64_t size, std::FILE* out, const std::string& output,
+bool CopyBytes(const fs::path& source, Links links, std::uint64_t size, ByteSink& out, const std::string& output,
                ProgressBar& progress, WriteFailure& failure) {
   const std::string subject = PathToUtf8(source);
   std::string why;
@@ -104,7 +113,7 @@ bool CopyBytes(const fs::path& source, Links links, std::uint64_t size, std::FIL
     if (std::fread(buffer.get(), 1, piece, in.Get()) != piece)
       return failure.Set(subject, std::ferror(in.Get()) ? "cannot be read: " + ErrnoText(errno)
                                                          : "became shorter while it was packed");
-    if (std::fwrite(buffer.get(), 1, piece, out) != piece) return failure.Set(output, "cannot be written: " + ErrnoText(errno));
+    if (!out.Write(buffer.get(), piece)) return failure.Set(output, "cannot be written: " + ErrnoText(errno));
     progress.Advance(piece);
     left -= piece;
   }
@@ -127,8 +136,8 @@ std::vector<WriterGroup> WriterGroups(const PackageView& view, const std::string
       writerFile.size = static_cast<std::uint32_t>(file.size);
       if (file.content) {
         const std::shared_ptr<const std::string> content = file.content;
-        writerFile.writeContent = [content, output, &progress, &failure](std::FILE* out) {
-          if (std::fwrite(content->data(), 1, content->size(), out) != content->size())
+        writerFile.writeContent = [content, output, &progress, &failure](ByteSink& out) {
+          if (!out.Write(content->data(), content->size()))
             return failure.Set(output, "cannot be written: " + ErrnoText(errno));
           progress.Advance(content->size());
           return true;
@@ -138,7 +147,7 @@ std::vector<WriterGroup> WriterGroups(const PackageView& view, const std::string
       }
       const fs::path source = file.source;
       const std::uint64_t size = file.size;
-      writerFile.writeContent = [source, size, output, &progress, &failure](std::FILE* out) {
+      writerFile.writeContent = [source, size, output, &progress, &failure](ByteSink& out) {
         return CopyBytes(source, Links::kDoNotFollowLinks, size, out, output, progress, failure);
       };
       writerGroup.files.push_back(std::move(writerFile));
@@ -184,14 +193,25 @@ int RunCreate(const CreateOptions& options) {
     return kExitRefused;
   }
 
+  // Compressed unless told otherwise, and only for a runner that decodes it.
+  bool compress = !options.store && !options.noSeal;
+  const bool runnerDecodes = !image.valid || DeclaresCompression(stub);
+  if (compress && !runnerDecodes) compress = false;
+
   PendingFile pending(output);
   if (!pending.IsOpen()) return Refuse(options.output, "cannot be created: " + ErrnoText(errno));
   WriteFailure failure;
+  bool compressed = false;
   {
     ProgressBar progress("packing", image.fileSize + view.DataSize());
-    if (!CopyBytes(stub, Links::kFollow, image.fileSize, pending.Get(), options.output, progress, failure)) return Refuse(failure.subject, failure.reason);
+    FileSink stubSink(pending.Get());
+    if (!CopyBytes(stub, Links::kFollow, image.fileSize, stubSink, options.output, progress, failure)) return Refuse(failure.subject, failure.reason);
     const std::vector<WriterGroup> groups = WriterGroups(view, options.output, progress, failure);
-    if (!AppendPackage(pending.Get(), groups, !options.noSeal ? PackageSealing::Sealed : PackageSealing::Unsealed)) {
+    const bool written =
+        compress ? AppendCompressedPackage(pending.Get(), groups, options.level ? options.level : kDefaultCompressionLevel,
+                                           &compressed)
+                 : AppendPackage(pending.Get(), groups, !options.noSeal ? PackageSealing::Sealed : PackageSealing::Unsealed);
+    if (!written) {
       if (failure.reason.empty()) failure.Set(options.output, "cannot be written: " + ErrnoText(errno));
       return Refuse(failure.subject, failure.reason);
     }
@@ -203,6 +223,20 @@ int RunCreate(const CreateOptions& options) {
   std::printf("%s: %llu file(s) in %zu group(s), %llu bytes of data; the package starts at byte %llu\n",
               options.output.c_str(), static_cast<unsigned long long>(view.FileCount()), view.groups.size(),
               static_cast<unsigned long long>(view.DataSize()), static_cast<unsigned long long>(image.fileSize));
+  if (compressed) {
+    std::error_code sizeError;
+    const std::uint64_t packedSize = fs::file_size(output, sizeError);
+    const std::uint64_t packageSize = packedSize > image.fileSize ? packedSize - image.fileSize : 0;
+    std::printf("%s: compressed: the package takes %llu bytes (%.1f%% of its files)\n", options.output.c_str(),
+                static_cast<unsigned long long>(packageSize),
+                view.DataSize() ? 100.0 * static_cast<double>(packageSize) / static_cast<double>(view.DataSize()) : 0.0);
+  } else if (compress) {
+    std::printf("note: the files do not get smaller compressed, so they are stored as they are\n");
+  }
+  if (!options.store && !options.noSeal && !runnerDecodes)
+    std::printf("note: %s does not declare CompressedPackages (a runner older than compressed packages), so the "
+                "files are stored as they are, as with --store; bind to a current runner to compress them\n",
+                PathToUtf8(stub).c_str());
   if (!options.noSeal && image.valid && !DeclaresSealChecks(stub))
     std::printf("note: %s does not declare that it checks seals, so it runs the package without checking it; "
                 "bind to a current runner to have damage refused\n",

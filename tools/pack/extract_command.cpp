@@ -16,7 +16,9 @@ const char kExtractHelp[] =
     "itself, every other group into its subfolder. Nothing is run. DIR must be\n"
     "new or empty; a name that would leave DIR is refused. A sealed package is\n"
     "checked while it is written: when its digest does not match, what was\n"
-    "written is removed again and the exit status is 1.\n";
+    "written is removed again and the exit status is 1. A compressed package is\n"
+    "decoded as it is written; a stream that does not decode into exactly the\n"
+    "files' sizes is damage, handled the same way.\n";
 
 namespace {
 
@@ -66,15 +68,21 @@ int RunExtract(const ExtractOptions& options) {
     if (program.seal.present && !ObserveRange(program.file.Get(), layout.packageOffset, layout.dataOffset, digest))
       return Refuse(packed, "the package directory cannot be read");
     if (!SeekTo(program.file.Get(), layout.dataOffset)) return Refuse(packed, "the data area cannot be reached");
-    result = CopyPackageFiles(program.file.Get(), program.directory, writer, program.seal.present ? &digest : nullptr);
+    result = CopyPackageData(program.file.Get(), layout, program.directory, writer,
+                             program.seal.present ? &digest : nullptr);
     if (result.outcome == CopyOutcome::WriteFailed) return Refuse(writer.FailedPath(), writer.FailureReason());
     written = writer.FilesWritten();
-    mismatch = result.outcome == CopyOutcome::Done && program.seal.present && digest.Result() != program.seal.digest;
+    mismatch = (result.outcome == CopyOutcome::Done || result.outcome == CopyOutcome::Malformed) &&
+               program.seal.present && digest.Result() != program.seal.digest;
   }
   // The folder is closed now, so that it can be removed on every platform.
   if (mismatch) {
     RemoveWritten(folder, made);
     return Refuse(packed, "the seal does not match: the package was damaged after it was packed; nothing is kept");
+  }
+  if (result.outcome == CopyOutcome::Malformed) {
+    RemoveWritten(folder, made);
+    return Refuse(packed, std::string("the package is damaged: ") + result.reason + "; nothing is kept");
   }
   if (result.outcome != CopyOutcome::Done) return Refuse(packed, "the data area cannot be read");
   std::printf("%s: %llu file(s) in %zu group(s) written\n", target.c_str(), static_cast<unsigned long long>(written),

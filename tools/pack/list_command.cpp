@@ -15,9 +15,11 @@ const char kListHelp[] =
     "Shows the groups and files of the package bound to PACKED.exe with their\n"
     "sizes, in the order of the data area, and the settings the runner reads from\n"
     "it: the payload, ParamA, ParamB, ProductName, whether a message box is shown\n"
-    "and with how many buttons, the message languages in MessageInfo.xml, and the\n"
-    "seal's digest when the package is sealed. Nothing is checked beyond what\n"
-    "reading needs: use 'tobrin-pack verify', which also checks the seal.\n"
+    "and with how many buttons, the message languages in MessageInfo.xml, the\n"
+    "seal's digest when the package is sealed, and the layout: stored, or\n"
+    "compressed with its stored size and its ratio to the files' total. Nothing is\n"
+    "checked beyond what reading needs: use 'tobrin-pack verify', which also\n"
+    "checks the seal and decodes a compressed package whole.\n"
     "\n"
     "Options:\n"
     "  --json       print one JSON object instead, for scripts\n"
@@ -45,12 +47,28 @@ std::string SignatureText(const PackedProgram& program) {
          std::to_string(program.pe.certificateOffset);
 }
 
+bool IsCompressed(const PackageLayout& layout) { return layout.mark == PackageMark::Compressed; }
+
+// The stored size over the files' total.
+double Ratio(const PackageLayout& layout) {
+  return layout.dataSize ? static_cast<double>(layout.storedSize) / static_cast<double>(layout.dataSize) : 1.0;
+}
+
+std::string LayoutText(const PackageLayout& layout) {
+  if (!IsCompressed(layout)) return "stored (" + std::to_string(layout.storedSize) + " bytes)";
+  char ratio[32];
+  std::snprintf(ratio, sizeof ratio, "%.1f%%", 100.0 * Ratio(layout));
+  return "compressed (zstd): " + std::to_string(layout.storedSize) + " bytes stored for " +
+         std::to_string(layout.dataSize) + " bytes of files, " + ratio;
+}
+
 void PrintText(const PackedProgram& program, const PackageSettings& settings) {
   const PackageView& view = program.view;
   std::printf("%s\n", Printable(program.subject).c_str());
   std::printf("  package at byte %llu: %zu group(s), %llu file(s), %llu bytes of data\n",
               static_cast<unsigned long long>(program.layout.packageOffset), view.groups.size(),
               static_cast<unsigned long long>(view.FileCount()), static_cast<unsigned long long>(view.DataSize()));
+  std::printf("  layout: %s\n", LayoutText(program.layout).c_str());
   std::printf("  signature: %s\n", SignatureText(program).c_str());
   std::printf("  seal: %s\n\n", program.seal.present ? ("XXH3-128 " + DigestHex(program.seal.digest)).c_str() : "none");
   for (const ViewGroup& group : view.groups) {
@@ -86,6 +104,9 @@ void PrintJson(const PackedProgram& program, const PackageSettings& settings) {
   out["packageOffset"] = program.layout.packageOffset;
   out["dataOffset"] = program.layout.dataOffset;
   out["dataSize"] = program.layout.dataSize;
+  out["layout"] = IsCompressed(program.layout) ? "compressed" : "stored";
+  out["storedSize"] = program.layout.storedSize;
+  out["ratio"] = Ratio(program.layout);
   out["fileSize"] = program.layout.fileSize;
   out["signature"] = program.pe.valid && program.pe.HasCertificate()
                          ? Json{{"offset", program.pe.certificateOffset}, {"size", program.pe.certificateSize}}
@@ -98,7 +119,10 @@ void PrintJson(const PackedProgram& program, const PackageSettings& settings) {
   for (const ViewGroup& group : view.groups) {
     Json files = Json::array();
     for (const ViewFile& file : group.files)
-      files.push_back({{"name", Utf8(file.name)}, {"size", file.size}, {"offset", file.offset}});
+      // A compressed file lies at no offset of the program.
+      files.push_back({{"name", Utf8(file.name)},
+                       {"size", file.size},
+                       {"offset", IsCompressed(program.layout) ? Json() : Json(file.offset)}});
     groups.push_back({{"name", Utf8(group.name)}, {"root", group.IsRoot()}, {"files", std::move(files)}});
   }
   Json& shown = out["settings"];

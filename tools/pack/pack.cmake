@@ -23,7 +23,7 @@ add_library(tobrin_pack_core STATIC
 target_include_directories(tobrin_pack_core PUBLIC tools/pack)
 tobrin_header_only(CLI nlohmann)  # the option parser of every command; list --json
 target_include_directories(tobrin_pack_core SYSTEM PRIVATE "${TOBRIN_THIRD_PARTY_INCLUDE}")
-target_link_libraries(tobrin_pack_core PUBLIC tobrin_format)
+target_link_libraries(tobrin_pack_core PUBLIC tobrin_format_encoder)
 # The catalogue is read by the runner's own reader on Windows, by libxml2
 # elsewhere; names are compared by the system on Windows, by ICU elsewhere.
 if(WIN32)

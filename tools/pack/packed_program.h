@@ -35,6 +35,11 @@ int OpenReadablePackage(const std::string& packed, PackedProgram& program);
 // The end of the package: the end of the data area, or of the seal after it.
 std::uint64_t PackageEnd(const PackedProgram& program);
 
+// Decodes `bytes.size()` bytes of a compressed data area from the decoded
+// position `from`; false when the stream does not hold them.
+bool DecodeRange(std::FILE* file, const PackageLayout& layout, const PackageDirectory& directory, std::uint64_t from,
+                 std::string& bytes);
+
 // For a sealed package: the digest of its directory and data area as they
 // lie in the file; false when they cannot be read.
 bool DigestPackage(const PackedProgram& program, SealDigestBytes& digest);

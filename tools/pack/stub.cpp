@@ -66,10 +66,16 @@ PeImage CheckStub(const fs::path& stub, Findings& findings) {
   return image;
 }
 
-bool DeclaresSealChecks(const fs::path& stub) {
-  static const char16_t kKey[] = u"SealedPackages";
+namespace {
+
+// True when the runner's bytes hold `value` as a UTF-16LE string with its
+// NUL, as a version resource stores its keys.
+bool DeclaresValue(const fs::path& stub, const char* value) {
   std::string key;
-  for (char16_t c : kKey) key += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};  // with its NUL
+  for (const char* c = value;; ++c) {
+    key += {*c, '\0'};
+    if (!*c) break;
+  }
   StdioFile file = OpenFile(stub, "rb");
   if (!file) return false;
   std::string bytes, piece(1 << 16, '\0');
@@ -77,5 +83,11 @@ bool DeclaresSealChecks(const fs::path& stub) {
   while ((got = std::fread(&piece[0], 1, piece.size(), file.Get())) > 0) bytes.append(piece, 0, got);
   return bytes.find(key) != std::string::npos;
 }
+
+}  // namespace
+
+bool DeclaresSealChecks(const fs::path& stub) { return DeclaresValue(stub, "SealedPackages"); }
+
+bool DeclaresCompression(const fs::path& stub) { return DeclaresValue(stub, "CompressedPackages"); }
 
 }  // namespace nsTobrin

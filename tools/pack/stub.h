@@ -28,4 +28,9 @@ PeImage CheckStub(const fs::path& stub, Findings& findings);
 // without checking it.
 bool DeclaresSealChecks(const fs::path& stub);
 
+// True when the runner's version resource holds "CompressedPackages": it
+// decodes the compressed layout. An older runner would take such a package
+// for damaged, so it is never given one.
+bool DeclaresCompression(const fs::path& stub);
+
 }  // namespace nsTobrin

@@ -2,6 +2,7 @@
 // packed, and where a signature lies.
 #include "commands.h"
 #include "package_checks.h"
+#include "package/package_copy.h"
 #include "packed_program.h"
 #include "text.h"
 
@@ -16,7 +17,9 @@ const char kVerifyHelp[] =
     "the message settings. Tells whether an Authenticode signature follows the\n"
     "package (whether the signature itself is valid, 'osslsigncode verify' or\n"
     "'signtool verify' tells), and checks the seal: the digest of the package's\n"
-    "directory and data area must match the one recorded when it was packed.\n"
+    "directory and data area must match the one recorded when it was packed. A\n"
+    "compressed package is decoded whole: each file must come out at exactly its\n"
+    "size from a stream that ends where its data area does.\n"
     "\n"
     "Exit status 0 only when the runner would run the program.\n";
 
@@ -56,8 +59,39 @@ void CheckPlacement(const PackedProgram& program, Findings& findings) {
   }
 }
 
+// Takes the decoded bytes and keeps nothing.
+class DiscardTarget : public ExtractionTarget {
+ public:
+  int MakeGroupFolder(const std::u16string&) override { return 0; }
+  int BeginFile(const std::u16string&, const std::u16string&) override { return 0; }
+  int WriteData(const unsigned char*, std::size_t) override { return 0; }
+  int EndFile() override { return 0; }
+  void AbandonFile() override {}
+};
+
+// A compressed package is decoded whole, as the runner decodes it: every
+// file must get exactly its size, and the seal must match the stored bytes.
+void CheckCompressed(const PackedProgram& program, Findings& findings) {
+  const PackageLayout& layout = program.layout;
+  SealDigest digest;
+  DiscardTarget target;
+  CopyResult copied;
+  copied.outcome = CopyOutcome::ReadFailed;
+  if (ObserveRange(program.file.Get(), layout.packageOffset, layout.dataOffset, digest) &&
+      SeekTo(program.file.Get(), layout.dataOffset))
+    copied = CopyPackageData(program.file.Get(), layout, program.directory, target, &digest);
+  if (copied.outcome == CopyOutcome::ReadFailed)
+    findings.Error(program.subject, "the package cannot be read to check its seal");
+  else if (digest.Result() != program.seal.digest)
+    findings.Error(program.subject, "the seal does not match: the package was damaged after it was packed (sealed " +
+                                        DigestHex(program.seal.digest) + ", found " + DigestHex(digest.Result()) + ")");
+  else if (copied.outcome == CopyOutcome::Malformed)
+    findings.Error(program.subject, std::string("the package is damaged: ") + copied.reason);
+}
+
 void CheckSeal(const PackedProgram& program, Findings& findings) {
   if (!program.seal.present) return;
+  if (program.layout.mark == PackageMark::Compressed) return CheckCompressed(program, findings);
   SealDigestBytes digest;
   if (!DigestPackage(program, digest))
     findings.Error(program.subject, "the package cannot be read to check its seal");
