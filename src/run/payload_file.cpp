@@ -1,5 +1,6 @@
 #include "run/payload_file.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -7,6 +8,7 @@
 #include "common/last_error.h"
 #include "common/stdio_file.h"
 #include "package/long_path.h"
+#include "package/package_copy.h"
 #include "package/package_format.h"
 
 namespace nsTobrin {
@@ -45,6 +47,39 @@ bool ReadWhole(HANDLE file, unsigned char* data, DWORD size) {
   return true;
 }
 
+// Compares the decoded bytes of a compressed data area from `from` on with
+// the held file's, and stops the walk once they are compared.
+class CompareTarget : public ExtractionTarget {
+ public:
+  CompareTarget(HANDLE held, std::uint64_t from, std::uint32_t size) : m_hHeld(held), m_nFrom(from), m_nSize(size) {}
+  int MakeGroupFolder(const std::u16string&) override { return 0; }
+  int BeginFile(const std::u16string&, const std::u16string&) override { return 0; }
+  int WriteData(const unsigned char* data, std::size_t size) override {
+    const std::uint64_t end = m_nAt + size;
+    if (end > m_nFrom && m_nCompared < m_nSize) {
+      const std::size_t skip = static_cast<std::size_t>(m_nFrom > m_nAt ? m_nFrom - m_nAt : 0);
+      const DWORD piece = static_cast<DWORD>(std::min<std::uint64_t>(size - skip, m_nSize - m_nCompared));
+      m_found.resize(piece);
+      if (!ReadWhole(m_hHeld, m_found.data(), piece) || std::memcmp(m_found.data(), data + skip, piece) != 0)
+        m_bDiffers = true;
+      m_nCompared += piece;
+    }
+    m_nAt = end;
+    return 0;
+  }
+  int EndFile() override { return 0; }
+  void AbandonFile() override {}
+  bool StopRequested() override { return m_bDiffers || m_nCompared == m_nSize; }
+  bool Same() const { return !m_bDiffers && m_nCompared == m_nSize; }
+
+ private:
+  HANDLE m_hHeld;
+  std::uint64_t m_nFrom, m_nAt = 0;
+  std::uint32_t m_nSize, m_nCompared = 0;
+  bool m_bDiffers = false;
+  std::vector<unsigned char> m_found;
+};
+
 }  // namespace
 
 DWORD HoldPayloadFile(const std::wstring& programPath, const std::wstring& extractFolder, const std::wstring& group,
@@ -63,8 +98,10 @@ DWORD HoldPayloadFile(const std::wstring& programPath, const std::wstring& extra
   const PackageLayout layout = ReadPackageDirectory(program.Get(), directory);
   if (layout.status != PackageStatus::Ok) return ERROR_INVALID_DATA;
   const std::u16string groupName = group.empty() ? kRootGroupName : std::u16string(group.begin(), group.end());
-  const EntryPlace place =
-      FindEntry(directory, layout.dataOffset, groupName, std::u16string(executeFileName.begin(), executeFileName.end()));
+  // A compressed file's place counts decoded bytes.
+  const bool compressed = layout.mark == PackageMark::Compressed;
+  const EntryPlace place = FindEntry(directory, compressed ? 0 : layout.dataOffset, groupName,
+                                     std::u16string(executeFileName.begin(), executeFileName.end()));
   if (!place.found) return 0;
 
   const std::wstring path = ToLongPath(extractFolder + group + L"\\" + executeFileName);
@@ -76,7 +113,17 @@ DWORD HoldPayloadFile(const std::wstring& programPath, const std::wstring& extra
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? 0 : error;
   }
   LARGE_INTEGER size = {};
-  if (!GetFileSizeEx(held.Get(), &size) || size.QuadPart != place.size || !SeekTo(program.Get(), place.offset)) {
+  if (!GetFileSizeEx(held.Get(), &size) || size.QuadPart != place.size ||
+      !SeekTo(program.Get(), compressed ? layout.dataOffset : place.offset)) {
+    held.Reset();
+    return ERROR_INVALID_DATA;
+  }
+  if (compressed) {
+    // Decoded again up to the payload's bytes: the package, not the folder,
+    // says what they are.
+    CompareTarget compare(held.Get(), place.offset, place.size);
+    CopyPackageData(program.Get(), layout, directory, compare);
+    if (compare.Same()) return 0;
     held.Reset();
     return ERROR_INVALID_DATA;
   }

@@ -354,3 +354,64 @@ TEST_F(EndToEnd, SealedPackagesRunAndDamagedOnesNeverStart) {
   EXPECT_EQ(Run(work / L"hidden.exe", L"-s"), ERROR_INVALID_DATA) << "a table inside the data area";
   EXPECT_EQ(Runs().size(), 2u) << "only the sound packages started the payload";
 }
+
+TEST_F(EndToEnd, CompressedPackagesRunWholeAndMalformedStreamsNeverStart) {
+  std::string noise(70000, '\0'), text;
+  std::uint32_t state = 2463534242u;
+  for (char& c : noise) {
+    state ^= state << 13, state ^= state >> 17, state ^= state << 5;
+    c = static_cast<char>(state >> 24);
+  }
+  for (int i = 0; i < 20000; ++i) text += "line " + std::to_string(i % 97) + "\r\n";
+  const std::vector<WriterGroup> groups = {
+      ProbeRoot({FileFromBytes(u"readme.txt", text), FileFromBytes(u"noise.bin", noise), FileFromBytes(u"empty.txt", ""),
+                 FileFromBytes(u"Z\u00e4hler \u65e5\u672c.txt", "named")}),
+      {u"Leer", {}},
+      {u"sub", {FileFromBytes(u"copy.exe", probe)}}};
+  const std::wstring packed = work / L"compressed.exe";
+  ASSERT_TRUE(CopyFileW(runner.c_str(), packed.c_str(), FALSE));
+  FILE* file = _wfopen(packed.c_str(), L"r+b");
+  ASSERT_TRUE(file);
+  bool compressed = false;
+  const bool written = nsTobrin::AppendCompressedPackage(file, groups, 3, &compressed);
+  ASSERT_TRUE(std::fclose(file) == 0 && written && compressed);
+  EXPECT_EQ(Run(packed, L"-s"), 0);
+  std::vector<ProbeRun> runs = Runs();
+  ASSERT_EQ(runs.size(), 1u);
+  const std::vector<std::string>& files = runs[0].lists["file"];
+  for (const std::string& expected :
+       {"probe.exe:" + std::to_string(probe.size()), "readme.txt:" + std::to_string(text.size()), std::string("noise.bin:70000"),
+        std::string("empty.txt:0"), std::string("Z\xC3\xA4hler \xE6\x97\xA5\xE6\x9C\xAC.txt:5"),
+        "sub\\copy.exe:" + std::to_string(probe.size())})
+    EXPECT_NE(std::find(files.begin(), files.end(), expected), files.end()) << expected;
+  EXPECT_EQ(runs[0].lists["dir"], (std::vector<std::string>{"Leer", "sub"}));
+
+  // A flipped byte of the stream: the seal shows the damage.
+  std::string damaged = ReadBytes(packed);
+  damaged[damaged.size() - nsTobrin::kSealRecordSize - 100] ^= 8;
+  ASSERT_TRUE(WriteBytes(work / L"damaged.exe", damaged));
+  EXPECT_EQ(Run(work / L"damaged.exe", L"-s"), ERROR_CRC);
+
+  // Hand-made streams under a seal that matches: one that decodes into the
+  // files runs; each that does not is a damaged package.
+  const std::string assist = AssistFile("probe.exe"), content = probe + assist;
+  const std::string records = package_bytes::Records(1)
+                                  .Group(kRootGroupName, 2)
+                                  .File(u"probe.exe", static_cast<std::uint32_t>(probe.size()))
+                                  .File(u"AssistFile.ini", static_cast<std::uint32_t>(assist.size()))
+                                  .Bytes();
+  using package_bytes::RawFrame;
+  const std::string frame = RawFrame(content);
+  const std::pair<const char*, std::string> streams[] = {
+      {"sound", frame},
+      {"a window of 128 MiB", RawFrame(content, 27)},
+      {"a byte more than the files", RawFrame(content + "x")},
+      {"a byte fewer", RawFrame(content.substr(0, content.size() - 1))},
+      {"a frame cut short", frame.substr(0, frame.size() - 1)},
+      {"no stream at all", content}};
+  for (const auto& [what, stream] : streams) {
+    ASSERT_TRUE(WriteBytes(work / L"made.exe", package_bytes::CompressedBound(ReadBytes(runner), records, stream)));
+    EXPECT_EQ(Run(work / L"made.exe", L"-s"), what == streams[0].first ? 0 : ERROR_INVALID_DATA) << what;
+  }
+  EXPECT_EQ(Runs().size(), 2u) << "only the sound packages started the payload";
+}

@@ -3,10 +3,12 @@
 // them.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <type_traits>
 
+#include "package/package_seal.h"
 #include "package/package_writer.h"
 
 namespace package_bytes {
@@ -54,6 +56,50 @@ class Records {
   }
   std::string m_bytes;
 };
+
+// A zstd frame made by hand: `content` in raw blocks of at most 128 KiB,
+// under a window of 2^windowLog bytes. With `declared`, the frame says it
+// holds that many bytes (single segment, 8-byte size field) instead of
+// naming its window.
+inline std::string RawFrame(const std::string& content, unsigned windowLog = 20, long long declared = -1) {
+  std::string frame("\x28\xB5\x2F\xFD", 4);
+  if (declared < 0) {
+    frame += '\0';                                     // no size, window named, no checksum
+    frame += static_cast<char>((windowLog - 10) << 3);  // the window's exponent
+  } else {
+    frame += '\xE0';  // single segment, an 8-byte size
+    std::string size;
+    nsTobrin::PutU32(size, static_cast<std::uint32_t>(declared));
+    nsTobrin::PutU32(size, static_cast<std::uint32_t>(static_cast<unsigned long long>(declared) >> 32));
+    frame += size;
+  }
+  std::size_t at = 0;
+  do {
+    const std::size_t piece = std::min<std::size_t>(content.size() - at, 128 * 1024);
+    const bool last = at + piece == content.size();
+    const std::uint32_t header = (last ? 1u : 0u) | static_cast<std::uint32_t>(piece) << 3;  // a raw block
+    frame += {static_cast<char>(header & 0xFF), static_cast<char>(header >> 8 & 0xFF), static_cast<char>(header >> 16)};
+    frame += content.substr(at, piece);
+    at += piece;
+  } while (at < content.size());
+  return frame;
+}
+
+// `image` with a compressed package bound to it: the mark "TbZs" and the
+// offset, the directory `records`, the stream's length, `stream`, and a
+// seal that matches, so that whatever is wrong lies in the stream alone.
+inline std::string CompressedBound(std::string image, const std::string& records, const std::string& stream) {
+  std::string fields(nsTobrin::kCompressedMark, 4);
+  nsTobrin::PutU32(fields, static_cast<std::uint32_t>(image.size()));
+  image.replace(28, 8, fields);
+  std::string package = records;
+  nsTobrin::PutU32(package, static_cast<std::uint32_t>(stream.size()));
+  nsTobrin::PutU32(package, 0);
+  package += stream;
+  nsTobrin::SealDigest digest;
+  digest.Observe(reinterpret_cast<const unsigned char*>(package.data()), package.size());
+  return image + package + nsTobrin::SealRecordBytes(package.size(), digest.Result());
+}
 
 // UTF-16LE code units of `text`, after a byte-order mark unless `bom` is
 // false. Plain text is taken one byte to one unit (ASCII).

@@ -15,6 +15,8 @@
 #include "package_bytes.h"
 
 using namespace nsTobrin;
+using package_bytes::CompressedBound;
+using package_bytes::RawFrame;
 using package_bytes::Records;
 using package_bytes::StandInImage;
 
@@ -92,7 +94,9 @@ FilePtr MakePeImage() {
 struct SealedRead {
   PackageLayout layout;
   Seal seal;
-  bool matches = false;
+  bool matches = false;        // copied whole, and the digest is the seal's
+  bool digestMatches = false;  // whatever the copy's outcome
+  CopyResult copied;
   MemoryTarget target;
 };
 SealedRead ReadSealed(const std::string& bytes) {
@@ -103,9 +107,9 @@ SealedRead ReadSealed(const std::string& bytes) {
   read.layout = ReadPackageDirectory(file.get(), directory, &digest);
   read.seal = ReadSeal(file.get(), read.layout);
   if (read.layout.status != PackageStatus::Ok) return read;
-  const bool copied =
-      CopyPackageFiles(file.get(), directory, read.target, &digest).outcome == CopyOutcome::Done;
-  read.matches = copied && read.seal.present && digest.Result() == read.seal.digest;
+  read.copied = CopyPackageData(file.get(), read.layout, directory, read.target, &digest);
+  read.digestMatches = read.seal.present && digest.Result() == read.seal.digest;
+  read.matches = read.copied.outcome == CopyOutcome::Done && read.digestMatches;
   return read;
 }
 
@@ -370,5 +374,104 @@ TEST(PackageSeal, MalformedSealsAndDataInTheCertificateTableAreDamage) {
   for (std::uint64_t table : {record - 1, std::size_t{300}}) {  // in the data area; before the package
     EXPECT_TRUE(damaged(signedAt(unsealed, table), "overlap")) << table;
     EXPECT_TRUE(damaged(signedAt(sealed, table), "overlap")) << table;
+  }
+}
+
+TEST(PackageCompressed, EveryFileComesOutWholeFromOneSealedStream) {
+  std::string noise(200000, '\0'), text;
+  std::uint32_t state = 2463534242u;  // xorshift: bytes no coder makes smaller
+  for (char& c : noise) {
+    state ^= state << 13, state ^= state >> 17, state ^= state << 5;
+    c = static_cast<char>(state >> 24);
+  }
+  for (int i = 0; i < 100000; ++i) text += "line " + std::to_string(i % 977) + "\n";
+  const std::vector<WriterGroup> groups = {
+      {u"g", {FileFromBytes(u"b", text.substr(0, 5000))}},
+      {kRootGroupName, {FileFromBytes(u"text.txt", text), FileFromBytes(u"empty", ""), FileFromBytes(u"noise", noise),
+                        FileFromBytes(u"\u0416\u6f22.txt", "named")}},
+      {u"empty folder", {}}};
+  auto packed = [&](const std::vector<WriterGroup>& with, bool* compressed) {
+    FilePtr exe = MakeImage(100);
+    EXPECT_TRUE(AppendCompressedPackage(exe.get(), with, 3, compressed));
+    return Bytes(exe.get());
+  };
+  bool compressed = false;
+  const std::string bytes = packed(groups, &compressed);
+  ASSERT_TRUE(compressed);
+  EXPECT_EQ(bytes.substr(28, 4), "TbZs");
+  EXPECT_TRUE(bytes == packed(groups, nullptr)) << "the same input gives the same bytes";
+  SealedRead read = ReadSealed(bytes);
+  ASSERT_EQ(read.layout.status, PackageStatus::Ok) << read.layout.reason;
+  EXPECT_EQ(read.layout.mark, PackageMark::Compressed);
+  EXPECT_TRUE(read.matches) << read.copied.reason;
+  EXPECT_LT(read.layout.storedSize, read.layout.dataSize / 2);
+  EXPECT_TRUE(read.target.contents == (std::vector<std::string>{text, "", noise, "named", text.substr(0, 5000)}));
+  // The window is no larger than the data (1.2 MB here) needs.
+  // A frame header either is a single segment (the window is the content)
+  // or names its window: exponent and eighths.
+  const unsigned char descriptor = static_cast<unsigned char>(bytes[read.layout.dataOffset + 4]);
+  const unsigned char window = static_cast<unsigned char>(bytes[read.layout.dataOffset + 5]);
+  const std::uint64_t base = std::uint64_t{1} << (10 + (window >> 3));
+  EXPECT_LE((descriptor & 0x20) ? read.layout.dataSize : base + base / 8 * (window & 7), 2u << 20);
+
+  // A flipped byte of the stream: refused, and the seal shows it.
+  std::string damaged = bytes;
+  damaged[read.layout.dataOffset + read.layout.storedSize / 2] ^= 4;
+  const SealedRead again = ReadSealed(damaged);
+  EXPECT_FALSE(again.matches || again.digestMatches);
+
+  // Data that does not compress is stored, sealed, as the stored writer writes it.
+  const std::vector<WriterGroup> random = {{kRootGroupName, {FileFromBytes(u"noise", noise)}}};
+  const std::string stored = packed(random, &compressed);
+  EXPECT_FALSE(compressed);
+  FilePtr plain = MakeImage(100);
+  ASSERT_TRUE(AppendPackage(plain.get(), random, PackageSealing::Sealed));
+  EXPECT_TRUE(stored == Bytes(plain.get()));
+}
+
+TEST(PackageCompressed, StreamsThatDoNotDecodeIntoTheFilesAreDamage) {
+  // One file "f" of `size` bytes and a hand-made stream, sealed so that the
+  // seal matches: whatever is wrong lies in the stream.
+  auto bound = [](std::uint32_t size, const std::string& stream) {
+    return CompressedBound(StandInImage(100), Records(1).Group(kRootGroupName, 1).File(u"f", size).Bytes(), stream);
+  };
+  const SealedRead sound = ReadSealed(bound(2, RawFrame("xy", 26)));  // a window of 64 MiB is the most
+  ASSERT_TRUE(sound.matches) << sound.layout.reason << sound.copied.reason;
+  EXPECT_EQ(sound.target.contents, std::vector<std::string>{"xy"});
+
+  const std::string frame = RawFrame("xy");
+  const struct {
+    const char* what;
+    std::string bytes;
+    const char* reason;
+  } cases[] = {
+      {"a window of 128 MiB", bound(2, RawFrame("xy", 27)), "window larger than 64 MiB"},
+      {"fewer bytes than the file's size", bound(3, frame), "ends before"},
+      {"more bytes than the files' sizes", bound(1, frame), "more bytes"},
+      {"a frame cut short by the data area's end", bound(2, frame.substr(0, frame.size() - 1)), "ends before"},
+      {"bytes after the last frame", bound(2, frame + "more"), "malformed"},
+      {"a frame that holds more than it declares", bound(2, RawFrame("xy", 20, 1)), "malformed"},
+      {"a frame that declares more than it holds", bound(2, RawFrame("xy", 20, 3)), "malformed"},
+      {"no zstd stream at all", bound(2, "xy"), "malformed"},
+  };
+  for (const auto& c : cases) {
+    const SealedRead read = ReadSealed(c.bytes);
+    ASSERT_EQ(read.layout.status, PackageStatus::Ok) << c.what;
+    EXPECT_EQ(read.copied.outcome, CopyOutcome::Malformed) << c.what;
+    EXPECT_NE(std::string(read.copied.reason).find(c.reason), std::string::npos) << c.what << ": " << read.copied.reason;
+    EXPECT_TRUE(read.digestMatches) << c.what << ": the whole data area is hashed even so";
+  }
+
+  // The mark: an unknown one, or one that says sealed without a seal, is damage.
+  std::string unknown = bound(2, frame);
+  unknown[31] ^= 1;
+  std::string longer = bound(2, frame);
+  PutU32At(longer, 100 + Records(1).Group(kRootGroupName, 1).File(u"f", 2).Bytes().size(), 1u << 20);
+  for (const auto& [bytes, reason] : {std::pair<std::string, const char*>{unknown, "mark is unknown"},
+                                      {bound(2, frame).substr(0, bound(2, frame).size() - kSealRecordSize), "no seal follows"},
+                                      {longer, "cut short"}}) {
+    const SealedRead read = ReadSealed(bytes);
+    EXPECT_EQ(read.layout.status, PackageStatus::Damaged) << reason;
+    EXPECT_NE(read.layout.reason.find(reason), std::string::npos) << read.layout.reason;
   }
 }

@@ -23,12 +23,14 @@ using nsTobrin::WriterGroup;
 namespace {
 
 // A program file: a small image with a package bound to it.
+// `compressed`: the compressed layout (at a fast level), sealed.
 std::wstring MakeProgram(const TempFolder& work, const std::vector<WriterGroup>& groups, const std::wstring& name = L"p.exe",
-                         nsTobrin::PackageSealing sealing = nsTobrin::PackageSealing::Unsealed) {
+                         nsTobrin::PackageSealing sealing = nsTobrin::PackageSealing::Unsealed, bool compressed = false) {
   const std::wstring path = work / name;
   EXPECT_TRUE(WriteBytes(path, package_bytes::StandInImage(512)));
   FILE* file = _wfopen(path.c_str(), L"r+b");
-  EXPECT_TRUE(file && nsTobrin::AppendPackage(file, groups, sealing));
+  EXPECT_TRUE(file && (compressed ? nsTobrin::AppendCompressedPackage(file, groups, 3)
+                                  : nsTobrin::AppendPackage(file, groups, sealing)));
   if (file) fclose(file);
   return path;
 }
@@ -67,7 +69,10 @@ struct ProgressSpy {
 
 }  // namespace
 
-TEST_F(Extraction, WritesEveryFileWhereItBelongs) {
+class ExtractionOfEitherLayout : public Extraction, public ::testing::WithParamInterface<bool> {};
+INSTANTIATE_TEST_SUITE_P(StoredAndCompressed, ExtractionOfEitherLayout, ::testing::Bool());
+
+TEST_P(ExtractionOfEitherLayout, WritesEveryFileWhereItBelongs) {
   const std::wstring program = MakeProgram(work, {
       {U16(L"a\\b"), {FileFromBytes(u"inner.txt", "inner")}},
       {kRootGroupName, {FileFromBytes(u"AssistFile.ini", "[ParamOption]"), FileFromBytes(u"zero.bin", ""),
@@ -76,7 +81,7 @@ TEST_F(Extraction, WritesEveryFileWhereItBelongs) {
       {u"a", {FileFromBytes(u"outer.txt", "outer")}},
       {u"Drivers", {}},
       {u"deep/er", {FileFromBytes(u"d.txt", "deep")}},
-  });
+  }, L"p.exe", nsTobrin::PackageSealing::Unsealed, GetParam());
   CTobrinDlg dlg;
   ASSERT_TRUE(ExtractPackageFrom(program, dlg, false));
   EXPECT_TRUE(dlg.m_bExtracted);
@@ -199,14 +204,14 @@ TEST_F(Extraction, AFileThatCannotBeWrittenFailsTheExtraction) {
   EXPECT_TRUE(ListFolder(temp.Path()).empty());
 }
 
-TEST_F(Extraction, LargeFilesArriveWhole) {
+TEST_P(ExtractionOfEitherLayout, LargeFilesArriveWhole) {
   std::string big(40u << 20, '\0');
   for (size_t i = 0; i < big.size(); i += 4096) big[i] = static_cast<char>(i / 4096);
   big.back() = 'e';
   // Sealed: the digest of forty pieces, hashed while they are written, must
   // come out as the packer's.
   const std::wstring program = MakeProgram(work, {{kRootGroupName, {FileFromBytes(u"big.bin", big), FileFromBytes(u"tail", "t")}}},
-                                           L"p.exe", nsTobrin::PackageSealing::Sealed);
+                                           L"p.exe", nsTobrin::PackageSealing::Sealed, GetParam());
   CTobrinDlg dlg;
   ASSERT_TRUE(ExtractPackageFrom(program, dlg, false));
   EXPECT_TRUE(ReadBytes(dlg.m_strExtractFolder + L"big.bin") == big);
