@@ -453,6 +453,8 @@ TEST(PackageCompressed, StreamsThatDoNotDecodeIntoTheFilesAreDamage) {
       {"a frame that holds more than it declares", bound(2, RawFrame("xy", 20, 1)), "malformed"},
       {"a frame that declares more than it holds", bound(2, RawFrame("xy", 20, 3)), "malformed"},
       {"no zstd stream at all", bound(2, "xy"), "malformed"},
+      // Refused in its first piece: the seal still sees the other pieces.
+      {"two pieces of no stream", bound(2, std::string(kCopyPieceSize + 5, 'z')), "malformed"},
   };
   for (const auto& c : cases) {
     const SealedRead read = ReadSealed(c.bytes);

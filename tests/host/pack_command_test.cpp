@@ -470,8 +470,11 @@ TEST(PackSeal, CreateSealsAndListVerifyAndExtractCheckTheSeal) {
   WriteFile(p.tree / "data.bin", std::string(200000, 'd'));
   const RunResult created = p.Create();
   ASSERT_EQ(created.exitCode, 0) << created.err;
-  // The stand-in runner declares no seal checks; a current one does.
+  // The stand-in runner declares no seal checks and no decoding, so its
+  // package is stored; a current runner declares both.
   EXPECT_NE(created.out.find("does not declare that it checks seals"), std::string::npos) << created.out;
+  EXPECT_NE(created.out.find("does not declare CompressedPackages"), std::string::npos) << created.out;
+  EXPECT_EQ(ListJson(p.out)["layout"], "stored");
   // A current runner declares both; its packages are compressed.
   std::string declaring = MakePe();
   for (char c : std::string("SealedPackages")) declaring += {c, '\0'};
@@ -481,6 +484,14 @@ TEST(PackSeal, CreateSealsAndListVerifyAndExtractCheckTheSeal) {
   const RunResult current = p.Create();
   ASSERT_EQ(current.exitCode, 0) << current.err;
   EXPECT_EQ(current.out.find("does not declare"), std::string::npos) << current.out;
+
+  const nlohmann::json listed = ListJson(p.out);
+  EXPECT_TRUE(listed["layout"] == "compressed" && listed["ratio"] < 0.01)
+      << listed;
+  const fs::path whole = p.dir / "whole";
+  ASSERT_EQ(RunPack({"extract", p.out.string(), whole.string()}).exitCode, 0);
+  EXPECT_TRUE(ReadFile(whole / "data.bin") == std::string(200000, 'd'));
+  EXPECT_EQ(RunPack({"create", "-o", p.out.string(), "--store", "--level", "3", p.tree.string()}).exitCode, 2);
 
   const std::string sealed = ReadFile(p.out);
   const std::string hex = nsTobrin::DigestHex([&] {
