@@ -312,6 +312,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(!layout.reason.empty(), "a refused seal gives no reason");
     return 0;
   }
+  Require(layout.mark == PackageMark::Unmarked || seal.present, "a package marked as sealed is accepted without its seal");
   Require(!seal.present || (seal.recordOffset == layout.dataOffset + layout.dataSize &&
                             seal.recordOffset + kSealRecordSize <= size &&
                             seal.covered == seal.recordOffset - layout.packageOffset),

@@ -95,6 +95,31 @@ PackageLayout Refuse(PackageLayout layout, PackageStatus status, std::string rea
 
 }  // namespace
 
+std::string PackageMarkBytes(PackageMark mark) {
+  switch (mark) {
+    case PackageMark::SealedStored:
+      return std::string(kSealedStoredMark, sizeof kSealedStoredMark);
+    case PackageMark::Unmarked:
+      break;
+  }
+  return std::string(4, '\0');
+}
+
+// The one place a mark is told from its bytes. The marks differ from zeros
+// and from each other in several bits, so no single flipped bit clears a mark
+// or turns it into another: it becomes an unknown one.
+static bool ReadPackageMark(std::FILE* file, PackageMark& mark) {
+  char bytes[4];
+  if (!SeekTo(file, kPackageMarkPosition) || std::fread(bytes, 1, 4, file) != 4) return false;
+  for (PackageMark known : {PackageMark::Unmarked, PackageMark::SealedStored}) {
+    if (PackageMarkBytes(known).compare(0, 4, bytes, 4) == 0) {
+      mark = known;
+      return true;
+    }
+  }
+  return false;
+}
+
 std::uint64_t FileSizeOf(std::FILE* file) {
   const std::uint64_t position = Tell(file);
 #ifdef _WIN32
@@ -119,6 +144,8 @@ static PackageLayout ReadDirectoryRecords(std::FILE* file, PackageDirectory& dir
   }
   layout.packageOffset = offset;
   if (offset == 0) return Refuse(layout, PackageStatus::NoPackage, "the file carries no package (offset 0)");
+  if (!ReadPackageMark(file, layout.mark))
+    return Refuse(layout, PackageStatus::Damaged, "the package's mark (bytes 28 to 31) is unknown");
   if (offset < kPackageOffsetPosition + 4)
     return Refuse(layout, PackageStatus::Damaged, "the package offset lies inside the header");
   if (offset > kMaxPackageOffset)

@@ -18,6 +18,20 @@ extern const std::u16string kRootGroupName;  // u"E8FF0748-2339-49f9-9A79-824D75
 // absolute file offset of the package.
 constexpr std::uint64_t kPackageOffsetPosition = 32;
 
+// Bytes 28 to 31 (the reserved words before the offset, ignored by the loader
+// and covered by an Authenticode signature) hold the package's mark: how the
+// package is laid out and what its readers must demand of it.
+constexpr std::uint64_t kPackageMarkPosition = 28;
+enum class PackageMark {
+  Unmarked,      // four zero bytes: the plain format (other writers, --no-seal);
+                 // a seal found after the data area is still checked
+  SealedStored,  // "TbSe": stored files followed by a seal, which must be there and valid
+};
+constexpr char kSealedStoredMark[4] = {'T', 'b', 'S', 'e'};
+
+// The four bytes of a mark (zeros for Unmarked).
+std::string PackageMarkBytes(PackageMark mark);
+
 // Every file of a package is smaller than 2 GiB, and so is the package offset.
 constexpr std::uint64_t kMaxFileSize = 0x7FFFFFFFu;
 constexpr std::uint64_t kMaxPackageOffset = 0x7FFFFFFFu;
@@ -47,6 +61,7 @@ struct PackageLayout {
   std::uint64_t dataOffset = 0;   // first byte of the data area
   std::uint64_t dataSize = 0;     // the sum of all file sizes
   std::uint64_t fileSize = 0;
+  PackageMark mark = PackageMark::Unmarked;  // read before the directory
   // Group records read; more than the directory holds when a name repeats
   // (the first group of a name wins).
   std::uint32_t groupRecords = 0;
@@ -60,9 +75,10 @@ class ByteObserver {
   virtual void Observe(const unsigned char* data, std::size_t size) = 0;
 };
 
-// Reads the package directory of an open executable file into `directory`
-// (which is left empty unless the result is Ok) and leaves the file
-// positioned at the first byte of the data area. Every count, length and size
+// Reads the package's mark and directory of an open executable file into
+// `directory` (which is left empty unless the result is Ok) and leaves the
+// file positioned at the first byte of the data area. A mark of any other
+// bytes than those of PackageMark makes the package Damaged. Every count, length and size
 // is checked against the end of the file before it is used, and every name
 // against the rules of CheckStoredName. `observer`, when given, sees every
 // byte of the directory as it is read.

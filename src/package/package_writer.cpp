@@ -67,9 +67,11 @@ bool AppendPackage(std::FILE* executable, const std::vector<WriterGroup>& groups
   if (offset > kMaxPackageOffset || !SeekTo(executable, offset) || !WritePackage(executable, groups))
     return false;
   if (sealing == PackageSealing::Sealed && !WriteSeal(executable, offset, FileSizeOf(executable))) return false;
-  std::string field;
+  // The mark and the offset, side by side in the MS-DOS header.
+  std::string field = PackageMarkBytes(sealing == PackageSealing::Sealed ? PackageMark::SealedStored
+                                                                         : PackageMark::Unmarked);
   PutU32(field, static_cast<std::uint32_t>(offset));
-  return SeekTo(executable, kPackageOffsetPosition) &&
+  return SeekTo(executable, kPackageMarkPosition) &&
          std::fwrite(field.data(), 1, field.size(), executable) == field.size() && std::fflush(executable) == 0;
 }
 

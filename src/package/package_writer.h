@@ -35,9 +35,10 @@ bool WritePackage(std::FILE* out, const std::vector<WriterGroup>& groups);
 enum class PackageSealing { Unsealed, Sealed };
 
 // Appends a package to an executable open for reading and writing, after its
-// last byte, and writes the package's offset at byte 32. Sealed: the seal
-// record follows the data area, its digest taken from the bytes as they
-// lie in the file.
+// last byte, and writes the package's mark at byte 28 and its offset at
+// byte 32. Sealed: the mark "TbSe", and the seal record follows the data
+// area, its digest taken from the bytes as they lie in the file; unsealed:
+// a mark of zeros.
 bool AppendPackage(std::FILE* executable, const std::vector<WriterGroup>& groups,
                    PackageSealing sealing = PackageSealing::Unsealed);
 

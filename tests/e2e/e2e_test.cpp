@@ -314,43 +314,61 @@ TEST_F(EndToEnd, SealedPackagesRunAndDamagedOnesNeverStart) {
   // The tests' writer seals only when asked; the packer seals by default.
   const std::wstring packed = work / L"sealed.exe";
   ASSERT_TRUE(BindPackage(runner, packed, {ProbeRoot()}, nsTobrin::PackageSealing::Sealed));
-  EXPECT_EQ(Run(packed, L"-s"), 0);
-  ASSERT_EQ(Runs().size(), 1u);
-
   const std::string sealed = ReadBytes(packed);
   const size_t package = U32At(sealed, 32);
   const size_t dataEnd = sealed.size() - nsTobrin::kSealRecordSize;
   ASSERT_EQ(sealed.compare(dataEnd, 8, nsTobrin::kSealMagic, 8), 0);
+  ASSERT_EQ(sealed.substr(28, 4), "TbSe");
+  // The root group's record (8 + 72 bytes) after the group count: probe.exe's
+  // size at +88, AssistFile.ini's (the last file's) at +114.
+  ASSERT_TRUE(U32At(sealed, package + 88) == probe.size() && U32At(sealed, package + 114) == AssistFile("probe.exe").size());
+  auto flipped = [&](std::vector<size_t> at, char bit = 1) {
+    std::string bytes = sealed;
+    for (size_t i : at) bytes[i] ^= bit;
+    return bytes;
+  };
+  const size_t data = (package + dataEnd) / 2;
+
+  // A certificate table after the seal (with a signer's padding to 8 bytes)
+  // is what a signed program has; one that the data area or the seal runs
+  // into is not covered by its signature.
+  std::string signedAfter = sealed + std::string((8 - sealed.size() % 8) % 8, '\0');
+  SetCertificateTable(signedAfter, static_cast<std::uint32_t>(signedAfter.size()), 16);
+  signedAfter += std::string(16, '\x02');
+  std::string hidden = sealed;
+  SetCertificateTable(hidden, static_cast<std::uint32_t>(dataEnd - 16), 16 + nsTobrin::kSealRecordSize);
+
+  // One set of packages, judged by the packer's verify and by the runner:
+  // verify exits 0 exactly for those the runner runs. A change to a size or
+  // a count moves the place the seal is looked for, and a marked package
+  // without its seal there never starts.
   struct Case {
     const char* what;
-    size_t at;
+    std::string bytes;
     long long code;
   };
   const Case cases[] = {
-      {"a file's data", (package + dataEnd) / 2, ERROR_CRC},
-      {"the digest", sealed.size() - 1, ERROR_CRC},
-      {"the seal's version", dataEnd + 8, ERROR_INVALID_DATA},
-      {"a seal cut short", sealed.size(), ERROR_INVALID_DATA},
+      {"sound", sealed, 0},
+      {"signed after the seal", signedAfter, 0},
+      {"a file's data", flipped({data}), ERROR_CRC},
+      {"the digest", flipped({sealed.size() - 1}), ERROR_CRC},
+      {"the seal's version", flipped({dataEnd + 8}), ERROR_INVALID_DATA},
+      {"a seal cut short", sealed.substr(0, sealed.size() - 1), ERROR_INVALID_DATA},
+      {"a table inside the data area", hidden, ERROR_INVALID_DATA},
+      {"the last file's size", flipped({package + 114}, 8), ERROR_INVALID_DATA},
+      {"the first file's size", flipped({package + 88}), ERROR_INVALID_DATA},
+      {"the group count 1 -> 0", flipped({package}), ERROR_INVALID_DATA},
+      {"the seal's magic and a data byte", flipped({dataEnd, data}), ERROR_INVALID_DATA},
+      {"the seal cut off and a data byte", flipped({data}).substr(0, dataEnd), ERROR_INVALID_DATA},
+      {"a bit of the mark", flipped({30}, 4), ERROR_INVALID_DATA},
   };
+  const std::wstring packer = OwnFolder() + L"\\tobrin-pack.exe";
+  size_t ran = 0;
   for (const Case& c : cases) {
-    std::string damaged = sealed;
-    if (c.at < sealed.size()) damaged[c.at] ^= 1;
-    else damaged.pop_back();
-    ASSERT_TRUE(WriteBytes(work / L"damaged.exe", damaged));
-    EXPECT_EQ(Run(work / L"damaged.exe", L"-s"), c.code) << c.what;
+    ASSERT_TRUE(WriteBytes(work / L"case.exe", c.bytes));
+    EXPECT_EQ(Run(work / L"case.exe", L"-s"), c.code) << c.what;
+    EXPECT_EQ(RunProgram(L"\"" + packer + L"\" verify \"" + (work / L"case.exe") + L"\"", {}), c.code ? 1 : 0) << c.what;
+    ran += c.code == 0;
+    EXPECT_EQ(Runs().size(), ran) << c.what << ": only the sound packages started the payload";
   }
-
-  // A certificate table after the seal (with a signer's padding) is what a
-  // signed program has; one that the data area or the seal runs into is not
-  // covered by its signature.
-  std::string signedAfter = sealed + std::string(8, '\0');
-  SetCertificateTable(signedAfter, static_cast<std::uint32_t>(signedAfter.size()), 16);
-  signedAfter += std::string(16, '\x02');
-  ASSERT_TRUE(WriteBytes(work / L"signed.exe", signedAfter));
-  EXPECT_EQ(Run(work / L"signed.exe", L"-s"), 0);
-  std::string hidden = sealed;
-  SetCertificateTable(hidden, static_cast<std::uint32_t>(dataEnd - 16), 16 + nsTobrin::kSealRecordSize);
-  ASSERT_TRUE(WriteBytes(work / L"hidden.exe", hidden));
-  EXPECT_EQ(Run(work / L"hidden.exe", L"-s"), ERROR_INVALID_DATA) << "a table inside the data area";
-  EXPECT_EQ(Runs().size(), 2u) << "only the sound packages started the payload";
 }

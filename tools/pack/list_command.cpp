@@ -15,8 +15,9 @@ const char kListHelp[] =
     "Shows the groups and files of the package bound to PACKED.exe with their\n"
     "sizes, in the order of the data area, and the settings the runner reads from\n"
     "it: the payload, ParamA, ParamB, ProductName, whether a message box is shown\n"
-    "and with how many buttons, the message languages in MessageInfo.xml, and the\n"
-    "seal's digest when the package is sealed. Nothing is checked beyond what\n"
+    "and with how many buttons, the message languages in MessageInfo.xml, the\n"
+    "package's mark (TbSe: sealed, the runner requires the seal) and the seal's\n"
+    "digest when the package is sealed. Nothing is checked beyond what\n"
     "reading needs: use 'tobrin-pack verify', which also checks the seal.\n"
     "\n"
     "Options:\n"
@@ -39,6 +40,17 @@ std::string PayloadText(const PackageSettings& settings) {
   return Shown(RelativePath(*settings.payloadGroup, *settings.payloadFile));
 }
 
+// The mark as its bytes read, and what it means.
+const char* MarkText(PackageMark mark) {
+  switch (mark) {
+    case PackageMark::SealedStored:
+      return "TbSe (sealed; the runner requires the seal)";
+    case PackageMark::Unmarked:
+      break;
+  }
+  return "none";
+}
+
 std::string SignatureText(const PackedProgram& program) {
   if (!program.pe.valid || !program.pe.HasCertificate()) return "none";
   return "a certificate table of " + std::to_string(program.pe.certificateSize) + " bytes at byte " +
@@ -52,6 +64,7 @@ void PrintText(const PackedProgram& program, const PackageSettings& settings) {
               static_cast<unsigned long long>(program.layout.packageOffset), view.groups.size(),
               static_cast<unsigned long long>(view.FileCount()), static_cast<unsigned long long>(view.DataSize()));
   std::printf("  signature: %s\n", SignatureText(program).c_str());
+  std::printf("  mark: %s\n", MarkText(program.layout.mark));
   std::printf("  seal: %s\n\n", program.seal.present ? ("XXH3-128 " + DigestHex(program.seal.digest)).c_str() : "none");
   for (const ViewGroup& group : view.groups) {
     if (group.IsRoot()) std::printf("%s  (root: the extraction folder itself)\n", Shown(group.name).c_str());
@@ -90,6 +103,7 @@ void PrintJson(const PackedProgram& program, const PackageSettings& settings) {
   out["signature"] = program.pe.valid && program.pe.HasCertificate()
                          ? Json{{"offset", program.pe.certificateOffset}, {"size", program.pe.certificateSize}}
                          : Json();
+  out["mark"] = program.layout.mark == PackageMark::Unmarked ? Json() : Json(PackageMarkBytes(program.layout.mark));
   out["seal"] = program.seal.present ? Json{{"algorithm", "XXH3-128"},
                                             {"digest", DigestHex(program.seal.digest)},
                                             {"covered", program.seal.covered}}
