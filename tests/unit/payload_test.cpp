@@ -60,6 +60,21 @@ TEST(Launch, AFailedStartLetsTheHeldFileGo) {
   EXPECT_FALSE(held.Valid());
 }
 
+TEST(Launch, APayloadThatCannotBeResumedIsEndedNotWaitedFor) {
+  std::wstring command = L"\"" + OwnFolder() + L"\\probe.exe\"";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {};
+  ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr, &startup, &process));
+  const nsTobrin::KernelHandle processHandle(process.hProcess), threadHandle(process.hThread);
+  // A handle to its thread without the right to resume it.
+  const nsTobrin::KernelHandle weak(OpenThread(SYNCHRONIZE, FALSE, process.dwThreadId));
+  ASSERT_TRUE(weak.Valid());
+  EXPECT_EQ(ResumeOrEnd(processHandle.Get(), weak.Get()), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(WaitForSingleObject(processHandle.Get(), 0), WAIT_OBJECT_0) << "left suspended";
+  TerminateProcess(processHandle.Get(), 1);
+}
+
 TEST(Launch, WhatLiesInsideTheFolder) {
   TempFolder base(L"inside");
   const std::wstring folder = base / L"{A long folder name}";
