@@ -41,4 +41,11 @@ bool IsInsideFolder(const std::wstring& path, const std::wstring& folder);
 // at the next restart. An empty path is skipped (false).
 bool DeleteExtractFolder(const std::wstring& folder);
 
+// What the removal does with an entry it finds, by the attributes the
+// search reports: it descends only into a folder that is no reparse point.
+// A link or junction to a folder is removed itself, never followed; a link
+// to a file is deleted like a file.
+enum class EntryRemoval { Descend, RemoveFolder, DeleteFile };
+EntryRemoval RemovalOf(DWORD attributes);
+
 }  // namespace nsTobrin
