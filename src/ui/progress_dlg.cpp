@@ -29,7 +29,8 @@ BOOL CTobrinDlg::OnInitDialog() {
   m_progress.SetRange32(0, 1000);
   m_progress.SetStep(1);
 
-  m_bWorkerRunning = AfxBeginThread(ExtractionThreadProc, this);
+  m_hWorkerReportWindow = m_hWnd;
+  m_bWorkerRunning = AfxBeginThread(ExtractionThreadProc, this, &m_worker);
   if (!m_bWorkerRunning) {
     m_nExitCode = ERROR_NOT_ENOUGH_MEMORY;
     EndDialog(IDABORT);
@@ -39,12 +40,25 @@ BOOL CTobrinDlg::OnInitDialog() {
 
 UINT __stdcall CTobrinDlg::ExtractionThreadProc(LPVOID param) {
   auto* dlg = static_cast<CTobrinDlg*>(param);
+  const HWND window = dlg->m_hWorkerReportWindow;
   nsTobrin::ExtractPackage(*dlg, true);
-  // The full bar stays on screen for a second, unless the user asked to stop.
-  if (!dlg->m_bCancelRequested.load()) Sleep(1000);
-  // The last use of the dialog: after this post it may be gone.
-  dlg->PostMessage(WM_EXTRACTION_DONE);
+  // The full bar stays on screen for a second, unless the user asked to stop
+  // or the window is gone.
+  if (!dlg->m_bCancelRequested.load() && IsWindow(window)) Sleep(1000);
+  ::PostMessageW(window, WM_EXTRACTION_DONE, 0, 0);
   return 0;
+}
+
+void CTobrinDlg::WaitForWorker() {
+  if (!m_worker.Valid()) return;
+  const HANDLE worker = m_worker.Get();
+  // Progress steps the worker still sends to this thread are handled
+  // meanwhile, or it would wait for this thread as this one waits for it.
+  while (MsgWaitForMultipleObjects(1, &worker, FALSE, INFINITE, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
+    MSG message;
+    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  }
+  m_worker.Reset();
 }
 
 void CTobrinDlg::OnTimer(UINT_PTR timerId) {

@@ -206,6 +206,7 @@ TEST_F(EndToEnd, WaitsOnlyForProgramsStartedFromItsFolder) {
             3010);
   auto runs = Runs();
   ASSERT_EQ(runs.size(), 2u);  // it had ended before the runner did
+  EXPECT_EQ(runs[1].values.at("injob"), "1");
   std::vector<std::string> reads = runs[1].lists.at("read");
   std::sort(reads.begin(), reads.end());
   EXPECT_EQ(reads, (std::vector<std::string>{"AssistFile.ini:" + std::to_string(AssistFile("probe.exe").size()),
@@ -226,6 +227,52 @@ TEST_F(EndToEnd, WaitsOnlyForProgramsStartedFromItsFolder) {
   for (const std::wstring& folder : left) EXPECT_TRUE(ListFolder(temp + L"\\" + folder).empty());
   for (int i = 0; i < 300 && Runs().size() < 4; ++i) Sleep(50);  // the product ends
   for (const std::wstring& folder : left) RemoveDirectoryW((temp + L"\\" + folder).c_str());
+
+  // An engine that asks to break away from the job runs outside it: the
+  // runner does not wait for it.
+  EXPECT_EQ(Run(packed, L"-s", {{L"PROBE_START", L"engine.exe"}, {L"PROBE_BREAKAWAY", L"1"}}), 0);
+  for (int i = 0; i < 300 && Runs().size() < 6; ++i) Sleep(50);
+  runs = Runs();
+  ASSERT_EQ(runs.size(), 6u) << "the engine did not start";
+  EXPECT_EQ(runs[5].values.at("injob"), "0");
+}
+
+TEST_F(EndToEnd, ScriptPayloadsRunAndWhatTheyStartKeepsTheFiles) {
+  // In a folder with a blank: a script that hands its work to a second one
+  // through "start" and ends with its own code; the second looks for a file
+  // of the folder once the first has ended. Under the 32-bit runner also
+  // through the 64-bit shell, whose command line Wine does not let it read.
+  RegistryValueGuard silent(HKEY_LOCAL_MACHINE, kProductKey, L"SilentExecution");
+  silent.SetDword(1);  // no "-s" after the arguments the scripts hand on
+  const std::vector<nsTobrin::WriterFile> files = {
+      FileFromBytes(u"run.cmd", "@echo off\r\nstart \"\" %SECOND_SHELL% /c \"%~dp0second.cmd\"\r\nexit /b 4\r\n"),
+      FileFromBytes(u"second.cmd",
+                    "@echo off\r\nping -n 3 127.0.0.1 >nul\r\nif exist \"%~dp0data.bin\" (echo kept>>\"%PROBE_REPORT%\")"
+                    " else (echo GONE>>\"%PROBE_REPORT%\")\r\n"),
+      FileFromBytes(u"data.bin", "d"),
+      // The recipe for an installer database.
+      FileFromBytes(u"install.cmd", "@msiexec /i \"%~dp0product.msi\" %*\r\n"),
+      FileFromBytes(u"product.msi", "not a database")};
+  const auto packScript = [&](const std::string& assist, const std::wstring& name) {
+    return Pack({{kRootGroupName, {FileFromBytes(u"AssistFile.ini", assist)}}, {u"My Tools", files}}, name);
+  };
+  const std::wstring script = packScript(AssistFile("run.cmd"), L"script.exe");
+  std::vector<std::wstring> shells = {L"cmd"};
+  wchar_t windows[MAX_PATH];
+  ASSERT_GT(GetWindowsDirectoryW(windows, MAX_PATH), 0u);
+  if (sizeof(void*) == 4) shells.push_back(windows + std::wstring(L"\\Sysnative\\cmd.exe"));
+  for (const std::wstring& shell : shells) {
+    DeleteFileW(report.c_str());
+    EXPECT_EQ(Run(script, L"", {{L"SECOND_SHELL", shell}}), 4) << Utf8(shell);
+    EXPECT_EQ(ReadBytes(report), "kept\r\n") << Utf8(shell);
+  }
+
+  // The installer's own code is the run's: the one it gives for that file.
+  const std::wstring database = work / L"a b.msi";
+  ASSERT_TRUE(WriteBytes(database, "not a database"));
+  const long long expected = RunProgram(L"msiexec /i \"" + database + L"\" /qn", {});
+  EXPECT_NE(expected, RunProgram(L"msiexec /i \"" + work / L"missing.msi" + L"\" /qn", {}));
+  EXPECT_EQ(Run(packScript(AssistFile("install.cmd", "/qn"), L"database.exe"), L""), expected);
 }
 
 TEST_F(EndToEnd, SixRunsAtOnce) {
