@@ -273,21 +273,31 @@ TEST_F(EndToEnd, ExtractionRootAndTempInEveryForm) {
 }
 
 TEST_F(EndToEnd, ThePayloadCannotBeSwappedBeforeItsStart) {
-  const std::wstring packed =
-      Pack({ProbeRoot({FileFromBytes(u"MessageSetting.ini", "[Setting]\r\nIsShowMessageBox=1\r\nIsOk=0\r\n"),
-                       FileFromBytes(u"MessageInfo.xml", "<MessageInfo><ENG>Go on?</ENG></MessageInfo>")})});
-  const auto run = Start(packed, L"");
-  const HWND box = run->WaitForWindow(L"Probe", 1001);
-  ASSERT_TRUE(box);
-  // While the box waits, another program of the user tries to replace it.
-  const std::vector<std::wstring> folders = ListFolder(temp);
-  ASSERT_EQ(folders.size(), 1u);
-  const std::wstring payload = temp + L"\\" + folders[0] + L"\\probe.exe";
-  EXPECT_FALSE(WriteBytes(payload, "MZ swapped"));
-  EXPECT_FALSE(MoveFileW(payload.c_str(), (payload + L".old").c_str()));
-  PostMessageW(box, WM_COMMAND, MAKEWPARAM(1000, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, 1000)));
-  EXPECT_EQ(run->Wait(30000), 0);
-  EXPECT_EQ(Runs().size(), 1u);
+  // The payload named by its bare name, and by a path below the folder in
+  // other letters' case: held either way.
+  const std::vector<nsTobrin::WriterFile> box = {
+      FileFromBytes(u"MessageSetting.ini", "[Setting]\r\nIsShowMessageBox=1\r\nIsOk=0\r\n"),
+      FileFromBytes(u"MessageInfo.xml", "<MessageInfo><ENG>Go on?</ENG></MessageInfo>")};
+  std::vector<nsTobrin::WriterFile> inBin = box;
+  inBin.push_back(FileFromBytes(u"AssistFile.ini", AssistFile("BIN\\Probe.EXE")));
+  const std::pair<std::wstring, std::vector<WriterGroup>> cases[] = {
+      {L"probe.exe", {ProbeRoot(box)}},
+      {L"Bin\\probe.exe", {{kRootGroupName, inBin}, {u"Bin", {FileFromBytes(u"probe.exe", probe)}}}},
+  };
+  for (const auto& [file, groups] : cases) {
+    const auto run = Start(Pack(groups), L"");
+    const HWND shown = run->WaitForWindow(L"Probe", 1001);
+    ASSERT_TRUE(shown);
+    // While the box waits, another program of the user tries to replace it.
+    const std::vector<std::wstring> folders = ListFolder(temp);
+    ASSERT_EQ(folders.size(), 1u);
+    const std::wstring payload = temp + L"\\" + folders[0] + L"\\" + file;
+    EXPECT_FALSE(WriteBytes(payload, "MZ swapped")) << Utf8(file);
+    EXPECT_FALSE(MoveFileW(payload.c_str(), (payload + L".old").c_str())) << Utf8(file);
+    PostMessageW(shown, WM_COMMAND, MAKEWPARAM(1000, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(shown, 1000)));
+    EXPECT_EQ(run->Wait(30000), 0) << Utf8(file);
+  }
+  EXPECT_EQ(Runs().size(), 2u);
 }
 
 namespace {
