@@ -111,6 +111,15 @@ int wmain(int argc, wchar_t** argv) {
   report += "module=" + Utf8(module) + "\n";
   const DWORD cwdLength = GetCurrentDirectoryW(32768, path);
   report += "cwd=" + Utf8(std::wstring(path, cwdLength)) + "\n";
+  // Whether the runner's token, which the payload inherits, is elevated.
+  HANDLE token = nullptr;
+  TOKEN_ELEVATION elevation = {};
+  DWORD size = 0;
+  if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+    GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size);
+    CloseHandle(token);
+  }
+  report += "elevated=" + std::to_string(elevation.TokenIsElevated ? 1 : 0) + "\n";
   for (int i = 0; i < argc; ++i) report += "argv=" + Utf8(argv[i]) + "\n";
   const std::wstring ownFolder = module.substr(0, module.find_last_of(L'\\'));
   ListFiles(ownFolder, L"", report, Env(L"PROBE_READ") == L"1");
