@@ -67,8 +67,7 @@ std::wstring UsableBaseFolder(std::wstring path) {
     std::wstring full(needed ? needed : 1, L'\0');
     const DWORD length = needed ? GetFullPathNameW(path.c_str(), needed, &full[0], nullptr) : 0;
     if (length == 0 || length >= needed) return std::wstring();
-    full.resize(length);
-    while (full.size() > 3 && full.back() == L'\\') full.pop_back();
+    full.resize(length);  // a trailing backslash is kept, as the folder's path keeps it
     path = full;
   }
   // Room for the {GUID} folder and the payload's own path below it.
