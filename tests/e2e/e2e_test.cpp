@@ -9,6 +9,7 @@
 #include <set>
 #include <sstream>
 
+#include "common/win_owners.h"
 #include "package/package_seal.h"
 #include "format/package_bytes.h"
 #include "unit/test_support.h"
@@ -294,15 +295,27 @@ TEST_F(EndToEnd, ExtractionRootAndTempInEveryForm) {
   wchar_t shortTemp[MAX_PATH];
   ASSERT_GT(GetShortPathNameW(longTemp.c_str(), shortTemp, MAX_PATH), 0u);
   std::replace(slashes.begin(), slashes.end(), L'\\', L'/');
+  ASSERT_TRUE(WriteBytes(work / L"a file", "not a folder"));
+  // A variable of the system's environment; PROBE_POLICY is only the
+  // user's, which an elevated run does not take.
+  RegistryValueGuard system(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment",
+                            L"TOBRIN_TEST_ROOT");
+  system.Set(REG_SZ, policy.c_str(), static_cast<DWORD>((policy.size() + 1) * sizeof(wchar_t)));
   const std::wstring packed = PackProbe(AssistFile("probe.exe"));
   struct Case {
     DWORD type;
     std::wstring rootValue, tempValue, expected;
+    bool usersOwn = false;  // TEMP instead in an elevated run
   } cases[] = {
       {REG_SZ, policy, temp, policy},
-      {REG_EXPAND_SZ, L"%PROBE_POLICY%", temp, policy},
+      {REG_EXPAND_SZ, L"%TOBRIN_TEST_ROOT%", temp, policy},
+      {REG_EXPAND_SZ, L"%PROBE_POLICY%", temp, policy, true},
+      {REG_SZ, policy + L" ", temp, policy},  // the system drops the blank
+      {REG_SZ, policy, L"", policy},          // TEMP unset: not needed
       {REG_SZ, L"relative\\root", temp, temp},
       {REG_SZ, work / L"missing", temp, temp},
+      {REG_SZ, work / L"a file", temp, temp},
+      {REG_SZ, L"Z:\\proc", temp, temp},  // a folder in which none can be made (Wine's view of /proc)
       {REG_NONE, L"", slashes, temp},
       {REG_NONE, L"", L"\\\\?\\" + temp + L"\\", temp},
       {REG_NONE, L"", longTemp, shortTemp},  // too long to start a program below it
@@ -311,30 +324,64 @@ TEST_F(EndToEnd, ExtractionRootAndTempInEveryForm) {
     if (c.type == REG_NONE) root.Delete();
     else root.Set(c.type, c.rootValue.c_str(), static_cast<DWORD>((c.rootValue.size() + 1) * sizeof(wchar_t)));
     tempVariable = c.tempValue;
-    EXPECT_EQ(Run(packed, L"-s", {{L"PROBE_POLICY", policy}}), 0) << Utf8(c.rootValue + L" " + c.tempValue);
-    const std::string folder = Runs().back().values.at("cwd");
-    EXPECT_EQ(folder.compare(0, Utf8(c.expected).size() + 2, Utf8(c.expected) + "\\{"), 0) << folder;
-    EXPECT_TRUE(ListFolder(c.expected).empty()) << folder;
+    EXPECT_EQ(Run(packed, L"-s", {{L"PROBE_POLICY", policy}, {L"TOBRIN_TEST_ROOT", policy}}), 0)
+        << Utf8(c.rootValue + L" " + c.tempValue);
+    const ProbeRun run = Runs().back();
+    const std::wstring expected = c.usersOwn && run.values.at("elevated") == "1" ? temp : c.expected;
+    const std::string folder = run.values.at("cwd");
+    EXPECT_EQ(folder.compare(0, Utf8(expected).size() + 2, Utf8(expected) + "\\{"), 0) << folder;
+    EXPECT_TRUE(ListFolder(expected).empty()) << folder;
   }
   EXPECT_EQ(Runs().size(), std::size(cases));
 }
 
 TEST_F(EndToEnd, ThePayloadCannotBeSwappedBeforeItsStart) {
-  const std::wstring packed =
-      Pack({ProbeRoot({FileFromBytes(u"MessageSetting.ini", "[Setting]\r\nIsShowMessageBox=1\r\nIsOk=0\r\n"),
-                       FileFromBytes(u"MessageInfo.xml", "<MessageInfo><ENG>Go on?</ENG></MessageInfo>")})});
-  const auto run = Start(packed, L"");
-  const HWND box = run->WaitForWindow(L"Probe", 1001);
-  ASSERT_TRUE(box);
-  // While the box waits, another program of the user tries to replace it.
-  const std::vector<std::wstring> folders = ListFolder(temp);
-  ASSERT_EQ(folders.size(), 1u);
-  const std::wstring payload = temp + L"\\" + folders[0] + L"\\probe.exe";
-  EXPECT_FALSE(WriteBytes(payload, "MZ swapped"));
-  EXPECT_FALSE(MoveFileW(payload.c_str(), (payload + L".old").c_str()));
-  PostMessageW(box, WM_COMMAND, MAKEWPARAM(1000, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, 1000)));
-  EXPECT_EQ(run->Wait(30000), 0);
-  EXPECT_EQ(Runs().size(), 1u);
+  // The payload named by its bare name, and by a path below the folder in
+  // other letters' case: held either way.
+  const std::vector<nsTobrin::WriterFile> box = {
+      FileFromBytes(u"MessageSetting.ini", "[Setting]\r\nIsShowMessageBox=1\r\nIsOk=0\r\n"),
+      FileFromBytes(u"MessageInfo.xml", "<MessageInfo><ENG>Go on?</ENG></MessageInfo>")};
+  std::vector<nsTobrin::WriterFile> inBin = box;
+  inBin.push_back(FileFromBytes(u"AssistFile.ini", AssistFile("BIN\\Probe.EXE")));
+  const std::pair<std::wstring, std::vector<WriterGroup>> cases[] = {
+      {L"probe.exe", {ProbeRoot(box)}},
+      {L"Bin\\probe.exe", {{kRootGroupName, inBin}, {u"Bin", {FileFromBytes(u"probe.exe", probe)}}}},
+  };
+  for (const auto& [file, groups] : cases) {
+    const auto run = Start(Pack(groups), L"");
+    const HWND shown = run->WaitForWindow(L"Probe", 1001);
+    ASSERT_TRUE(shown);
+    // While the box waits, another program of the user tries to replace it.
+    const std::vector<std::wstring> folders = ListFolder(temp);
+    ASSERT_EQ(folders.size(), 1u);
+    const std::wstring payload = temp + L"\\" + folders[0] + L"\\" + file;
+    EXPECT_FALSE(WriteBytes(payload, "MZ swapped")) << Utf8(file);
+    EXPECT_FALSE(MoveFileW(payload.c_str(), (payload + L".old").c_str())) << Utf8(file);
+    PostMessageW(shown, WM_COMMAND, MAKEWPARAM(1000, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(shown, 1000)));
+    EXPECT_EQ(run->Wait(30000), 0) << Utf8(file);
+  }
+  EXPECT_EQ(Runs().size(), 2u);
+}
+
+TEST_F(EndToEnd, APayloadHeldOpenForWritingIsNotStarted) {
+  // The progress window stays a second after the extraction: long enough
+  // for another program to open the payload for writing before the runner
+  // holds it.
+  const auto run = Start(PackProbe(AssistFile("probe.exe")), L"");
+  nsTobrin::KernelHandle writer;
+  for (int i = 0; i < 400 && !writer.Valid(); ++i) {
+    const std::vector<std::wstring> folders = ListFolder(temp);
+    if (!folders.empty())
+      writer.Reset(CreateFileW((temp + L"\\" + folders[0] + L"\\probe.exe").c_str(), GENERIC_WRITE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!writer.Valid()) Sleep(5);
+  }
+  ASSERT_TRUE(writer.Valid());
+  EXPECT_EQ(run->Wait(30000), ERROR_SHARING_VIOLATION);
+  writer.Reset();
+  EXPECT_TRUE(Runs().empty());
+  // What the other program held open could not be deleted by the runner.
+  for (const std::wstring& left : ListFolder(temp)) RemoveTreeForTest(temp + L"\\" + left);
 }
 
 namespace {

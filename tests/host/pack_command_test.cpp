@@ -286,6 +286,12 @@ TEST(PackCreate, SettingsThatStartNothingAreRefused) {
     const RunResult r = p.Create();
     EXPECT_EQ(r.exitCode, 0) << assist << r.err;
   }
+  // The same name at the root and in a folder that sorts before the root
+  // group: the runner starts the folder's, and create and verify say so.
+  Packed twice;
+  WriteFile(twice.tree / "Bin" / "setup.exe", MakePe());
+  EXPECT_WARNED(twice.Create(), "also matches \"setup.exe\": the runner starts \"Bin\\setup.exe\"");
+  EXPECT_WARNED(RunPack({"verify", twice.out.string()}), "the runner starts \"Bin\\setup.exe\"");
 }
 
 TEST(PackCreate, MessageSettingsThatShowAnEmptyBoxAreWarnedAbout) {

@@ -117,6 +117,10 @@ wine "$win32/tobrin-pack.exe" create -o packed-by-windows.exe --stub "$(winepath
 check "the Windows packer writes the same program as the host packer" cmp -s packed32.exe packed-by-windows.exe
 wine "$win32/tobrin-pack.exe" extract packed32.exe extracted-by-windows </dev/null >/dev/null 2>&1 || true
 check "the Windows packer extracts every file as packed" diff -r "$tree" extracted-by-windows
+code=0
+wine "$win32/tobrin-pack.exe" extract packed32.exe 'blank-end ' </dev/null >/dev/null 2> blank.err || code=$?
+check "the Windows packer refuses a folder ending in a blank and makes none" \
+  sh -c "[ $code = 1 ] && grep -q 'ends with a blank or a dot' blank.err && ! ls -d blank-end* 2>/dev/null"
 
 # --- a tree deeper than MAX_PATH, packed and extracted by the Windows packer -----
 mkdir -p long

@@ -279,6 +279,15 @@ TEST_F(Extraction, ThePayloadMustBeThePackagesOwn) {
   EXPECT_TRUE(held.Valid());
   EXPECT_EQ(HoldPayloadFile(program, folder, L"Tools", L"tool.exe", held), 0u);
   EXPECT_TRUE(held.Valid());
+  // A path below the folder, in any letter case, as Windows finds the file.
+  EXPECT_EQ(HoldPayloadFile(program, folder, L"", L"tOOLS/TOOL.exe", held), 0u);
+  EXPECT_TRUE(held.Valid());
+  held.Reset();
+  ASSERT_TRUE(WriteBytes(folder + L"Tools\\tool.exe", "evil"));
+  EXPECT_EQ(HoldPayloadFile(program, folder, L"", L"TOOLS\\tool.exe", held), static_cast<DWORD>(ERROR_INVALID_DATA));
+  // A file there that no entry names is not the package's.
+  ASSERT_TRUE(WriteBytes(folder + L"planted.exe", "evil"));
+  EXPECT_EQ(HoldPayloadFile(program, folder, L"", L"planted.exe", held), static_cast<DWORD>(ERROR_INVALID_DATA));
   // Swapped before it was held: one byte changed.
   ASSERT_TRUE(WriteBytes(folder + L"setup.exe", payload.substr(1) + "x"));
   EXPECT_EQ(HoldPayloadFile(program, folder, L"", L"setup.exe", held), static_cast<DWORD>(ERROR_INVALID_DATA));

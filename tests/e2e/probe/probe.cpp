@@ -114,6 +114,15 @@ int wmain(int argc, wchar_t** argv) {
   report += "module=" + Utf8(module) + "\n";
   const DWORD cwdLength = GetCurrentDirectoryW(32768, path);
   report += "cwd=" + Utf8(std::wstring(path, cwdLength)) + "\n";
+  // Whether the runner's token, which the payload inherits, is elevated.
+  HANDLE token = nullptr;
+  TOKEN_ELEVATION elevation = {};
+  DWORD size = 0;
+  if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+    GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size);
+    CloseHandle(token);
+  }
+  report += "elevated=" + std::to_string(elevation.TokenIsElevated ? 1 : 0) + "\n";
   for (int i = 0; i < argc; ++i) report += "argv=" + Utf8(argv[i]) + "\n";
   BOOL inJob = FALSE;
   if (IsProcessInJob(GetCurrentProcess(), nullptr, &inJob)) report += "injob=" + std::to_string(inJob) + "\n";
