@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "common/win_owners.h"
@@ -21,6 +22,13 @@ namespace nsTobrin {
 // error (never 0) and `exitCode` untouched.
 bool LaunchAndWait(const PayloadCommand& command, const std::wstring& extractFolder, KernelHandle& heldPayload,
                    DWORD& exitCode);
+
+// Runs `start`, a process start answering 0 or its error, and runs it again
+// while it answers ERROR_INTERNAL_ERROR, at most `attempts` times in all; its
+// last answer. That error means the new process was lost before it ran a
+// line of its own (under load, Wine's loader now and then ends that early),
+// so nothing of the payload ran and starting it again is safe.
+DWORD StartRetryingLostProcess(const std::function<DWORD()>& start, int attempts = 4);
 
 // True when `path` names `folder` or something inside it, compared as the
 // file system does (letter case, separators, short names).
