@@ -148,6 +148,15 @@ std::wstring ApplicationName(const std::wstring& payloadPath) {
 
 }  // namespace
 
+DWORD StartRetryingLostProcess(const std::function<DWORD()>& start, int attempts) {
+  DWORD error = start();
+  for (int attempt = 1; attempt < attempts && error == ERROR_INTERNAL_ERROR; ++attempt) {
+    Sleep(100 * attempt);
+    error = start();
+  }
+  return error;
+}
+
 bool IsInsideFolder(const std::wstring& path, const std::wstring& folder) {
   const std::wstring base = ComparablePath(folder, true);
   const std::wstring full = ComparablePath(path, false);
@@ -166,7 +175,6 @@ DWORD ResumeOrEnd(HANDLE process, HANDLE thread) {
 
 bool LaunchAndWait(const PayloadCommand& command, const std::wstring& extractFolder, KernelHandle& heldPayload,
                    DWORD& exitCode) {
-  std::wstring commandLine = command.commandLine;
   const std::wstring& workingDirectory = command.workingDirectory;
   // The job only tells which processes descend from the payload: it limits
   // nothing (a child may break away from it) and ends nothing when it is
@@ -181,10 +189,13 @@ bool LaunchAndWait(const PayloadCommand& command, const std::wstring& extractFol
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process = {};
   const std::wstring application = ApplicationName(command.payloadPath);
-  const BOOL started = CreateProcessW(application.empty() ? nullptr : application.c_str(), &commandLine[0], nullptr,
-                                      nullptr, FALSE, CREATE_SUSPENDED, nullptr,
-                                      workingDirectory.empty() ? nullptr : workingDirectory.c_str(), &startup, &process);
-  const DWORD startError = ErrorUnless(started, ERROR_BAD_EXE_FORMAT);
+  const DWORD startError = StartRetryingLostProcess([&] {
+    std::wstring commandLine = command.commandLine;  // CreateProcessW may write into it
+    const BOOL started = CreateProcessW(application.empty() ? nullptr : application.c_str(), &commandLine[0], nullptr,
+                                        nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                                        workingDirectory.empty() ? nullptr : workingDirectory.c_str(), &startup, &process);
+    return ErrorUnless(started, ERROR_BAD_EXE_FORMAT);
+  });
   heldPayload.Reset();
   if (startError) {
     SetLastError(startError);

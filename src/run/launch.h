@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "common/win_owners.h"
@@ -28,6 +29,13 @@ bool LaunchAndWait(const PayloadCommand& command, const std::wstring& extractFol
 // be resumed, the process (which would never run, nor end) is ended and the
 // error is returned.
 DWORD ResumeOrEnd(HANDLE process, HANDLE thread);
+
+// Runs `start`, a process start answering 0 or its error, and runs it again
+// while it answers ERROR_INTERNAL_ERROR, at most `attempts` times in all; its
+// last answer. That error means the new process was lost before it ran a
+// line of its own (under load, Wine's loader now and then ends that early),
+// so nothing of the payload ran and starting it again is safe.
+DWORD StartRetryingLostProcess(const std::function<DWORD()>& start, int attempts = 4);
 
 // True when `path` names `folder` or something inside it, compared as the
 // file system does (letter case, separators, short names).

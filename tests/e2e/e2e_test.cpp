@@ -1,6 +1,6 @@
 // End to end: a packed runner started as a process of its own, with the
-// probe as its payload. Every run gets a TEMP of its own, which must be empty
-// again when the runner has ended.
+// probe as its payload. Every run gets a TEMP of its own, which must hold
+// only its sentinel again when the runner has ended.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -51,9 +51,9 @@ std::string AssistFile(const std::string& execute, const std::string& paramA = "
 
 class EndToEnd : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(CreateDirectoryW(temp.c_str(), nullptr)); }
-  // Whatever a test ran, its TEMP holds nothing afterwards.
-  void TearDown() override { EXPECT_TRUE(ListFolder(temp).empty()); }
+  void SetUp() override { ASSERT_TRUE(CreateDirectoryW(temp.c_str(), nullptr) && PlantSentinel(temp)); }
+  // Whatever a test ran, its TEMP holds nothing but the sentinel afterwards.
+  void TearDown() override { EXPECT_EQ(LeftIn(temp), std::vector<std::wstring>()); }
 
   std::wstring Pack(const std::vector<WriterGroup>& groups, const std::wstring& name = L"runner.exe") {
     const std::wstring packed = work / name;
@@ -142,7 +142,7 @@ TEST_F(EndToEnd, ExitCodesTellWhatHappened) {
   EXPECT_EQ(Run(runner, L"-s"), ERROR_INVALID_DATA);
   const std::wstring escaping = Pack({ProbeRoot({FileFromBytes(u"..\\climbed.exe", "x")})}, L"escaping.exe");
   EXPECT_EQ(Run(escaping, L"-s"), ERROR_INVALID_DATA);
-  EXPECT_FALSE(Exists(work / L"climbed.exe"));
+  EXPECT_FALSE(Exists(temp + L"\\climbed.exe"));
   EXPECT_TRUE(Runs().empty());
 }
 
@@ -161,6 +161,14 @@ TEST_F(EndToEnd, ARunWithoutABoxLeavesTheCatalogueUnread) {
     EXPECT_NE(std::find(modules.begin(), modules.end(), "kernel32.dll"), modules.end()) << "no module list";
     EXPECT_EQ(std::find(modules.begin(), modules.end(), "msxml3.dll"), modules.end());
   }
+  // The silent run loads no window library either; the run with windows
+  // shows that the list would name them.
+  for (const char* windows : {"user32.dll", "comctl32.dll"}) {
+    const std::vector<std::string>& silentModules = runs[0].lists.at("parent-module");
+    const std::vector<std::string>& shownModules = runs[1].lists.at("parent-module");
+    EXPECT_EQ(std::find(silentModules.begin(), silentModules.end(), windows), silentModules.end()) << windows;
+    EXPECT_NE(std::find(shownModules.begin(), shownModules.end(), windows), shownModules.end()) << windows;
+  }
 }
 
 TEST_F(EndToEnd, UnusualPlaces) {
@@ -170,7 +178,7 @@ TEST_F(EndToEnd, UnusualPlaces) {
   // wants for text beyond the ANSI code page.
   temp = work / L"\u0422\u0435\u043c\u043f \u6f22\u5b57 temp";
   tempVariable = temp + L"\\";
-  ASSERT_TRUE(CreateDirectoryW(temp.c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW(temp.c_str(), nullptr) && PlantSentinel(temp));
   ASSERT_TRUE(WriteBytes(work / L"\u0422\u0435\u043c\u043f.exe", probe));
   const std::wstring packed = PackProbe(
       package_bytes::Utf16Le(L"[ParamOption]\r\nExecuteFileName=probe.exe\r\nParamA=\u00e9t\u00e9 \u0416\r\n"));
@@ -213,7 +221,7 @@ TEST_F(EndToEnd, WaitsOnlyForProgramsStartedFromItsFolder) {
   EXPECT_EQ(reads, (std::vector<std::string>{"AssistFile.ini:" + std::to_string(AssistFile("probe.exe").size()),
                                              "data\\payload.bin:200000", "engine.exe:" + std::to_string(probe.size()),
                                              "probe.exe:" + std::to_string(probe.size())}));
-  EXPECT_TRUE(ListFolder(temp).empty());
+  EXPECT_EQ(LeftIn(temp), std::vector<std::wstring>());
 
   // A product installed elsewhere, standing in the folder as its current
   // directory: the runner returns at once, leaving at most the empty folder.
@@ -223,7 +231,7 @@ TEST_F(EndToEnd, WaitsOnlyForProgramsStartedFromItsFolder) {
   runs = Runs();
   ASSERT_EQ(runs.size(), 3u);
   EXPECT_LT(ended - std::stoull(runs[2].values.at("tick")), 2000u);
-  const std::vector<std::wstring> left = ListFolder(temp);
+  const std::vector<std::wstring> left = LeftIn(temp);
   EXPECT_LE(left.size(), 1u);
   for (const std::wstring& folder : left) EXPECT_TRUE(ListFolder(temp + L"\\" + folder).empty());
   for (int i = 0; i < 300 && Runs().size() < 4; ++i) Sleep(50);  // the product ends
@@ -289,9 +297,10 @@ TEST_F(EndToEnd, SixRunsAtOnce) {
 TEST_F(EndToEnd, ExtractionRootAndTempInEveryForm) {
   RegistryValueGuard root(HKEY_LOCAL_MACHINE, kProductKey, L"ExtractionRoot");
   const std::wstring policy = work / L"Policy root \u00c4\u00f6 \u0436";
-  ASSERT_TRUE(CreateDirectoryW(policy.c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW(policy.c_str(), nullptr) && PlantSentinel(policy));
   std::wstring longTemp = work.Path(), slashes = temp;
   while (longTemp.size() < 230) ASSERT_TRUE(CreateDirectoryW((longTemp += L"\\" + std::wstring(40, L'l')).c_str(), nullptr));
+  ASSERT_TRUE(PlantSentinel(longTemp));
   wchar_t shortTemp[MAX_PATH];
   ASSERT_GT(GetShortPathNameW(longTemp.c_str(), shortTemp, MAX_PATH), 0u);
   std::replace(slashes.begin(), slashes.end(), L'\\', L'/');
@@ -326,11 +335,13 @@ TEST_F(EndToEnd, ExtractionRootAndTempInEveryForm) {
     tempVariable = c.tempValue;
     EXPECT_EQ(Run(packed, L"-s", {{L"PROBE_POLICY", policy}, {L"TOBRIN_TEST_ROOT", policy}}), 0)
         << Utf8(c.rootValue + L" " + c.tempValue);
-    const ProbeRun run = Runs().back();
+    const auto runs = Runs();
+    ASSERT_EQ(runs.size(), static_cast<size_t>(&c - cases + 1)) << Utf8(c.rootValue + L" " + c.tempValue);
+    const ProbeRun& run = runs.back();
     const std::wstring expected = c.usersOwn && run.values.at("elevated") == "1" ? temp : c.expected;
     const std::string folder = run.values.at("cwd");
     EXPECT_EQ(folder.compare(0, Utf8(expected).size() + 2, Utf8(expected) + "\\{"), 0) << folder;
-    EXPECT_TRUE(ListFolder(expected).empty()) << folder;
+    EXPECT_EQ(LeftIn(expected), std::vector<std::wstring>()) << folder;
   }
   EXPECT_EQ(Runs().size(), std::size(cases));
 }
@@ -352,7 +363,7 @@ TEST_F(EndToEnd, ThePayloadCannotBeSwappedBeforeItsStart) {
     const HWND shown = run->WaitForWindow(L"Probe", 1001);
     ASSERT_TRUE(shown);
     // While the box waits, another program of the user tries to replace it.
-    const std::vector<std::wstring> folders = ListFolder(temp);
+    const std::vector<std::wstring> folders = LeftIn(temp);
     ASSERT_EQ(folders.size(), 1u);
     const std::wstring payload = temp + L"\\" + folders[0] + L"\\" + file;
     EXPECT_FALSE(WriteBytes(payload, "MZ swapped")) << Utf8(file);
@@ -370,7 +381,7 @@ TEST_F(EndToEnd, APayloadHeldOpenForWritingIsNotStarted) {
   const auto run = Start(PackProbe(AssistFile("probe.exe")), L"");
   nsTobrin::KernelHandle writer;
   for (int i = 0; i < 400 && !writer.Valid(); ++i) {
-    const std::vector<std::wstring> folders = ListFolder(temp);
+    const std::vector<std::wstring> folders = LeftIn(temp);
     if (!folders.empty())
       writer.Reset(CreateFileW((temp + L"\\" + folders[0] + L"\\probe.exe").c_str(), GENERIC_WRITE,
                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr));
@@ -381,7 +392,7 @@ TEST_F(EndToEnd, APayloadHeldOpenForWritingIsNotStarted) {
   writer.Reset();
   EXPECT_TRUE(Runs().empty());
   // What the other program held open could not be deleted by the runner.
-  for (const std::wstring& left : ListFolder(temp)) RemoveTreeForTest(temp + L"\\" + left);
+  for (const std::wstring& left : LeftIn(temp)) RemoveTreeForTest(temp + L"\\" + left);
 }
 
 namespace {

@@ -75,6 +75,16 @@ TEST(Launch, APayloadThatCannotBeResumedIsEndedNotWaitedFor) {
   TerminateProcess(processHandle.Get(), 1);
 }
 
+TEST(Launch, OnlyAStartLostBeforeItRanIsTriedAgain) {
+  for (const auto& [answers, calls] : {std::pair{std::vector<DWORD>{ERROR_INTERNAL_ERROR, ERROR_INTERNAL_ERROR, 0}, 3},
+                                       std::pair{std::vector<DWORD>{ERROR_FILE_NOT_FOUND, 0}, 1},
+                                       std::pair{std::vector<DWORD>(4, ERROR_INTERNAL_ERROR), 4}}) {
+    int made = 0;
+    EXPECT_EQ(StartRetryingLostProcess([&, &answers = answers] { return answers[made++]; }), answers[calls - 1]);
+    EXPECT_EQ(made, calls);
+  }
+}
+
 TEST(Launch, WhatLiesInsideTheFolder) {
   TempFolder base(L"inside");
   const std::wstring folder = base / L"{A long folder name}";
