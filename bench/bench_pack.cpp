@@ -69,6 +69,8 @@ int main(int argc, char** argv) {
       stub = argv[++i];
     } else if (std::strcmp(argv[i], "--no-seal") == 0) {
       sealing = PackageSealing::Unsealed;
+    } else if (std::strcmp(argv[i], "--store") == 0) {
+      // The only layout this packer writes.
     } else if (dir.empty()) {
       dir = argv[i];
     } else {

@@ -135,7 +135,7 @@ add_executable(e2e_tests
   tests/unit/test_support.cpp)
 target_include_directories(e2e_tests PRIVATE tests)
 target_link_libraries(e2e_tests PRIVATE tobrin_format_encoder gtest_main comctl32)
-add_dependencies(e2e_tests tobrin probe)
+add_dependencies(e2e_tests tobrin probe tobrin-pack)  # the packer judges the packages the runner runs
 
 # Windows on the display: the message box and the interactive message step.
 add_executable(gui_tests

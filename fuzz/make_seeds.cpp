@@ -19,22 +19,28 @@ using package_bytes::Records;
 // A stand-in executable ("MZ", zeros) with a package written after it.
 bool WriteSeed(const std::string& folder, const char* name, const std::vector<WriterGroup>& groups,
                std::size_t imageSize = 64, PackageSealing sealing = PackageSealing::Unsealed,
-               const std::string& trailer = "") {
+               const std::string& trailer = "", bool compressed = false) {
   const std::string path = folder + "/" + name;
   StdioFile file(std::fopen(path.c_str(), "w+b"));
   if (!file) return false;
   const std::string image = package_bytes::StandInImage(imageSize);
   bool ok = std::fwrite(image.data(), 1, image.size(), file.Get()) == image.size() &&
-            AppendPackage(file.Get(), groups, sealing) && std::fseek(file.Get(), 0, SEEK_END) == 0 &&
+            (compressed ? AppendCompressedPackage(file.Get(), groups, 19) : AppendPackage(file.Get(), groups, sealing)) &&
+            std::fseek(file.Get(), 0, SEEK_END) == 0 &&
             std::fwrite(trailer.data(), 1, trailer.size(), file.Get()) == trailer.size();
   ok = CloseChecked(file) && ok;
   if (!ok) std::fprintf(stderr, "make_seeds: cannot write %s\n", path.c_str());
   return ok;
 }
 
+bool WriteBytes(const std::string& folder, const char* name, const std::string& bytes);
+
 // Hand-made records bound to a 64-byte stand-in image.
 bool WriteRaw(const std::string& folder, const char* name, const Records& records) {
-  const std::string bytes = records.Bound();
+  return WriteBytes(folder, name, records.Bound());
+}
+
+bool WriteBytes(const std::string& folder, const char* name, const std::string& bytes) {
   const std::string path = folder + "/" + name;
   StdioFile file(std::fopen(path.c_str(), "wb"));
   bool ok = file && std::fwrite(bytes.data(), 1, bytes.size(), file.Get()) == bytes.size();
@@ -88,6 +94,14 @@ int main(int argc, char** argv) {
   ok &= WriteSeed(out, "sealed-padded", sealedGroups, 64, PackageSealing::Sealed, std::string(8, '\0'));
   ok &= WriteSeed(out, "seal-magic-only", sealedGroups, 64, PackageSealing::Unsealed, std::string(kSealMagic, 8));
   ok &= WriteSeed(out, "late-offset", {{u"g", {FileFromBytes(u"f", "late")}}}, 4096);
+  // Compressed by the writer, and hand-made frames: a window of 64 MiB (the
+  // most), one of 128 MiB, and a frame that declares another size than it holds.
+  ok &= WriteSeed(out, "compressed", sealedGroups, 64, PackageSealing::Sealed, "", true);
+  const std::string records = Records(1).Group(kRootGroupName, 1).File(u"f", 4).Bytes();
+  using package_bytes::RawFrame;
+  ok &= WriteBytes(out, "frame-window-64m", package_bytes::CompressedBound(package_bytes::StandInImage(64), records, RawFrame("data", 26)));
+  ok &= WriteBytes(out, "frame-window-128m", package_bytes::CompressedBound(package_bytes::StandInImage(64), records, RawFrame("data", 27)));
+  ok &= WriteBytes(out, "frame-declares-3", package_bytes::CompressedBound(package_bytes::StandInImage(64), records, RawFrame("data", 20, 3)));
 
   // Hand-made: an entry count that a file of this size could hold at 8 bytes
   // an entry, but after one record come bytes of data, not records.

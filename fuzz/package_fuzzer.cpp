@@ -16,10 +16,15 @@
 // - the digest of the directory as the reader hands it out and of the data
 //   as the walk reads it equals the digest of those bytes read in one
 //   range, and the seal of a sealed rewrite matches the rewrite;
+// - a compressed data area is decoded into exactly the stated bytes, or
+//   refused as malformed with a reason; either way every stored byte is
+//   hashed and nothing is read beyond the data area, and a compressed
+//   rewrite decodes into the same bytes;
 // - the reader allocates no block larger than a small multiple of the
 //   package bytes it has read (room for entries grows with the records read,
 //   never with what a count claims), and the copy walk none beyond its piece
-//   buffer.
+//   buffer (a compressed one: beyond its buffers and the window, at most
+//   64 MiB, whatever a frame asks for).
 // fuzz/run adds a fixed limit for everything (-malloc_limit_mb).
 #include <sanitizer/allocator_interface.h>
 
@@ -33,6 +38,7 @@
 
 #include "common/stdio_file.h"
 #include "package/package_copy.h"
+#include "package/package_decoder.h"
 #include "package/package_format.h"
 #include "package/package_seal.h"
 #include "package/package_writer.h"
@@ -138,10 +144,14 @@ struct CheckingTarget : ExtractionTarget {
   std::string all;
   std::vector<std::size_t> ends;
 
-  CheckingTarget(const PackageDirectory& d, std::uint64_t dataSize) : directory(d), group(d.begin()) {
+  // `keep`: the bytes are kept (a compressed stream of a few KiB may stand
+  // for gigabytes, which are only counted).
+  bool keep;
+  CheckingTarget(const PackageDirectory& d, std::uint64_t dataSize, bool keepBytes = true)
+      : directory(d), group(d.begin()), keep(keepBytes) {
     std::size_t files = 0;
     for (const auto& g : d) files += g.second.size();
-    all.reserve(static_cast<std::size_t>(dataSize));
+    if (keep) all.reserve(static_cast<std::size_t>(dataSize));
     ends.reserve(files);
   }
 
@@ -179,9 +189,10 @@ struct CheckingTarget : ExtractionTarget {
     Require(inFile, "data outside a file");
     Require(size > 0 && size <= kCopyPieceSize, "a piece of no or excessive size");
     Require(size <= fileLeft, "more bytes than the file's stated size");
-    Require(all.size() + size <= all.capacity(), "more bytes than the data area holds");
     fileLeft -= size;
     bytes += size;
+    if (!keep) return 0;
+    Require(all.size() + size <= all.capacity(), "more bytes than the data area holds");
     all.append(reinterpret_cast<const char*>(data), size);
     return 0;
   }
@@ -192,7 +203,12 @@ struct CheckingTarget : ExtractionTarget {
     ends.push_back(all.size());
     return 0;
   }
-  void AbandonFile() override { Fail("a complete package abandons a file"); }
+  // Only a compressed stream can turn out malformed within a file.
+  bool mayAbandon = false;
+  void AbandonFile() override {
+    Require(mayAbandon && inFile, "a complete package abandons a file");
+    inFile = false;
+  }
 
   // Groups are visited in directory order, each once.
   void AdvanceTo(const std::u16string& name) {
@@ -224,7 +240,7 @@ void CheckNames(const PackageDirectory& directory) {
 // stand-in header, sealed, reads it again and demands the same result and
 // a seal that matches it.
 void CheckRoundTrip(const PackageDirectory& directory, const std::vector<std::string>& contents, std::uint64_t dataSize,
-                    std::size_t capacity) {
+                    std::size_t capacity, bool compressed) {
   std::vector<WriterGroup> groups;
   std::size_t next = 0;
   for (const auto& group : directory) {
@@ -232,13 +248,15 @@ void CheckRoundTrip(const PackageDirectory& directory, const std::vector<std::st
     for (const PackageEntry& entry : group.second) written.files.push_back(FileFromBytes(entry.name, contents[next++]));
     groups.push_back(std::move(written));
   }
+  // The compressed writer may store after all, cutting its file: a real one.
   std::vector<char> buffer(capacity);
-  const StdioFile stream(fmemopen(buffer.data(), buffer.size(), "w+"));
-  Require(stream.Valid(), "fmemopen for the rewrite");
+  const StdioFile stream(compressed ? std::tmpfile() : fmemopen(buffer.data(), buffer.size(), "w+"));
+  Require(stream.Valid(), "a stream for the rewrite");
   std::FILE* file = stream.Get();
   const char header[36] = {'M', 'Z'};
   Require(std::fwrite(header, 1, sizeof header, file) == sizeof header, "writing the stand-in header");
-  Require(AppendPackage(file, groups, PackageSealing::Sealed), "the writer cannot write what the reader accepted");
+  Require(compressed ? AppendCompressedPackage(file, groups, 1) : AppendPackage(file, groups, PackageSealing::Sealed),
+          "the writer cannot write what the reader accepted");
 
   PackageDirectory again;
   SealDigest digest;
@@ -256,7 +274,8 @@ void CheckRoundTrip(const PackageDirectory& directory, const std::vector<std::st
   }
   Require(layout.dataSize == dataSize, "the rewrite changes the data size");
   CheckingTarget target(again, dataSize);
-  Require(CopyPackageFiles(file, again, target, &digest).outcome == CopyOutcome::Done, "the rewrite cannot be copied");
+  Require(CopyPackageData(file, layout, again, target, &digest).outcome == CopyOutcome::Done,
+          "the rewrite cannot be copied");
   Require(target.Contents() == contents, "the rewrite changes the bytes");
   Require(digest.Result() == seal.digest, "the seal does not match the rewrite");
 }
@@ -303,7 +322,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Require(layout.packageOffset >= kPackageOffsetPosition + 4 && layout.packageOffset < size,
           "the package offset lies outside the file");
   Require(layout.dataOffset > layout.packageOffset && layout.dataOffset <= size, "the data area lies outside the file");
-  Require(layout.dataSize <= size - layout.dataOffset, "the data area runs past the end of the file");
+  Require(layout.storedSize <= size - layout.dataOffset, "the data area runs past the end of the file");
   Require(Position(file) == layout.dataOffset, "the stream is not left at the data area");
   CheckNames(directory);
   const Seal seal = ReadSeal(file, layout);
@@ -312,20 +331,36 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(!layout.reason.empty(), "a refused seal gives no reason");
     return 0;
   }
-  Require(!seal.present || (seal.recordOffset == layout.dataOffset + layout.dataSize &&
+  Require(layout.mark == PackageMark::Unmarked || seal.present, "a package marked as sealed is accepted without its seal");
+  Require(layout.mark != PackageMark::Compressed || seal.present, "a compressed package is accepted without its seal");
+  Require(layout.mark == PackageMark::Compressed || layout.storedSize == layout.dataSize,
+          "a stored data area's size is not its files'");
+  Require(!seal.present || (seal.recordOffset == layout.dataOffset + layout.storedSize &&
                             seal.recordOffset + kSealRecordSize <= size &&
                             seal.covered == seal.recordOffset - layout.packageOffset),
           "an accepted seal lies elsewhere than after the data area or covers other bytes");
 
-  CheckingTarget target(directory, layout.dataSize);
+  const bool compressed = layout.mark == PackageMark::Compressed;
+  const bool keep = !compressed || layout.dataSize <= 16 * kCopyPieceSize;
+  CheckingTarget target(directory, layout.dataSize, keep);
   CopyResult copied;
+  target.mayAbandon = compressed;
   const std::size_t copyLargest =
-      LargestAllocation([&] { copied = CopyPackageFiles(file, directory, target, &digest); });
-  Require(copyLargest <= kCopyPieceSize, "the copy walk allocates more than its piece buffer");
+      LargestAllocation([&] { copied = CopyPackageData(file, layout, directory, target, &digest); });
+  Require(copyLargest <= (compressed ? kMaxWindowSize + 2 * kCopyPieceSize : kCopyPieceSize),
+          "the copy walk allocates more than its buffers and the window cap");
+  const std::uint64_t dataEnd = layout.dataOffset + layout.storedSize;
+  Require(Position(file) == dataEnd, "the walk reads beyond its data, or not all of it");
+  SealDigest range;
+  Require(ObserveRange(file, layout.packageOffset, dataEnd, range), "the package's range cannot be read again");
+  Require(range.Result() == digest.Result(), "the reader and the walk hash other bytes than the package's");
+  if (compressed && copied.outcome == CopyOutcome::Malformed) {
+    Require(*copied.reason != '\0', "a malformed stream gives no reason");
+    return 0;
+  }
   Require(copied.outcome == CopyOutcome::Done, "a complete package is not copied");
   Require(!target.inFile, "the walk ends inside a file");
   Require(target.bytes == layout.dataSize, "the walk hands out another number of bytes than stated");
-  Require(Position(file) == layout.dataOffset + layout.dataSize, "the walk reads beyond its data");
   std::size_t files = 0, folders = 0;
   for (const auto& group : directory) {
     files += group.second.size();
@@ -334,11 +369,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Require(target.ends.size() == files, "the walk skips or repeats files");
   Require(target.folders == folders, "the walk skips a group's folder");
 
-  SealDigest range;
-  Require(ObserveRange(file, layout.packageOffset, layout.dataOffset + layout.dataSize, range),
-          "the package's range cannot be read again");
-  Require(range.Result() == digest.Result(), "the reader and the walk hash other bytes than the package's");
-
-  CheckRoundTrip(directory, target.Contents(), layout.dataSize, size + 64 + kSealRecordSize);
+  if (keep) CheckRoundTrip(directory, target.Contents(), layout.dataSize, size + 64 + kSealRecordSize, compressed);
   return 0;
 }

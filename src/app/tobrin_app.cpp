@@ -50,9 +50,16 @@ BOOL CTobrinApp::InitInstance() {
 
   const bool silent = nsTobrin::IsSilentCommandLine(m_strCmdLine) || nsTobrin::IsSilentSwitchOn();
   if (!silent) RegisterCommonControls();
-  // Without a window (none could be made: no desktop to show it on) the
-  // package is extracted all the same.
-  if (silent || dlg.DoModal() == -1) nsTobrin::ExtractPackage(dlg, false);
+  if (silent) {
+    nsTobrin::ExtractPackage(dlg, false);
+  } else if (dlg.DoModal() == CDialog::kNoWindow) {
+    // No window could be made (no desktop to show it on), so no worker
+    // started: the package is extracted all the same.
+    nsTobrin::ExtractPackage(dlg, false);
+  } else {
+    // However the window's loop ended, the extraction is its worker's.
+    dlg.WaitForWorker();
+  }
   nsTobrin::RunPayload(dlg, commandLine.c_str());
 
   m_nExitCode = dlg.m_nExitCode;

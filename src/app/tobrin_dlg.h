@@ -5,6 +5,7 @@
 #include <atomic>
 #include <string>
 
+#include "common/win_owners.h"
 #include "framework/dialog.h"
 #include "framework/progress_ctrl.h"
 
@@ -38,6 +39,11 @@ class CTobrinDlg : public CDialog {
   // the worker stops at the next file or piece.
   std::atomic<bool> m_bCancelRequested{false};
 
+  // After the window's loop: waits until its extraction worker, if one
+  // started, has ended. The loop may have ended before the worker's message
+  // (a WM_QUIT, a failed GetMessage): the extraction is then still going.
+  void WaitForWorker();
+
  protected:
   BOOL OnInitDialog() override;
   void DoDataExchange() override;
@@ -49,4 +55,8 @@ class CTobrinDlg : public CDialog {
   static UINT __stdcall ExtractionThreadProc(LPVOID param);
 
   bool m_bWorkerRunning = false;
+  nsTobrin::KernelHandle m_worker;
+  // The window the worker reports its end to, set before it starts: the
+  // main thread clears m_hWnd when the window goes.
+  HWND m_hWorkerReportWindow = nullptr;
 };

@@ -30,7 +30,7 @@ INT_PTR CDialog::DoModal() {
   m_nModalResult = -1;
   HWND window = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(m_nIDTemplate), nullptr, DialogProc,
                                    reinterpret_cast<LPARAM>(this));
-  if (!window) return -1;
+  if (!window) return kNoWindow;
   if (!m_bEnded) ::ShowWindow(window, SW_SHOWNORMAL);
 
   MSG message;
@@ -49,7 +49,7 @@ INT_PTR CDialog::DoModal() {
 
   DestroyWindow(window);
   m_hWnd = nullptr;
-  return m_nModalResult;
+  return m_bEnded ? m_nModalResult : kLoopEnded;
 }
 
 void CDialog::EndDialog(int result) {

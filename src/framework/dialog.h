@@ -9,8 +9,14 @@ class CDialog : public CWnd {
  public:
   explicit CDialog(UINT templateId) : m_nIDTemplate(templateId) {}
 
-  // Shows the dialog and returns the result given to EndDialog, or -1 when
-  // the window cannot be created.
+  // What DoModal returns when the window cannot be created, and when its loop
+  // ended before the dialog did: on WM_QUIT (posted again for the loop that
+  // owns it) or a failed GetMessage.
+  static constexpr INT_PTR kNoWindow = -1;
+  static constexpr INT_PTR kLoopEnded = -2;
+
+  // Shows the dialog and returns the result given to EndDialog, kNoWindow
+  // or kLoopEnded.
   INT_PTR DoModal();
   void EndDialog(int result);
 

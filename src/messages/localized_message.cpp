@@ -80,8 +80,10 @@ bool CTobrinDlg::ShowLocalizedMessage(LANGID uiLanguage) {
     box.DoModal();
   } else {
     box.SetTexts(message.c_str(), m_strProductName.c_str(), texts.strCancelText.c_str(), texts.strOkText.c_str());
+    // A loop that ended before the box did (the system asked the program to
+    // quit) is no answer, and no answer is no consent.
     const INT_PTR answer = box.DoModal();
-    if (answer == IDNO || answer == IDCANCEL) result = false;
+    if (answer == IDNO || answer == IDCANCEL || answer == CDialog::kLoopEnded) result = false;
   }
   return result;
 }

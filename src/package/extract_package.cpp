@@ -58,6 +58,18 @@ std::wstring UsableBaseFolder(std::wstring path) {
   const bool unc = path.size() > 2 && path.compare(0, 2, L"\\\\") == 0 && path[2] != L'\\' && path[2] != L'?' &&
                    path[2] != L'.';
   if (!IsDrivePath(path, 0) && !unc) return std::wstring();
+  // Its one full form, used for the check and the creation alike: the
+  // system drops a blank or a dot at the end of a name, and resolves "."
+  // and "..", in a plain path but not in the "\\?\" form that creates the
+  // folder below it.
+  {
+    const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    std::wstring full(needed ? needed : 1, L'\0');
+    const DWORD length = needed ? GetFullPathNameW(path.c_str(), needed, &full[0], nullptr) : 0;
+    if (length == 0 || length >= needed) return std::wstring();
+    full.resize(length);  // a trailing backslash is kept, as the folder's path keeps it
+    path = full;
+  }
   // Room for the {GUID} folder and the payload's own path below it.
   constexpr size_t kLongBase = MAX_PATH - 100;
   if (path.size() > kLongBase) {
@@ -227,6 +239,28 @@ DWORD CopyError(const CopyResult& copied) {
   return ERROR_INVALID_FUNCTION;
 }
 
+// Makes a new {GUID} folder below `base`: its path with a trailing backslash
+// into `folder`, its "\\?\" form without one into `root`. A folder that
+// already exists is never used: it is not ours to fill or delete.
+DWORD CreateExtractFolderIn(const std::wstring& base, CExtractFolderSecurity& security, std::wstring& folder,
+                            std::wstring& root) {
+  std::wstring name;
+  if (const DWORD error = NewGuidText(name)) return error;
+  folder = base + L"\\" + name + L"\\";
+  root = ToLongPath(folder.substr(0, folder.size() - 1));
+  if (const DWORD error = ErrorUnless(!root.empty(), ERROR_BAD_PATHNAME)) return error;
+  return ErrorUnless(CreateDirectoryW(root.c_str(), security.Attributes()), ERROR_CANNOT_MAKE);
+}
+
+// The policy's root when it is usable, else TEMP.
+DWORD CreateExtractFolder(CExtractFolderSecurity& security, std::wstring& folder, std::wstring& root) {
+  const std::wstring policy = UsableBaseFolder(ReadExtractionRoot());
+  if (!policy.empty() && IsExistingFolder(policy) && CreateExtractFolderIn(policy, security, folder, root) == 0) return 0;
+  std::wstring temp;
+  if (const DWORD error = TempBaseFolder(temp)) return error;
+  return CreateExtractFolderIn(temp, security, folder, root);
+}
+
 // One extraction; 0 or the run's error. Sets m_strExtractFolder once the
 // folder exists and m_bExtracted when every file is written.
 DWORD Extract(const std::wstring& programPath, CTobrinDlg& dlg, bool reportProgress) {
@@ -243,15 +277,10 @@ DWORD Extract(const std::wstring& programPath, CTobrinDlg& dlg, bool reportProgr
     return ERROR_INVALID_DATA;
   }
 
-  std::wstring folder;
-  if (const DWORD error = MakeExtractFolderPath(folder)) return error;
-  const std::wstring root = ToLongPath(folder.substr(0, folder.size() - 1));
-  if (const DWORD error = ErrorUnless(!root.empty(), ERROR_BAD_PATHNAME)) return error;
-  // A folder that already exists is never used: it is not ours to fill or delete.
   CExtractFolderSecurity security(IsProcessElevated());
   if (const DWORD error = ErrorUnless(security.Valid(), ERROR_ACCESS_DENIED)) return error;
-  if (const DWORD error = ErrorUnless(CreateDirectoryW(root.c_str(), security.Attributes()), ERROR_CANNOT_MAKE))
-    return error;
+  std::wstring folder, root;
+  if (const DWORD error = CreateExtractFolder(security, folder, root)) return error;
   dlg.m_strExtractFolder = folder;
 
   ExtractFolderWriter target(root, dlg, reportProgress);
@@ -273,17 +302,6 @@ DWORD Extract(const std::wstring& programPath, CTobrinDlg& dlg, bool reportProgr
 
 }  // namespace
 
-DWORD MakeExtractFolderPath(std::wstring& path) {
-  // A root set by policy replaces TEMP when it names an existing folder.
-  std::wstring base = UsableBaseFolder(ReadExtractionRoot());
-  if (base.empty() || !IsExistingFolder(base)) {
-    if (const DWORD error = TempBaseFolder(base)) return error;
-  }
-  std::wstring name;
-  if (const DWORD error = NewGuidText(name)) return error;
-  path = base + L"\\" + name + L"\\";
-  return 0;
-}
 
 bool ExtractPackageFrom(const std::wstring& programPath, CTobrinDlg& dlg, bool reportProgress) {
   const DWORD error = Extract(programPath, dlg, reportProgress);

@@ -26,11 +26,12 @@ bool ExtractPackage(CTobrinDlg& dlg, bool reportProgress);
 // The same for the package bound to the file at `programPath`.
 bool ExtractPackageFrom(const std::wstring& programPath, CTobrinDlg& dlg, bool reportProgress);
 
-// The policy's ExtractionRoot when it names an existing folder by an absolute
-// path, else "%TEMP%" expanded; then a backslash, a new GUID in braces, a
-// backslash. Forward slashes and the "\\?\" form are taken; a long folder is
-// used in its short form. The path goes to `path`; ERROR_ENVVAR_NOT_FOUND or
+// The extraction folder is made below the policy's ExtractionRoot when it
+// names an existing folder by an absolute path in which a folder can be made,
+// else below "%TEMP%" expanded: a backslash, a new GUID in braces, a
+// backslash. Forward slashes and the "\\?\" form are taken, the path is
+// normalised once (its full form) for the check and the creation alike, and
+// a long folder is used in its short form. ERROR_ENVVAR_NOT_FOUND or
 // ERROR_BAD_PATHNAME when TEMP is missing or not an absolute path.
-DWORD MakeExtractFolderPath(std::wstring& path);
 
 }  // namespace nsTobrin

@@ -91,13 +91,13 @@ bool AppendCompressedPackage(std::FILE* executable, const std::vector<WriterGrou
     if (!SeekTo(executable, offset) || !WritePackage(executable, groups) ||
         !TruncateFile(executable, Tell(executable)))
       return false;
-    return FinishPackage(executable, offset, true, nullptr);
+    return FinishPackage(executable, offset, PackageMark::SealedStored, true);
   }
   std::string length;
   PutU32(length, static_cast<std::uint32_t>(streamSize));
   PutU32(length, static_cast<std::uint32_t>(streamSize >> 32));
   return SeekTo(executable, lengthAt) && std::fwrite(length.data(), 1, length.size(), executable) == length.size() &&
-         std::fflush(executable) == 0 && FinishPackage(executable, offset, true, kCompressedMark);
+         std::fflush(executable) == 0 && FinishPackage(executable, offset, PackageMark::Compressed, true);
 }
 
 }  // namespace nsTobrin

@@ -96,6 +96,33 @@ PackageLayout Refuse(PackageLayout layout, PackageStatus status, std::string rea
 
 }  // namespace
 
+std::string PackageMarkBytes(PackageMark mark) {
+  switch (mark) {
+    case PackageMark::SealedStored:
+      return std::string(kSealedStoredMark, sizeof kSealedStoredMark);
+    case PackageMark::Compressed:
+      return std::string(kCompressedMark, sizeof kCompressedMark);
+    case PackageMark::Unmarked:
+      break;
+  }
+  return std::string(4, '\0');
+}
+
+// The one place a mark is told from its bytes. The marks differ from zeros
+// and from each other in several bits, so no single flipped bit clears a mark
+// or turns it into another: it becomes an unknown one.
+static bool ReadPackageMark(std::FILE* file, PackageMark& mark) {
+  char bytes[4];
+  if (!SeekTo(file, kPackageMarkPosition) || std::fread(bytes, 1, 4, file) != 4) return false;
+  for (PackageMark known : {PackageMark::Unmarked, PackageMark::SealedStored, PackageMark::Compressed}) {
+    if (PackageMarkBytes(known).compare(0, 4, bytes, 4) == 0) {
+      mark = known;
+      return true;
+    }
+  }
+  return false;
+}
+
 std::uint64_t FileSizeOf(std::FILE* file) {
   const std::uint64_t position = Tell(file);
 #ifdef _WIN32
@@ -106,22 +133,6 @@ std::uint64_t FileSizeOf(std::FILE* file) {
   const std::uint64_t size = Tell(file);
   SeekTo(file, position);
   return size;
-}
-
-const char* ReadPackageMark(std::FILE* file, PackageMark& mark) {
-  char bytes[4];
-  mark = PackageMark::Unmarked;
-  if (!SeekTo(file, kPackageMarkPosition) || std::fread(bytes, 1, 4, file) != 4) return "the package's mark cannot be read";
-  if (std::memcmp(bytes, "\0\0\0\0", 4) == 0) return nullptr;
-  if (std::memcmp(bytes, kSealedMark, 4) == 0) {
-    mark = PackageMark::Sealed;
-    return nullptr;
-  }
-  if (std::memcmp(bytes, kCompressedMark, 4) == 0) {
-    mark = PackageMark::Compressed;
-    return nullptr;
-  }
-  return "the package's mark is unknown";
 }
 
 static PackageLayout ReadDirectoryRecords(std::FILE* file, PackageDirectory& directory, ByteObserver* observer) {
@@ -136,13 +147,14 @@ static PackageLayout ReadDirectoryRecords(std::FILE* file, PackageDirectory& dir
   }
   layout.packageOffset = offset;
   if (offset == 0) return Refuse(layout, PackageStatus::NoPackage, "the file carries no package (offset 0)");
+  if (!ReadPackageMark(file, layout.mark))
+    return Refuse(layout, PackageStatus::Damaged, "the package's mark (bytes 28 to 31) is unknown");
   if (offset < kPackageOffsetPosition + 4)
     return Refuse(layout, PackageStatus::Damaged, "the package offset lies inside the header");
   if (offset > kMaxPackageOffset)
     return Refuse(layout, PackageStatus::Damaged, "the package offset is 2 GiB or more, beyond what the runner reads");
   if (offset >= layout.fileSize)
     return Refuse(layout, PackageStatus::Damaged, "the package offset lies beyond the end of the file");
-  if (const char* why = ReadPackageMark(file, layout.mark)) return Refuse(layout, PackageStatus::Damaged, why);
   if (!SeekTo(file, offset)) return Refuse(layout, PackageStatus::Damaged, "the package cannot be reached");
 
   DirectoryReader reader(file, layout.fileSize - offset, observer);

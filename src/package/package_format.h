@@ -18,21 +18,23 @@ extern const std::u16string kRootGroupName;  // u"E8FF0748-2339-49f9-9A79-824D75
 // absolute file offset of the package.
 constexpr std::uint64_t kPackageOffsetPosition = 32;
 
-// Bytes 28..31 (the reserved words beside the offset) hold the package's
-// mark, read before the directory: four zero bytes for a plain package (any
-// writer of the format; a seal at the end of the data area is still
-// checked), "TbSe" for a sealed one in the stored layout, "TbZs" for a sealed
-// one whose data area is one compressed stream. The two marks differ in five
-// bits, so no single flipped bit turns one into the other or into zeros.
+// Bytes 28 to 31 (the reserved words before the offset, ignored by the loader
+// and covered by an Authenticode signature) hold the package's mark: how the
+// package is laid out and what its readers must demand of it.
 constexpr std::uint64_t kPackageMarkPosition = 28;
-constexpr char kSealedMark[4] = {'T', 'b', 'S', 'e'};
+enum class PackageMark {
+  Unmarked,      // four zero bytes: the plain format (other writers, --no-seal);
+                 // a seal found after the data area is still checked
+  SealedStored,  // "TbSe": stored files followed by a seal, which must be there and valid
+  Compressed,    // "TbZs": the data area is one zstd stream, followed by a seal, which
+                 // must be there and valid (a compressed package is always sealed)
+};
+constexpr char kSealedStoredMark[4] = {'T', 'b', 'S', 'e'};
+// Five bits from "TbSe": no flipped bit turns one layout into the other.
 constexpr char kCompressedMark[4] = {'T', 'b', 'Z', 's'};
 
-enum class PackageMark {
-  Unmarked,    // as every writer of the format writes it
-  Sealed,      // a seal is required
-  Compressed,  // a seal is required; the data area is one zstd stream
-};
+// The four bytes of a mark (zeros for Unmarked).
+std::string PackageMarkBytes(PackageMark mark);
 
 // Every file of a package is smaller than 2 GiB, and so is the package offset.
 constexpr std::uint64_t kMaxFileSize = 0x7FFFFFFFu;
@@ -62,13 +64,13 @@ struct PackageLayout {
   std::uint64_t packageOffset = 0;
   std::uint64_t dataOffset = 0;   // first byte of the data area
   std::uint64_t dataSize = 0;     // the sum of all file sizes
-  PackageMark mark = PackageMark::Unmarked;
   // The data area's bytes in the file: dataSize in the stored layout; in
   // the compressed one the stream's length, which the 8 bytes (little-endian)
   // after the directory hold (the directory's last field: the data area
   // starts after it).
   std::uint64_t storedSize = 0;
   std::uint64_t fileSize = 0;
+  PackageMark mark = PackageMark::Unmarked;  // read before the directory
   // Group records read; more than the directory holds when a name repeats
   // (the first group of a name wins).
   std::uint32_t groupRecords = 0;
@@ -82,17 +84,14 @@ class ByteObserver {
   virtual void Observe(const unsigned char* data, std::size_t size) = 0;
 };
 
-// Reads the package directory of an open executable file into `directory`
-// (which is left empty unless the result is Ok) and leaves the file
-// positioned at the first byte of the data area. Every count, length and size
+// Reads the package's mark and directory of an open executable file into
+// `directory` (which is left empty unless the result is Ok) and leaves the
+// file positioned at the first byte of the data area. A mark of any other
+// bytes than those of PackageMark makes the package Damaged. Every count, length and size
 // is checked against the end of the file before it is used, and every name
 // against the rules of CheckStoredName. `observer`, when given, sees every
 // byte of the directory as it is read.
 PackageLayout ReadPackageDirectory(std::FILE* file, PackageDirectory& directory, ByteObserver* observer = nullptr);
-
-// Reads the mark at byte 28 into `mark`: null, or why the package is damaged
-// (an unknown mark). ReadPackageDirectory calls it for every package.
-const char* ReadPackageMark(std::FILE* file, PackageMark& mark);
 
 // Null when `name` is a relative path that stays inside the folder it is
 // joined to; otherwise the reason it is refused.

@@ -113,10 +113,13 @@ Seal ReadSeal(std::FILE* file, PackageLayout& layout) {
   const std::size_t got = ReadAt(file, dataEnd, record, static_cast<std::size_t>(
                                                             std::min<std::uint64_t>(kSealRecordSize, layout.fileSize - dataEnd)));
   SeekTo(file, position);
-  // A record cut within its magic still starts with it. A marked package
-  // must carry its seal where the directory says the data area ends.
+  // A record cut within its magic still starts with it. Where there is no
+  // magic, a package marked as sealed is damaged: a changed size or count
+  // moves the place the seal is looked for, and must not switch it off.
   if (got == 0 || std::memcmp(record, kSealMagic, std::min(got, sizeof kSealMagic)) != 0) {
-    if (layout.mark != PackageMark::Unmarked) Damage(layout, "the package is marked sealed, but no seal follows its data area");
+    if (layout.mark != PackageMark::Unmarked)
+      Damage(layout, got == 0 ? "the package is marked as sealed, but no seal follows the data area"
+                              : "the package is marked as sealed, but what follows the data area is no seal");
     return seal;
   }
 

@@ -48,8 +48,8 @@ CertificateTable ReadCertificateTable(std::FILE* file);
 // For a package whose directory was read (`layout` Ok): reads the seal at the
 // end of the data area and applies the rule of signed programs, under which
 // only the bytes before the certificate table are trusted. Anything but the
-// seal's magic there means an unsealed package, or a damaged one where the
-// mark says it is sealed. A seal of unknown version or
+// seal's magic there means an unsealed package, or a damaged one when the
+// package's mark says it is sealed. A seal of unknown version or
 // algorithm, of a covered length that is not the package's, or cut short,
 // and a package, directory, data area or seal that reaches into the
 // certificate table turn `layout` Damaged with the reason. Keeps the position.

@@ -88,9 +88,10 @@ bool WritePackage(std::FILE* out, const std::vector<WriterGroup>& groups) {
   return sink.Write(directory.data(), directory.size()) && WriteDataArea(sink, groups) && std::fflush(out) == 0;
 }
 
-bool FinishPackage(std::FILE* executable, std::uint64_t offset, bool sealed, const char* mark) {
+bool FinishPackage(std::FILE* executable, std::uint64_t offset, PackageMark mark, bool sealed) {
   if (sealed && !WriteSeal(executable, offset, FileSizeOf(executable))) return false;
-  std::string fields(mark ? mark : "\0\0\0\0", 4);
+  // The mark and the offset, side by side in the MS-DOS header.
+  std::string fields = PackageMarkBytes(mark);
   PutU32(fields, static_cast<std::uint32_t>(offset));
   return SeekTo(executable, kPackageMarkPosition) &&
          std::fwrite(fields.data(), 1, fields.size(), executable) == fields.size() && std::fflush(executable) == 0;
@@ -109,7 +110,8 @@ bool AppendPackage(std::FILE* executable, const std::vector<WriterGroup>& groups
   const std::uint64_t offset = FileSizeOf(executable);
   if (offset > kMaxPackageOffset || !SeekTo(executable, offset) || !WritePackage(executable, groups))
     return false;
-  return FinishPackage(executable, offset, sealing == PackageSealing::Sealed, nullptr);
+  const bool sealed = sealing == PackageSealing::Sealed;
+  return FinishPackage(executable, offset, sealed ? PackageMark::SealedStored : PackageMark::Unmarked, sealed);
 }
 
 }  // namespace nsTobrin

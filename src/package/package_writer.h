@@ -55,9 +55,10 @@ bool WritePackage(std::FILE* out, const std::vector<WriterGroup>& groups);
 enum class PackageSealing { Unsealed, Sealed };
 
 // Appends a package to an executable open for reading and writing, after its
-// last byte, and writes the package's offset at byte 32. Sealed: the seal
-// record follows the data area, its digest taken from the bytes as they
-// lie in the file.
+// last byte, and writes the package's mark at byte 28 and its offset at
+// byte 32. Sealed: the mark "TbSe", and the seal record follows the data
+// area, its digest taken from the bytes as they lie in the file; unsealed:
+// a mark of zeros.
 bool AppendPackage(std::FILE* executable, const std::vector<WriterGroup>& groups,
                    PackageSealing sealing = PackageSealing::Unsealed);
 
@@ -76,9 +77,9 @@ bool AppendCompressedPackage(std::FILE* executable, const std::vector<WriterGrou
 std::string DirectoryBytes(const std::vector<WriterGroup>& groups);
 std::uint64_t DataSizeOf(const std::vector<WriterGroup>& groups);  // as the reader counts it
 bool WriteDataArea(ByteSink& out, const std::vector<WriterGroup>& groups);
-// Seals the package from `offset` to the end of the file, and writes its
-// offset at byte 32 and `mark` at byte 28.
-bool FinishPackage(std::FILE* executable, std::uint64_t offset, bool sealed, const char* mark);
+// Seals the package from `offset` to the end of the file when `sealed`, and
+// writes `mark` at byte 28 and the offset at byte 32.
+bool FinishPackage(std::FILE* executable, std::uint64_t offset, PackageMark mark, bool sealed);
 // Cuts the file off at `size`.
 bool TruncateFile(std::FILE* file, std::uint64_t size);
 

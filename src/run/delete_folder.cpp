@@ -109,16 +109,16 @@ RemoveResult RemoveTree(const std::wstring& folder, bool scheduleOnly, bool twoT
       if (name == L"." || name == L"..") continue;
       const std::wstring path = folder + L"\\" + name;
       DWORD error = 0;
-      if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-          twoThreads) {
+      const EntryRemoval removal = RemovalOf(found.dwFileAttributes);
+      if (removal == EntryRemoval::Descend && twoThreads) {
         subfolders.push_back(path);
-      } else if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+      } else if (removal == EntryRemoval::Descend) {
         const RemoveResult inner = RemoveTree(path, scheduleOnly);
         error = inner.error;
         result.filesLeft = result.filesLeft || inner.filesLeft;
       } else if (scheduleOnly) {
         MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-      } else if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      } else if (removal == EntryRemoval::RemoveFolder) {
         error = ErrorUnless(RemoveDirectoryW(path.c_str()), ERROR_DIR_NOT_EMPTY);
       } else {
         error = DeleteFileForGood(path, found.dwFileAttributes);
@@ -139,6 +139,11 @@ RemoveResult RemoveTree(const std::wstring& folder, bool scheduleOnly, bool twoT
 }
 
 }  // namespace
+
+EntryRemoval RemovalOf(DWORD attributes) {
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return EntryRemoval::DeleteFile;
+  return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? EntryRemoval::RemoveFolder : EntryRemoval::Descend;
+}
 
 bool DeleteExtractFolder(const std::wstring& folder) {
   if (folder.empty()) return false;

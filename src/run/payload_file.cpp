@@ -21,16 +21,31 @@ struct EntryPlace {
   std::uint32_t size = 0;
 };
 
-// Where the bytes of the file on disk lie in the data area: the last entry of
-// that name in its group, since a later entry of the same name replaces an
-// earlier one.
-EntryPlace FindEntry(const PackageDirectory& directory, std::uint64_t dataOffset, const std::u16string& group,
-                     const std::u16string& name) {
+std::u16string Backslashed(std::u16string path) {
+  for (char16_t& c : path)
+    if (c == u'/') c = u'\\';
+  return path;
+}
+
+// Names compared as Windows compares them when it opens a file: ordinal,
+// without regard to letter case.
+bool SameNameOnWindows(const std::u16string& a, const std::u16string& b) {
+  return CompareStringOrdinal(reinterpret_cast<const wchar_t*>(a.data()), static_cast<int>(a.size()),
+                              reinterpret_cast<const wchar_t*>(b.data()), static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+// Where the bytes of the file on disk at `path` (below the extraction
+// folder) lie in the data area: the packer's rule, a path below the folder
+// with names compared as Windows compares them. Of several entries that
+// Windows takes for that one file, the last one written is the file.
+EntryPlace FindEntry(const PackageDirectory& directory, std::uint64_t dataOffset, const std::u16string& path) {
   EntryPlace place;
+  const std::u16string wanted = Backslashed(path);
   std::uint64_t offset = dataOffset;
   for (const auto& item : directory) {
+    const std::u16string folder = item.first == kRootGroupName ? std::u16string() : Backslashed(item.first) + u"\\";
     for (const PackageEntry& entry : item.second) {
-      if (item.first == group && entry.name == name) place = {true, offset, entry.size};
+      if (SameNameOnWindows(folder + Backslashed(entry.name), wanted)) place = {true, offset, entry.size};
       offset += entry.size;
     }
   }
@@ -97,14 +112,15 @@ DWORD HoldPayloadFile(const std::wstring& programPath, const std::wstring& extra
   PackageDirectory directory;
   const PackageLayout layout = ReadPackageDirectory(program.Get(), directory);
   if (layout.status != PackageStatus::Ok) return ERROR_INVALID_DATA;
-  const std::u16string groupName = group.empty() ? kRootGroupName : std::u16string(group.begin(), group.end());
+  const std::wstring relative = (group.empty() ? L"" : group + L"\\") + executeFileName;
   // A compressed file's place counts decoded bytes.
   const bool compressed = layout.mark == PackageMark::Compressed;
-  const EntryPlace place = FindEntry(directory, compressed ? 0 : layout.dataOffset, groupName,
-                                     std::u16string(executeFileName.begin(), executeFileName.end()));
-  if (!place.found) return 0;
+  const EntryPlace place =
+      FindEntry(directory, compressed ? 0 : layout.dataOffset, std::u16string(relative.begin(), relative.end()));
 
-  const std::wstring path = ToLongPath(extractFolder + group + L"\\" + executeFileName);
+  // The file is held whatever its name's form; one that no entry of the
+  // package names is not the package's.
+  const std::wstring path = ToLongPath(extractFolder + relative);
   held.Reset(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                          FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!held.Valid()) {
@@ -113,7 +129,7 @@ DWORD HoldPayloadFile(const std::wstring& programPath, const std::wstring& extra
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? 0 : error;
   }
   LARGE_INTEGER size = {};
-  if (!GetFileSizeEx(held.Get(), &size) || size.QuadPart != place.size ||
+  if (!place.found || !GetFileSizeEx(held.Get(), &size) || size.QuadPart != place.size ||
       !SeekTo(program.Get(), compressed ? layout.dataOffset : place.offset)) {
     held.Reset();
     return ERROR_INVALID_DATA;

@@ -13,11 +13,13 @@ namespace nsTobrin {
 // in the folder itself when `group` is empty) for reading only, sharing it
 // with readers only, so that no one can write, rename or delete it until the
 // handle is closed; then confirms that its bytes are the bytes the package
-// bound to `programPath` holds for it.
-// 0 with `held` open: confirmed. 0 with `held` closed: the package holds no
-// such file, or it is not there, so there is nothing to confirm (the start
-// then fails as it would have). ERROR_INVALID_DATA: the file is not the
-// package's. Otherwise the error of opening or reading it.
+// bound to `programPath` holds for it: those of the entry whose path below
+// the folder is the file's, names compared as Windows compares them (the
+// packer's rule), the last such entry when several are one file on disk.
+// 0 with `held` open: confirmed. 0 with `held` closed: the file is not
+// there, so there is nothing to confirm (the start then fails as it would
+// have). ERROR_INVALID_DATA: the file is not the package's, or no entry of
+// the package is at its path. Otherwise the error of opening or reading it.
 DWORD HoldPayloadFile(const std::wstring& programPath, const std::wstring& extractFolder, const std::wstring& group,
                       const std::wstring& executeFileName, KernelHandle& held);
 

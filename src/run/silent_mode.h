@@ -14,7 +14,8 @@ bool IsSilentCommandLine(const std::wstring& commandLine);
 bool IsSilentSwitchOn();
 
 // HKLM "SOFTWARE\Brenko Corporation\OLMI update", "ExtractionRoot": a text
-// (REG_SZ or REG_EXPAND_SZ) with its environment variables expanded; empty
+// (REG_SZ or REG_EXPAND_SZ) with its environment variables expanded (in an
+// elevated run from the system's environment only, never the user's); empty
 // when the value is absent, of another type or empty.
 std::wstring ReadExtractionRoot();
 

@@ -20,9 +20,13 @@ int ButtonWidthForLabel(int labelWidth) {
 }
 
 MessageBoxLayout LayoutMessageBox(SIZE messageExtent, int lineFeeds, bool twoButtons, int rightLabelWidth,
-                                  int leftLabelWidth) {
+                                  int leftLabelWidth, const CLayoutScale& measuredAt) {
   MessageBoxLayout layout;
-  const int cx = messageExtent.cx, cy = messageExtent.cy;
+  // Measured pixels to layout units: the layout is scaled once, when it is
+  // applied.
+  const int cx = measuredAt.UnitsX(messageExtent.cx), cy = measuredAt.UnitsY(messageExtent.cy);
+  rightLabelWidth = measuredAt.UnitsX(rightLabelWidth);
+  leftLabelWidth = measuredAt.UnitsX(leftLabelWidth);
   if (cx <= kMaxTextWidth) {
     // Short texts get two lines, however many line feeds they hold.
     layout.nTextWidth = cx > kMinTextWidth ? cx : kMinTextWidth;
@@ -59,6 +63,19 @@ MessageBoxPixels ScaleMessageBoxLayout(const MessageBoxLayout& layout, const CLa
   pixels.nClientWidth = scale.X(layout.nClientWidth);
   pixels.nClientHeight = scale.Y(layout.nClientHeight);
   return pixels;
+}
+
+PanelColors ChoosePanelColors(bool highContrast, HBRUSH whiteBrush) {
+  if (highContrast)
+    return {GetSysColorBrush(COLOR_WINDOW), GetSysColor(COLOR_WINDOW), GetSysColor(COLOR_WINDOWTEXT)};
+  return {whiteBrush, RGB(255, 255, 255), CLR_INVALID};
+}
+
+bool IsHighContrastOn() {
+  HIGHCONTRASTW contrast = {};
+  contrast.cbSize = sizeof(contrast);
+  return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(contrast), &contrast, 0) &&
+         (contrast.dwFlags & HCF_HIGHCONTRASTON);
 }
 
 }  // namespace nsTobrin

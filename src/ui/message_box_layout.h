@@ -1,12 +1,15 @@
 // The arithmetic of the message box's layout, apart from the window so that
 // it can be checked with exact text extents.
 //
-// Layout units are pixels at 96 dots per inch. Text extents are measured in
-// the device's own pixels and enter the layout as if they were layout units;
-// everything, extents included, is then scaled to the screen's resolution.
+// Layout units are pixels at 96 dots per inch (window_layout.h). Text
+// extents are measured in the device's own pixels and enter the layout in
+// layout units, so that the box, scaled to the screen's resolution, is as
+// large as its text needs there.
 #pragma once
 
 #include <windows.h>
+
+#include "ui/window_layout.h"
 
 namespace nsTobrin {
 
@@ -34,26 +37,10 @@ int ButtonWidthForLabel(int labelWidth);
 
 // `messageExtent` is the whole message measured on one line; `lineFeeds`
 // the number of U+000A in it. In one-button mode `rightLabelWidth` is the
-// width of the single label and `leftLabelWidth` is not used.
+// width of the single label and `leftLabelWidth` is not used. Extents and
+// label widths are pixels measured at `measuredAt`.
 MessageBoxLayout LayoutMessageBox(SIZE messageExtent, int lineFeeds, bool twoButtons, int rightLabelWidth,
-                                  int leftLabelWidth);
-
-// A rectangle as position and size.
-struct LayoutRect {
-  int x, y, cx, cy;
-};
-
-// Layout units to pixels at a resolution; MulDiv rounds.
-class CLayoutScale {
- public:
-  CLayoutScale(int dpiX, int dpiY) : m_nDpiX(dpiX), m_nDpiY(dpiY) {}
-  int X(int value) const { return MulDiv(value, m_nDpiX, 96); }
-  int Y(int value) const { return MulDiv(value, m_nDpiY, 96); }
-  LayoutRect Rect(int x, int y, int cx, int cy) const { return {X(x), Y(y), X(cx), Y(cy)}; }
-
- private:
-  int m_nDpiX, m_nDpiY;
-};
+                                  int leftLabelWidth, const CLayoutScale& measuredAt = CLayoutScale(96, 96));
 
 // Where the box puts its parts, in client pixels at a resolution.
 struct MessageBoxPixels {
@@ -65,5 +52,18 @@ struct MessageBoxPixels {
 };
 
 MessageBoxPixels ScaleMessageBoxLayout(const MessageBoxLayout& layout, const CLayoutScale& scale);
+
+// The colours of the panel and of the message on it: the box's white brush
+// and the device context's own text colour (`text` CLR_INVALID), or, with
+// high contrast on, the user's window colours and their system brush.
+struct PanelColors {
+  HBRUSH brush;
+  COLORREF background;
+  COLORREF text;
+};
+PanelColors ChoosePanelColors(bool highContrast, HBRUSH whiteBrush);
+
+// True when the user has high contrast on (SPI_GETHIGHCONTRAST).
+bool IsHighContrastOn();
 
 }  // namespace nsTobrin

@@ -62,28 +62,30 @@ BOOL CNormalMessageBox::OnInitDialog() {
 
   const bool twoButtons = IsTwoButtonMode();
   const std::wstring& singleLabel = !m_strRightButton.empty() ? m_strRightButton : m_strLeftButton;
+  const nsTobrin::CLayoutScale scale(m_nDpiX, m_nDpiY);
   nsTobrin::MessageBoxLayout layout;
   {
     // Text and labels are measured in the message's font on the box's own
-    // device context, in the device's pixels. Line feeds are not line
-    // breaks here; the static control wraps the words itself.
+    // device context, in the device's pixels at the screen's resolution.
+    // Line feeds are not line breaks here; the static control wraps the
+    // words itself.
     const nsTobrin::WindowDeviceContext dc(m_hWnd);
     const nsTobrin::SelectionScope selected(dc.Get(), m_fontText.Get());
     const SIZE extent = MeasureText(dc.Get(), m_strMessage);
     const int lineFeeds = static_cast<int>(std::count(m_strMessage.begin(), m_strMessage.end(), L'\n'));
     const int rightLabel = MeasureText(dc.Get(), twoButtons ? m_strRightButton : singleLabel).cx;
     const int leftLabel = twoButtons ? MeasureText(dc.Get(), m_strLeftButton).cx : 0;
-    layout = nsTobrin::LayoutMessageBox(extent, lineFeeds, twoButtons, rightLabel, leftLabel);
+    layout = nsTobrin::LayoutMessageBox(extent, lineFeeds, twoButtons, rightLabel, leftLabel, scale);
   }
   m_nTextWidth = layout.nTextWidth;
   m_nTextHeight = layout.nTextHeight;
   m_nClientWidth = layout.nClientWidth;
   m_nPanelHeight = layout.nPanelHeight;
   m_nButtonTop = layout.nButtonTop;
-  const nsTobrin::CLayoutScale scale(m_nDpiX, m_nDpiY);
   const nsTobrin::MessageBoxPixels pixels = ScaleMessageBoxLayout(layout, scale);
 
-  // The message. The caller has doubled every "&", which the control would
+  // The message, as the static control's own text, which a screen reader
+  // reads. The caller has doubled every "&", which the control would
   // otherwise take for a mnemonic marker.
   HWND text = GetDlgItem(IDC_MESSAGE_TEXT);
   PlaceControl(text, pixels.text);
@@ -102,7 +104,10 @@ BOOL CNormalMessageBox::OnInitDialog() {
     SetWindowTextW(left, m_strLeftButton.c_str());
     ::SendMessageW(left, WM_SETFONT, reinterpret_cast<WPARAM>(m_fontButton.Get()), TRUE);
   } else {
+    // The single button is the default one, so Enter presses it rather than
+    // the hidden left button.
     ::ShowWindow(left, SW_HIDE);
+    SendMessage(DM_SETDEFID, IDC_RIGHT_BUTTON);
   }
 
   // The outer size follows the client size; left and top stay, so the box
@@ -122,7 +127,7 @@ void CNormalMessageBox::OnPaint() {
   const nsTobrin::PaintScope dc(m_hWnd);
   const nsTobrin::CLayoutScale scale(m_nDpiX, m_nDpiY);
   const RECT panel = {0, 0, scale.X(m_nClientWidth), scale.Y(m_nPanelHeight)};
-  FillRect(dc.Get(), &panel, m_brushWhite.Get());
+  FillRect(dc.Get(), &panel, nsTobrin::ChoosePanelColors(nsTobrin::IsHighContrastOn(), m_brushWhite.Get()).brush);
 }
 
 bool CNormalMessageBox::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
@@ -141,12 +146,17 @@ bool CNormalMessageBox::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LR
     case WM_PAINT:
       OnPaint();
       return true;
-    case WM_CTLCOLORSTATIC:
-      // The message sits on the white panel; its text colour stays.
+    case WM_CTLCOLORSTATIC: {
+      // The message sits on the panel: white, its text colour left as it is;
+      // with high contrast on, in the user's window colours.
       if (GetDlgCtrlID(reinterpret_cast<HWND>(lParam)) != IDC_MESSAGE_TEXT) return false;
-      SetBkColor(reinterpret_cast<HDC>(wParam), kWhite);
-      result = reinterpret_cast<LRESULT>(m_brushWhite.Get());
+      const nsTobrin::PanelColors colors = nsTobrin::ChoosePanelColors(nsTobrin::IsHighContrastOn(), m_brushWhite.Get());
+      const HDC dc = reinterpret_cast<HDC>(wParam);
+      SetBkColor(dc, colors.background);
+      if (colors.text != CLR_INVALID) SetTextColor(dc, colors.text);
+      result = reinterpret_cast<LRESULT>(colors.brush);
       return true;
+    }
     case WM_HELP:
       result = TRUE;  // swallowed: the box has no help
       return true;

@@ -1,11 +1,13 @@
-// The program's own modal message box: the message on a white panel, one or
-// two right-aligned buttons on the strip below, the font named by the string
-// table, every length scaled to the screen's resolution.
+// The program's own modal message box: the message on a white panel (in the
+// user's window colours when high contrast is on), one or two right-aligned
+// buttons on the strip below, the font named by the string table, every
+// length scaled to the screen's resolution.
 //
 // Two-button mode (both button texts given): the left button (1000) ends it
 // with IDYES, the right one (1001) with IDNO. One-button mode: control 1001
-// shows the right text, else the left one, and ends it with IDOK. Closing
-// the box ends it with IDCANCEL; Escape and F1 do nothing.
+// shows the right text, else the left one, and ends it with IDOK. The first
+// visible button has the focus, so Enter presses it. Closing the box ends it
+// with IDCANCEL; Escape and F1 do nothing.
 #pragma once
 
 #include <string>

@@ -4,6 +4,7 @@
 #include "package/extract_package.h"
 #include "framework/thread.h"
 #include "res/resource.h"
+#include "ui/window_layout.h"
 
 namespace {
 constexpr int kTextId = -1;  // the static text has no id of its own
@@ -20,16 +21,35 @@ BOOL CTobrinDlg::OnInitDialog() {
   SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
   SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
-  SetClientSize(300, 98);
+  // The fixed layout, scaled to the screen's resolution: the program is
+  // aware of it, so Windows does not stretch the window, and the dialog's
+  // font already has the resolution's size.
+  nsTobrin::ProgressWindowPixels pixels;
+  {
+    const nsTobrin::WindowDeviceContext dc(m_hWnd);
+    pixels = nsTobrin::LayoutProgressWindow(
+        nsTobrin::CLayoutScale(GetDeviceCaps(dc.Get(), LOGPIXELSX), GetDeviceCaps(dc.Get(), LOGPIXELSY)));
+  }
+  SetClientSize(pixels.nClientWidth, pixels.nClientHeight);
   CenterWindow();
 
-  m_progress.MoveWindow(22, 49, 256, 18, TRUE);
-  if (HWND text = GetDlgItem(kTextId)) ::MoveWindow(text, 22, 22, 80, 14, TRUE);
+  const nsTobrin::LayoutRect& bar = pixels.bar;
+  m_progress.MoveWindow(bar.x, bar.y, bar.cx, bar.cy, TRUE);
+  if (HWND text = GetDlgItem(kTextId)) {
+    ::MoveWindow(text, pixels.text.x, pixels.text.y, pixels.text.cx, pixels.text.cy, TRUE);
+    // The bar is named by the text before it; it also carries that text as
+    // its own (it draws none), which is where a screen reader that reads no
+    // labels finds its name.
+    wchar_t label[64] = {};
+    GetWindowTextW(text, label, 64);
+    SetWindowTextW(m_progress.m_hWnd, label);
+  }
   m_progress.ShowWindow(SW_SHOW);
   m_progress.SetRange32(0, 1000);
   m_progress.SetStep(1);
 
-  m_bWorkerRunning = AfxBeginThread(ExtractionThreadProc, this);
+  m_hWorkerReportWindow = m_hWnd;
+  m_bWorkerRunning = AfxBeginThread(ExtractionThreadProc, this, &m_worker);
   if (!m_bWorkerRunning) {
     m_nExitCode = ERROR_NOT_ENOUGH_MEMORY;
     EndDialog(IDABORT);
@@ -39,12 +59,25 @@ BOOL CTobrinDlg::OnInitDialog() {
 
 UINT __stdcall CTobrinDlg::ExtractionThreadProc(LPVOID param) {
   auto* dlg = static_cast<CTobrinDlg*>(param);
+  const HWND window = dlg->m_hWorkerReportWindow;
   nsTobrin::ExtractPackage(*dlg, true);
-  // The full bar stays on screen for a second, unless the user asked to stop.
-  if (!dlg->m_bCancelRequested.load()) Sleep(1000);
-  // The last use of the dialog: after this post it may be gone.
-  dlg->PostMessage(WM_EXTRACTION_DONE);
+  // The full bar stays on screen for a second, unless the user asked to stop
+  // or the window is gone.
+  if (!dlg->m_bCancelRequested.load() && IsWindow(window)) Sleep(1000);
+  ::PostMessageW(window, WM_EXTRACTION_DONE, 0, 0);
   return 0;
+}
+
+void CTobrinDlg::WaitForWorker() {
+  if (!m_worker.Valid()) return;
+  const HANDLE worker = m_worker.Get();
+  // Progress steps the worker still sends to this thread are handled
+  // meanwhile, or it would wait for this thread as this one waits for it.
+  while (MsgWaitForMultipleObjects(1, &worker, FALSE, INFINITE, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
+    MSG message;
+    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  }
+  m_worker.Reset();
 }
 
 void CTobrinDlg::OnTimer(UINT_PTR timerId) {

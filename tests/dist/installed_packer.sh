@@ -4,7 +4,8 @@
 # nothing of the build tree) packs the probe payload, whose packed program
 # runs under Wine with the payload's exit code; its man page renders and its
 # completion offers the packer's own options. The Windows archive's packer,
-# beside its runners, does the same under Wine.
+# beside its runners, does the same under Wine. The 64-bit runner of each
+# runs once as well.
 #   installed_packer.sh DIST_DIR PROBE.exe
 set -euo pipefail
 
@@ -35,17 +36,22 @@ mkdir -p "$work/product" "$work/root"
 cp "$probe" "$work/product/probe.exe"
 printf '[ParamOption]\r\nExecuteFileName=probe.exe\r\nParamA=--from-dist\r\n' > "$work/product/AssistFile.ini"
 
-# Packs the product with PACKER (run by the rest of the command line), runs
-# the packed program silently and checks the payload's exit code and report.
+# Packs the product with the create command given after WHAT, OUT and BITS
+# (the runner's, 32 or 64), runs the packed program silently and checks the
+# payload's exit code and report.
 pack_and_run() {
-  local what=$1 out=$2
-  shift 2
-  if ! "$@" create -o "$out" product >pack.log 2>&1; then
-    fail "$what: packs without --stub"
+  local what=$1 out=$2 bits=$3
+  shift 3
+  if ! "$@" -o "$out" product >pack.log 2>&1; then
+    fail "$what: packs"
     cat pack.log
     return
   fi
-  if [ -n "${TOBRIN_WINE_64BIT_ONLY:-}" ]; then
+  local format=pei-i386
+  [ "$bits" = 64 ] && format=pei-x86-64
+  check "$what: the packed program is a $bits-bit program" \
+    sh -c "x86_64-w64-mingw32-objdump -f '$out' | grep -q 'file format $format'"
+  if [ "$bits" = 32 ] && [ -n "${TOBRIN_WINE_64BIT_ONLY:-}" ]; then
     echo "NOT RUN - $what: the packed program is 32-bit, and this machine runs no 32-bit programs"
     return
   fi
@@ -59,7 +65,8 @@ pack_and_run() {
 dpkg-deb -x "${debs[0]}" "$work/root"
 packer=$work/root/usr/bin/tobrin-pack
 check "the .deb holds both runners" [ -f "$work/root/usr/lib/tobrin/tobrin.exe" -a -f "$work/root/usr/lib/tobrin/tobrin64.exe" ]
-pack_and_run "the installed packer" Installed.exe "$packer"
+pack_and_run "the installed packer" Installed.exe 32 "$packer" create
+pack_and_run "the .deb's 64-bit runner" Installed64.exe 64 "$packer" create --stub "$work/root/usr/lib/tobrin/tobrin64.exe"
 runner=$work/root/usr/lib/tobrin/tobrin.exe
 check "the installed packer's default runner is the 32-bit one" \
   cmp -s -i 64 -n $(($(stat -c %s "$runner") - 64)) Installed.exe "$runner"
@@ -79,7 +86,8 @@ check "the archive holds one folder with the packer, both runners, README and li
 if [ -n "${TOBRIN_WINE_64BIT_ONLY:-}" ]; then
   echo "NOT RUN - the archive's packer: it is 32-bit, and this machine runs no 32-bit programs"
 else
-  pack_and_run "the archive's packer" FromZip.exe wine "${folder[0]}/tobrin-pack.exe"
+  pack_and_run "the archive's packer" FromZip.exe 32 wine "${folder[0]}/tobrin-pack.exe" create
 fi
+pack_and_run "the archive's 64-bit runner" FromZip64.exe 64 "$packer" create --stub "${folder[0]}/tobrin64.exe"
 
 exit $failed

@@ -1,6 +1,6 @@
 // End to end: a packed runner started as a process of its own, with the
-// probe as its payload. Every run gets a TEMP of its own, which must be empty
-// again when the runner has ended.
+// probe as its payload. Every run gets a TEMP of its own, which must hold
+// only its sentinel again when the runner has ended.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +9,7 @@
 #include <set>
 #include <sstream>
 
+#include "common/win_owners.h"
 #include "package/package_seal.h"
 #include "format/package_bytes.h"
 #include "unit/test_support.h"
@@ -50,9 +51,9 @@ std::string AssistFile(const std::string& execute, const std::string& paramA = "
 
 class EndToEnd : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(CreateDirectoryW(temp.c_str(), nullptr)); }
-  // Whatever a test ran, its TEMP holds nothing afterwards.
-  void TearDown() override { EXPECT_TRUE(ListFolder(temp).empty()); }
+  void SetUp() override { ASSERT_TRUE(CreateDirectoryW(temp.c_str(), nullptr) && PlantSentinel(temp)); }
+  // Whatever a test ran, its TEMP holds nothing but the sentinel afterwards.
+  void TearDown() override { EXPECT_EQ(LeftIn(temp), std::vector<std::wstring>()); }
 
   std::wstring Pack(const std::vector<WriterGroup>& groups, const std::wstring& name = L"runner.exe") {
     const std::wstring packed = work / name;
@@ -141,7 +142,7 @@ TEST_F(EndToEnd, ExitCodesTellWhatHappened) {
   EXPECT_EQ(Run(runner, L"-s"), ERROR_INVALID_DATA);
   const std::wstring escaping = Pack({ProbeRoot({FileFromBytes(u"..\\climbed.exe", "x")})}, L"escaping.exe");
   EXPECT_EQ(Run(escaping, L"-s"), ERROR_INVALID_DATA);
-  EXPECT_FALSE(Exists(work / L"climbed.exe"));
+  EXPECT_FALSE(Exists(temp + L"\\climbed.exe"));
   EXPECT_TRUE(Runs().empty());
 }
 
@@ -160,6 +161,14 @@ TEST_F(EndToEnd, ARunWithoutABoxLeavesTheCatalogueUnread) {
     EXPECT_NE(std::find(modules.begin(), modules.end(), "kernel32.dll"), modules.end()) << "no module list";
     EXPECT_EQ(std::find(modules.begin(), modules.end(), "msxml3.dll"), modules.end());
   }
+  // The silent run loads no window library either; the run with windows
+  // shows that the list would name them.
+  for (const char* windows : {"user32.dll", "comctl32.dll"}) {
+    const std::vector<std::string>& silentModules = runs[0].lists.at("parent-module");
+    const std::vector<std::string>& shownModules = runs[1].lists.at("parent-module");
+    EXPECT_EQ(std::find(silentModules.begin(), silentModules.end(), windows), silentModules.end()) << windows;
+    EXPECT_NE(std::find(shownModules.begin(), shownModules.end(), windows), shownModules.end()) << windows;
+  }
 }
 
 TEST_F(EndToEnd, UnusualPlaces) {
@@ -169,7 +178,7 @@ TEST_F(EndToEnd, UnusualPlaces) {
   // wants for text beyond the ANSI code page.
   temp = work / L"\u0422\u0435\u043c\u043f \u6f22\u5b57 temp";
   tempVariable = temp + L"\\";
-  ASSERT_TRUE(CreateDirectoryW(temp.c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW(temp.c_str(), nullptr) && PlantSentinel(temp));
   ASSERT_TRUE(WriteBytes(work / L"\u0422\u0435\u043c\u043f.exe", probe));
   const std::wstring packed = PackProbe(
       package_bytes::Utf16Le(L"[ParamOption]\r\nExecuteFileName=probe.exe\r\nParamA=\u00e9t\u00e9 \u0416\r\n"));
@@ -206,12 +215,13 @@ TEST_F(EndToEnd, WaitsOnlyForProgramsStartedFromItsFolder) {
             3010);
   auto runs = Runs();
   ASSERT_EQ(runs.size(), 2u);  // it had ended before the runner did
+  EXPECT_EQ(runs[1].values.at("injob"), "1");
   std::vector<std::string> reads = runs[1].lists.at("read");
   std::sort(reads.begin(), reads.end());
   EXPECT_EQ(reads, (std::vector<std::string>{"AssistFile.ini:" + std::to_string(AssistFile("probe.exe").size()),
                                              "data\\payload.bin:200000", "engine.exe:" + std::to_string(probe.size()),
                                              "probe.exe:" + std::to_string(probe.size())}));
-  EXPECT_TRUE(ListFolder(temp).empty());
+  EXPECT_EQ(LeftIn(temp), std::vector<std::wstring>());
 
   // A product installed elsewhere, standing in the folder as its current
   // directory: the runner returns at once, leaving at most the empty folder.
@@ -221,11 +231,57 @@ TEST_F(EndToEnd, WaitsOnlyForProgramsStartedFromItsFolder) {
   runs = Runs();
   ASSERT_EQ(runs.size(), 3u);
   EXPECT_LT(ended - std::stoull(runs[2].values.at("tick")), 2000u);
-  const std::vector<std::wstring> left = ListFolder(temp);
+  const std::vector<std::wstring> left = LeftIn(temp);
   EXPECT_LE(left.size(), 1u);
   for (const std::wstring& folder : left) EXPECT_TRUE(ListFolder(temp + L"\\" + folder).empty());
   for (int i = 0; i < 300 && Runs().size() < 4; ++i) Sleep(50);  // the product ends
   for (const std::wstring& folder : left) RemoveDirectoryW((temp + L"\\" + folder).c_str());
+
+  // An engine that asks to break away from the job runs outside it: the
+  // runner does not wait for it.
+  EXPECT_EQ(Run(packed, L"-s", {{L"PROBE_START", L"engine.exe"}, {L"PROBE_BREAKAWAY", L"1"}}), 0);
+  for (int i = 0; i < 300 && Runs().size() < 6; ++i) Sleep(50);
+  runs = Runs();
+  ASSERT_EQ(runs.size(), 6u) << "the engine did not start";
+  EXPECT_EQ(runs[5].values.at("injob"), "0");
+}
+
+TEST_F(EndToEnd, ScriptPayloadsRunAndWhatTheyStartKeepsTheFiles) {
+  // In a folder with a blank: a script that hands its work to a second one
+  // through "start" and ends with its own code; the second looks for a file
+  // of the folder once the first has ended. Under the 32-bit runner also
+  // through the 64-bit shell, whose command line Wine does not let it read.
+  RegistryValueGuard silent(HKEY_LOCAL_MACHINE, kProductKey, L"SilentExecution");
+  silent.SetDword(1);  // no "-s" after the arguments the scripts hand on
+  const std::vector<nsTobrin::WriterFile> files = {
+      FileFromBytes(u"run.cmd", "@echo off\r\nstart \"\" %SECOND_SHELL% /c \"%~dp0second.cmd\"\r\nexit /b 4\r\n"),
+      FileFromBytes(u"second.cmd",
+                    "@echo off\r\nping -n 3 127.0.0.1 >nul\r\nif exist \"%~dp0data.bin\" (echo kept>>\"%PROBE_REPORT%\")"
+                    " else (echo GONE>>\"%PROBE_REPORT%\")\r\n"),
+      FileFromBytes(u"data.bin", "d"),
+      // The recipe for an installer database.
+      FileFromBytes(u"install.cmd", "@msiexec /i \"%~dp0product.msi\" %*\r\n"),
+      FileFromBytes(u"product.msi", "not a database")};
+  const auto packScript = [&](const std::string& assist, const std::wstring& name) {
+    return Pack({{kRootGroupName, {FileFromBytes(u"AssistFile.ini", assist)}}, {u"My Tools", files}}, name);
+  };
+  const std::wstring script = packScript(AssistFile("run.cmd"), L"script.exe");
+  std::vector<std::wstring> shells = {L"cmd"};
+  wchar_t windows[MAX_PATH];
+  ASSERT_GT(GetWindowsDirectoryW(windows, MAX_PATH), 0u);
+  if (sizeof(void*) == 4) shells.push_back(windows + std::wstring(L"\\Sysnative\\cmd.exe"));
+  for (const std::wstring& shell : shells) {
+    DeleteFileW(report.c_str());
+    EXPECT_EQ(Run(script, L"", {{L"SECOND_SHELL", shell}}), 4) << Utf8(shell);
+    EXPECT_EQ(ReadBytes(report), "kept\r\n") << Utf8(shell);
+  }
+
+  // The installer's own code is the run's: the one it gives for that file.
+  const std::wstring database = work / L"a b.msi";
+  ASSERT_TRUE(WriteBytes(database, "not a database"));
+  const long long expected = RunProgram(L"msiexec /i \"" + database + L"\" /qn", {});
+  EXPECT_NE(expected, RunProgram(L"msiexec /i \"" + work / L"missing.msi" + L"\" /qn", {}));
+  EXPECT_EQ(Run(packScript(AssistFile("install.cmd", "/qn"), L"database.exe"), L""), expected);
 }
 
 TEST_F(EndToEnd, SixRunsAtOnce) {
@@ -241,21 +297,34 @@ TEST_F(EndToEnd, SixRunsAtOnce) {
 TEST_F(EndToEnd, ExtractionRootAndTempInEveryForm) {
   RegistryValueGuard root(HKEY_LOCAL_MACHINE, kProductKey, L"ExtractionRoot");
   const std::wstring policy = work / L"Policy root \u00c4\u00f6 \u0436";
-  ASSERT_TRUE(CreateDirectoryW(policy.c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW(policy.c_str(), nullptr) && PlantSentinel(policy));
   std::wstring longTemp = work.Path(), slashes = temp;
   while (longTemp.size() < 230) ASSERT_TRUE(CreateDirectoryW((longTemp += L"\\" + std::wstring(40, L'l')).c_str(), nullptr));
+  ASSERT_TRUE(PlantSentinel(longTemp));
   wchar_t shortTemp[MAX_PATH];
   ASSERT_GT(GetShortPathNameW(longTemp.c_str(), shortTemp, MAX_PATH), 0u);
   std::replace(slashes.begin(), slashes.end(), L'\\', L'/');
+  ASSERT_TRUE(WriteBytes(work / L"a file", "not a folder"));
+  // A variable of the system's environment; PROBE_POLICY is only the
+  // user's, which an elevated run does not take.
+  RegistryValueGuard system(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment",
+                            L"TOBRIN_TEST_ROOT");
+  system.Set(REG_SZ, policy.c_str(), static_cast<DWORD>((policy.size() + 1) * sizeof(wchar_t)));
   const std::wstring packed = PackProbe(AssistFile("probe.exe"));
   struct Case {
     DWORD type;
     std::wstring rootValue, tempValue, expected;
+    bool usersOwn = false;  // TEMP instead in an elevated run
   } cases[] = {
       {REG_SZ, policy, temp, policy},
-      {REG_EXPAND_SZ, L"%PROBE_POLICY%", temp, policy},
+      {REG_EXPAND_SZ, L"%TOBRIN_TEST_ROOT%", temp, policy},
+      {REG_EXPAND_SZ, L"%PROBE_POLICY%", temp, policy, true},
+      {REG_SZ, policy + L" ", temp, policy},  // the system drops the blank
+      {REG_SZ, policy, L"", policy},          // TEMP unset: not needed
       {REG_SZ, L"relative\\root", temp, temp},
       {REG_SZ, work / L"missing", temp, temp},
+      {REG_SZ, work / L"a file", temp, temp},
+      {REG_SZ, L"Z:\\proc", temp, temp},  // a folder in which none can be made (Wine's view of /proc)
       {REG_NONE, L"", slashes, temp},
       {REG_NONE, L"", L"\\\\?\\" + temp + L"\\", temp},
       {REG_NONE, L"", longTemp, shortTemp},  // too long to start a program below it
@@ -264,30 +333,66 @@ TEST_F(EndToEnd, ExtractionRootAndTempInEveryForm) {
     if (c.type == REG_NONE) root.Delete();
     else root.Set(c.type, c.rootValue.c_str(), static_cast<DWORD>((c.rootValue.size() + 1) * sizeof(wchar_t)));
     tempVariable = c.tempValue;
-    EXPECT_EQ(Run(packed, L"-s", {{L"PROBE_POLICY", policy}}), 0) << Utf8(c.rootValue + L" " + c.tempValue);
-    const std::string folder = Runs().back().values.at("cwd");
-    EXPECT_EQ(folder.compare(0, Utf8(c.expected).size() + 2, Utf8(c.expected) + "\\{"), 0) << folder;
-    EXPECT_TRUE(ListFolder(c.expected).empty()) << folder;
+    EXPECT_EQ(Run(packed, L"-s", {{L"PROBE_POLICY", policy}, {L"TOBRIN_TEST_ROOT", policy}}), 0)
+        << Utf8(c.rootValue + L" " + c.tempValue);
+    const auto runs = Runs();
+    ASSERT_EQ(runs.size(), static_cast<size_t>(&c - cases + 1)) << Utf8(c.rootValue + L" " + c.tempValue);
+    const ProbeRun& run = runs.back();
+    const std::wstring expected = c.usersOwn && run.values.at("elevated") == "1" ? temp : c.expected;
+    const std::string folder = run.values.at("cwd");
+    EXPECT_EQ(folder.compare(0, Utf8(expected).size() + 2, Utf8(expected) + "\\{"), 0) << folder;
+    EXPECT_EQ(LeftIn(expected), std::vector<std::wstring>()) << folder;
   }
   EXPECT_EQ(Runs().size(), std::size(cases));
 }
 
 TEST_F(EndToEnd, ThePayloadCannotBeSwappedBeforeItsStart) {
-  const std::wstring packed =
-      Pack({ProbeRoot({FileFromBytes(u"MessageSetting.ini", "[Setting]\r\nIsShowMessageBox=1\r\nIsOk=0\r\n"),
-                       FileFromBytes(u"MessageInfo.xml", "<MessageInfo><ENG>Go on?</ENG></MessageInfo>")})});
-  const auto run = Start(packed, L"");
-  const HWND box = run->WaitForWindow(L"Probe", 1001);
-  ASSERT_TRUE(box);
-  // While the box waits, another program of the user tries to replace it.
-  const std::vector<std::wstring> folders = ListFolder(temp);
-  ASSERT_EQ(folders.size(), 1u);
-  const std::wstring payload = temp + L"\\" + folders[0] + L"\\probe.exe";
-  EXPECT_FALSE(WriteBytes(payload, "MZ swapped"));
-  EXPECT_FALSE(MoveFileW(payload.c_str(), (payload + L".old").c_str()));
-  PostMessageW(box, WM_COMMAND, MAKEWPARAM(1000, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, 1000)));
-  EXPECT_EQ(run->Wait(30000), 0);
-  EXPECT_EQ(Runs().size(), 1u);
+  // The payload named by its bare name, and by a path below the folder in
+  // other letters' case: held either way.
+  const std::vector<nsTobrin::WriterFile> box = {
+      FileFromBytes(u"MessageSetting.ini", "[Setting]\r\nIsShowMessageBox=1\r\nIsOk=0\r\n"),
+      FileFromBytes(u"MessageInfo.xml", "<MessageInfo><ENG>Go on?</ENG></MessageInfo>")};
+  std::vector<nsTobrin::WriterFile> inBin = box;
+  inBin.push_back(FileFromBytes(u"AssistFile.ini", AssistFile("BIN\\Probe.EXE")));
+  const std::pair<std::wstring, std::vector<WriterGroup>> cases[] = {
+      {L"probe.exe", {ProbeRoot(box)}},
+      {L"Bin\\probe.exe", {{kRootGroupName, inBin}, {u"Bin", {FileFromBytes(u"probe.exe", probe)}}}},
+  };
+  for (const auto& [file, groups] : cases) {
+    const auto run = Start(Pack(groups), L"");
+    const HWND shown = run->WaitForWindow(L"Probe", 1001);
+    ASSERT_TRUE(shown);
+    // While the box waits, another program of the user tries to replace it.
+    const std::vector<std::wstring> folders = LeftIn(temp);
+    ASSERT_EQ(folders.size(), 1u);
+    const std::wstring payload = temp + L"\\" + folders[0] + L"\\" + file;
+    EXPECT_FALSE(WriteBytes(payload, "MZ swapped")) << Utf8(file);
+    EXPECT_FALSE(MoveFileW(payload.c_str(), (payload + L".old").c_str())) << Utf8(file);
+    PostMessageW(shown, WM_COMMAND, MAKEWPARAM(1000, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(shown, 1000)));
+    EXPECT_EQ(run->Wait(30000), 0) << Utf8(file);
+  }
+  EXPECT_EQ(Runs().size(), 2u);
+}
+
+TEST_F(EndToEnd, APayloadHeldOpenForWritingIsNotStarted) {
+  // The progress window stays a second after the extraction: long enough
+  // for another program to open the payload for writing before the runner
+  // holds it.
+  const auto run = Start(PackProbe(AssistFile("probe.exe")), L"");
+  nsTobrin::KernelHandle writer;
+  for (int i = 0; i < 400 && !writer.Valid(); ++i) {
+    const std::vector<std::wstring> folders = LeftIn(temp);
+    if (!folders.empty())
+      writer.Reset(CreateFileW((temp + L"\\" + folders[0] + L"\\probe.exe").c_str(), GENERIC_WRITE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!writer.Valid()) Sleep(5);
+  }
+  ASSERT_TRUE(writer.Valid());
+  EXPECT_EQ(run->Wait(30000), ERROR_SHARING_VIOLATION);
+  writer.Reset();
+  EXPECT_TRUE(Runs().empty());
+  // What the other program held open could not be deleted by the runner.
+  for (const std::wstring& left : LeftIn(temp)) RemoveTreeForTest(temp + L"\\" + left);
 }
 
 namespace {
@@ -314,45 +419,63 @@ TEST_F(EndToEnd, SealedPackagesRunAndDamagedOnesNeverStart) {
   // The tests' writer seals only when asked; the packer seals by default.
   const std::wstring packed = work / L"sealed.exe";
   ASSERT_TRUE(BindPackage(runner, packed, {ProbeRoot()}, nsTobrin::PackageSealing::Sealed));
-  EXPECT_EQ(Run(packed, L"-s"), 0);
-  ASSERT_EQ(Runs().size(), 1u);
-
   const std::string sealed = ReadBytes(packed);
   const size_t package = U32At(sealed, 32);
   const size_t dataEnd = sealed.size() - nsTobrin::kSealRecordSize;
   ASSERT_EQ(sealed.compare(dataEnd, 8, nsTobrin::kSealMagic, 8), 0);
+  ASSERT_EQ(sealed.substr(28, 4), "TbSe");
+  // The root group's record (8 + 72 bytes) after the group count: probe.exe's
+  // size at +88, AssistFile.ini's (the last file's) at +114.
+  ASSERT_TRUE(U32At(sealed, package + 88) == probe.size() && U32At(sealed, package + 114) == AssistFile("probe.exe").size());
+  auto flipped = [&](std::vector<size_t> at, char bit = 1) {
+    std::string bytes = sealed;
+    for (size_t i : at) bytes[i] ^= bit;
+    return bytes;
+  };
+  const size_t data = (package + dataEnd) / 2;
+
+  // A certificate table after the seal (with a signer's padding to 8 bytes)
+  // is what a signed program has; one that the data area or the seal runs
+  // into is not covered by its signature.
+  std::string signedAfter = sealed + std::string((8 - sealed.size() % 8) % 8, '\0');
+  SetCertificateTable(signedAfter, static_cast<std::uint32_t>(signedAfter.size()), 16);
+  signedAfter += std::string(16, '\x02');
+  std::string hidden = sealed;
+  SetCertificateTable(hidden, static_cast<std::uint32_t>(dataEnd - 16), 16 + nsTobrin::kSealRecordSize);
+
+  // One set of packages, judged by the packer's verify and by the runner:
+  // verify exits 0 exactly for those the runner runs. A change to a size or
+  // a count moves the place the seal is looked for, and a marked package
+  // without its seal there never starts.
   struct Case {
     const char* what;
-    size_t at;
+    std::string bytes;
     long long code;
   };
   const Case cases[] = {
-      {"a file's data", (package + dataEnd) / 2, ERROR_CRC},
-      {"the digest", sealed.size() - 1, ERROR_CRC},
-      {"the seal's version", dataEnd + 8, ERROR_INVALID_DATA},
-      {"a seal cut short", sealed.size(), ERROR_INVALID_DATA},
+      {"sound", sealed, 0},
+      {"signed after the seal", signedAfter, 0},
+      {"a file's data", flipped({data}), ERROR_CRC},
+      {"the digest", flipped({sealed.size() - 1}), ERROR_CRC},
+      {"the seal's version", flipped({dataEnd + 8}), ERROR_INVALID_DATA},
+      {"a seal cut short", sealed.substr(0, sealed.size() - 1), ERROR_INVALID_DATA},
+      {"a table inside the data area", hidden, ERROR_INVALID_DATA},
+      {"the last file's size", flipped({package + 114}, 8), ERROR_INVALID_DATA},
+      {"the first file's size", flipped({package + 88}), ERROR_INVALID_DATA},
+      {"the group count 1 -> 0", flipped({package}), ERROR_INVALID_DATA},
+      {"the seal's magic and a data byte", flipped({dataEnd, data}), ERROR_INVALID_DATA},
+      {"the seal cut off and a data byte", flipped({data}).substr(0, dataEnd), ERROR_INVALID_DATA},
+      {"a bit of the mark", flipped({30}, 4), ERROR_INVALID_DATA},
   };
+  const std::wstring packer = OwnFolder() + L"\\tobrin-pack.exe";
+  size_t ran = 0;
   for (const Case& c : cases) {
-    std::string damaged = sealed;
-    if (c.at < sealed.size()) damaged[c.at] ^= 1;
-    else damaged.pop_back();
-    ASSERT_TRUE(WriteBytes(work / L"damaged.exe", damaged));
-    EXPECT_EQ(Run(work / L"damaged.exe", L"-s"), c.code) << c.what;
+    ASSERT_TRUE(WriteBytes(work / L"case.exe", c.bytes));
+    EXPECT_EQ(Run(work / L"case.exe", L"-s"), c.code) << c.what;
+    EXPECT_EQ(RunProgram(L"\"" + packer + L"\" verify \"" + (work / L"case.exe") + L"\"", {}), c.code ? 1 : 0) << c.what;
+    ran += c.code == 0;
+    EXPECT_EQ(Runs().size(), ran) << c.what << ": only the sound packages started the payload";
   }
-
-  // A certificate table after the seal (with a signer's padding) is what a
-  // signed program has; one that the data area or the seal runs into is not
-  // covered by its signature.
-  std::string signedAfter = sealed + std::string(8, '\0');
-  SetCertificateTable(signedAfter, static_cast<std::uint32_t>(signedAfter.size()), 16);
-  signedAfter += std::string(16, '\x02');
-  ASSERT_TRUE(WriteBytes(work / L"signed.exe", signedAfter));
-  EXPECT_EQ(Run(work / L"signed.exe", L"-s"), 0);
-  std::string hidden = sealed;
-  SetCertificateTable(hidden, static_cast<std::uint32_t>(dataEnd - 16), 16 + nsTobrin::kSealRecordSize);
-  ASSERT_TRUE(WriteBytes(work / L"hidden.exe", hidden));
-  EXPECT_EQ(Run(work / L"hidden.exe", L"-s"), ERROR_INVALID_DATA) << "a table inside the data area";
-  EXPECT_EQ(Runs().size(), 2u) << "only the sound packages started the payload";
 }
 
 TEST_F(EndToEnd, CompressedPackagesRunWholeAndMalformedStreamsNeverStart) {

@@ -36,11 +36,11 @@ std::vector<LONG> PlaceOf(HWND child, HWND parent) {
 class ProgressWindow : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(CreateDirectoryW(temp.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(temp.c_str(), nullptr) && PlantSentinel(temp));
     silentSwitch.Delete();
   }
-  // However the run ended, its TEMP holds nothing afterwards.
-  void TearDown() override { EXPECT_TRUE(ListFolder(temp).empty()); }
+  // However the run ended, its TEMP holds nothing but the sentinel afterwards.
+  void TearDown() override { EXPECT_EQ(LeftIn(temp), std::vector<std::wstring>()); }
 
   std::wstring Pack(std::vector<nsTobrin::WriterFile> files,
                     nsTobrin::PackageSealing sealing = nsTobrin::PackageSealing::Unsealed) {
@@ -110,6 +110,7 @@ TEST_F(ProgressWindow, ShowsTheExtractionThenRunsThePayload) {
   }
   ASSERT_NE(fullAt, 0u);
   ASSERT_NE(goneAt, 0u);
+  EXPECT_GT(highestBelowFull, 0) << "no position below full was seen";
   EXPECT_LE(highestBelowFull, 900);
   EXPECT_GE(goneAt - fullAt, 800u);
 
@@ -128,8 +129,8 @@ TEST_F(ProgressWindow, AnEmptyPackageFillsTheBarAtOnce) {
   for (int i = 0; i < 100 && position != 1000 && IsWindow(window); ++i, Sleep(5))
     position = static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0));
   EXPECT_EQ(position, 1000);
-  // No AssistFile.ini: nothing to start, and the runner says so.
-  EXPECT_NE(run->Wait(60000), 0);
+  // No AssistFile.ini: no file to start, and the runner says so.
+  EXPECT_EQ(run->Wait(60000), ERROR_FILE_NOT_FOUND);
 }
 
 TEST_F(ProgressWindow, ClosingEarlyCancelsTheRun) {
@@ -146,15 +147,45 @@ TEST_F(ProgressWindow, ClosingEarlyCancelsTheRun) {
     const HWND window = run->WaitForWindow(kCaption);
     ASSERT_NE(window, nullptr) << what;
     const HWND bar = FindChild(window, PROGRESS_CLASSW);
-    // Enter does nothing.
+    // Enter does nothing. The second message sent after it is answered only
+    // once the window's loop has taken the key and come back for more.
     PostMessageW(window, WM_KEYDOWN, VK_RETURN, 0);
-    Sleep(20);
+    for (int i = 0; i < 2; ++i) SendMessageW(window, WM_NULL, 0, 0);
     EXPECT_TRUE(IsWindowVisible(window)) << what;
     const int position = static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0));
     ASSERT_LT(position, 300) << what << ": the extraction went too fast to be interrupted";
     PostMessageW(window, static_cast<UINT>(message), static_cast<WPARAM>(wParam), 0);
     EXPECT_EQ(run->Wait(60000), ERROR_CANCELLED) << what;
     EXPECT_EQ(ReadBytes(report), "") << what << ": the payload must not start";
+  }
+}
+
+TEST_F(ProgressWindow, AQuitMessageEndsTheLoopButNotTheExtraction) {
+  // WM_QUIT posted to the runner's main thread while the worker extracts:
+  // the run waits for the worker, then starts the payload once, in a folder
+  // extracted once and whole. A question the package asks is then left
+  // unanswered (the quit request ends its loop too), which is no consent:
+  // the run ends cancelled and nothing starts.
+  for (const bool question : {false, true}) {
+    SCOPED_TRACE(question ? "with a question" : "without a question");
+    DeleteFileW(report.c_str());
+    std::vector<nsTobrin::WriterFile> files;
+    for (int i = 0; i < 300; ++i) files.push_back(FileFromBytes(U16(L"big" + std::to_wstring(i)), std::string(1 << 20, 'b')));
+    if (question)
+      files.insert(files.end(), {FileFromBytes(u"MessageSetting.ini", "[Setting]\r\nIsShowMessageBox=1\r\nIsOk=0\r\n"),
+                                 FileFromBytes(u"MessageInfo.xml", "<MessageInfo><ENG>Install?</ENG></MessageInfo>")});
+    auto run = Start(Pack(files));
+    const HWND window = run->WaitForWindow(kCaption);
+    ASSERT_NE(window, nullptr);
+    ASSERT_LT(SendMessageW(FindChild(window, PROGRESS_CLASSW), PBM_GETPOS, 0, 0), 200) << "the extraction went too fast";
+    ASSERT_TRUE(PostThreadMessageW(GetWindowThreadProcessId(window, nullptr), WM_QUIT, 0, 0));
+    EXPECT_EQ(run->Wait(60000), question ? ERROR_CANCELLED : 0);
+    const std::string seen = ReadBytes(report);
+    size_t begins = 0, bigSeen = 0;
+    for (size_t at = 0; (at = seen.find("begin\n", at)) != std::string::npos; ++at) ++begins;
+    for (size_t at = 0; (at = seen.find("\nfile=big", at)) != std::string::npos; ++at) ++bigSeen;
+    EXPECT_EQ(begins, question ? 0u : 1u);
+    EXPECT_EQ(bigSeen, question ? 0u : files.size());
   }
 }
 

@@ -13,11 +13,13 @@ using nsTobrin::kRootGroupName;
 namespace {
 
 // Starts a packed runner without -s, answers its two-button box with the
-// given button (1000 left, 1001 right) and returns the exit code.
+// given button (1000 left, 1001 right) and returns the exit code; -3 when
+// no box appeared.
 long long AnswerBox(const std::wstring& packed, const std::wstring& temp, const std::wstring& report, int button) {
   ChildProcess run(L"\"" + packed + L"\"", {{L"TEMP", temp}, {L"TMP", temp}, {L"PROBE_REPORT", report}});
-  if (const HWND box = run.WaitForWindow(L"Soak", 1001))
-    PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
+  const HWND box = run.WaitForWindow(L"Soak", 1001);
+  if (!box) return -3;
+  PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
   return run.Wait(30000);
 }
 
@@ -26,7 +28,7 @@ long long AnswerBox(const std::wstring& packed, const std::wstring& temp, const 
 TEST(Soak, ThreeHundredRunsOfEveryKind) {
   TempFolder work(L"soak");
   const std::wstring temp = work / L"temp", report = work / L"report.txt";
-  ASSERT_TRUE(CreateDirectoryW(temp.c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW(temp.c_str(), nullptr) && PlantSentinel(temp));
   RegistryValueGuard silentSwitch(HKEY_LOCAL_MACHINE, kProductKey, L"SilentExecution");
   silentSwitch.Delete();
 
@@ -92,9 +94,9 @@ TEST(Soak, ThreeHundredRunsOfEveryKind) {
                                                    {L"PROBE_START", i % 10 == 5 ? std::wstring(L"engine.exe") : product}});
         payloadRuns += 2;
         ASSERT_TRUE(i % 10 == 6 || reportsWritten() == payloadRuns) << "run " << i << ": the engine was not waited for";
-        for (const std::wstring& left : ListFolder(temp)) ASSERT_TRUE(ListFolder(temp + L"\\" + left).empty()) << "run " << i;
+        for (const std::wstring& left : LeftIn(temp)) ASSERT_TRUE(ListFolder(temp + L"\\" + left).empty()) << "run " << i;
         for (int wait = 0; wait < 200 && reportsWritten() < payloadRuns; ++wait) Sleep(20);
-        for (const std::wstring& left : ListFolder(temp)) RemoveDirectoryW((temp + L"\\" + left).c_str());
+        for (const std::wstring& left : LeftIn(temp)) RemoveDirectoryW((temp + L"\\" + left).c_str());
         break;
       default:
         kind = "payload exit code " + std::to_string(payloadCode);
@@ -104,7 +106,7 @@ TEST(Soak, ThreeHundredRunsOfEveryKind) {
         ++payloadRuns;
     }
     ASSERT_EQ(got, expected) << "run " << i << ": " << kind;
-    ASSERT_TRUE(ListFolder(temp).empty()) << "run " << i << ": " << kind << " left a folder";
+    ASSERT_EQ(LeftIn(temp), std::vector<std::wstring>()) << "run " << i << ": " << kind;
   }
   // Every payload that was due ran once, and no other.
   EXPECT_EQ(reportsWritten(), payloadRuns);

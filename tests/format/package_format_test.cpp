@@ -70,6 +70,12 @@ std::string Bytes(std::FILE* file) {
   return bytes;
 }
 
+std::uint32_t U32At(const std::string& bytes, std::size_t at) {
+  std::uint32_t value = 0;
+  for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
+  return value;
+}
+
 void PutU32At(std::string& bytes, std::size_t at, std::uint32_t value) {
   std::string le;
   PutU32(le, value);
@@ -340,7 +346,9 @@ TEST(PackageSeal, TheDigestTakenWhileExtractingMatchesTheWriters) {
 
 TEST(PackageSeal, MalformedSealsAndDataInTheCertificateTableAreDamage) {
   FilePtr exe = MakePeImage();
-  ASSERT_TRUE(AppendPackage(exe.get(), {{kRootGroupName, {FileFromBytes(u"f", std::string(1000, 'f'))}}},
+  ASSERT_TRUE(AppendPackage(exe.get(),
+                            {{kRootGroupName, {FileFromBytes(u"f", std::string(1000, 'f')), FileFromBytes(u"g", "gg")}},
+                             {u"s", {FileFromBytes(u"h", std::string(10, 'h'))}}},
                             PackageSealing::Sealed));
   const std::string sealed = Bytes(exe.get());
   const std::size_t record = sealed.size() - kSealRecordSize;
@@ -360,8 +368,43 @@ TEST(PackageSeal, MalformedSealsAndDataInTheCertificateTableAreDamage) {
   EXPECT_TRUE(damaged(sealed.substr(0, sealed.size() - 1), "cut short"));
   EXPECT_TRUE(damaged(sealed.substr(0, record + 3), "cut short"));
 
+  // What the runner would start: a sound directory and, where a seal is
+  // found, a digest that matches.
+  auto runs = [](const std::string& bytes) {
+    const SealedRead read = ReadSealed(bytes);
+    return read.layout.status == PackageStatus::Ok && (!read.seal.present || read.matches);
+  };
+  // The package at 512: the group count, the root group's record (8 + 72
+  // bytes) with f's size at 600 and g's at 610, group s with h's size at
+  // 630. A changed size or count moves the place the seal is looked for; a
+  // marked package without its seal there is damaged.
+  ASSERT_EQ(sealed.substr(28, 4), "TbSe");
+  ASSERT_TRUE(U32At(sealed, 512) == 2 && U32At(sealed, 600) == 1000 && U32At(sealed, 630) == 10);
+  auto flipped = [](std::string bytes, std::vector<std::size_t> at, char bit = 1) {
+    for (std::size_t i : at) bytes[i] ^= bit;
+    return bytes;
+  };
+  const std::size_t data = record - 5;  // a byte of h
+  const std::pair<const char*, std::string> switchedOff[] = {
+      {"the last entry's size", flipped(sealed, {630}, 8)},
+      {"the first entry's size", flipped(sealed, {600})},
+      {"the group count 2 -> 1", changed(512, 1)},
+      {"the seal's magic and a data byte", flipped(sealed, {record, data})},
+      {"the seal cut off and a data byte", flipped(sealed, {data}).substr(0, record)},
+      {"the mark of a later layout", changed(28, 0x735A6254)},  // "TbZs", not read by this runner
+  };
+  for (const auto& [what, bytes] : switchedOff) EXPECT_FALSE(runs(bytes)) << what;
+  for (std::size_t bit = 0; bit < 32; ++bit)
+    EXPECT_TRUE(damaged(flipped(sealed, {28 + bit / 8}, static_cast<char>(1 << bit % 8)), "mark")) << "bit " << bit;
+  // Without the mark, as other writers of the format write: a seal found is
+  // checked, and a package without one runs.
+  const std::string unmarked = changed(28, 0);
+  EXPECT_TRUE(runs(unmarked));
+  EXPECT_FALSE(runs(flipped(unmarked, {data})));
+  EXPECT_TRUE(runs(unmarked.substr(0, record)));
+
   // A signed program: only the bytes before the certificate table count.
-  const std::string unsealed = sealed.substr(0, record);
+  const std::string unsealed = unmarked.substr(0, record);
   auto signedAt = [&](const std::string& program, std::uint64_t table) {
     std::string bytes = program + std::string(64, '\x02');
     PutU32At(bytes, kSecurityEntry, static_cast<std::uint32_t>(table));
@@ -469,7 +512,7 @@ TEST(PackageCompressed, StreamsThatDoNotDecodeIntoTheFilesAreDamage) {
   unknown[31] ^= 1;
   std::string longer = bound(2, frame);
   PutU32At(longer, 100 + Records(1).Group(kRootGroupName, 1).File(u"f", 2).Bytes().size(), 1u << 20);
-  for (const auto& [bytes, reason] : {std::pair<std::string, const char*>{unknown, "mark is unknown"},
+  for (const auto& [bytes, reason] : {std::pair<std::string, const char*>{unknown, "mark (bytes 28 to 31) is unknown"},
                                       {bound(2, frame).substr(0, bound(2, frame).size() - kSealRecordSize), "no seal follows"},
                                       {longer, "cut short"}}) {
     const SealedRead read = ReadSealed(bytes);

@@ -1,5 +1,8 @@
 #include "gui/gui_support.h"
 
+#include <oleacc.h>
+#include <wrl/client.h>
+
 namespace gui_support {
 
 std::wstring UniqueCaption(const wchar_t* hint) {
@@ -37,6 +40,33 @@ COLORREF ClientPixel(HWND window, int x, int y) {
   const COLORREF color = GetPixel(dc, x, y);
   ReleaseDC(window, dc);
   return color;
+}
+
+HWND FocusedWindow(HWND window) {
+  GUITHREADINFO thread = {};
+  thread.cbSize = sizeof(thread);
+  GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &thread);
+  return thread.hwndFocus;
+}
+
+std::wstring AccessibleName(HWND window) {
+  // Loaded here: the tests link the system's GUID library, which defines
+  // the accessibility interface's identifier as oleacc's import library does.
+  using FromWindow = HRESULT(WINAPI*)(HWND, DWORD, REFIID, void**);
+  static const auto fromWindow = reinterpret_cast<FromWindow>(
+      reinterpret_cast<void*>(GetProcAddress(LoadLibraryW(L"oleacc.dll"), "AccessibleObjectFromWindow")));
+  Microsoft::WRL::ComPtr<IAccessible> object;
+  if (!fromWindow || FAILED(fromWindow(window, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                                       reinterpret_cast<void**>(object.GetAddressOf()))))
+    return L"(no accessible object)";
+  VARIANT self = {};
+  self.vt = VT_I4;
+  self.lVal = CHILDID_SELF;
+  BSTR name = nullptr;
+  if (object->get_accName(self, &name) != S_OK || !name) return L"(none)";
+  std::wstring text(name, SysStringLen(name));
+  SysFreeString(name);
+  return text;
 }
 
 ModalJob::ModalJob(std::wstring caption, std::function<INT_PTR()> job) : m_caption(std::move(caption)) {

@@ -27,6 +27,13 @@ RECT ControlRect(HWND dialog, int id);
 // A pixel of the client area, with the window and its controls painted now.
 COLORREF ClientPixel(HWND window, int x, int y);
 
+// The control that has the keyboard focus in the thread of `window`.
+HWND FocusedWindow(HWND window);
+
+// What a screen reader reads for a window: its accessible object's name
+// (MSAA), "(none)" when it has none.
+std::wstring AccessibleName(HWND window);
+
 // Runs `job` (which shows a modal window captioned `caption`) on a thread of
 // its own. Result() waits for the job. Should a test fail while the window
 // is still open, the destructor closes it so that the thread can end.

@@ -59,10 +59,8 @@ void Give(HWND box, Answer answer) {
       // the box; F1's help request. Posted messages come in order: had
       // Escape ended the box (a refusal), the click queued behind it would
       // not count.
-      GUITHREADINFO thread = {};
-      thread.cbSize = sizeof(thread);
-      GetGUIThreadInfo(GetWindowThreadProcessId(box, nullptr), &thread);
-      PostMessageW(thread.hwndFocus ? thread.hwndFocus : box, WM_KEYDOWN, VK_ESCAPE, 1);
+      const HWND focus = FocusedWindow(box);
+      PostMessageW(focus ? focus : box, WM_KEYDOWN, VK_ESCAPE, 1);
       PostMessageW(box, WM_KEYDOWN, VK_ESCAPE, 1);
       HELPINFO help = {};
       help.cbSize = sizeof(help);

@@ -1,11 +1,18 @@
-// CNormalMessageBox as a real window under the display: its geometry in
-// pixels at the screen's resolution, its colours, and how it ends.
+// The runner's windows on the display at the screen's resolution (96 here,
+// 120, 144 and 192 in child processes): CNormalMessageBox's geometry, its
+// colours, its focus, its names for a screen reader and how it ends; the
+// progress window's geometry and names; the manifest that makes Windows
+// leave their scaling to them.
 #include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <vector>
 
+#include "app/tobrin_dlg.h"
 #include "gui/gui_support.h"
 #include "res/resource.h"
 #include "ui/message_box_layout.h"
@@ -70,10 +77,11 @@ MessageBoxPixels ExpectLayout(HWND box, const BoxTexts& texts, int dpi) {
   const bool two = !texts.right.empty() && !texts.left.empty();
   const std::wstring& single = !texts.right.empty() ? texts.right : texts.left;
   const int lineFeeds = static_cast<int>(std::count(texts.message.begin(), texts.message.end(), L'\n'));
+  const CLayoutScale scale(dpi, dpi);
   const MessageBoxLayout layout =
       LayoutMessageBox(Measure(font, texts.message), lineFeeds, two, Measure(font, two ? texts.right : single).cx,
-                       two ? Measure(font, texts.left).cx : 0);
-  const MessageBoxPixels pixels = ScaleMessageBoxLayout(layout, CLayoutScale(dpi, dpi));
+                       two ? Measure(font, texts.left).cx : 0, scale);
+  const MessageBoxPixels pixels = ScaleMessageBoxLayout(layout, scale);
 
   RECT client;
   GetClientRect(box, &client);
@@ -98,10 +106,36 @@ MessageBoxPixels ExpectLayout(HWND box, const BoxTexts& texts, int dpi) {
   return pixels;
 }
 
-// Each box is ended through a control of its own (0: the close box), which
-// gives the box's own result code. Every other way of ending it, and what
-// each answer means for a run, is the message step's table
-// (localized_message_test.cpp), which cannot tell these codes apart.
+// The message area holds its wrapped text and is no larger than that needs
+// (two lines at least, 200 units wide at least), at any resolution. An empty
+// message has no height at all.
+void ExpectTextFits(HWND box, const std::wstring& message, int dpi) {
+  const HWND control = GetDlgItem(box, IDC_MESSAGE_TEXT);
+  RECT area, needed;
+  GetClientRect(control, &area);
+  needed = area;
+  HDC dc = GetDC(control);
+  HGDIOBJ old = SelectObject(dc, FontOf(box, IDC_MESSAGE_TEXT));
+  DrawTextW(dc, message.c_str(), static_cast<int>(message.size()), &needed, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+  TEXTMETRICW metrics = {};
+  GetTextMetricsW(dc, &metrics);
+  const SIZE line = Measure(FontOf(box, IDC_MESSAGE_TEXT), message);
+  SelectObject(dc, old);
+  ReleaseDC(control, dc);
+  const LONG slack = MulDiv(4, dpi, 96);  // the layout units rounded up, line by line
+  EXPECT_LE(needed.bottom, area.bottom) << "the message is cut at the bottom";
+  // The layout's line count may give one line more than the words take.
+  EXPECT_LE(area.bottom, std::max<LONG>(needed.bottom, 2 * metrics.tmHeight) + metrics.tmHeight + slack)
+      << "taller than its text";
+  EXPECT_LE(area.right, std::max<LONG>(line.cx, MulDiv(200, dpi, 96)) + slack) << "wider than its text";
+}
+
+constexpr int kEnter = -1;  // the Return key, on the focused button
+
+// Each box is ended through a control of its own (0: the close box; kEnter:
+// the Return key), which gives the box's own result code. Every other way
+// of ending it, and what each answer means for a run, is the message step's
+// table (localized_message_test.cpp), which cannot tell these codes apart.
 TEST(MessageBoxWindow, LayoutFollowsTextAndResolution) {
   const int dpi = ExpectedDpi();
   struct Case {
@@ -110,14 +144,14 @@ TEST(MessageBoxWindow, LayoutFollowsTextAndResolution) {
     INT_PTR result;
   } const cases[] = {
       {{L"", L"Cancel", L"OK"}, 0, IDCANCEL},
-      {{L"First line\nSecond line\nThird line", L"No", L"Yes"}, IDC_LEFT_BUTTON, IDYES},
+      {{L"First line\nSecond line\nThird line", L"No", L"Yes"}, kEnter, IDYES},
       {{L"A notice long enough to be wider than four hundred pixels on one line, so that the box has to "
         L"wrap it onto further lines.\nAnd then a second paragraph.",
         L"Abbrechen", L"OK"},
        IDC_RIGHT_BUTTON, IDNO},
       {{L"Only the left text was given.", L"", L"Weiter"}, 0, IDCANCEL},
       {{L"Long labels.", L"A much longer label for the right button", L"And a long one for the left"}, 0, IDCANCEL},
-      {{L"One button", L"Close", L""}, IDC_RIGHT_BUTTON, IDOK},
+      {{L"One button", L"Close", L""}, kEnter, IDOK},
   };
   for (const Case& c : cases) {
     const BoxTexts& texts = c.texts;
@@ -131,12 +165,24 @@ TEST(MessageBoxWindow, LayoutFollowsTextAndResolution) {
     if (texts.message.empty()) {
       RECT client;
       GetClientRect(box, &client);
-      EXPECT_EQ(client.right, dpi == 120 ? 305 : 244);  // a 200-wide text area and its margins
+      EXPECT_EQ(client.right, MulDiv(244, dpi, 96));  // a 200-wide text area and its margins
     }
     if (texts.message.find(L"Third") != std::wstring::npos) {
-      // Three short lines: still two lines high.
+      // Three short lines: still two lines high (and so cut after two).
       const RECT text = ControlRect(box, IDC_MESSAGE_TEXT);
-      EXPECT_EQ(text.bottom - text.top, MulDiv(2 * Measure(FontOf(box, IDC_MESSAGE_TEXT), L"Third").cy, dpi, 96));
+      EXPECT_NEAR(text.bottom - text.top, 2 * Measure(FontOf(box, IDC_MESSAGE_TEXT), L"Third").cy, 2);
+    } else if (!texts.message.empty()) {
+      ExpectTextFits(box, texts.message, dpi);
+    }
+
+    // A screen reader reads the message and the labels; the first visible
+    // button has the focus.
+    const bool two = !texts.right.empty() && !texts.left.empty();
+    const int focused = two ? IDC_LEFT_BUTTON : IDC_RIGHT_BUTTON;
+    EXPECT_EQ(FocusedWindow(box), GetDlgItem(box, focused));
+    EXPECT_EQ(AccessibleName(GetDlgItem(box, focused)), WindowText(GetDlgItem(box, focused)));
+    if (!texts.message.empty()) {
+      EXPECT_EQ(AccessibleName(GetDlgItem(box, IDC_MESSAGE_TEXT)), texts.message);
     }
 
     // The white panel above the strip in the dialog colour, and the message
@@ -150,7 +196,9 @@ TEST(MessageBoxWindow, LayoutFollowsTextAndResolution) {
       EXPECT_EQ(ClientPixel(box, pixels.text.x + pixels.text.cx - 3, pixels.text.y + 2), white);
     }
 
-    if (c.control) {
+    if (c.control == kEnter) {
+      PostMessageW(FocusedWindow(box), WM_KEYDOWN, VK_RETURN, 1);
+    } else if (c.control) {
       SendMessageW(GetDlgItem(box, c.control), BM_CLICK, 0, 0);
     } else {
       PostMessageW(box, WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -159,19 +207,95 @@ TEST(MessageBoxWindow, LayoutFollowsTextAndResolution) {
   }
 }
 
-TEST(MessageBoxWindow, At120DpiInANewProcess) {
+// The progress window of an interactive run, over this program's own file,
+// which holds no package: the extraction fails at once, and the window stays
+// for the worker's second.
+TEST(ProgressWindowOnDisplay, ScaledToTheResolutionAndNamed) {
+  const int dpi = ExpectedDpi();
+  INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_PROGRESS_CLASS};
+  InitCommonControlsEx(&controls);
+  AccessibleName(nullptr);  // the accessibility library loaded before the short-lived window
+  CTobrinDlg dlg;
+  const std::wstring caption = L"OLMI Packaging Manager";
+  ModalJob job(caption, [&] { return dlg.DoModal(); });
+  const HWND window = WaitForDialog(caption);
+  ASSERT_TRUE(window);
+  const HWND bar = GetDlgItem(window, IDC_PROGRESS), text = GetDlgItem(window, -1);
+  EXPECT_EQ(AccessibleName(bar), L"Extracting...");
+  EXPECT_EQ(AccessibleName(text), L"Extracting...");
+
+  const ProgressWindowPixels pixels = LayoutProgressWindow(CLayoutScale(dpi, dpi));
+  RECT client, outer;
+  GetClientRect(window, &client);
+  GetWindowRect(window, &outer);
+  EXPECT_EQ((std::vector<LONG>{client.right, client.bottom}), (std::vector<LONG>{pixels.nClientWidth, pixels.nClientHeight}));
+  EXPECT_EQ(Place(ControlRect(window, IDC_PROGRESS)), Place(pixels.bar));
+  EXPECT_EQ(Place(ControlRect(window, -1)), Place(pixels.text));
+  // Nothing cut: the text in its own font inside its control, the caption
+  // beside the icon and the close box.
+  const SIZE label = Measure(reinterpret_cast<HFONT>(SendMessageW(text, WM_GETFONT, 0, 0)), WindowText(text));
+  const RECT textArea = ControlRect(window, -1);
+  EXPECT_LE(label.cx, textArea.right - textArea.left);
+  EXPECT_LE(label.cy, textArea.bottom - textArea.top);
+  NONCLIENTMETRICSW metrics = {};
+  metrics.cbSize = sizeof(metrics);
+  SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
+  const FontObject captionFont(CreateFontIndirectW(&metrics.lfCaptionFont));
+  EXPECT_LE(Measure(captionFont.Get(), caption).cx + 2 * GetSystemMetrics(SM_CYCAPTION),
+            outer.right - outer.left);
+  EXPECT_EQ(job.Result(), IDOK);
+}
+
+// The shipped runner's manifest, as the system reads it.
+TEST(RunnerManifest, DeclaresResolutionAwarenessAndTheSupportedSystems) {
+  const std::wstring runner = testing_support::OwnFolder() + L"\\tobrin.exe";
+  ACTCTXW request = {};
+  request.cbSize = sizeof(request);
+  request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+  request.lpSource = runner.c_str();
+  request.lpResourceName = CREATEPROCESS_MANIFEST_RESOURCE_ID;
+  const HANDLE context = CreateActCtxW(&request);
+  ASSERT_NE(context, INVALID_HANDLE_VALUE);
+  wchar_t aware[16] = {};
+  EXPECT_TRUE(QueryActCtxSettingsW(0, context, L"http://schemas.microsoft.com/SMI/2005/WindowsSettings", L"dpiAware",
+                                   aware, 16, nullptr));
+  EXPECT_STREQ(aware, L"true");
+  // Windows 7, 8, 8.1 and 10 (also 11), wherever the system's structure
+  // puts them.
+  std::vector<char> info(4096);
+  SIZE_T size = 0;
+  EXPECT_TRUE(QueryActCtxW(0, context, nullptr, CompatibilityInformationInActivationContext, info.data(), info.size(),
+                           &size));
+  const GUID systems[] = {{0x35138b9a, 0x5d96, 0x4fbd, {0x8e, 0x2d, 0xa2, 0x44, 0x02, 0x25, 0xf9, 0x3a}},
+                          {0x4a2f28e3, 0x53b9, 0x4441, {0xba, 0x9c, 0xd6, 0x9d, 0x4a, 0x4a, 0x6e, 0x38}},
+                          {0x1f676c76, 0x80e1, 0x4239, {0x95, 0xbb, 0x83, 0xd0, 0xf6, 0xd0, 0xda, 0x78}},
+                          {0x8e0f7a12, 0xbfb3, 0x4fe8, {0xb9, 0xa5, 0x48, 0xfd, 0x50, 0xa1, 0x5a, 0x9a}}};
+  EXPECT_EQ(*reinterpret_cast<const DWORD*>(info.data()), 4u);
+  for (const GUID& id : systems) {
+    const char* bytes = reinterpret_cast<const char*>(&id);
+    EXPECT_NE(std::search(info.begin(), info.begin() + size, bytes, bytes + sizeof(GUID)), info.begin() + size)
+        << std::hex << id.Data1;
+  }
+  ReleaseActCtx(context);
+}
+
+TEST(MessageBoxWindow, AtOtherResolutionsInNewProcesses) {
   if (GetEnvironmentVariableW(kDpiVariable, nullptr, 0)) GTEST_SKIP() << "runs in the parent only";
-  // The resolution is read by new processes: set it, run the layout test in
-  // a child, and put 96 back.
+  // The resolution is read by new processes: set it, run the windows' tests
+  // in a child, and put 96 back.
   testing_support::RegistryValueGuard logPixels(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels");
-  logPixels.SetDword(120);
   wchar_t self[MAX_PATH];
   GetModuleFileNameW(nullptr, self, MAX_PATH);
-  testing_support::ChildProcess child(
-      L"\"" + std::wstring(self) + L"\" --gtest_filter=MessageBoxWindow.LayoutFollowsTextAndResolution",
-      {{kDpiVariable, L"120"}});
-  ASSERT_TRUE(child.Started());
-  EXPECT_EQ(child.Wait(120000), 0) << "the layout test failed at 120 dots per inch (its output is above)";
+  for (const int dpi : {120, 144, 192}) {
+    logPixels.SetDword(dpi);
+    testing_support::ChildProcess child(L"\"" + std::wstring(self) +
+                                            L"\" --gtest_filter=MessageBoxWindow.LayoutFollowsTextAndResolution:"
+                                            L"ProgressWindowOnDisplay.*",
+                                        {{kDpiVariable, std::to_wstring(dpi)}});
+    ASSERT_TRUE(child.Started());
+    EXPECT_EQ(child.Wait(120000), 0) << "the windows' tests failed at " << dpi
+                                     << " dots per inch (their output is above)";
+  }
 }
 
 }  // namespace

@@ -78,12 +78,13 @@ TEST(PackRoundTrip, CreateListVerifyExtractKeepEveryFileAndFolder) {
   ASSERT_EQ(created.exitCode, 0) << created.err;
   EXPECT_EQ(created.err, "");
 
-  // The runner's bytes stay as they were, but bytes 32 to 35, which hold
-  // where the package starts: right after the runner's last byte.
+  // The runner's bytes stay as they were, but bytes 28 to 31, the mark of a
+  // sealed package, and 32 to 35, which hold where the package starts:
+  // right after the runner's last byte.
   const std::string stub = ReadFile(p.stub), packed = ReadFile(p.out);
   ASSERT_GT(packed.size(), stub.size());
   EXPECT_EQ(U32At(packed, 32), stub.size());
-  EXPECT_EQ(packed.substr(0, 32), stub.substr(0, 32));
+  EXPECT_EQ(packed.substr(0, 32), stub.substr(0, 28) + "TbSe");
   EXPECT_EQ(packed.substr(36, stub.size() - 36), stub.substr(36));
 
   // Groups in ordinal order: uppercase before lowercase, a name before the
@@ -285,6 +286,12 @@ TEST(PackCreate, SettingsThatStartNothingAreRefused) {
     const RunResult r = p.Create();
     EXPECT_EQ(r.exitCode, 0) << assist << r.err;
   }
+  // The same name at the root and in a folder that sorts before the root
+  // group: the runner starts the folder's, and create and verify say so.
+  Packed twice;
+  WriteFile(twice.tree / "Bin" / "setup.exe", MakePe());
+  EXPECT_WARNED(twice.Create(), "also matches \"setup.exe\": the runner starts \"Bin\\setup.exe\"");
+  EXPECT_WARNED(RunPack({"verify", twice.out.string()}), "the runner starts \"Bin\\setup.exe\"");
 }
 
 TEST(PackCreate, MessageSettingsThatShowAnEmptyBoxAreWarnedAbout) {
@@ -337,6 +344,11 @@ TEST(PackVerify, ProgramsTheRunnerWouldNotRunAreRefused) {
   overlapping[33] = 0x03;
   std::string far = packed;
   far[35] = '\x80';
+  // A package marked as sealed without its seal, or with a bit of the mark
+  // or the seal's magic changed.
+  std::string markChanged = packed, magicChanged = packed;
+  markChanged[29] ^= 1;
+  magicChanged[packed.size() - nsTobrin::kSealRecordSize] ^= 1;
   for (const auto& [bytes, message] : std::vector<std::pair<std::string, const char*>>{
            {MakePe(), "carries no package"},
            {packed.substr(0, packed.size() - nsTobrin::kSealRecordSize - 3), "the data area is cut short"},
@@ -344,7 +356,10 @@ TEST(PackVerify, ProgramsTheRunnerWouldNotRunAreRefused) {
            {overlaid, "the package lies inside the signature"},
            {signedEarly, "was signed before it was packed"},
            {overlapping, "inside the executable image"},
-           {far, "the package offset is 2 GiB or more"}})
+           {far, "the package offset is 2 GiB or more"},
+           {packed.substr(0, packed.size() - nsTobrin::kSealRecordSize), "marked as sealed, but no seal follows"},
+           {markChanged, "the package's mark (bytes 28 to 31) is unknown"},
+           {magicChanged, "marked as sealed, but what follows the data area is no seal"}})
     EXPECT_REFUSED(verify(bytes), message);
   EXPECT_EQ(verify(signedEarly).err.find("inside the signature"), std::string::npos);
 
@@ -373,9 +388,12 @@ TEST(PackVerify, ProgramsTheRunnerWouldNotRunAreRefused) {
   const RunResult fifo = RunProgram("timeout", {"20", TOBRIN_PACK_PATH, "verify", (p.dir / "fifo.exe").string()});
   EXPECT_REFUSED(fifo, "is not a regular file");
 
-  // Bytes after the package that are no signature are only a warning.
-  EXPECT_WARNED(verify(packed + "trailing"), "8 bytes after the package are neither package nor signature");
+  // Bytes after the package that are no signature: an error after a marked
+  // package, which ends with its seal; a warning after an unmarked one.
+  EXPECT_REFUSED(verify(packed + "trailing"), "8 bytes after the package are neither package nor signature");
   EXPECT_EQ(verify(packed).exitCode, 0);
+  ASSERT_EQ(p.Create({"--no-seal"}).exitCode, 0);
+  EXPECT_WARNED(verify(ReadFile(p.out) + "trailing"), "8 bytes after the package are neither package nor signature");
 }
 
 TEST(PackExtract, WritesOnlyBelowANewOrEmptyFolder) {
@@ -485,9 +503,8 @@ TEST(PackSeal, CreateSealsAndListVerifyAndExtractCheckTheSeal) {
   ASSERT_EQ(current.exitCode, 0) << current.err;
   EXPECT_EQ(current.out.find("does not declare"), std::string::npos) << current.out;
 
-  const nlohmann::json listed = ListJson(p.out);
-  EXPECT_TRUE(listed["layout"] == "compressed" && listed["ratio"] < 0.01)
-      << listed;
+  const nlohmann::json layout = ListJson(p.out);
+  EXPECT_TRUE(layout["layout"] == "compressed" && layout["ratio"] < 0.01) << layout;
   const fs::path whole = p.dir / "whole";
   ASSERT_EQ(RunPack({"extract", p.out.string(), whole.string()}).exitCode, 0);
   EXPECT_TRUE(ReadFile(whole / "data.bin") == std::string(200000, 'd'));
@@ -499,9 +516,11 @@ TEST(PackSeal, CreateSealsAndListVerifyAndExtractCheckTheSeal) {
     std::copy(sealed.end() - 16, sealed.end(), digest.begin());
     return digest;
   }());
-  EXPECT_NE(RunPack({"list", p.out.string()}).out.find("seal: XXH3-128 " + hex), std::string::npos);
-  const nlohmann::json seal = ListJson(p.out)["seal"];
-  EXPECT_TRUE(seal["algorithm"] == "XXH3-128" && seal["digest"] == hex) << seal;
+  const std::string listed = RunPack({"list", p.out.string()}).out;
+  EXPECT_NE(listed.find("mark: TbZs (compressed and sealed"), std::string::npos) << listed;
+  EXPECT_NE(listed.find("seal: XXH3-128 " + hex), std::string::npos) << listed;
+  const nlohmann::json json = ListJson(p.out), seal = json["seal"];
+  EXPECT_TRUE(seal["algorithm"] == "XXH3-128" && seal["digest"] == hex && json["mark"] == "TbZs") << json;
   const RunResult verified = RunPack({"verify", p.out.string()});
   EXPECT_EQ(verified.exitCode, 0) << verified.err;
   EXPECT_NE(verified.out.find("sealed: XXH3-128 " + hex), std::string::npos) << verified.out;
@@ -523,9 +542,11 @@ TEST(PackSeal, CreateSealsAndListVerifyAndExtractCheckTheSeal) {
   // --no-seal: the plain format, 40 bytes shorter than --store's.
   ASSERT_EQ(p.Create({"--store"}).exitCode, 0);
   const std::size_t stored = ReadFile(p.out).size();
+  EXPECT_EQ(ReadFile(p.out).substr(28, 4), "TbSe");
   ASSERT_EQ(p.Create({"--no-seal"}).exitCode, 0);
   EXPECT_EQ(ReadFile(p.out).size(), stored - nsTobrin::kSealRecordSize);
-  EXPECT_NE(RunPack({"list", p.out.string()}).out.find("seal: none"), std::string::npos);
-  EXPECT_TRUE(ListJson(p.out)["seal"].is_null());
+  EXPECT_EQ(ReadFile(p.out).substr(28, 4), std::string(4, '\0'));
+  EXPECT_NE(RunPack({"list", p.out.string()}).out.find("mark: none\n  seal: none"), std::string::npos);
+  EXPECT_TRUE(ListJson(p.out)["seal"].is_null() && ListJson(p.out)["mark"].is_null());
   EXPECT_NE(RunPack({"verify", p.out.string()}).out.find("not sealed"), std::string::npos);
 }

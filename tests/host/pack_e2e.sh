@@ -34,7 +34,7 @@ if [ -n "${TOBRIN_WINE_64BIT_ONLY:-}" ]; then
 fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tobrin-pack-e2e.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+trap 'rm -rf "$work" "${temp_dir:-$work}/tobrin-pack-e2e.sentinel"' EXIT
 cd "$work"
 passed=0
 failed=0
@@ -67,7 +67,23 @@ expected=$(cd "$tree" && {
   find . -type f -printf '%P:%s\n' | sed 's|^|file=|'
 } | sed 's|/|\\|g' | LC_ALL=C sort)
 
-extraction_folders() { ls -d "$WINEPREFIX"/drive_c/users/*/Temp/\{*\} 2>/dev/null | LC_ALL=C sort || true; }
+# The prefix's TEMP, where the runners extract, with a sentinel that must
+# outlive every run: a runner that removed TEMP itself would take it along.
+temp_dir=$(winepath -u "$(wine cmd /c 'echo %TEMP%' </dev/null 2>/dev/null | tr -d '\r')")
+[ -d "$temp_dir" ] || { echo "FAIL - the prefix's TEMP ('$temp_dir') is no folder"; exit 1; }
+: > "$temp_dir/tobrin-pack-e2e.sentinel"
+extraction_folders() {
+  [ -f "$temp_dir/tobrin-pack-e2e.sentinel" ] || echo "TEMP lost its sentinel"
+  ls -d "$temp_dir"/\{*\} 2>/dev/null | LC_ALL=C sort || true
+}
+
+# Changes a byte in the data area of a packed program.
+damage_data() {
+  local offset
+  offset=$("$packer" list --json "$1" | sed -n 's/.*"dataOffset": \([0-9]*\).*/\1/p')
+  [ -n "$offset" ] || { echo "no dataOffset in the listing of $1"; return 1; }
+  printf 'X' | dd of="$1" bs=1 seek=$((offset + 10)) conv=notrunc status=none
+}
 
 # Runs a packed program silently; checks its exit code, the probe's report
 # and that the extraction folder is gone again.
@@ -117,6 +133,10 @@ wine "$win32/tobrin-pack.exe" create -o packed-by-windows.exe --stub "$(winepath
 check "the Windows packer writes the same program as the host packer" cmp -s packed32.exe packed-by-windows.exe
 wine "$win32/tobrin-pack.exe" extract packed32.exe extracted-by-windows </dev/null >/dev/null 2>&1 || true
 check "the Windows packer extracts every file as packed" diff -r "$tree" extracted-by-windows
+code=0
+wine "$win32/tobrin-pack.exe" extract packed32.exe 'blank-end ' </dev/null >/dev/null 2> blank.err || code=$?
+check "the Windows packer refuses a folder ending in a blank and makes none" \
+  sh -c "[ $code = 1 ] && grep -q 'ends with a blank or a dot' blank.err && ! ls -d blank-end* 2>/dev/null"
 
 # --- a tree deeper than MAX_PATH, packed and extracted by the Windows packer -----
 mkdir -p long
@@ -134,8 +154,7 @@ check "the Windows packer packs a tree whose paths exceed MAX_PATH" \
 wine "$win32/tobrin-pack.exe" extract long.exe long-extracted </dev/null >/dev/null 2>&1 || true
 check "the Windows packer extracts such a tree as packed" diff -r long long-extracted
 cp long.exe long-damaged.exe
-offset=$("$packer" list --json long.exe | sed -n 's/.*"dataOffset": \([0-9]*\).*/\1/p')
-printf 'X' | dd of=long-damaged.exe bs=1 seek=$((offset + 10)) conv=notrunc status=none
+damage_data long-damaged.exe || fail "the deep package's data area can be found"
 code=0
 wine "$win32/tobrin-pack.exe" extract long-damaged.exe long-kept-nothing </dev/null >/dev/null 2>&1 || code=$?
 kept=$(if [ -e long-kept-nothing ]; then echo kept; else echo gone; fi)
@@ -150,10 +169,12 @@ check "the deep package runs and its extraction folder is removed" [ "$code:$(ex
 catalogue_warning() { { grep 'MessageInfo.xml' "$1" || true; } | sed 's/.*MessageInfo.xml[^:]*: //; s/ (.*//; s/:.*//' | head -n 1; }
 judge_catalogue() {
   local what=$1 xml=$2 host win
-  rm -rf cat && mkdir cat && cp "$win32/probe.exe" cat/ && printf '[ParamOption]\r\nExecuteFileName=probe.exe\r\n' > cat/AssistFile.ini
+  rm -rf cat cat.exe && mkdir cat && cp "$win32/probe.exe" cat/ && printf '[ParamOption]\r\nExecuteFileName=probe.exe\r\n' > cat/AssistFile.ini
   printf '[Setting]\r\nIsShowMessageBox=1\r\n' > cat/MessageSetting.ini
   printf '%s' "$xml" > cat/MessageInfo.xml
-  "$packer" create -o cat.exe --stub "$win32/tobrin.exe" cat > /dev/null 2> cat-host.err || true
+  if ! "$packer" create -o cat.exe --stub "$win32/tobrin.exe" cat > /dev/null 2> cat-host.err; then
+    fail "create packs a catalogue that is $what"; cat cat-host.err; return
+  fi
   wine "$win32/tobrin-pack.exe" verify cat.exe </dev/null > /dev/null 2> cat-win.err || true
   host=$(catalogue_warning cat-host.err)
   win=$(catalogue_warning cat-win.err)
@@ -209,12 +230,14 @@ check "tobrin-pack verify finds nothing between the seal and the signature" sh -
 run_packed signed.exe "signed 32-bit runner"
 # The signature covers the package: a changed byte in the data area breaks it.
 cp signed.exe tampered.exe
-offset=$("$packer" list --json signed.exe | sed -n 's/.*"dataOffset": \([0-9]*\).*/\1/p')
-printf 'X' | dd of=tampered.exe bs=1 seek=$((offset + 10)) conv=notrunc status=none
+damage_data tampered.exe || fail "the signed package's data area can be found"
 check "a changed package byte breaks the signature" sh -c "! osslsigncode verify -CAfile cert.pem tampered.exe >/dev/null 2>&1"
-# A signed runner is no stub: pack first, then sign.
-"$packer" create -o resigned.exe --stub signed.exe "$tree" > /dev/null 2> stub.err || true
-check "a signed program is refused as a stub" grep -q "already carries a package" stub.err
+# A packed program is no stub, and neither is a signed runner: pack first, then sign.
+"$packer" create -o repacked.exe --stub signed.exe "$tree" > /dev/null 2> stub.err || true
+check "a packed program is refused as a stub" grep -q "already carries a package" stub.err
+osslsigncode sign -certs cert.pem -key key.pem -n "Runner" -in "$win32/tobrin.exe" -out signed-runner.exe > /dev/null 2>&1
+"$packer" create -o resigned.exe --stub signed-runner.exe "$tree" > /dev/null 2> stub.err || true
+check "a signed runner is refused as a stub" grep -q "is signed (it has a certificate table)" stub.err
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -6,6 +6,7 @@
 #include <tuple>
 
 #include "ini_file.h"
+#include "native_files.h"
 #include "pack_test_support.h"
 
 using namespace pack_test;
@@ -68,10 +69,13 @@ TEST(PackSettingsOptions, OneSourceForEachSettingAndValuesThatCannotArriveAreRef
   for (const auto& [file, flags] : std::vector<std::pair<std::string, std::vector<std::string>>>{
            {"AssistFile.ini", {"--product", "P"}}, {"assistfile.INI", {"--run", "setup.exe"}},
            {"MessageSetting.ini", {"--notice"}}, {"MessageInfo.xml", {"--text", "ENG=x"}}}) {
+    // The folder's AssistFile.ini names nothing: the clash is the one error.
     Vendor v;
-    WriteFile(v.tree / "AssistFile.ini", "[ParamOption]\r\nExecuteFileName=setup.exe\r\n");
+    WriteFile(v.tree / "AssistFile.ini", "[ParamOption]\r\n");
     if (file != "AssistFile.ini") WriteFile(v.tree / file, "[x]\r\n");
-    EXPECT_REFUSED(v.Create(flags), "remove the file from the folder, or the options");
+    const RunResult refused = v.Create(flags);
+    EXPECT_REFUSED(refused, "remove the file from the folder, or the options");
+    EXPECT_EQ(refused.err.find("names no file"), std::string::npos) << refused.err;
     EXPECT_FALSE(fs::exists(v.out)) << file;
   }
   for (const std::vector<std::string>& flags : std::vector<std::vector<std::string>>{
@@ -103,6 +107,17 @@ TEST(PackSettingsOptions, InitWritesACommentBeforeEveryKeyAndOnlyIntoAnEmptyFold
     EXPECT_GT(keys, 0) << name;
   }
   EXPECT_EQ(RunPack({"init", v.tree.string()}).exitCode, 1);  // not empty any more
+  // A file to start that create would refuse is refused here, before any
+  // folder is made.
+  for (const char* run : {"..\\evil.exe", "C:\\abs.exe", "sub/../x.exe"}) {
+    EXPECT_REFUSED(RunPack({"init", (v.dir / "other").string(), "--run", run}), "cannot be the file to start") << run;
+    EXPECT_FALSE(fs::exists(v.dir / "other")) << run;
+  }
+  // init makes its files new: a link planted after its emptiness check is
+  // never written through.
+  fs::create_symlink(v.dir / "target.ini", v.dir / "planted.ini");
+  EXPECT_FALSE(nsTobrin::CreateNewFile(v.dir / "planted.ini").Valid());
+  EXPECT_FALSE(fs::exists(v.dir / "target.ini"));
   // That the templates pack without a warning and start what --run named
   // is pack_e2e.sh's.
 }

@@ -3,6 +3,7 @@
 // something the XML component loads.
 #include <gtest/gtest.h>
 
+#include "../pack/catalogue_cases.h"
 #include "ini_file.h"
 #include "text.h"
 #include "xml_check.h"
@@ -102,4 +103,13 @@ TEST(Text, WhatReachesATerminalIsEscapedAndValid) {
   EXPECT_EQ(Printable("x\xE2\x80\xAE" "exe.txt \xC2\x9B \xE6\xBC\xA2\xF0\x9F\x98\x80"),
             "x\\u202eexe.txt \\u009b \xE6\xBC\xA2\xF0\x9F\x98\x80");
   EXPECT_EQ(Printable("bad\xFF"), "bad\xEF\xBF\xBD");
+}
+
+TEST(XmlCheck, JudgesEachCatalogueAsTheXmlComponentDoes) {
+  // The same table the Windows build's parity test holds the component to.
+  for (const auto& [document, wellFormed, rareEncoding] : catalogue_cases::WellFormedness()) {
+    const XmlFacts facts = CheckXml(document);
+    EXPECT_EQ(facts.wellFormed, wellFormed) << document;
+    EXPECT_EQ(!facts.rareEncoding.empty(), rareEncoding) << document;
+  }
 }

@@ -7,6 +7,7 @@
 #include "app/tobrin_dlg.h"
 #include "format/package_bytes.h"
 #include "package/extract_package.h"
+#include "package/folder_security.h"
 #include "package/long_path.h"
 #include "package/handle_closer.h"
 #include "run/launch.h"
@@ -125,6 +126,39 @@ TEST_F(Extraction, EveryRunGetsAFolderOfItsOwn) {
   ASSERT_TRUE(ExtractPackageFrom(program, second, false));
   EXPECT_NE(first.m_strExtractFolder, second.m_strExtractFolder);
   EXPECT_EQ(ListFolder(temp.Path()).size(), 2u);
+}
+
+TEST_F(Extraction, AnElevatedRunsFolderIsClosedToEveryoneElse) {
+  // Wine runs every program elevated and keeps no access list on the disk:
+  // what it reads back is the one the folder's Unix mode allows, so a folder
+  // made with the default security shows an entry for Everyone.
+  ASSERT_TRUE(IsProcessElevated());
+  const std::wstring program = MakeProgram(work, {{kRootGroupName, {FileFromBytes(u"f", "1")}}});
+  CTobrinDlg dlg;
+  ASSERT_TRUE(ExtractPackageFrom(program, dlg, false));
+  std::vector<BYTE> descriptor(65536);
+  DWORD needed = 0;
+  ASSERT_TRUE(GetFileSecurityW(dlg.m_strExtractFolder.c_str(), OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                               descriptor.data(), static_cast<DWORD>(descriptor.size()), &needed));
+  PSID owner = nullptr;
+  PACL dacl = nullptr;
+  BOOL present = FALSE, defaulted = FALSE;
+  ASSERT_TRUE(GetSecurityDescriptorOwner(descriptor.data(), &owner, &defaulted));
+  ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor.data(), &present, &dacl, &defaulted));
+  ASSERT_TRUE(present && dacl);
+  BYTE system[SECURITY_MAX_SID_SIZE], administrators[SECURITY_MAX_SID_SIZE];
+  DWORD size = sizeof(system);
+  ASSERT_TRUE(CreateWellKnownSid(WinLocalSystemSid, nullptr, system, &size));
+  size = sizeof(administrators);
+  ASSERT_TRUE(CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size));
+  for (DWORD i = 0; i < dacl->AceCount; ++i) {
+    ACCESS_ALLOWED_ACE* ace = nullptr;
+    ASSERT_TRUE(GetAce(dacl, i, reinterpret_cast<void**>(&ace)));
+    PSID sid = &ace->SidStart;
+    EXPECT_TRUE(EqualSid(sid, system) || EqualSid(sid, administrators) || (owner && EqualSid(sid, owner)))
+        << "entry " << i << " grants " << std::hex << ace->Mask << " to someone else";
+  }
+  EXPECT_TRUE(DeleteExtractFolder(dlg.m_strExtractFolder));
 }
 
 TEST_F(Extraction, TempEndingInABackslashOrMissing) {
@@ -284,6 +318,15 @@ TEST_F(Extraction, ThePayloadMustBeThePackagesOwn) {
   EXPECT_TRUE(held.Valid());
   EXPECT_EQ(HoldPayloadFile(program, folder, L"Tools", L"tool.exe", held), 0u);
   EXPECT_TRUE(held.Valid());
+  // A path below the folder, in any letter case, as Windows finds the file.
+  EXPECT_EQ(HoldPayloadFile(program, folder, L"", L"tOOLS/TOOL.exe", held), 0u);
+  EXPECT_TRUE(held.Valid());
+  held.Reset();
+  ASSERT_TRUE(WriteBytes(folder + L"Tools\\tool.exe", "evil"));
+  EXPECT_EQ(HoldPayloadFile(program, folder, L"", L"TOOLS\\tool.exe", held), static_cast<DWORD>(ERROR_INVALID_DATA));
+  // A file there that no entry names is not the package's.
+  ASSERT_TRUE(WriteBytes(folder + L"planted.exe", "evil"));
+  EXPECT_EQ(HoldPayloadFile(program, folder, L"", L"planted.exe", held), static_cast<DWORD>(ERROR_INVALID_DATA));
   // Swapped before it was held: one byte changed.
   ASSERT_TRUE(WriteBytes(folder + L"setup.exe", payload.substr(1) + "x"));
   EXPECT_EQ(HoldPayloadFile(program, folder, L"", L"setup.exe", held), static_cast<DWORD>(ERROR_INVALID_DATA));

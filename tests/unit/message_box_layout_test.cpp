@@ -1,11 +1,13 @@
 // The message box's layout arithmetic with exact text extents: what holds
-// for every layout, the text area's steps, and a few rounding values at
-// 120 dots per inch.
+// for every layout, the text area's steps, extents measured at other
+// resolutions, a few rounding values at 120 dots per inch, and the panel's
+// colours.
 #include <gtest/gtest.h>
 
 #include <utility>
 #include <vector>
 
+#include "common/win_owners.h"
 #include "ui/message_box_layout.h"
 
 using namespace nsTobrin;
@@ -83,7 +85,7 @@ TEST(MessageBoxLayout, PixelsAreLayoutUnitsScaledWithRounding) {
   EXPECT_EQ(ScaleMessageBoxLayout(LayoutMessageBox(SIZE{0, kLine}, 0, false, 110, 0), CLayoutScale(96, 96)).leftButton.cx,
             0);
 
-  // At 120, extents measured there included, each length is scaled and rounded.
+  // At 120 each length is scaled and rounded.
   const MessageBoxLayout layout = LayoutMessageBox(SIZE{0, 15}, 0, true, 40, 40);
   const MessageBoxPixels pixels = ScaleMessageBoxLayout(layout, CLayoutScale(120, 120));
   EXPECT_EQ(pixels.nClientWidth, 305);            // 244 * 1.25
@@ -96,6 +98,46 @@ TEST(MessageBoxLayout, PixelsAreLayoutUnitsScaledWithRounding) {
   const MessageBoxPixels mixed = ScaleMessageBoxLayout(layout, CLayoutScale(120, 96));
   EXPECT_EQ(mixed.nClientWidth, 305);
   EXPECT_EQ(mixed.nClientHeight, 117);
+}
+
+TEST(MessageBoxLayout, ExtentsMeasuredAtAResolutionEnterAsLayoutUnits) {
+  const auto fields = [](const MessageBoxLayout& l) {
+    return std::vector<int>{l.nTextWidth, l.nTextHeight, l.nClientWidth, l.nClientHeight,
+                            l.nRightButtonX, l.nRightButtonWidth, l.nLeftButtonX, l.nLeftButtonWidth};
+  };
+  // Twice the pixels at 192: the layout of 96, which then scales to twice
+  // its size and no more.
+  EXPECT_EQ(fields(LayoutMessageBox(SIZE{900, 32}, 1, true, 160, 240, CLayoutScale(192, 192))),
+            fields(LayoutMessageBox(SIZE{450, 16}, 1, true, 80, 120)));
+  // Units round up, so what was measured still fits once scaled back: at
+  // 144, 301 x 19 pixels are 201 x 13 units (200.7 x 12.7), a label of 113
+  // pixels 76 units.
+  const CLayoutScale at144(144, 144);
+  const MessageBoxLayout odd = LayoutMessageBox(SIZE{301, 19}, 0, false, 113, 0, at144);
+  EXPECT_EQ(odd.nTextWidth, 201);
+  EXPECT_EQ(odd.nTextHeight, 26);
+  EXPECT_EQ(odd.nRightButtonWidth, 92);
+  EXPECT_GE(at144.X(odd.nTextWidth), 301);
+  EXPECT_GE(at144.Y(odd.nTextHeight), 2 * 19);
+}
+
+TEST(MessageBoxColors, HighContrastTakesTheUsersWindowColours) {
+  // Colours of the test's own, so that neither can be white or black by
+  // chance; put back at the end.
+  const int elements[] = {COLOR_WINDOW, COLOR_WINDOWTEXT};
+  const COLORREF saved[] = {GetSysColor(COLOR_WINDOW), GetSysColor(COLOR_WINDOWTEXT)};
+  const COLORREF chosen[] = {RGB(0, 0, 128), RGB(255, 255, 0)};
+  ASSERT_TRUE(SetSysColors(2, elements, chosen));
+  const BrushObject white(CreateSolidBrush(RGB(255, 255, 255)));
+  const PanelColors on = ChoosePanelColors(true, white.Get());
+  EXPECT_EQ(on.brush, GetSysColorBrush(COLOR_WINDOW));
+  EXPECT_EQ(on.background, RGB(0, 0, 128));
+  EXPECT_EQ(on.text, RGB(255, 255, 0));
+  const PanelColors off = ChoosePanelColors(false, white.Get());
+  EXPECT_EQ(off.brush, white.Get());
+  EXPECT_EQ(off.background, RGB(255, 255, 255));
+  EXPECT_EQ(off.text, CLR_INVALID);
+  SetSysColors(2, elements, saved);
 }
 
 }  // namespace

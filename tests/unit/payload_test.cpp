@@ -60,6 +60,31 @@ TEST(Launch, AFailedStartLetsTheHeldFileGo) {
   EXPECT_FALSE(held.Valid());
 }
 
+TEST(Launch, APayloadThatCannotBeResumedIsEndedNotWaitedFor) {
+  std::wstring command = L"\"" + OwnFolder() + L"\\probe.exe\"";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {};
+  ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr, &startup, &process));
+  const nsTobrin::KernelHandle processHandle(process.hProcess), threadHandle(process.hThread);
+  // A handle to its thread without the right to resume it.
+  const nsTobrin::KernelHandle weak(OpenThread(SYNCHRONIZE, FALSE, process.dwThreadId));
+  ASSERT_TRUE(weak.Valid());
+  EXPECT_EQ(ResumeOrEnd(processHandle.Get(), weak.Get()), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(WaitForSingleObject(processHandle.Get(), 0), WAIT_OBJECT_0) << "left suspended";
+  TerminateProcess(processHandle.Get(), 1);
+}
+
+TEST(Launch, OnlyAStartLostBeforeItRanIsTriedAgain) {
+  for (const auto& [answers, calls] : {std::pair{std::vector<DWORD>{ERROR_INTERNAL_ERROR, ERROR_INTERNAL_ERROR, 0}, 3},
+                                       std::pair{std::vector<DWORD>{ERROR_FILE_NOT_FOUND, 0}, 1},
+                                       std::pair{std::vector<DWORD>(4, ERROR_INTERNAL_ERROR), 4}}) {
+    int made = 0;
+    EXPECT_EQ(StartRetryingLostProcess([&, &answers = answers] { return answers[made++]; }), answers[calls - 1]);
+    EXPECT_EQ(made, calls);
+  }
+}
+
 TEST(Launch, WhatLiesInsideTheFolder) {
   TempFolder base(L"inside");
   const std::wstring folder = base / L"{A long folder name}";
@@ -71,6 +96,16 @@ TEST(Launch, WhatLiesInsideTheFolder) {
   EXPECT_TRUE(IsInsideFolder(base / L"{A LONG folder name}/sub//engine.exe", folder));
   // A sibling whose name begins with the folder's is outside.
   EXPECT_FALSE(IsInsideFolder(folder + L"x\\setup.exe", folder + L"\\"));
+}
+
+TEST(DeleteFolder, ALinkOrJunctionIsRemovedNeverFollowed) {
+  // Wine makes no reparse point (its CreateSymbolicLinkW and the junction's
+  // FSCTL_SET_REPARSE_POINT make nothing; a Unix link shows as a plain
+  // folder), so the rule is checked on the attributes a search reports.
+  EXPECT_EQ(RemovalOf(FILE_ATTRIBUTE_DIRECTORY), EntryRemoval::Descend);
+  EXPECT_EQ(RemovalOf(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT), EntryRemoval::RemoveFolder);
+  EXPECT_EQ(RemovalOf(FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_ARCHIVE), EntryRemoval::DeleteFile);
+  EXPECT_EQ(RemovalOf(FILE_ATTRIBUTE_NORMAL), EntryRemoval::DeleteFile);
 }
 
 // Trees deeper than MAX_PATH are the extraction test's.

@@ -54,12 +54,18 @@ TEST(Startup, InstallerNamesAreRegisteredUnderTheirFullPath) {
     EXPECT_TRUE(found);
   }
 
-  // The key is opened, never created.
-  HKEY handle;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) {
-    RegisterWithCompatibilityAssistant(path);
-    EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &handle), ERROR_SUCCESS);
-  } else {
-    RegCloseKey(handle);
-  }
+  // The key is opened, never created: a user's hive without it (an empty
+  // key standing in for the hive) is left as it was.
+  const wchar_t kEmptyHive[] = L"Software\\Tobrin test empty hive";
+  HKEY hive;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kEmptyHive, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hive, nullptr), ERROR_SUCCESS);
+  ASSERT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, hive), ERROR_SUCCESS);
+  RegisterWithCompatibilityAssistant(path);
+  RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+  DWORD subkeys = 1;
+  EXPECT_EQ(RegQueryInfoKeyW(hive, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr),
+            ERROR_SUCCESS);
+  EXPECT_EQ(subkeys, 0u);
+  RegCloseKey(hive);
+  RegDeleteTreeW(HKEY_CURRENT_USER, kEmptyHive);
 }

@@ -1,5 +1,7 @@
 #include "unit/test_support.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <map>
@@ -92,6 +94,16 @@ std::vector<std::wstring> ListFolder(const std::wstring& folder) {
   return names;
 }
 
+bool PlantSentinel(const std::wstring& folder) { return WriteBytes(folder + L"\\" + kSentinel, "keep"); }
+
+std::vector<std::wstring> LeftIn(const std::wstring& folder) {
+  std::vector<std::wstring> names = ListFolder(folder);
+  const auto sentinel = std::find(names.begin(), names.end(), kSentinel);
+  if (sentinel == names.end()) names.insert(names.begin(), L"<sentinel gone>");
+  else names.erase(sentinel);
+  return names;
+}
+
 bool BindPackage(const std::wstring& runner, const std::wstring& target, const std::vector<nsTobrin::WriterGroup>& groups,
                  nsTobrin::PackageSealing sealing) {
   if (!CopyFileW(runner.c_str(), target.c_str(), FALSE)) return false;
@@ -139,16 +151,22 @@ RegistryValueGuard::~RegistryValueGuard() {
 
 void RegistryValueGuard::Set(DWORD type, const void* data, DWORD size) {
   HKEY handle;
-  if (RegCreateKeyExW(m_root, m_key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr) != ERROR_SUCCESS) return;
-  RegSetValueExW(handle, m_value.c_str(), 0, type, static_cast<const BYTE*>(data), size);
-  RegCloseKey(handle);
+  LSTATUS status = RegCreateKeyExW(m_root, m_key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr);
+  if (status == ERROR_SUCCESS) {
+    status = RegSetValueExW(handle, m_value.c_str(), 0, type, static_cast<const BYTE*>(data), size);
+    RegCloseKey(handle);
+  }
+  EXPECT_EQ(status, ERROR_SUCCESS) << "cannot write " << Utf8(m_key + L"\\" + m_value);
 }
 
 void RegistryValueGuard::Delete() {
   HKEY handle;
-  if (RegOpenKeyExW(m_root, m_key.c_str(), 0, KEY_WRITE, &handle) != ERROR_SUCCESS) return;
-  RegDeleteValueW(handle, m_value.c_str());
-  RegCloseKey(handle);
+  LSTATUS status = RegOpenKeyExW(m_root, m_key.c_str(), 0, KEY_WRITE, &handle);
+  if (status == ERROR_SUCCESS) {
+    status = RegDeleteValueW(handle, m_value.c_str());
+    RegCloseKey(handle);
+  }
+  EXPECT_TRUE(status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND) << "cannot delete " << Utf8(m_key + L"\\" + m_value);
 }
 
 EnvironmentGuard::EnvironmentGuard(const std::wstring& name, const std::wstring& value) : m_name(name) {

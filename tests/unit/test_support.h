@@ -36,6 +36,14 @@ bool Exists(const std::wstring& path);
 // Names of the entries directly in a folder, sorted.
 std::vector<std::wstring> ListFolder(const std::wstring& folder);
 
+// A file planted in TEMP and in an extraction root before a run: a runner
+// that removed the folder itself, not only what it made in it, takes it along.
+constexpr wchar_t kSentinel[] = L"sentinel.keep";
+bool PlantSentinel(const std::wstring& folder);
+// What a run left in a folder with a sentinel: the names beside the
+// sentinel, sorted, and "<sentinel gone>" when it (or the folder) is gone.
+std::vector<std::wstring> LeftIn(const std::wstring& folder);
+
 // Copies `runner` to `target` and binds the package to the copy.
 bool BindPackage(const std::wstring& runner, const std::wstring& target, const std::vector<nsTobrin::WriterGroup>& groups,
                  nsTobrin::PackageSealing sealing = nsTobrin::PackageSealing::Unsealed);
@@ -50,8 +58,8 @@ constexpr wchar_t kProductKey[] = L"SOFTWARE\\Brenko Corporation\\OLMI update";
 // The folder of the running test program.
 std::wstring OwnFolder();
 
-// Sets (or deletes, with `type` REG_NONE) a value and restores the earlier
-// state at the end of the scope. Creates the key when it is missing and
+// Sets or deletes a value and restores the earlier state at the end of the
+// scope; a write or deletion that fails is a test failure. Creates the key when it is missing and
 // removes it again if it made it.
 class RegistryValueGuard {
  public:

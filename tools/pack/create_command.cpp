@@ -175,11 +175,13 @@ int RunCreate(const CreateOptions& options) {
   Findings findings;
   const PeImage image = CheckStub(stub, findings);
   PackageView view = ScanSourceFolder(folder, findings);
-  AddGeneratedFiles(view, SettingsFilesFor(options.settings), findings);
+  // A settings file both in the folder and from the options is one error:
+  // which of the two the package holds is not decided, so neither is judged.
+  const bool oneSource = AddGeneratedFiles(view, SettingsFilesFor(options.settings), findings);
   const bool scanned = !view.groups.empty();
   if (scanned) {
     CheckNames(view, findings);
-    ReadSettings(view, findings);
+    if (oneSource) ReadSettings(view, findings);
   }
   std::error_code error;
   if (fs::is_directory(output, error)) findings.Error(options.output, "is a folder");

@@ -38,6 +38,17 @@ int RunExtract(const ExtractOptions& options) {
   if (int refused = OpenReadablePackage(packed, program)) return refused;
 
   const fs::path folder = PathFromUtf8(target);
+#ifdef _WIN32
+  // Windows drops a blank or dot at the end of a name in a plain path, but
+  // not in the "\\?\" form every file call here takes: such a folder would
+  // be made under one name and opened under the other.
+  for (const fs::path& part : folder.relative_path()) {
+    const std::wstring name = part.native();
+    if (!name.empty() && name != L"." && name != L".." && (name.back() == L' ' || name.back() == L'.'))
+      return Refuse(target, "names a folder that ends with a blank or a dot, which Windows does not keep; "
+                            "name it without");
+  }
+#endif
   std::error_code code;
   const fs::file_status status = LinkStatus(folder, code);
   if (fs::is_symlink(status))

@@ -3,6 +3,7 @@
 #include <system_error>
 
 #include "commands.h"
+#include "package/package_format.h"
 #include "settings_files.h"
 #include "text.h"
 
@@ -24,6 +25,11 @@ const char kInitHelp[] =
 int RunInit(const InitOptions& options) {
   const std::string& folderArg = options.folder;
   const std::string& run = options.run;
+  // The runner's own rule for the file to start, as create applies it.
+  const std::u16string runName = Utf8ToUtf16Replacing(run);
+  if (const char* why = run.empty() ? "it is empty" : CheckPayloadName(runName))
+    return Refuse(run, std::string("cannot be the file to start: ") + why +
+                           "; name a file below the folder, as in Setup.exe or bin\\Setup.exe");
   const fs::path folder = PathFromUtf8(folderArg);
   std::error_code code;
   const fs::file_status status = fs::symlink_status(folder, code);
@@ -36,7 +42,8 @@ int RunInit(const InitOptions& options) {
 
   for (const GeneratedFile& file : SettingsTemplates(run)) {
     const fs::path path = folder / NameFromUtf16(file.name);
-    StdioFile out = OpenFile(path, "wb");
+    // Made new: nothing planted after the emptiness check is written through.
+    StdioFile out = CreateNewFile(path);
     if (!out || std::fwrite(file.bytes.data(), 1, file.bytes.size(), out.Get()) != file.bytes.size() ||
         !CloseChecked(out))
       return Refuse(PathToUtf8(path), "cannot be written: " + ErrnoText(errno));

@@ -16,10 +16,12 @@ const char kListHelp[] =
     "sizes, in the order of the data area, and the settings the runner reads from\n"
     "it: the payload, ParamA, ParamB, ProductName, whether a message box is shown\n"
     "and with how many buttons, the message languages in MessageInfo.xml, the\n"
-    "seal's digest when the package is sealed, and the layout: stored, or\n"
-    "compressed with its stored size and its ratio to the files' total. Nothing is\n"
-    "checked beyond what reading needs: use 'tobrin-pack verify', which also\n"
-    "checks the seal and decodes a compressed package whole.\n"
+    "package's mark (TbSe: sealed, the runner requires the seal; TbZs:\n"
+    "compressed and sealed), the seal's digest when the package is sealed, and\n"
+    "the layout: stored, or compressed with its stored size and its ratio to the\n"
+    "files' total. Nothing is checked beyond what reading needs: use\n"
+    "'tobrin-pack verify', which also checks the seal and decodes a compressed\n"
+    "package whole.\n"
     "\n"
     "Options:\n"
     "  --json       print one JSON object instead, for scripts\n"
@@ -39,6 +41,19 @@ std::string PayloadText(const PackageSettings& settings) {
   if (!settings.executeFileName) return "(none: AssistFile.ini names no file)";
   if (!settings.payloadFile) return "\"" + Shown(settings.executeFileName->text) + "\", which is not in the package";
   return Shown(RelativePath(*settings.payloadGroup, *settings.payloadFile));
+}
+
+// The mark as its bytes read, and what it means.
+const char* MarkText(PackageMark mark) {
+  switch (mark) {
+    case PackageMark::SealedStored:
+      return "TbSe (sealed; the runner requires the seal)";
+    case PackageMark::Compressed:
+      return "TbZs (compressed and sealed; the runner requires the seal)";
+    case PackageMark::Unmarked:
+      break;
+  }
+  return "none";
 }
 
 std::string SignatureText(const PackedProgram& program) {
@@ -70,6 +85,7 @@ void PrintText(const PackedProgram& program, const PackageSettings& settings) {
               static_cast<unsigned long long>(view.FileCount()), static_cast<unsigned long long>(view.DataSize()));
   std::printf("  layout: %s\n", LayoutText(program.layout).c_str());
   std::printf("  signature: %s\n", SignatureText(program).c_str());
+  std::printf("  mark: %s\n", MarkText(program.layout.mark));
   std::printf("  seal: %s\n\n", program.seal.present ? ("XXH3-128 " + DigestHex(program.seal.digest)).c_str() : "none");
   for (const ViewGroup& group : view.groups) {
     if (group.IsRoot()) std::printf("%s  (root: the extraction folder itself)\n", Shown(group.name).c_str());
@@ -111,6 +127,7 @@ void PrintJson(const PackedProgram& program, const PackageSettings& settings) {
   out["signature"] = program.pe.valid && program.pe.HasCertificate()
                          ? Json{{"offset", program.pe.certificateOffset}, {"size", program.pe.certificateSize}}
                          : Json();
+  out["mark"] = program.layout.mark == PackageMark::Unmarked ? Json() : Json(PackageMarkBytes(program.layout.mark));
   out["seal"] = program.seal.present ? Json{{"algorithm", "XXH3-128"},
                                             {"digest", DigestHex(program.seal.digest)},
                                             {"covered", program.seal.covered}}

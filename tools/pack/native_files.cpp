@@ -298,6 +298,26 @@ StdioFile OpenRegularFile(const fs::path& path, Links links, std::string& error)
 #endif
 }
 
+StdioFile CreateNewFile(const fs::path& path) {
+#ifdef _WIN32
+  KernelHandle handle(CreateFileW(LongForm(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr));
+  if (!handle) {
+    errno = LastErrno();
+    return StdioFile();
+  }
+  FileDescriptor fd(_open_osfhandle(reinterpret_cast<intptr_t>(handle.Get()), _O_WRONLY | _O_BINARY));
+  if (!fd) return StdioFile();
+  handle.Release();
+  return StreamOver(fd, "wb");
+#else
+  // O_EXCL: an existing name, a symbolic link to anywhere among them, fails.
+  FileDescriptor fd(open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+  if (!fd) return StdioFile();
+  return StreamOver(fd, "wb");
+#endif
+}
+
 PendingFile::PendingFile(const fs::path& target) : m_target(target) {
   const fs::path folder = target.parent_path();
 #ifdef _WIN32

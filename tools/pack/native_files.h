@@ -38,6 +38,10 @@ int LastErrno();
 // Opens with a C mode string ("rb", "wb", "r+b"); null with errno set.
 StdioFile OpenFile(const fs::path& path, const char* mode);
 
+// Creates a new file for writing; an existing file or link of that name
+// (never followed) fails it. Null with errno set.
+StdioFile CreateNewFile(const fs::path& path);
+
 // The status of `path` itself, a symbolic link not followed (on Windows a
 // reparse point counts as a link, and names of every alphabet are read).
 fs::file_status LinkStatus(const fs::path& path, std::error_code& error);

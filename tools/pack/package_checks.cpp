@@ -42,6 +42,12 @@ bool HasNonAscii(const std::u16string& text) {
 
 std::string Quote(const std::u16string& text) { return "\"" + Utf16ToUtf8(text) + "\""; }
 
+std::u16string Backslashed(std::u16string path) {
+  for (char16_t& c : path)
+    if (c == u'/') c = u'\\';
+  return path;
+}
+
 // Names below the extraction folder, split at either separator.
 std::vector<std::u16string> Components(const std::u16string& path) {
   std::vector<std::u16string> parts;
@@ -194,6 +200,19 @@ void ReadAssistFile(const PackageView& view, PackageSettings& settings, Findings
   settings.payloadGroup = payload.group;
   settings.payloadFile = payload.file;
   if (payload.file) {
+    // The runner starts the first file of that name in the order of the
+    // groups (a folder such as Bin before the root group's files), however
+    // many the package holds.
+    std::string others;
+    for (const ViewGroup& group : view.groups)
+      for (const ViewFile& file : group.files)
+        if (&file != payload.file &&
+            (file.name == name->text || SameNameOnWindows(Backslashed(RelativePath(group, file)), Backslashed(name->text))))
+          others += (others.empty() ? "" : ", ") + Quote(RelativePath(group, file));
+    if (!others.empty())
+      findings.Warning(subject, "ExecuteFileName " + Quote(name->text) + " also matches " + others +
+                                    ": the runner starts " + Quote(RelativePath(*payload.group, *payload.file)) +
+                                    ", the first of that name in the order of the package's groups");
     if (const auto why = WhyNotStartable(view, *payload.file))
       findings.Error(view.Subject(*payload.group, *payload.file), "ExecuteFileName names this file, which " + *why);
     if (RelativePath(*payload.group, *payload.file).size() > kLongestStartablePath)
@@ -288,12 +307,6 @@ std::vector<std::u16string> ParentFolders(const std::u16string& path) {
   for (std::size_t i = 0; i < path.size(); ++i)
     if (path[i] == u'\\' || path[i] == u'/') parents.push_back(path.substr(0, i));
   return parents;
-}
-
-std::u16string Backslashed(std::u16string path) {
-  for (char16_t& c : path)
-    if (c == u'/') c = u'\\';
-  return path;
 }
 
 }  // namespace

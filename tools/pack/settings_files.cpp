@@ -116,26 +116,28 @@ std::vector<GeneratedFile> SettingsFilesFor(const SettingsOptions& options) {
   return files;
 }
 
-void AddGeneratedFiles(PackageView& view, std::vector<GeneratedFile> files, Findings& findings) {
-  if (files.empty()) return;
+bool AddGeneratedFiles(PackageView& view, std::vector<GeneratedFile> files, Findings& findings) {
+  if (files.empty()) return true;
   auto root = std::find_if(view.groups.begin(), view.groups.end(), [](const ViewGroup& g) { return g.IsRoot(); });
-  if (root == view.groups.end()) return;  // the folder could not be scanned: already an error
+  if (root == view.groups.end()) return true;  // the folder could not be scanned: already an error
   std::vector<std::u16string> generated;
-  for (GeneratedFile& file : files) generated.push_back(file.name);
-  for (GeneratedFile& generated : files) {
+  bool clashed = false;
+  for (GeneratedFile& made : files) {
     const auto clash = std::find_if(root->files.begin(), root->files.end(), [&](const ViewFile& file) {
-      return SameNameOnWindows(file.name, generated.name);
+      return SameNameOnWindows(file.name, made.name);
     });
     if (clash != root->files.end()) {
       findings.Error(view.Subject(*root, *clash),
-                     "the settings options write " + Utf16ToUtf8(generated.name) +
+                     "the settings options write " + Utf16ToUtf8(made.name) +
                          " into the package: remove the file from the folder, or the options");
+      clashed = true;
       continue;
     }
+    generated.push_back(made.name);
     ViewFile file;
-    file.name = generated.name;
-    file.size = generated.bytes.size();
-    file.content = std::make_shared<const std::string>(std::move(generated.bytes));
+    file.name = made.name;
+    file.size = made.bytes.size();
+    file.content = std::make_shared<const std::string>(std::move(made.bytes));
     const auto at = std::lower_bound(root->files.begin(), root->files.end(), file.name,
                                      [](const ViewFile& a, const std::u16string& name) { return a.name < name; });
     root->files.insert(at, std::move(file));
@@ -158,6 +160,7 @@ void AddGeneratedFiles(PackageView& view, std::vector<GeneratedFile> files, Find
       return Utf16ToUtf8(relative) + " (written from the settings options)";
     return subjectOnDisk(relative);
   };
+  return !clashed;
 }
 
 std::vector<GeneratedFile> SettingsTemplates(const std::string& executeFileName) {

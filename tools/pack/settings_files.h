@@ -38,8 +38,10 @@ std::vector<GeneratedFile> SettingsFilesFor(const SettingsOptions& options);
 
 // Adds the files to the view's root group, in the data area's order, and
 // reads them as the view's own. A file of the same name in the folder is an
-// error: each setting has one source.
-void AddGeneratedFiles(PackageView& view, std::vector<GeneratedFile> files, Findings& findings);
+// error: each setting has one source. False when there was such an error
+// (the folder's file is then not the package's, and its settings are not
+// judged).
+bool AddGeneratedFiles(PackageView& view, std::vector<GeneratedFile> files, Findings& findings);
 
 // The three settings files with a comment on every key, for `init`.
 std::vector<GeneratedFile> SettingsTemplates(const std::string& executeFileName);

@@ -18,7 +18,9 @@ const char kVerifyHelp[] =
     "package (whether the signature itself is valid, 'osslsigncode verify' or\n"
     "'signtool verify' tells), and checks the seal: the digest of the package's\n"
     "directory and data area must match the one recorded when it was packed. A\n"
-    "compressed package is decoded whole: each file must come out at exactly its\n"
+    "package marked as sealed (bytes 28 to 31 \"TbSe\", as create writes them) must\n"
+    "carry its seal, and nothing but a signature may follow it. A compressed\n"
+    "package (\"TbZs\") is decoded whole: each file must come out at exactly its\n"
     "size from a stream that ends where its data area does.\n"
     "\n"
     "Exit status 0 only when the runner would run the program.\n";
@@ -36,6 +38,13 @@ void CheckPlacement(const PackedProgram& program, Findings& findings) {
   if (layout.groupRecords != program.directory.size())
     findings.Error(program.subject, "the package holds two groups of one name: the runner keeps the first only");
 
+  // In a marked package every byte is the package's, the seal's or the
+  // signature's: anything else is reported as an error, as damage would be.
+  const bool marked = layout.mark != PackageMark::Unmarked;
+  auto unaccounted = [&](const std::string& text) {
+    if (marked) findings.Error(program.subject, text + " (the package is marked as sealed, so it ends with its seal)");
+    else findings.Warning(program.subject, text);
+  };
   if (pe.valid && pe.HasCertificate()) {
     const std::uint64_t tableEnd = static_cast<std::uint64_t>(pe.certificateOffset) + pe.certificateSize;
     if (tableEnd <= layout.packageOffset)
@@ -50,12 +59,13 @@ void CheckPlacement(const PackedProgram& program, Findings& findings) {
                                           "inside the package, and no signature covers it");
     else if (tableEnd > layout.fileSize)
       findings.Error(program.subject, "the certificate table runs past the end of the file");
-    else if (pe.certificateOffset - packageEnd >= 8)
-      findings.Warning(program.subject, std::to_string(pe.certificateOffset - packageEnd) +
-                                            " bytes lie between the package and the certificate table");
+    else if (pe.certificateOffset - packageEnd >= 8)  // a signer pads to 8 bytes
+      unaccounted(std::to_string(pe.certificateOffset - packageEnd) +
+                  " bytes lie between the package and the certificate table");
+    else if (marked && tableEnd < layout.fileSize)
+      unaccounted(std::to_string(layout.fileSize - tableEnd) + " bytes after the certificate table are neither package nor signature");
   } else if (layout.fileSize > packageEnd) {
-    findings.Warning(program.subject, std::to_string(layout.fileSize - packageEnd) +
-                                          " bytes after the package are neither package nor signature");
+    unaccounted(std::to_string(layout.fileSize - packageEnd) + " bytes after the package are neither package nor signature");
   }
 }
 

@@ -4,8 +4,9 @@
 // beside it and report how many bytes each held. With PROBE_START it then starts
 // that program (a relative path lies beside the probe) without waiting for
 // it, handing it PROBE_CHILD_DELAY as its PROBE_DELAY and PROBE_READ=1, as a
-// bootstrapper hands over to its engine. PROBE_PARENT_MODULES=1 lists the
-// modules of the process that started it.
+// bootstrapper hands over to its engine (with PROBE_BREAKAWAY=1 outside its
+// job, where it is in one). PROBE_PARENT_MODULES=1 lists the
+// modules of the process that started it. It tells whether it runs in a job.
 #include <windows.h>
 #include <tlhelp32.h>
 
@@ -87,14 +88,16 @@ void ListParentModules(std::string& out) {
 void HandOver(std::wstring program, const std::wstring& ownFolder) {
   if (program.find(L':') == std::wstring::npos && program.compare(0, 2, L"\\\\") != 0)
     program = ownFolder + L"\\" + program;
+  const DWORD flags = Env(L"PROBE_BREAKAWAY") == L"1" ? CREATE_BREAKAWAY_FROM_JOB : 0;
   SetEnvironmentVariableW(L"PROBE_START", nullptr);
+  SetEnvironmentVariableW(L"PROBE_BREAKAWAY", nullptr);
   SetEnvironmentVariableW(L"PROBE_DELAY", Env(L"PROBE_CHILD_DELAY").c_str());
   SetEnvironmentVariableW(L"PROBE_READ", L"1");
   std::wstring command = L"\"" + program + L"\" child";
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process = {};
-  if (CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+  if (CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, flags, nullptr, nullptr, &startup, &process)) {
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
   }
@@ -111,7 +114,18 @@ int wmain(int argc, wchar_t** argv) {
   report += "module=" + Utf8(module) + "\n";
   const DWORD cwdLength = GetCurrentDirectoryW(32768, path);
   report += "cwd=" + Utf8(std::wstring(path, cwdLength)) + "\n";
+  // Whether the runner's token, which the payload inherits, is elevated.
+  HANDLE token = nullptr;
+  TOKEN_ELEVATION elevation = {};
+  DWORD size = 0;
+  if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+    GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size);
+    CloseHandle(token);
+  }
+  report += "elevated=" + std::to_string(elevation.TokenIsElevated ? 1 : 0) + "\n";
   for (int i = 0; i < argc; ++i) report += "argv=" + Utf8(argv[i]) + "\n";
+  BOOL inJob = FALSE;
+  if (IsProcessInJob(GetCurrentProcess(), nullptr, &inJob)) report += "injob=" + std::to_string(inJob) + "\n";
   const std::wstring ownFolder = module.substr(0, module.find_last_of(L'\\'));
   ListFiles(ownFolder, L"", report, Env(L"PROBE_READ") == L"1");
   if (!Env(L"PROBE_PARENT_MODULES").empty()) ListParentModules(report);
