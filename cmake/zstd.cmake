@@ -23,7 +23,7 @@ if(WIN32 OR TOBRIN_FUZZ)
   # words its own), with the single-symbol Huffman decoder and the short
   # sequence decoder only; the hot files for speed (-O2), the frame handling
   # around them for size. Measured on the 32-bit runner (README, "What
-  # compression costs"): this way 68 KB and about 550 MB/s; with the long
+  # compression costs"): this way 67 KB and about 550 MB/s; with the long
   # sequence decoder too, 80 KB and no faster; everything for size, 61 KB
   # and 215 MB/s.
   add_library(tobrin_zstd_decoder STATIC ${zstd_common_sources} ${zstd_decompress_sources})
