@@ -107,6 +107,9 @@ DWORD HoldPayloadFile(const std::wstring& programPath, const std::wstring& extra
   // exists), and its bytes are compared with the package's: a swap before
   // that moment is caught, one after it is impossible.
   held.Reset();
+  // No file named (no AssistFile.ini, or no ExecuteFileName in it): nothing
+  // to hold, and the start says that the file is not there.
+  if (executeFileName.empty()) return 0;
   StdioFile program(_wfopen(ToLongPath(programPath).c_str(), L"rb"));
   if (!program) return ERROR_OPEN_FAILED;
   PackageDirectory directory;
