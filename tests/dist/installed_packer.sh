@@ -73,9 +73,9 @@ check "the installed packer's default runner is the 32-bit one" \
 check "the man page renders" sh -c "man -l '$work/root/usr/share/man/man1/tobrin-pack.1.gz' | grep -q 'EXIT STATUS'"
 completion=$(PATH="$work/root/usr/bin:$PATH" bash -c '
   source "$1/usr/share/bash-completion/completions/tobrin-pack"
-  COMP_WORDS=(tobrin-pack create --st); COMP_CWORD=2; _tobrin_pack; echo "${COMPREPLY[*]}"
+  COMP_WORDS=(tobrin-pack create --sto); COMP_CWORD=2; _tobrin_pack; echo "${COMPREPLY[*]}"
   COMP_WORDS=(tobrin-pack ver); COMP_CWORD=1; _tobrin_pack; echo "${COMPREPLY[*]}"' _ "$work/root")
-check "the completion offers options and commands from --help" [ "$completion" = $'--stub\nverify' ]
+check "the completion offers options and commands from --help" [ "$completion" = $'--store\nverify' ]
 
 mkdir "$work/zip"
 unzip -q "${zips[0]}" -d "$work/zip"
