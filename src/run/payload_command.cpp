@@ -1,16 +1,22 @@
 #include "run/payload_command.h"
 
+#include <vector>
+
+#include "common/windows_names.h"
+#include "contract/payload_lookup.h"
+
 namespace nsTobrin {
 
 std::wstring FindPayloadGroup(const PackageDirectory& directory, const std::wstring& fileName) {
-  const std::u16string wanted(fileName.begin(), fileName.end());
-  for (const auto& group : directory) {
-    for (const PackageEntry& entry : group.second) {
-      if (entry.name == wanted)
-        return group.first == kRootGroupName ? std::wstring() : std::wstring(group.first.begin(), group.first.end());
-    }
-  }
-  return std::wstring();
+  std::vector<PayloadCandidate> files;
+  for (const auto& group : directory)
+    for (const PackageEntry& entry : group.second)
+      files.push_back({group.first == kRootGroupName ? std::u16string() : group.first, entry.name});
+  const PayloadFound found = FindPayloadEntry(files, std::u16string(fileName.begin(), fileName.end()), SameNameOnWindows);
+  // A path below the folder is started as the command names it.
+  if (found.match != PayloadMatch::EntryName) return std::wstring();
+  const std::u16string& folder = files[found.index].folder;
+  return std::wstring(folder.begin(), folder.end());
 }
 
 PayloadCommand BuildPayloadCommand(const std::wstring& extractFolder, const std::wstring& group,

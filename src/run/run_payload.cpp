@@ -3,6 +3,7 @@
 #include "app/installer_name.h"
 #include "app/tobrin_dlg.h"
 #include "common/last_error.h"
+#include "contract/settings_contract.h"
 #include "package/extract_package.h"
 #include "run/launch.h"
 #include "run/payload_command.h"
@@ -39,12 +40,11 @@ DWORD StartPayload(CTobrinDlg& dlg, const wchar_t* commandLine, const std::wstri
 bool RunPayload(CTobrinDlg& dlg, const wchar_t* commandLine) {
   // Nothing of a package that was not extracted whole is started.
   if (dlg.m_bExtracted) {
-    const std::wstring assistFile = dlg.m_strExtractFolder + L"AssistFile.ini";
     std::wstring executeFileName, paramA, paramB, productName;
-    ReadParamOption(L"ExecuteFileName", assistFile, executeFileName);
-    ReadParamOption(L"ParamA", assistFile, paramA);
-    ReadParamOption(L"ParamB", assistFile, paramB);
-    ReadParamOption(L"ProductName", assistFile, productName);
+    ReadSettingKey(kExecuteFileNameKey, dlg.m_strExtractFolder, executeFileName);
+    ReadSettingKey(kParamAKey, dlg.m_strExtractFolder, paramA);
+    ReadSettingKey(kParamBKey, dlg.m_strExtractFolder, paramB);
+    ReadSettingKey(kProductNameKey, dlg.m_strExtractFolder, productName);
     dlg.m_strProductName = productName;
     DWORD exitCode = 0;
     const DWORD error = StartPayload(dlg, commandLine, executeFileName, paramA, paramB, exitCode);

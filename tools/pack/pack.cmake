@@ -28,7 +28,7 @@ target_link_libraries(tobrin_pack_core PUBLIC tobrin_format)
 # elsewhere; names are compared by the system on Windows, by ICU elsewhere.
 if(WIN32)
   target_sources(tobrin_pack_core PRIVATE tools/pack/xml_check_msxml.cpp src/common/xml_parser.cpp
-    src/common/xml_prolog.cpp src/package/long_path.cpp)
+    src/common/xml_prolog.cpp src/package/long_path.cpp src/common/windows_names.cpp)
   target_include_directories(tobrin_pack_core PRIVATE src)
   target_link_libraries(tobrin_pack_core PUBLIC ole32 oleaut32 uuid)
 else()
