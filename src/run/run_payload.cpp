@@ -1,10 +1,11 @@
 #include "run/run_payload.h"
 
-#include "app/installer_name.h"
+#include "app/module_path.h"
 #include "app/tobrin_dlg.h"
 #include "common/last_error.h"
 #include "contract/settings_contract.h"
 #include "package/extract_package.h"
+#include "run/delete_folder.h"
 #include "run/launch.h"
 #include "run/payload_command.h"
 #include "run/payload_file.h"
