@@ -6,6 +6,8 @@
 #pragma once
 
 #include <functional>
+#include <memory>
+#include <string>
 
 namespace CLI {
 class App;
@@ -15,6 +17,15 @@ namespace nsTobrin {
 
 // Runs the command with the options parsed; returns the exit code.
 using CommandRun = std::function<int()>;
+
+// The usual run: `run` on the options once the operand `required` names
+// something, else the usage error "COMMAND: MISSING".
+int UsageError(const char* command, const std::string& message);
+template <class Options>
+CommandRun RunWhenGiven(std::shared_ptr<Options> options, std::string Options::*required, const char* command,
+                        const char* missing, int (*run)(const Options&)) {
+  return [=] { return ((*options).*required).empty() ? UsageError(command, missing) : run(*options); };
+}
 
 CommandRun DeclareCreateOptions(CLI::App& app);
 CommandRun DeclareInitOptions(CLI::App& app);

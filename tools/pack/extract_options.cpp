@@ -1,8 +1,6 @@
 // The options of extract.
 #include <CLI/CLI.hpp>
 
-#include <memory>
-
 #include "command_options.h"
 #include "commands.h"
 
@@ -12,10 +10,8 @@ CommandRun DeclareExtractOptions(CLI::App& app) {
   const auto extract = std::make_shared<ExtractOptions>();
   app.add_option("PACKED.exe", extract->packed);
   app.add_option("DIR", extract->folder);
-  return [extract] {
-    if (extract->folder.empty()) return UsageError("extract", "name the packed program and the folder to write into");
-    return RunExtract(*extract);
-  };
+  return RunWhenGiven(extract, &ExtractOptions::folder, "extract",
+                      "name the packed program and the folder to write into", RunExtract);
 }
 
 }  // namespace nsTobrin

@@ -1,8 +1,6 @@
 // The options of init.
 #include <CLI/CLI.hpp>
 
-#include <memory>
-
 #include "command_options.h"
 #include "commands.h"
 
@@ -17,8 +15,7 @@ CommandRun DeclareInitOptions(CLI::App& app) {
     SettingsOptions run;
     run.run = init->run;
     const std::string wrong = CheckSettingsOptions(run, {});
-    if (!wrong.empty()) return UsageError("init", wrong);
-    return RunInit(*init);
+    return wrong.empty() ? RunInit(*init) : UsageError("init", wrong);
   };
 }
 
