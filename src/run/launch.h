@@ -17,10 +17,15 @@ namespace nsTobrin {
 // let the runner read, waits for it as well (programs started from elsewhere
 // for other work are not waited for, nor children that broke away from the
 // job). Where no job can be used, only the payload is waited for. `heldPayload`, the payload's
-// file held open against writers, is closed once the process exists. True
-// when it started; `exitCode` is then the process's exit code. False when it
-// could not start, with the error of CreateProcessW as the thread's last
-// error (never 0) and `exitCode` untouched.
+// file held open against writers, is closed once the process exists. 0 when
+// it started; `exitCode` is then the process's exit code. Otherwise the error
+// of CreateProcessW (or of letting the process run), never 0, with
+// `exitCode` untouched.
+DWORD StartAndWait(const PayloadCommand& command, const std::wstring& extractFolder, KernelHandle& heldPayload,
+                   DWORD& exitCode);
+
+// StartAndWait with the payload run's named interface: true when the
+// process started; false with the error as the thread's last error.
 bool LaunchAndWait(const PayloadCommand& command, const std::wstring& extractFolder, KernelHandle& heldPayload,
                    DWORD& exitCode);
 
