@@ -5,7 +5,15 @@
 #include <cerrno>
 #include <system_error>
 
+#include "contract/stored_names.h"
+
 namespace nsTobrin {
+
+fs::path PathFromStoredName(const std::u16string& name) {
+  fs::path path;
+  for (const std::u16string_view component : SplitStoredName(name)) path /= NameFromUtf16(std::u16string(component));
+  return path;
+}
 
 std::string ErrnoText(int error) { return std::generic_category().message(error); }
 

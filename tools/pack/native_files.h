@@ -27,6 +27,10 @@ std::string PathToUtf8(const fs::path& path);
 std::optional<std::u16string> NameToUtf16(const fs::path& name);
 // A stored name's component as a path of this system.
 fs::path NameFromUtf16(const std::u16string& name);
+// A whole stored name (components split at '\' or '/', contract/stored_names.h)
+// as a relative path of this system, joined component by component, so that
+// no separator of this system can hide in a component.
+fs::path PathFromStoredName(const std::u16string& name);
 
 #ifdef _WIN32
 // The "\\?\" form of `path` (made absolute first; "\\?\UNC\" for a share),
