@@ -4,25 +4,27 @@
 
 namespace nsTobrin {
 
-std::u16string PathBelowFolder(const PayloadCandidate& file) {
-  return Backslashed(file.folder.empty() ? file.name : file.folder + u"\\" + file.name);
+std::u16string PathBelowFolder(const std::u16string& folder, const std::u16string& name) {
+  return Backslashed(folder.empty() ? name : folder + u"\\" + name);
 }
 
-PayloadFound FindPayloadEntry(const std::vector<PayloadCandidate>& files, const std::u16string& executeFileName,
-                              SameNameFunction sameName) {
-  PayloadFound found;
-  if (executeFileName.empty()) return found;
-  for (std::size_t i = 0; i < files.size(); ++i)
-    if (files[i].name == executeFileName) return {PayloadMatch::EntryName, i};
-  const std::u16string wanted = Backslashed(executeFileName);
-  for (std::size_t i = 0; i < files.size(); ++i)
-    if (sameName(PathBelowFolder(files[i]), wanted)) found = {PayloadMatch::PathBelowFolder, i};
-  return found;
+PayloadLookup::PayloadLookup(const std::u16string& executeFileName, SameNameFunction sameName)
+    : m_executeFileName(executeFileName), m_wanted(Backslashed(executeFileName)), m_sameName(sameName) {}
+
+void PayloadLookup::Offer(const std::u16string& folder, const std::u16string& name, std::size_t index) {
+  // An empty ExecuteFileName names nothing; once an entry has the name
+  // itself, the paths no longer matter.
+  if (m_executeFileName.empty() || m_match == PayloadMatch::EntryName) return;
+  if (name == m_executeFileName) m_match = PayloadMatch::EntryName;
+  else if (m_sameName(PathBelowFolder(folder, name), m_wanted)) m_match = PayloadMatch::PathBelowFolder;
+  else return;
+  m_nIndex = index;
+  m_pFolder = &folder;
 }
 
-bool AnswersToPayloadName(const PayloadCandidate& file, const std::u16string& executeFileName,
-                          SameNameFunction sameName) {
-  return file.name == executeFileName || sameName(PathBelowFolder(file), Backslashed(executeFileName));
+bool AnswersToPayloadName(const std::u16string& folder, const std::u16string& name,
+                          const std::u16string& executeFileName, SameNameFunction sameName) {
+  return name == executeFileName || sameName(PathBelowFolder(folder, name), Backslashed(executeFileName));
 }
 
 }  // namespace nsTobrin

@@ -19,14 +19,9 @@ namespace nsTobrin {
 
 using SameNameFunction = bool (*)(const std::u16string& a, const std::u16string& b);
 
-// A file of the package as the lookup sees it, in the order of the data area.
-struct PayloadCandidate {
-  std::u16string folder;  // below the extraction folder; empty for the root group
-  std::u16string name;    // the entry's stored name
-};
-
-// The file's path below the extraction folder, in backslashes.
-std::u16string PathBelowFolder(const PayloadCandidate& file);
+// The file's path below the extraction folder (`folder` is empty for the
+// root group), in backslashes.
+std::u16string PathBelowFolder(const std::u16string& folder, const std::u16string& name);
 
 enum class PayloadMatch {
   None,             // no file of the package
@@ -34,17 +29,33 @@ enum class PayloadMatch {
   PathBelowFolder,  // the file at that path below the extraction folder
 };
 
-struct PayloadFound {
-  PayloadMatch match = PayloadMatch::None;
-  std::size_t index = 0;  // into the candidates, unless None
+// The lookup, offered every file of the package in the order of the data
+// area. The folders it is offered must outlive it.
+class PayloadLookup {
+ public:
+  PayloadLookup(const std::u16string& executeFileName, SameNameFunction sameName);
+
+  // `folder`: the file's folder below the extraction folder, empty for the
+  // root group; `index`: anything the caller finds the file by again.
+  void Offer(const std::u16string& folder, const std::u16string& name, std::size_t index);
+
+  PayloadMatch Match() const { return m_match; }
+  // Of the file found, unless Match() is None.
+  std::size_t Index() const { return m_nIndex; }
+  const std::u16string& Folder() const { return *m_pFolder; }
+
+ private:
+  const std::u16string m_executeFileName;
+  const std::u16string m_wanted;  // as a path, in backslashes
+  const SameNameFunction m_sameName;
+  PayloadMatch m_match = PayloadMatch::None;
+  std::size_t m_nIndex = 0;
+  const std::u16string* m_pFolder = nullptr;
 };
 
-PayloadFound FindPayloadEntry(const std::vector<PayloadCandidate>& files, const std::u16string& executeFileName,
-                              SameNameFunction sameName);
-
-// True when ExecuteFileName could name `file` by either rule: the stored
+// True when ExecuteFileName could name the file by either rule: the stored
 // name exactly, or the same path below the extraction folder.
-bool AnswersToPayloadName(const PayloadCandidate& file, const std::u16string& executeFileName,
-                          SameNameFunction sameName);
+bool AnswersToPayloadName(const std::u16string& folder, const std::u16string& name,
+                          const std::u16string& executeFileName, SameNameFunction sameName);
 
 }  // namespace nsTobrin

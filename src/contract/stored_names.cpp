@@ -4,13 +4,10 @@ namespace nsTobrin {
 
 std::vector<std::u16string_view> SplitStoredName(std::u16string_view name) {
   std::vector<std::u16string_view> parts;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i <= name.size(); ++i) {
-    if (i == name.size() || IsNameSeparator(name[i])) {
-      parts.push_back(name.substr(start, i - start));
-      start = i + 1;
-    }
-  }
+  AnyComponent(name, [&parts](std::u16string_view part) {
+    parts.push_back(part);
+    return false;
+  });
   return parts;
 }
 

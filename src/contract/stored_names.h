@@ -10,8 +10,23 @@ namespace nsTobrin {
 
 constexpr bool IsNameSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
 
-// The components of `name`, split at either separator; empty ones are kept
-// ("a\\b" gives "a", "" and "b"). The views point into `name`.
+// Calls `visit` with each component of `name` in order, split at either
+// separator, empty ones included ("a\\b" gives "a", "" and "b"); stops at the
+// first call that answers true and then answers true itself.
+template <typename Visit>
+bool AnyComponent(std::u16string_view name, Visit visit) {
+  std::size_t start = 0;
+  for (std::size_t i = 0; i <= name.size(); ++i) {
+    if (i == name.size() || IsNameSeparator(name[i])) {
+      if (visit(name.substr(start, i - start))) return true;
+      start = i + 1;
+    }
+  }
+  return false;
+}
+
+// The components of `name`, as AnyComponent visits them. The views point
+// into `name`.
 std::vector<std::u16string_view> SplitStoredName(std::u16string_view name);
 
 // The folders a name lies in, each as the name's text up to it: "a\b\c"

@@ -60,9 +60,11 @@ const char* CheckStoredName(const std::u16string& name) {
       return "the name holds a character that file names cannot hold";
   }
   if (HasUnpairedSurrogate(name)) return "the name holds an unpaired surrogate";
-  for (const std::u16string_view component : SplitStoredName(name))
-    if (const char* why = CheckComponent(std::u16string(component))) return why;
-  return nullptr;
+  const char* why = nullptr;
+  AnyComponent(name, [&why](std::u16string_view component) {
+    return (why = CheckComponent(std::u16string(component))) != nullptr;
+  });
+  return why;
 }
 
 const char* CheckPayloadName(const std::u16string& name) {
@@ -70,13 +72,12 @@ const char* CheckPayloadName(const std::u16string& name) {
   if (name.find(u':') != std::u16string::npos) return "it holds a ':' (drive or stream)";
   // Quotes would change where the command line's program name ends.
   if (name.find(u'"') != std::u16string::npos) return "it holds a '\"'";
-  for (const std::u16string_view component : SplitStoredName(name)) {
-    // Dots and blanks alone: ".." itself, or a spelling the system may trim to it.
-    if (component.find_first_not_of(u". ") == std::u16string_view::npos &&
-        std::count(component.begin(), component.end(), u'.') >= 2)
-      return "it has a '..' component";
-  }
-  return nullptr;
+  // Dots and blanks alone: ".." itself, or a spelling the system may trim to it.
+  const bool climbs = AnyComponent(name, [](std::u16string_view component) {
+    return component.find_first_not_of(u". ") == std::u16string_view::npos &&
+           std::count(component.begin(), component.end(), u'.') >= 2;
+  });
+  return climbs ? "it has a '..' component" : nullptr;
 }
 
 }  // namespace nsTobrin

@@ -1,22 +1,20 @@
 #include "run/payload_command.h"
 
-#include <vector>
-
 #include "common/windows_names.h"
 #include "contract/payload_lookup.h"
 
 namespace nsTobrin {
 
 std::wstring FindPayloadGroup(const PackageDirectory& directory, const std::wstring& fileName) {
-  std::vector<PayloadCandidate> files;
+  const std::u16string wanted(fileName.begin(), fileName.end());
+  PayloadLookup lookup(wanted, SameNameOnWindows);
+  const std::u16string inRoot;
   for (const auto& group : directory)
     for (const PackageEntry& entry : group.second)
-      files.push_back({group.first == kRootGroupName ? std::u16string() : group.first, entry.name});
-  const PayloadFound found = FindPayloadEntry(files, std::u16string(fileName.begin(), fileName.end()), SameNameOnWindows);
+      lookup.Offer(group.first == kRootGroupName ? inRoot : group.first, entry.name, 0);
   // A path below the folder is started as the command names it.
-  if (found.match != PayloadMatch::EntryName) return std::wstring();
-  const std::u16string& folder = files[found.index].folder;
-  return std::wstring(folder.begin(), folder.end());
+  if (lookup.Match() != PayloadMatch::EntryName) return std::wstring();
+  return std::wstring(lookup.Folder().begin(), lookup.Folder().end());
 }
 
 PayloadCommand BuildPayloadCommand(const std::wstring& extractFolder, const std::wstring& group,

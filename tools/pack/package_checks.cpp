@@ -183,7 +183,7 @@ void ReadAssistFile(const PackageView& view, PackageSettings& settings, Findings
     std::string others;
     for (const ViewGroup& group : view.groups)
       for (const ViewFile& file : group.files)
-        if (&file != payload.file && AnswersToPayloadName({group.Folder(), file.name}, name->text, SameNameOnWindows))
+        if (&file != payload.file && AnswersToPayloadName(group.Folder(), file.name, name->text, SameNameOnWindows))
           others += (others.empty() ? "" : ", ") + Quote(RelativePath(group, file));
     if (!others.empty())
       findings.Warning(subject, "ExecuteFileName " + Quote(name->text) + " also matches " + others +
@@ -280,16 +280,16 @@ void ReadMessageInfo(const PackageView& view, PackageSettings& settings, Finding
 }  // namespace
 
 PayloadLocation FindPayload(const PackageView& view, const std::u16string& executeFileName) {
-  std::vector<PayloadCandidate> files;
+  PayloadLookup lookup(executeFileName, SameNameOnWindows);
+  const std::u16string inRoot;
   std::vector<PayloadLocation> places;
   for (const ViewGroup& group : view.groups) {
     for (const ViewFile& file : group.files) {
-      files.push_back({group.Folder(), file.name});
+      lookup.Offer(group.IsRoot() ? inRoot : group.name, file.name, places.size());
       places.push_back({&group, &file});
     }
   }
-  const PayloadFound found = FindPayloadEntry(files, executeFileName, SameNameOnWindows);
-  return found.match == PayloadMatch::None ? PayloadLocation() : places[found.index];
+  return lookup.Match() == PayloadMatch::None ? PayloadLocation() : places[lookup.Index()];
 }
 
 PackageSettings ReadSettings(const PackageView& view, Findings& findings) {
