@@ -20,12 +20,14 @@ add_library(tobrin_core STATIC
   src/framework/thread.cpp
   src/app/tobrin_dlg.cpp
   src/app/installer_name.cpp
+  src/app/module_path.cpp
   src/package/extract_package.cpp
   src/package/handle_closer.cpp
   src/package/folder_security.cpp
   src/package/long_path.cpp
   src/ui/progress_dlg.cpp
   src/run/silent_mode.cpp
+  src/run/extraction_root.cpp
   src/run/settings.cpp
   src/run/payload_command.cpp
   src/run/run_payload.cpp
@@ -37,6 +39,7 @@ add_library(tobrin_core STATIC
   src/messages/string_lookup.cpp
   src/common/xml_parser.cpp
   src/common/xml_prolog.cpp
+  src/common/windows_names.cpp
   src/ui/message_box_layout.cpp
   src/ui/normal_message_box.cpp)
 target_include_directories(tobrin_core PUBLIC src)

@@ -11,19 +11,6 @@ constexpr wchar_t kPersistedKey[] =
     L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Compatibility Assistant\\Persisted";
 }
 
-std::wstring GetOwnModulePath() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
-    if (length == 0) return std::wstring();
-    if (length < path.size()) {
-      path.resize(length);
-      return path;
-    }
-    path.resize(path.size() * 2);
-  }
-}
-
 bool IsInstallerName(const std::wstring& modulePath) {
   std::wstring name = modulePath.substr(modulePath.find_last_of(L'\\') + 1);
   for (wchar_t& c : name)

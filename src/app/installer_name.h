@@ -4,6 +4,10 @@
 
 #include <string>
 
+// The program's own path (package/extract_package.cpp still finds it through
+// this header).
+#include "app/module_path.h"
+
 namespace nsTobrin {
 
 // True when the file name (not its folder) holds "setup" or "install" in any
@@ -13,8 +17,5 @@ bool IsInstallerName(const std::wstring& modulePath);
 // Writes the REG_DWORD 33 named by the full path under the assistant's
 // existing key of the current user; creates nothing.
 void RegisterWithCompatibilityAssistant(const std::wstring& modulePath);
-
-// The running program's full path, whatever its length.
-std::wstring GetOwnModulePath();
 
 }  // namespace nsTobrin

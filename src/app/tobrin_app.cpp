@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include "app/installer_name.h"
+#include "app/module_path.h"
 #include "app/tobrin_dlg.h"
 #include "package/extract_package.h"
 #include "run/run_payload.h"

@@ -62,6 +62,79 @@ HRESULT SetSelectionNamespaces(IXMLDOMDocument2* document, const std::wstring& b
   return document->setProperty(name.Get(), LentVariant(value));
 }
 
+// Where a failing result code came from, for the error information that
+// RaiseError asks it for.
+struct FailureSource {
+  IUnknown* object = nullptr;
+  IID iid = GUID_NULL;
+};
+
+// The steps of Load: S_OK when the document loaded (with the namespace
+// bound and `queryPrefix` set), S_FALSE when the file is missing, malformed
+// or not a plain document, otherwise the failing code and its source.
+HRESULT LoadDocument(IXMLDOMDocument2* document, const wchar_t* path, std::wstring& queryPrefix, FailureSource& from) {
+  if (!path || !*path) return S_FALSE;
+  const CBstr source = NewBstr(path);
+  if (!source) return E_OUTOFMEMORY;
+  if (!document) return E_POINTER;
+  // The component may not honour ProhibitDTD (Wine's ignores it): a file
+  // with a DTD does not reach it.
+  if (!nsTobrin::HasPlainProlog(path)) return S_FALSE;
+
+  VARIANT_BOOL loaded = VARIANT_FALSE;
+  const HRESULT hr = document->load(LentVariant(source), &loaded);
+  if (FAILED(hr)) {
+    from = {document, nsTobrin::IID_IXMLDOMDocument};
+    return hr;
+  }
+  if (loaded != VARIANT_TRUE) return S_FALSE;
+
+  ComPtr<IXMLDOMElement> root;
+  document->get_documentElement(&root);
+  if (!root) return E_POINTER;
+  CBstr namespaceUri;
+  root->get_namespaceURI(namespaceUri.Receive());
+  if (namespaceUri) {
+    const std::wstring uri(namespaceUri.Get(), SysStringLen(namespaceUri.Get()));
+    HRESULT bound = SetSelectionNamespaces(document, L"xmlns:bk ='" + uri + L"'");
+    // Some builds of the component reject the blank before "=" in the
+    // binding; the same binding without it means the same.
+    if (FAILED(bound)) bound = SetSelectionNamespaces(document, L"xmlns:bk='" + uri + L"'");
+    if (FAILED(bound)) {
+      from = {document, nsTobrin::IID_IXMLDOMDocument2};
+      return bound;
+    }
+    queryPrefix = kNamespacedQueryPrefix;
+  }
+  return S_OK;
+}
+
+// The steps of SelectSingleElement: S_OK with `element` set or null,
+// otherwise the failing code and its source.
+HRESULT SelectElement(IUnknown* from, const std::wstring& query, ComPtr<IXMLDOMElement>& element,
+                      FailureSource& failed) {
+  ComPtr<IXMLDOMNode> start;
+  if (from) {
+    const HRESULT hr = from->QueryInterface(nsTobrin::IID_IXMLDOMNode, &start);
+    if (FAILED(hr) && hr != E_NOINTERFACE) return hr;
+  }
+  if (!start) return E_POINTER;
+  const CBstr queryText = NewBstr(query);
+  if (!queryText) throw std::bad_alloc();
+
+  ComPtr<IXMLDOMNode> selected;
+  const HRESULT hr = start->selectSingleNode(queryText.Get(), &selected);
+  if (FAILED(hr)) {
+    failed = {start.Get(), IID_IXMLDOMNode};
+    return hr;
+  }
+  if (selected) {
+    const HRESULT asElement = selected.CopyTo(nsTobrin::IID_IXMLDOMElement, &element);
+    if (FAILED(asElement) && asElement != E_NOINTERFACE) return asElement;
+  }
+  return S_OK;
+}
+
 }  // namespace
 
 CXMLParser::CXMLParser() : CXMLParser(nsTobrin::CLSID_DOMDocument30) {}
@@ -70,34 +143,13 @@ CXMLParser::CXMLParser(REFCLSID documentClass) : m_pDocument(CreateDocument(docu
 
 CXMLParser::~CXMLParser() = default;
 
+// Load and SelectSingleElement are the one place where a failing code
+// becomes the _com_error their callers expect.
 bool CXMLParser::Load(const wchar_t* path) {
-  if (!path || !*path) return false;
-  const CBstr source = NewBstr(path);
-  if (!source) RaiseError(E_OUTOFMEMORY);
-  if (!m_pDocument) RaiseError(E_POINTER);
-  // The component may not honour ProhibitDTD (Wine's ignores it): a file
-  // with a DTD does not reach it.
-  if (!nsTobrin::HasPlainProlog(path)) return false;
-
-  VARIANT_BOOL loaded = VARIANT_FALSE;
-  const HRESULT hr = m_pDocument->load(LentVariant(source), &loaded);
-  if (FAILED(hr)) RaiseError(hr, m_pDocument.Get(), nsTobrin::IID_IXMLDOMDocument);
-  if (loaded != VARIANT_TRUE) return false;
-
-  ComPtr<IXMLDOMElement> root = GetRootElement();
-  if (!root) RaiseError(E_POINTER);
-  CBstr namespaceUri;
-  root->get_namespaceURI(namespaceUri.Receive());
-  if (namespaceUri) {
-    const std::wstring uri(namespaceUri.Get(), SysStringLen(namespaceUri.Get()));
-    HRESULT bound = SetSelectionNamespaces(m_pDocument.Get(), L"xmlns:bk ='" + uri + L"'");
-    // Some builds of the component reject the blank before "=" in the
-    // binding; the same binding without it means the same.
-    if (FAILED(bound)) bound = SetSelectionNamespaces(m_pDocument.Get(), L"xmlns:bk='" + uri + L"'");
-    if (FAILED(bound)) RaiseError(bound, m_pDocument.Get(), nsTobrin::IID_IXMLDOMDocument2);
-    m_strQueryPrefix = kNamespacedQueryPrefix;
-  }
-  return true;
+  FailureSource from;
+  const HRESULT hr = LoadDocument(m_pDocument.Get(), path, m_strQueryPrefix, from);
+  if (FAILED(hr)) RaiseError(hr, from.object, from.iid);
+  return hr == S_OK;
 }
 
 ComPtr<IXMLDOMElement> CXMLParser::GetRootElement() {
@@ -108,27 +160,11 @@ ComPtr<IXMLDOMElement> CXMLParser::GetRootElement() {
 }
 
 ComPtr<IXMLDOMElement> CXMLParser::SelectSingleElement(const wchar_t* path, ComPtr<IXMLDOMNode> context) {
-  ComPtr<IXMLDOMNode> start;
   IUnknown* from = context ? static_cast<IUnknown*>(context.Get()) : static_cast<IUnknown*>(m_pDocument.Get());
-  if (from) {
-    const HRESULT hr = from->QueryInterface(nsTobrin::IID_IXMLDOMNode, &start);
-    if (FAILED(hr) && hr != E_NOINTERFACE) RaiseError(hr);
-  }
-
-  const std::wstring query = m_strQueryPrefix + (path ? path : L"");
-  if (!start) RaiseError(E_POINTER);
-  const CBstr queryText = NewBstr(query);
-  if (!queryText) throw std::bad_alloc();
-
-  ComPtr<IXMLDOMNode> selected;
-  const HRESULT hr = start->selectSingleNode(queryText.Get(), &selected);
-  if (FAILED(hr)) RaiseError(hr, start.Get(), IID_IXMLDOMNode);
-
   ComPtr<IXMLDOMElement> element;
-  if (selected) {
-    const HRESULT asElement = selected.CopyTo(nsTobrin::IID_IXMLDOMElement, &element);
-    if (FAILED(asElement) && asElement != E_NOINTERFACE) RaiseError(asElement);
-  }
+  FailureSource failed;
+  const HRESULT hr = SelectElement(from, m_strQueryPrefix + (path ? path : L""), element, failed);
+  if (FAILED(hr)) RaiseError(hr, failed.object, failed.iid);
   return element;
 }
 

@@ -10,18 +10,18 @@ namespace {
 // from 0x040A. This row alone therefore names 0x0C0A as its spare language.
 // The modern-sort id itself has no row of its own and takes the English row.
 constexpr LanguageRow kRows[] = {
-    {0x0404, L"CHT", 0x0404, 0},       // Chinese (Taiwan)
-    {0x0407, L"DEU", 0x0407, 0},       // German (Germany)
-    {0x040A, L"ESP", 0x040A, 0x0C0A},  // Spanish (Spain, traditional sort)
-    {0x040C, L"FRA", 0x040C, 0},       // French (France)
-    {0x0410, L"ITA", 0x0410, 0},       // Italian (Italy)
-    {0x0411, L"JPN", 0x0411, 0},       // Japanese
-    {0x0412, L"KOR", 0x0412, 0},       // Korean
-    {0x0413, L"NLD", 0x0413, 0},       // Dutch (Netherlands)
-    {0x0419, L"RUS", 0x0419, 0},       // Russian
-    {0x0804, L"CHS", 0x0804, 0},       // Chinese (PRC)
+    {0x0404, MessageLanguage::CHT, 0x0404, 0},       // Chinese (Taiwan)
+    {0x0407, MessageLanguage::DEU, 0x0407, 0},       // German (Germany)
+    {0x040A, MessageLanguage::ESP, 0x040A, 0x0C0A},  // Spanish (Spain, traditional sort)
+    {0x040C, MessageLanguage::FRA, 0x040C, 0},       // French (France)
+    {0x0410, MessageLanguage::ITA, 0x0410, 0},       // Italian (Italy)
+    {0x0411, MessageLanguage::JPN, 0x0411, 0},       // Japanese
+    {0x0412, MessageLanguage::KOR, 0x0412, 0},       // Korean
+    {0x0413, MessageLanguage::NLD, 0x0413, 0},       // Dutch (Netherlands)
+    {0x0419, MessageLanguage::RUS, 0x0419, 0},       // Russian
+    {0x0804, MessageLanguage::CHS, 0x0804, 0},       // Chinese (PRC)
 };
-constexpr LanguageRow kEnglishRow = {0, L"ENG", 0x0409, 0};  // every other id
+constexpr LanguageRow kEnglishRow = {0, MessageLanguage::ENG, 0x0409, 0};  // every other id
 
 }  // namespace
 
@@ -32,6 +32,8 @@ const LanguageRow& ChooseLanguageRow(LANGID uiLanguage) {
   return kEnglishRow;
 }
 
-std::wstring CataloguePath(const LanguageRow& row) { return std::wstring(L"MessageInfo/") + row.code; }
+std::wstring CataloguePath(const LanguageRow& row) {
+  return std::wstring(L"MessageInfo/") + reinterpret_cast<const wchar_t*>(MessageLanguageCode(row.language).utf16);
+}
 
 }  // namespace nsTobrin

@@ -6,11 +6,13 @@
 
 #include <string>
 
+#include "contract/message_languages.h"
+
 namespace nsTobrin {
 
 struct LanguageRow {
   LANGID uiLanguage;           // matched on all 16 bits; 0 in the fallback row
-  const wchar_t* code;         // element of the catalogue, e.g. L"ENG"
+  MessageLanguage language;    // its element of the catalogue, e.g. ENG
   LANGID textLanguage;         // language of the button texts
   LANGID spareTextLanguage;    // looked in when textLanguage finds nothing; 0 for none
 };
@@ -18,7 +20,7 @@ struct LanguageRow {
 // The row of `uiLanguage`: the one with exactly that id, else the English row.
 const LanguageRow& ChooseLanguageRow(LANGID uiLanguage);
 
-// "MessageInfo/" followed by the row's code.
+// "MessageInfo/" followed by the code of the row's language.
 std::wstring CataloguePath(const LanguageRow& row);
 
 }  // namespace nsTobrin

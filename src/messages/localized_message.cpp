@@ -6,6 +6,7 @@
 #include "common/com_init.h"
 #include "common/com_strings.h"
 #include "common/xml_parser.h"
+#include "contract/settings_contract.h"
 #include "messages/language_table.h"
 #include "messages/string_lookup.h"
 #include "res/resource.h"
@@ -69,7 +70,7 @@ bool CTobrinDlg::ShowLocalizedMessage(LANGID uiLanguage) {
   if (!m_bShowMessageBox) return result;
   // The folder ends with a backslash, so two stand together; the file
   // system reads them as one.
-  const std::wstring cataloguePath = m_strExtractFolder + L"\\" + L"MessageInfo.xml";
+  const std::wstring cataloguePath = m_strExtractFolder + L"\\" + reinterpret_cast<const wchar_t*>(nsTobrin::kMessageInfoFile.utf16);
   const nsTobrin::LocalizedTexts texts = nsTobrin::ReadLocalizedTexts(cataloguePath, uiLanguage);
   const std::wstring message = nsTobrin::DoubleAmpersands(texts.strMessage);
 

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
+#include "contract/stored_names.h"
+
 namespace nsTobrin {
 
 namespace {
-
-bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
 
 char16_t Upper(char16_t c) { return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c; }
 
@@ -53,40 +53,31 @@ const char* CheckComponent(const std::u16string& component) {
 
 const char* CheckStoredName(const std::u16string& name) {
   if (name.empty()) return "the name is empty";
-  if (IsSeparator(name.front())) return "the name is an absolute or UNC path";
+  if (IsNameSeparator(name.front())) return "the name is an absolute or UNC path";
   for (char16_t c : name) {
     if (c == u':') return "the name holds a ':' (drive or stream)";
     if (c < 0x20 || c == u'<' || c == u'>' || c == u'"' || c == u'|' || c == u'?' || c == u'*')
       return "the name holds a character that file names cannot hold";
   }
   if (HasUnpairedSurrogate(name)) return "the name holds an unpaired surrogate";
-  std::size_t start = 0;
-  for (std::size_t i = 0; i <= name.size(); ++i) {
-    if (i == name.size() || IsSeparator(name[i])) {
-      if (const char* why = CheckComponent(name.substr(start, i - start))) return why;
-      start = i + 1;
-    }
-  }
-  return nullptr;
+  const char* why = nullptr;
+  AnyComponent(name, [&why](std::u16string_view component) {
+    return (why = CheckComponent(std::u16string(component))) != nullptr;
+  });
+  return why;
 }
 
 const char* CheckPayloadName(const std::u16string& name) {
-  if (!name.empty() && IsSeparator(name.front())) return "it is an absolute or UNC path";
+  if (!name.empty() && IsNameSeparator(name.front())) return "it is an absolute or UNC path";
   if (name.find(u':') != std::u16string::npos) return "it holds a ':' (drive or stream)";
   // Quotes would change where the command line's program name ends.
   if (name.find(u'"') != std::u16string::npos) return "it holds a '\"'";
-  std::size_t start = 0;
-  for (std::size_t i = 0; i <= name.size(); ++i) {
-    if (i == name.size() || IsSeparator(name[i])) {
-      // Dots and blanks alone: ".." itself, or a spelling the system may trim to it.
-      const std::u16string component = name.substr(start, i - start);
-      if (component.find_first_not_of(u". ") == std::u16string::npos &&
-          std::count(component.begin(), component.end(), u'.') >= 2)
-        return "it has a '..' component";
-      start = i + 1;
-    }
-  }
-  return nullptr;
+  // Dots and blanks alone: ".." itself, or a spelling the system may trim to it.
+  const bool climbs = AnyComponent(name, [](std::u16string_view component) {
+    return component.find_first_not_of(u". ") == std::u16string_view::npos &&
+           std::count(component.begin(), component.end(), u'.') >= 2;
+  });
+  return climbs ? "it has a '..' component" : nullptr;
 }
 
 }  // namespace nsTobrin

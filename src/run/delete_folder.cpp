@@ -1,3 +1,5 @@
+#include "run/delete_folder.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -8,7 +10,6 @@
 #include "common/win_owners.h"
 #include "package/folder_security.h"
 #include "package/long_path.h"
-#include "run/launch.h"
 
 namespace nsTobrin {
 

@@ -173,7 +173,7 @@ DWORD ResumeOrEnd(HANDLE process, HANDLE thread) {
   return error;
 }
 
-bool LaunchAndWait(const PayloadCommand& command, const std::wstring& extractFolder, KernelHandle& heldPayload,
+DWORD StartAndWait(const PayloadCommand& command, const std::wstring& extractFolder, KernelHandle& heldPayload,
                    DWORD& exitCode) {
   const std::wstring& workingDirectory = command.workingDirectory;
   // The job only tells which processes descend from the payload: it limits
@@ -197,19 +197,13 @@ bool LaunchAndWait(const PayloadCommand& command, const std::wstring& extractFol
     return ErrorUnless(started, ERROR_BAD_EXE_FORMAT);
   });
   heldPayload.Reset();
-  if (startError) {
-    SetLastError(startError);
-    return false;
-  }
+  if (startError) return startError;
   KernelHandle processHandle(process.hProcess);
   KernelHandle threadHandle(process.hThread);
   // A runner inside a job that allows no nested job and no breakaway cannot
   // use one: then only the payload itself is waited for.
   if (job.Valid() && !AssignProcessToJobObject(job.Get(), processHandle.Get())) job.Reset();
-  if (const DWORD error = ResumeOrEnd(processHandle.Get(), threadHandle.Get())) {
-    SetLastError(error);
-    return false;
-  }
+  if (const DWORD error = ResumeOrEnd(processHandle.Get(), threadHandle.Get())) return error;
   WaitForSingleObject(processHandle.Get(), INFINITE);
   if (!GetExitCodeProcess(processHandle.Get(), &exitCode)) exitCode = LastErrorOr(ERROR_INVALID_HANDLE);
   if (job.Valid() && !extractFolder.empty()) {
@@ -220,7 +214,14 @@ bool LaunchAndWait(const PayloadCommand& command, const std::wstring& extractFol
       WaitForSingleObject(running.Get(), INFINITE);
     }
   }
-  return true;
+  return 0;
+}
+
+bool LaunchAndWait(const PayloadCommand& command, const std::wstring& extractFolder, KernelHandle& heldPayload,
+                   DWORD& exitCode) {
+  const DWORD error = StartAndWait(command, extractFolder, heldPayload, exitCode);
+  if (error) SetLastError(error);
+  return error == 0;
 }
 
 }  // namespace nsTobrin

@@ -1,4 +1,4 @@
-// Starting the payload and removing the extraction folder.
+// Starting the payload and waiting for it and the processes it starts.
 #pragma once
 
 #include <windows.h>
@@ -18,10 +18,15 @@ namespace nsTobrin {
 // let the runner read, waits for it as well (programs started from elsewhere
 // for other work are not waited for, nor children that broke away from the
 // job). Where no job can be used, only the payload is waited for. `heldPayload`, the payload's
-// file held open against writers, is closed once the process exists. True
-// when it started; `exitCode` is then the process's exit code. False when it
-// could not start, with the error of CreateProcessW as the thread's last
-// error (never 0) and `exitCode` untouched.
+// file held open against writers, is closed once the process exists. 0 when
+// it started; `exitCode` is then the process's exit code. Otherwise the error
+// of CreateProcessW (or of letting the process run), never 0, with
+// `exitCode` untouched.
+DWORD StartAndWait(const PayloadCommand& command, const std::wstring& extractFolder, KernelHandle& heldPayload,
+                   DWORD& exitCode);
+
+// StartAndWait with the payload run's named interface: true when the
+// process started; false with the error as the thread's last error.
 bool LaunchAndWait(const PayloadCommand& command, const std::wstring& extractFolder, KernelHandle& heldPayload,
                    DWORD& exitCode);
 
@@ -40,20 +45,5 @@ DWORD StartRetryingLostProcess(const std::function<DWORD()>& start, int attempts
 // True when `path` names `folder` or something inside it, compared as the
 // file system does (letter case, separators, short names).
 bool IsInsideFolder(const std::wstring& path, const std::wstring& folder);
-
-// Removes the folder (its path ends with a backslash) and everything in it
-// for good, at any path length. Retries for a few seconds while a file is
-// still in use; what a program outside holds (the folder as its current
-// directory, a file it keeps open) ends the retry at once. Every file that
-// can go is deleted; in an elevated run what is left is marked for deletion
-// at the next restart. An empty path is skipped (false).
-bool DeleteExtractFolder(const std::wstring& folder);
-
-// What the removal does with an entry it finds, by the attributes the
-// search reports: it descends only into a folder that is no reparse point.
-// A link or junction to a folder is removed itself, never followed; a link
-// to a file is deleted like a file.
-enum class EntryRemoval { Descend, RemoveFolder, DeleteFile };
-EntryRemoval RemovalOf(DWORD attributes);
 
 }  // namespace nsTobrin

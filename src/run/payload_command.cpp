@@ -1,16 +1,20 @@
 #include "run/payload_command.h"
 
+#include "common/windows_names.h"
+#include "contract/payload_lookup.h"
+
 namespace nsTobrin {
 
 std::wstring FindPayloadGroup(const PackageDirectory& directory, const std::wstring& fileName) {
   const std::u16string wanted(fileName.begin(), fileName.end());
-  for (const auto& group : directory) {
-    for (const PackageEntry& entry : group.second) {
-      if (entry.name == wanted)
-        return group.first == kRootGroupName ? std::wstring() : std::wstring(group.first.begin(), group.first.end());
-    }
-  }
-  return std::wstring();
+  PayloadLookup lookup(wanted, SameNameOnWindows);
+  const std::u16string inRoot;
+  for (const auto& group : directory)
+    for (const PackageEntry& entry : group.second)
+      lookup.Offer(group.first == kRootGroupName ? inRoot : group.first, entry.name, 0);
+  // A path below the folder is started as the command names it.
+  if (lookup.Match() != PayloadMatch::EntryName) return std::wstring();
+  return std::wstring(lookup.Folder().begin(), lookup.Folder().end());
 }
 
 PayloadCommand BuildPayloadCommand(const std::wstring& extractFolder, const std::wstring& group,

@@ -13,8 +13,10 @@ struct PayloadCommand {
   std::wstring payloadPath;       // the payload's file, unquoted
 };
 
-// The group that holds `fileName` (first match in directory order), or empty
-// when the file lies in the root group or is not in the package.
+// The group whose folder the payload is started in (contract/payload_lookup.h):
+// that of the entry named `fileName` exactly, the first in directory order;
+// empty when that entry lies in the root group, or when no entry has that
+// name and `fileName` is started as a path below the extraction folder.
 std::wstring FindPayloadGroup(const PackageDirectory& directory, const std::wstring& fileName);
 
 // Folder + group + "\" + file name, in double quotes when it holds a blank

@@ -1,9 +1,10 @@
 #include "run/run_payload.h"
 
-#include "app/installer_name.h"
+#include "app/module_path.h"
 #include "app/tobrin_dlg.h"
-#include "common/last_error.h"
+#include "contract/settings_contract.h"
 #include "package/extract_package.h"
+#include "run/delete_folder.h"
 #include "run/launch.h"
 #include "run/payload_command.h"
 #include "run/payload_file.h"
@@ -30,27 +31,33 @@ DWORD StartPayload(CTobrinDlg& dlg, const wchar_t* commandLine, const std::wstri
   if (const DWORD error = HoldPayloadFile(GetOwnModulePath(), dlg.m_strExtractFolder, group, executeFileName, heldPayload))
     return error;
   if (!dlg.ShowLocalizedMessage()) return ERROR_CANCELLED;
-  if (!LaunchAndWait(command, dlg.m_strExtractFolder, heldPayload, exitCode)) return LastErrorOr(ERROR_BAD_EXE_FORMAT);
-  return 0;
+  return StartAndWait(command, dlg.m_strExtractFolder, heldPayload, exitCode);
 }
+
+// The one place where the run's outcome becomes its exit code: the
+// payload's own when it ran, otherwise the error that kept it from running.
+DWORD RunExitCode(DWORD error, DWORD payloadExitCode) { return error ? error : payloadExitCode; }
 
 }  // namespace
 
 bool RunPayload(CTobrinDlg& dlg, const wchar_t* commandLine) {
   // Nothing of a package that was not extracted whole is started.
   if (dlg.m_bExtracted) {
-    const std::wstring assistFile = dlg.m_strExtractFolder + L"AssistFile.ini";
     std::wstring executeFileName, paramA, paramB, productName;
-    ReadParamOption(L"ExecuteFileName", assistFile, executeFileName);
-    ReadParamOption(L"ParamA", assistFile, paramA);
-    ReadParamOption(L"ParamB", assistFile, paramB);
-    ReadParamOption(L"ProductName", assistFile, productName);
+    ReadSettingKey(kExecuteFileNameKey, dlg.m_strExtractFolder, executeFileName);
+    ReadSettingKey(kParamAKey, dlg.m_strExtractFolder, paramA);
+    ReadSettingKey(kParamBKey, dlg.m_strExtractFolder, paramB);
+    ReadSettingKey(kProductNameKey, dlg.m_strExtractFolder, productName);
     dlg.m_strProductName = productName;
     DWORD exitCode = 0;
     const DWORD error = StartPayload(dlg, commandLine, executeFileName, paramA, paramB, exitCode);
-    dlg.m_nExitCode = error ? error : exitCode;
+    dlg.m_nExitCode = RunExitCode(error, exitCode);
   }
-  DeleteExtractFolder(dlg.m_strExtractFolder);
+  // The folder goes in every case. Its removal is not part of the run's
+  // outcome: what cannot go is left to the removal's own fallback (marked
+  // for deletion at the next restart in an elevated run), and the exit code
+  // stays the payload's.
+  static_cast<void>(DeleteExtractFolder(dlg.m_strExtractFolder));
   return true;
 }
 

@@ -1,8 +1,12 @@
-// The two tests for a silent run (the command line, then the registry
-// switch), and the other policy value under the product's registry key.
+// The two tests for a silent run: the command line, then the registry switch
+// under the product's registry key.
 #pragma once
 
 #include <string>
+
+// The extraction folder's own policy value, read where the folder is made
+// (package/extract_package.cpp still finds it through this header).
+#include "run/extraction_root.h"
 
 namespace nsTobrin {
 
@@ -13,14 +17,7 @@ bool IsSilentCommandLine(const std::wstring& commandLine);
 // the 32-bit value 1 (whatever its registry type).
 bool IsSilentSwitchOn();
 
-// HKLM "SOFTWARE\Brenko Corporation\OLMI update", "ExtractionRoot": a text
-// (REG_SZ or REG_EXPAND_SZ) with its environment variables expanded (in an
-// elevated run from the system's environment only, never the user's); empty
-// when the value is absent, of another type or empty.
-std::wstring ReadExtractionRoot();
-
 extern const wchar_t kSilentSwitchKey[];
 extern const wchar_t kSilentSwitchValue[];
-extern const wchar_t kExtractionRootValue[];
 
 }  // namespace nsTobrin

@@ -10,7 +10,7 @@
 #include "package/folder_security.h"
 #include "package/long_path.h"
 #include "package/handle_closer.h"
-#include "run/launch.h"
+#include "run/delete_folder.h"
 #include "run/payload_file.h"
 #include "run/run_payload.h"
 #include "unit/test_support.h"

@@ -3,6 +3,7 @@
 
 #include <thread>
 
+#include "run/delete_folder.h"
 #include "run/launch.h"
 #include "run/payload_command.h"
 #include "unit/test_support.h"

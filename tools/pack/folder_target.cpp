@@ -46,21 +46,13 @@ int FolderTarget::Fail(int error, const fs::path& path, const std::string& reaso
 
 fs::path FolderTarget::Below(const std::u16string& relative) {
   // The reader refuses every name that is absolute or climbs out; the
-  // components are joined one by one, so no separator of this system can
-  // hide in them either.
+  // components are joined one by one (PathFromStoredName), so no separator
+  // of this system can hide in them either.
   if (const char* why = CheckStoredName(relative)) {
     Fail(EINVAL, m_rootPath, "the package name \"" + PathToUtf8(NameFromUtf16(relative)) + "\" is refused: " + why);
     return fs::path();
   }
-  fs::path path;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i <= relative.size(); ++i) {
-    if (i == relative.size() || relative[i] == u'\\' || relative[i] == u'/') {
-      path /= NameFromUtf16(relative.substr(start, i - start));
-      start = i + 1;
-    }
-  }
-  return path;
+  return PathFromStoredName(relative);
 }
 
 namespace {

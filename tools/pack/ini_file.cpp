@@ -109,13 +109,13 @@ std::optional<IniValue> IniFile::Read(const char* section, const char* key) cons
         quoted = true;
         value.erase(0, 1);
       }
-      // The copy takes 127 code units; the closing quote is then dropped
-      // as the last of them when the quoted text was no longer than 128.
+      // The copy takes kSettingValueLimit code units; the closing quote is then dropped
+      // as the last of them when the quoted text was no longer than the buffer.
       IniValue result;
-      result.text = value.substr(0, kIniValueLimit);
-      if (quoted && value.size() <= kIniValueLimit + 1) result.text.pop_back();
+      result.text = value.substr(0, kSettingValueLimit);
+      if (quoted && value.size() <= kSettingValueLimit + 1) result.text.pop_back();
       result.cut = result.text.size() < value.size() - (quoted ? 1 : 0);
-      if (result.text == u"Error") return std::nullopt;
+      if (IsAbsentSettingValue(result.text.c_str())) return std::nullopt;
       return result;
     }
     return std::nullopt;

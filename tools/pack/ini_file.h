@@ -1,14 +1,16 @@
 // The package's settings files read as the runner's platform reads them
 // with GetPrivateProfileStringW: sections and keys found by name without
 // regard to ASCII letter case, the first section of a name and the first key
-// of a name win, a value cut to 127 UTF-16 code units, a value in matching
-// quotes loses them, and the text "Error" (the runner's default) counts as
-// absent.
+// of a name win, a value cut to kSettingValueLimit UTF-16 code units, a value
+// in matching quotes loses them, and the runner's default (kAbsentValue)
+// counts as absent (contract/settings_contract.h).
 #pragma once
 
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "contract/settings_contract.h"
 
 namespace nsTobrin {
 
@@ -22,7 +24,7 @@ enum class IniEncoding {
 
 struct IniValue {
   std::u16string text;
-  bool cut = false;  // the file holds more than the 127 code units that arrive
+  bool cut = false;  // the file holds more than the kSettingValueLimit code units that arrive
 };
 
 class IniFile {
@@ -32,6 +34,7 @@ class IniFile {
 
   // The value the runner reads, or nothing when it reads its default.
   std::optional<IniValue> Read(const char* section, const char* key) const;
+  std::optional<IniValue> Read(const SettingKey& key) const { return Read(key.section.text, key.key.text); }
 
   IniEncoding Encoding() const { return m_encoding; }
   // An 8-bit file that looks like UTF-16 written without a byte-order mark,
@@ -60,8 +63,5 @@ class IniFile {
 // What the profile reader takes off around names and values: the Unicode
 // white space, and Ctrl-Z.
 bool IsIniBlank(char16_t c);
-
-// The longest value the runner reads, in UTF-16 code units.
-constexpr std::size_t kIniValueLimit = 127;
 
 }  // namespace nsTobrin

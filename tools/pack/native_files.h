@@ -1,5 +1,7 @@
 // The packer's view of the local file system: paths from and to UTF-8, files
 // as std::FILE* with an owner, and the few facts about the running program.
+// One interface; native_files_posix.cpp and native_files_win32.cpp implement
+// it for their system (the build picks one), native_files.cpp what is alike.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +27,10 @@ std::string PathToUtf8(const fs::path& path);
 std::optional<std::u16string> NameToUtf16(const fs::path& name);
 // A stored name's component as a path of this system.
 fs::path NameFromUtf16(const std::u16string& name);
+// A whole stored name (components split at '\' or '/', contract/stored_names.h)
+// as a relative path of this system, joined component by component, so that
+// no separator of this system can hide in a component.
+fs::path PathFromStoredName(const std::u16string& name);
 
 #ifdef _WIN32
 // The "\\?\" form of `path` (made absolute first; "\\?\UNC\" for a share),
@@ -62,6 +68,9 @@ bool ReadFolderEntries(const fs::path& folder, std::vector<FolderEntry>& entries
 void RemoveBelow(const fs::path& folder);
 // Removes one file, link or empty folder; false when it stays.
 bool RemoveEntry(const fs::path& path);
+// Renames `from` over `to`, replacing a file of that name; false with
+// `error` set on failure.
+bool RenameReplacing(const fs::path& from, const fs::path& to, std::string& error);
 
 // Opens a regular file for reading, never waiting on a FIFO or a device
 // (opened without blocking, then checked by its type). With

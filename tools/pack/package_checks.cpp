@@ -2,13 +2,15 @@
 
 #include <map>
 
+#include "contract/message_languages.h"
+#include "contract/path_limits.h"
+#include "contract/payload_lookup.h"
+#include "contract/settings_contract.h"
+#include "contract/stored_names.h"
 #include "package/package_format.h"
 #include "text.h"
 
 namespace nsTobrin {
-
-const char* const kMessageLanguages[11] = {"CHS", "CHT", "DEU", "ENG", "ESP", "FRA",
-                                           "ITA", "JPN", "KOR", "NLD", "RUS"};
 
 const char kUnreadable[] = "cannot be read";
 
@@ -16,12 +18,6 @@ namespace {
 
 // Settings files larger than this are not the runner's kind of file.
 constexpr std::uint64_t kSettingsReadLimit = 16u << 20;
-
-// The longest file or folder name Windows keeps, in UTF-16 code units.
-constexpr std::size_t kLongestName = 255;
-// A program is started from a path of at most 259 characters; the shortest
-// extraction folder, "C:\{GUID}\", takes 42 of them.
-constexpr std::size_t kLongestStartablePath = 259 - 42;
 
 // A file of the root group, named as Windows matches names. Of two that
 // match, the later one is written last and so is the one on disk.
@@ -42,34 +38,15 @@ bool HasNonAscii(const std::u16string& text) {
 
 std::string Quote(const std::u16string& text) { return "\"" + Utf16ToUtf8(text) + "\""; }
 
-std::u16string Backslashed(std::u16string path) {
-  for (char16_t& c : path)
-    if (c == u'/') c = u'\\';
-  return path;
-}
-
-// Names below the extraction folder, split at either separator.
-std::vector<std::u16string> Components(const std::u16string& path) {
-  std::vector<std::u16string> parts;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i <= path.size(); ++i) {
-    if (i == path.size() || path[i] == u'\\' || path[i] == u'/') {
-      parts.push_back(path.substr(start, i - start));
-      start = i + 1;
-    }
-  }
-  return parts;
-}
-
 std::size_t LongestComponent(const std::u16string& path) {
   std::size_t longest = 0;
-  for (const std::u16string& part : Components(path)) longest = part.size() > longest ? part.size() : longest;
+  for (const std::u16string_view part : SplitStoredName(path)) longest = part.size() > longest ? part.size() : longest;
   return longest;
 }
 
 std::string TooLong(std::size_t length) {
   return "a name in its path is " + std::to_string(length) + " characters long; Windows keeps names of " +
-         std::to_string(kLongestName) + " at most, so the runner cannot write it";
+         std::to_string(kLongestFileName) + " at most, so the runner cannot write it";
 }
 
 // Why the runner may read an 8-bit file differently from what was meant.
@@ -104,8 +81,8 @@ void CheckArgument(const char* key, const std::optional<IniValue>& value, const 
                    const std::string& subject, Findings& findings) {
   if (!value) return;
   if (value->cut)
-    findings.Warning(subject, std::string(key) + " is longer than " + std::to_string(kIniValueLimit) +
-                                  " characters: the runner reads only the first " + std::to_string(kIniValueLimit));
+    findings.Warning(subject, std::string(key) + " is longer than " + std::to_string(kSettingValueLimit) +
+                                  " characters: the runner reads only the first " + std::to_string(kSettingValueLimit));
   if (ini.Encoding() == IniEncoding::EightBit && HasNonAscii(value->text))
     findings.Warning(subject, std::string(key) + " holds non-ASCII characters: " + EightBitHint(ini));
 }
@@ -155,9 +132,9 @@ std::optional<std::string> WhyNotStartable(const PackageView& view, const ViewFi
 }
 
 void ReadAssistFile(const PackageView& view, PackageSettings& settings, Findings& findings) {
-  const ViewFile* file = FindRootFile(view, u"AssistFile.ini");
+  const ViewFile* file = FindRootFile(view, kAssistFile.utf16);
   if (!file) {
-    findings.Error(view.subjectOf(u"AssistFile.ini"),
+    findings.Error(view.subjectOf(kAssistFile.utf16),
                    "missing: the runner reads the file to start from AssistFile.ini beside the package's root files");
     return;
   }
@@ -167,10 +144,10 @@ void ReadAssistFile(const PackageView& view, PackageSettings& settings, Findings
   if (!ReadFile(view, *file, subject, bytes, findings, true)) return;
   settings.assistFileFound = true;
   const IniFile ini = IniFile::Parse(bytes);
-  settings.executeFileName = ini.Read("ParamOption", "ExecuteFileName");
-  settings.paramA = ini.Read("ParamOption", "ParamA");
-  settings.paramB = ini.Read("ParamOption", "ParamB");
-  settings.productName = ini.Read("ParamOption", "ProductName");
+  settings.executeFileName = ini.Read(kExecuteFileNameKey);
+  settings.paramA = ini.Read(kParamAKey);
+  settings.paramB = ini.Read(kParamBKey);
+  settings.productName = ini.Read(kProductNameKey);
   CheckArgument("ParamA", settings.paramA, ini, subject, findings);
   CheckArgument("ParamB", settings.paramB, ini, subject, findings);
   CheckArgument("ProductName", settings.productName, ini, subject, findings);
@@ -206,8 +183,7 @@ void ReadAssistFile(const PackageView& view, PackageSettings& settings, Findings
     std::string others;
     for (const ViewGroup& group : view.groups)
       for (const ViewFile& file : group.files)
-        if (&file != payload.file &&
-            (file.name == name->text || SameNameOnWindows(Backslashed(RelativePath(group, file)), Backslashed(name->text))))
+        if (&file != payload.file && AnswersToPayloadName(group.Folder(), file.name, name->text, SameNameOnWindows))
           others += (others.empty() ? "" : ", ") + Quote(RelativePath(group, file));
     if (!others.empty())
       findings.Warning(subject, "ExecuteFileName " + Quote(name->text) + " also matches " + others +
@@ -215,34 +191,34 @@ void ReadAssistFile(const PackageView& view, PackageSettings& settings, Findings
                                     ", the first of that name in the order of the package's groups");
     if (const auto why = WhyNotStartable(view, *payload.file))
       findings.Error(view.Subject(*payload.group, *payload.file), "ExecuteFileName names this file, which " + *why);
-    if (RelativePath(*payload.group, *payload.file).size() > kLongestStartablePath)
+    if (RelativePath(*payload.group, *payload.file).size() > kLongestStartablePayloadPath)
       findings.Error(subject, "the file ExecuteFileName names lies " +
                                   std::to_string(RelativePath(*payload.group, *payload.file).size()) +
                                   " characters deep in the package: with the extraction folder in front (at least "
-                                  "C:\\{GUID}\\) its path is longer than the 259 characters a program can be "
-                                  "started from; keep it within " + std::to_string(kLongestStartablePath));
+                                  "C:\\{GUID}\\) its path is longer than the " + std::to_string(kLongestStartPath) +
+                                  " characters a program can be started from; keep it within " + std::to_string(kLongestStartablePayloadPath));
   } else {
     std::string reason = "ExecuteFileName " + Quote(name->text) + " names no file in the package";
     if (name->cut)
-      reason += " (the value is longer than " + std::to_string(kIniValueLimit) +
-                " characters, and the runner reads only the first " + std::to_string(kIniValueLimit) + ")";
+      reason += " (the value is longer than " + std::to_string(kSettingValueLimit) +
+                " characters, and the runner reads only the first " + std::to_string(kSettingValueLimit) + ")";
     findings.Error(subject, reason);
   }
 }
 
 void ReadMessageSetting(const PackageView& view, PackageSettings& settings, Findings& findings) {
-  const ViewFile* file = FindRootFile(view, u"MessageSetting.ini");
+  const ViewFile* file = FindRootFile(view, kMessageSettingFile.utf16);
   if (!file) return;  // no box, as the runner decides without it
   const std::string subject = view.Subject(*view.RootGroup(), *file);
   std::string bytes;
   if (!ReadFile(view, *file, subject, bytes, findings, true)) return;
   settings.messageSettingFound = true;
   const IniFile ini = IniFile::Parse(bytes);
-  const auto show = ini.Read("Setting", "IsShowMessageBox");
-  settings.showMessageBox = show && show->text == u"1";
+  const auto show = ini.Read(kIsShowMessageBoxKey);
+  settings.showMessageBox = ShowsMessageBox(show ? show->text.c_str() : nullptr);
   if (settings.showMessageBox) {
-    const auto isOk = ini.Read("Setting", "IsOk");
-    settings.oneButton = !isOk || isOk->text == u"1";
+    const auto isOk = ini.Read(kIsOkKey);
+    settings.oneButton = HasOneButton(isOk ? isOk->text.c_str() : nullptr);
   } else if (ini.LooksLikeUtf16WithoutBom()) {
     findings.Warning(subject, "looks like UTF-16 written without a byte-order mark, which the runner does not read: "
                               "no message box will be shown");
@@ -250,10 +226,10 @@ void ReadMessageSetting(const PackageView& view, PackageSettings& settings, Find
 }
 
 void ReadMessageInfo(const PackageView& view, PackageSettings& settings, Findings& findings) {
-  const ViewFile* file = FindRootFile(view, u"MessageInfo.xml");
+  const ViewFile* file = FindRootFile(view, kMessageInfoFile.utf16);
   if (!file) {
     if (settings.showMessageBox)
-      findings.Warning(view.subjectOf(u"MessageInfo.xml"),
+      findings.Warning(view.subjectOf(kMessageInfoFile.utf16),
                        "missing, while MessageSetting.ini asks for a message box: the box will show no message");
     return;
   }
@@ -287,54 +263,33 @@ void ReadMessageInfo(const PackageView& view, PackageSettings& settings, Finding
                                   ">, not <MessageInfo>: the runner finds no message in it");
     return;
   }
-  for (const char* code : kMessageLanguages) {
+  for (const AsciiName& code : kMessageLanguageCodes) {
     for (const XmlElementName& child : xml.children) {
-      if (child.localName == code) {
-        settings.languages.push_back(code);
+      if (child.localName == code.text) {
+        settings.languages.push_back(code.text);
         break;
       }
     }
   }
   bool hasEnglish = false;
-  for (const std::string& code : settings.languages) hasEnglish |= code == "ENG";
+  for (const std::string& code : settings.languages) hasEnglish |= code == MessageLanguageCode(MessageLanguage::ENG).text;
   if (settings.showMessageBox && !hasEnglish)
     findings.Warning(subject, "has no <ENG> element: users whose language has no element of its own see an empty message");
-}
-
-// The folders a path lies in: "a\b\c" gives "a" and "a\b".
-std::vector<std::u16string> ParentFolders(const std::u16string& path) {
-  std::vector<std::u16string> parents;
-  for (std::size_t i = 0; i < path.size(); ++i)
-    if (path[i] == u'\\' || path[i] == u'/') parents.push_back(path.substr(0, i));
-  return parents;
 }
 
 }  // namespace
 
 PayloadLocation FindPayload(const PackageView& view, const std::u16string& executeFileName) {
-  PayloadLocation location;
-  if (executeFileName.empty()) return location;
+  PayloadLookup lookup(executeFileName, SameNameOnWindows);
+  const std::u16string inRoot;
+  std::vector<PayloadLocation> places;
   for (const ViewGroup& group : view.groups) {
     for (const ViewFile& file : group.files) {
-      if (file.name == executeFileName) {
-        location.group = &group;
-        location.file = &file;
-        return location;
-      }
+      lookup.Offer(group.IsRoot() ? inRoot : group.name, file.name, places.size());
+      places.push_back({&group, &file});
     }
   }
-  // Not an entry's name: the runner then starts the path below the
-  // extraction folder, and Windows finds the file without regard to case.
-  const std::u16string wanted = Backslashed(executeFileName);
-  for (const ViewGroup& group : view.groups) {
-    for (const ViewFile& file : group.files) {
-      if (SameNameOnWindows(Backslashed(RelativePath(group, file)), wanted)) {
-        location.group = &group;
-        location.file = &file;
-      }
-    }
-  }
-  return location;
+  return lookup.Match() == PayloadMatch::None ? PayloadLocation() : places[lookup.Index()];
 }
 
 PackageSettings ReadSettings(const PackageView& view, Findings& findings) {
@@ -350,13 +305,13 @@ void CheckNames(const PackageView& view, Findings& findings) {
     if (!group.IsRoot()) {
       if (const char* why = CheckStoredName(group.name))
         findings.Error(view.subjectOf(group.name), std::string("the folder name is refused: ") + why);
-      if (const std::size_t length = LongestComponent(group.name); length > kLongestName)
+      if (const std::size_t length = LongestComponent(group.name); length > kLongestFileName)
         findings.Error(view.subjectOf(group.name), TooLong(length));
     }
     for (const ViewFile& file : group.files) {
       if (const char* why = CheckStoredName(file.name))
         findings.Error(view.Subject(group, file), std::string("the file name is refused: ") + why);
-      if (const std::size_t length = LongestComponent(file.name); length > kLongestName)
+      if (const std::size_t length = LongestComponent(file.name); length > kLongestFileName)
         findings.Error(view.Subject(group, file), TooLong(length));
     }
   }
@@ -372,12 +327,15 @@ void CheckNames(const PackageView& view, Findings& findings) {
   };
   for (const ViewGroup& group : view.groups) {
     if (group.IsRoot()) continue;
-    for (const std::u16string& parent : ParentFolders(group.name)) addFolder(parent);
+    for (const std::u16string_view parent : ParentFoldersOf(group.name)) addFolder(std::u16string(parent));
     addFolder(group.name);
   }
-  for (const ViewGroup& group : view.groups)
-    for (const ViewFile& file : group.files)
-      for (const std::u16string& parent : ParentFolders(RelativePath(group, file))) addFolder(parent);
+  for (const ViewGroup& group : view.groups) {
+    for (const ViewFile& file : group.files) {
+      const std::u16string path = RelativePath(group, file);
+      for (const std::u16string_view parent : ParentFoldersOf(path)) addFolder(std::u16string(parent));
+    }
+  }
 
   for (const ViewGroup& group : view.groups) {
     for (const ViewFile& file : group.files) {

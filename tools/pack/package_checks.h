@@ -14,9 +14,6 @@
 
 namespace nsTobrin {
 
-// The eleven catalogue codes the runner selects messages by.
-extern const char* const kMessageLanguages[11];
-
 // The catalogue's error when its bytes could not be read (too large, cut short).
 extern const char kUnreadable[];
 
@@ -45,10 +42,8 @@ PackageSettings ReadSettings(const PackageView& view, Findings& findings);
 // for a file where a folder must go.
 void CheckNames(const PackageView& view, Findings& findings);
 
-// The file "ExecuteFileName" starts: first the entry of that exact name in
-// data-area order, as the runner looks it up; otherwise the path below the
-// extraction folder that the runner's command names, matched as Windows
-// matches names (without regard to letter case).
+// The file "ExecuteFileName" starts, found by the runner's rule
+// (contract/payload_lookup.h) with names compared as Windows compares them.
 struct PayloadLocation {
   const ViewGroup* group = nullptr;
   const ViewFile* file = nullptr;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <memory>
 
+#include "contract/message_languages.h"
+#include "contract/settings_contract.h"
 #include "package/package_format.h"
 #include "ini_file.h"
 #include "package_checks.h"
@@ -41,7 +43,8 @@ bool CheckIniValue(const std::string& option, const std::string& value, std::str
   std::u16string text;
   if (!Utf8ToUtf16(value, text)) error = "the value of '" + option + "' is not valid UTF-8";
   else if (std::any_of(value.begin(), value.end(), IsLineBreak)) error = "the value of '" + option + "' holds a line break";
-  else if (text == u"Error") error = "the runner reads the value \"Error\" of '" + option + "' as no value at all";
+  else if (text == kAbsentValue.utf16)
+    error = std::string("the runner reads the value \"") + kAbsentValue.text + "\" of '" + option + "' as no value at all";
   return error.empty();
 }
 
@@ -73,10 +76,13 @@ std::string CheckSettingsOptions(SettingsOptions& options, const std::vector<std
     const std::size_t equals = text.find('=');
     std::string code = text.substr(0, equals);
     std::transform(code.begin(), code.end(), code.begin(), [](char c) { return c >= 'a' && c <= 'z' ? c - 32 : c; });
-    const bool known = std::any_of(std::begin(kMessageLanguages), std::end(kMessageLanguages),
-                                   [&](const char* language) { return code == language; });
-    if (equals == std::string::npos || !known)
-      return "'--text' takes LANG=MESSAGE with LANG one of CHS CHT DEU ENG ESP FRA ITA JPN KOR NLD RUS, not '" + text + "'";
+    const bool known = std::any_of(std::begin(kMessageLanguageCodes), std::end(kMessageLanguageCodes),
+                                   [&](const AsciiName& language) { return code == language.text; });
+    if (equals == std::string::npos || !known) {
+      std::string codes;
+      for (const AsciiName& language : kMessageLanguageCodes) codes += std::string(" ") + language.text;
+      return "'--text' takes LANG=MESSAGE with LANG one of" + codes + ", not '" + text + "'";
+    }
     for (const auto& given : options.texts)
       if (given.first == code) return "'--text' gives the message for " + code + " twice";
     if (!CheckMessageText(code, text.substr(equals + 1), error)) return error;
@@ -88,30 +94,32 @@ std::string CheckSettingsOptions(SettingsOptions& options, const std::vector<std
 std::vector<GeneratedFile> SettingsFilesFor(const SettingsOptions& options) {
   std::vector<GeneratedFile> files;
   if (options.WritesAssistFile()) {
-    std::u16string text = std::u16string(kUtf16Bom) + u"[ParamOption]\r\n";
-    const std::pair<const char16_t*, const std::optional<std::string>*> keys[] = {
-        {u"ExecuteFileName", &options.run},
-        {u"ParamA", &options.paramA},
-        {u"ParamB", &options.paramB},
-        {u"ProductName", &options.product}};
+    std::u16string text = std::u16string(kUtf16Bom) + u"[" + kParamOptionSection.utf16 + u"]\r\n";
+    const std::pair<const SettingKey*, const std::optional<std::string>*> keys[] = {
+        {&kExecuteFileNameKey, &options.run},
+        {&kParamAKey, &options.paramA},
+        {&kParamBKey, &options.paramB},
+        {&kProductNameKey, &options.product}};
     for (const auto& key : keys) {
       std::u16string value;
-      if (*key.second && Utf8ToUtf16(**key.second, value)) text += key.first + (u"=" + IniValueText(value)) + u"\r\n";
+      if (*key.second && Utf8ToUtf16(**key.second, value))
+        text += key.first->key.utf16 + (u"=" + IniValueText(value)) + u"\r\n";
     }
-    files.push_back({u"AssistFile.ini", Utf16LeBytes(text)});
+    files.push_back({kAssistFile.utf16, Utf16LeBytes(text)});
   }
   if (options.WritesMessageSetting()) {
     const bool notice = options.box == SettingsOptions::Box::Notice;
-    const std::u16string text = std::u16string(kUtf16Bom) + u"[Setting]\r\nIsShowMessageBox=1\r\nIsOk=" +
+    const std::u16string text = std::u16string(kUtf16Bom) + u"[" + kSettingSection.utf16 + u"]\r\n" +
+                                kIsShowMessageBoxKey.key.utf16 + u"=1\r\n" + kIsOkKey.key.utf16 + u"=" +
                                 (notice ? u"1" : u"0") + u"\r\n";
-    files.push_back({u"MessageSetting.ini", Utf16LeBytes(text)});
+    files.push_back({kMessageSettingFile.utf16, Utf16LeBytes(text)});
   }
   if (options.WritesMessageInfo()) {
     std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<MessageInfo>\r\n";
     for (const auto& text : options.texts)
       xml += "  <" + text.first + ">" + XmlEscaped(text.second) + "</" + text.first + ">\r\n";
     xml += "</MessageInfo>\r\n";
-    files.push_back({u"MessageInfo.xml", xml});
+    files.push_back({kMessageInfoFile.utf16, xml});
   }
   return files;
 }

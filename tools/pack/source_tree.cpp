@@ -101,15 +101,7 @@ class Scanner {
 PackageView ScanSourceFolder(const fs::path& folder, Findings& findings) {
   PackageView view;
   view.subjectOf = [folder](const std::u16string& relative) {
-    fs::path path = folder;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i <= relative.size(); ++i) {
-      if (i == relative.size() || relative[i] == u'\\' || relative[i] == u'/') {
-        path /= NameFromUtf16(relative.substr(start, i - start));
-        start = i + 1;
-      }
-    }
-    return PathToUtf8(path);
+    return PathToUtf8(folder / PathFromStoredName(relative));
   };
   view.read = [](const ViewFile& file, std::uint64_t limit, std::string& bytes, std::string& error) {
     StdioFile in = OpenRegularFile(file.source, Links::kDoNotFollowLinks, error);

@@ -90,11 +90,7 @@ bool HasUnpairedSurrogate(const std::u16string& text) {
 }
 
 #ifdef _WIN32
-bool SameNameOnWindows(const std::u16string& a, const std::u16string& b) {
-  return CompareStringOrdinal(reinterpret_cast<const wchar_t*>(a.data()), static_cast<int>(a.size()),
-                              reinterpret_cast<const wchar_t*>(b.data()), static_cast<int>(b.size()),
-                              TRUE) == CSTR_EQUAL;
-}
+// SameNameOnWindows: the runner's own, common/windows_names.cpp.
 
 bool WindowsNameLess::operator()(const std::u16string& a, const std::u16string& b) const {
   return CompareStringOrdinal(reinterpret_cast<const wchar_t*>(a.data()), static_cast<int>(a.size()),
