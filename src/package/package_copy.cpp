@@ -7,54 +7,6 @@
 
 namespace nsTobrin {
 
-CopyResult CopyPackageFiles(std::FILE* package, const PackageDirectory& directory, ExtractionTarget& target,
-                            SealDigest* digest) {
-  CopyResult result;
-  std::unique_ptr<unsigned char[]> buffer;
-  auto fail = [&](CopyOutcome outcome, int error) {
-    result.outcome = outcome;
-    result.error = error;
-    return result;
-  };
-
-  for (const auto& group : directory) {
-    if (target.StopRequested()) return fail(CopyOutcome::Stopped, 0);
-    if (group.first != kRootGroupName) {
-      if (int error = target.MakeGroupFolder(group.first)) return fail(CopyOutcome::WriteFailed, error);
-    }
-    for (const PackageEntry& entry : group.second) {
-      if (target.StopRequested()) return fail(CopyOutcome::Stopped, 0);
-      target.FileStarting();
-      if (int error = target.BeginFile(group.first, entry.name)) return fail(CopyOutcome::WriteFailed, error);
-      std::uint64_t left = entry.size;
-      while (left > 0) {
-        if (target.StopRequested()) {
-          target.AbandonFile();
-          return fail(CopyOutcome::Stopped, 0);
-        }
-        if (!buffer) buffer.reset(new unsigned char[kCopyPieceSize]);
-        const std::size_t piece = left < kCopyPieceSize ? static_cast<std::size_t>(left) : kCopyPieceSize;
-        if (std::fread(buffer.get(), 1, piece, package) != piece) {
-          target.AbandonFile();
-          return fail(CopyOutcome::ReadFailed, 0);
-        }
-        if (digest) digest->Observe(buffer.get(), piece);
-        if (int error = target.WriteData(buffer.get(), piece)) {
-          target.AbandonFile();
-          return fail(CopyOutcome::WriteFailed, error);
-        }
-        left -= piece;
-      }
-      if (int error = target.EndFile()) return fail(CopyOutcome::WriteFailed, error);
-    }
-  }
-  return result;
-}
-
-}  // namespace nsTobrin
-
-namespace nsTobrin {
-
 namespace {
 
 // Reads the stored bytes of a compressed data area in pieces, hands each to
@@ -118,15 +70,72 @@ class CompressedReader {
   DecodeStatus m_status = DecodeStatus::FrameDone;
 };
 
-CopyResult CopyCompressedFiles(std::FILE* package, const PackageLayout& layout, const PackageDirectory& directory,
-                               ExtractionTarget& target, SealDigest* digest) {
-  CopyResult result;
-  CompressedReader reader(package, layout.storedSize, digest);
-  if (!reader.Valid()) {
-    reader.Malformed(result, DecodeStatusText(DecodeStatus::NoMemory));
-    return result;
+// The stored layout: each file's bytes as they lie, read and hashed.
+class StoredSource {
+ public:
+  StoredSource(std::FILE* package, SealDigest* digest) : m_pPackage(package), m_pDigest(digest) {}
+  // False with `result` set when nothing can be read.
+  bool Ready(CopyResult&) { return true; }
+  // Puts up to `room` bytes of the current file into `out` (`made` of
+  // them, at least one); false with `result` set when it cannot.
+  bool Fill(unsigned char* out, std::size_t room, std::size_t& made, CopyResult& result) {
+    if (std::fread(out, 1, room, m_pPackage) != room) {
+      result.outcome = CopyOutcome::ReadFailed;
+      return false;
+    }
+    if (m_pDigest) m_pDigest->Observe(out, room);
+    made = room;
+    return true;
   }
-  std::unique_ptr<unsigned char[]> buffer(new unsigned char[kCopyPieceSize]);
+  bool Finish(CopyResult&) { return true; }
+
+ private:
+  std::FILE* m_pPackage;
+  SealDigest* m_pDigest;
+};
+
+// The compressed layout: the files' bytes decoded from the one stream.
+class DecodedSource {
+ public:
+  DecodedSource(std::FILE* package, const PackageLayout& layout, SealDigest* digest)
+      : m_reader(package, layout.storedSize, digest) {}
+  bool Ready(CopyResult& result) {
+    return m_reader.Valid() || m_reader.Malformed(result, DecodeStatusText(DecodeStatus::NoMemory));
+  }
+  bool Fill(unsigned char* out, std::size_t room, std::size_t& made, CopyResult& result) {
+    do {
+      const bool inputWasDone = m_reader.InputDone();
+      if (!m_reader.Decode(out, room, made, result)) return false;
+      // Nothing more to read, and nothing more comes out.
+      if (made == 0 && inputWasDone) return m_reader.Malformed(result, "the compressed stream ends before the files' bytes do");
+    } while (made == 0);
+    return true;
+  }
+  // Every file has its bytes: the stream must end here, its last frame
+  // complete, at the end of the data area.
+  bool Finish(CopyResult& result) {
+    unsigned char spare;
+    while (!m_reader.AtCleanEnd()) {
+      const bool inputWasDone = m_reader.InputDone();
+      std::size_t made = 0;
+      if (!m_reader.Decode(&spare, 1, made, result)) return false;
+      if (made > 0) return m_reader.Malformed(result, "the compressed stream holds more bytes than the directory's files");
+      if (inputWasDone && !m_reader.AtCleanEnd()) return m_reader.Malformed(result, "the compressed stream ends within a frame");
+    }
+    return true;
+  }
+
+ private:
+  CompressedReader m_reader;
+};
+
+// Hands every file of the directory, in the data area's order, its bytes
+// from `source`, exactly its size.
+template <typename Source>
+CopyResult CopyFiles(Source& source, const PackageDirectory& directory, ExtractionTarget& target) {
+  CopyResult result;
+  if (!source.Ready(result)) return result;
+  std::unique_ptr<unsigned char[]> buffer;
   auto fail = [&](CopyOutcome outcome, int error) {
     result.outcome = outcome;
     result.error = error;
@@ -147,45 +156,23 @@ CopyResult CopyCompressedFiles(std::FILE* package, const PackageLayout& layout, 
           target.AbandonFile();
           return fail(CopyOutcome::Stopped, 0);
         }
+        if (!buffer) buffer.reset(new unsigned char[kCopyPieceSize]);
         const std::size_t room = left < kCopyPieceSize ? static_cast<std::size_t>(left) : kCopyPieceSize;
         std::size_t made = 0;
-        const bool inputWasDone = reader.InputDone();
-        if (!reader.Decode(buffer.get(), room, made, result)) {
+        if (!source.Fill(buffer.get(), room, made, result)) {
           target.AbandonFile();
           return result;
         }
-        if (made == 0 && inputWasDone) {
-          // Nothing more to read, and nothing more comes out.
+        if (int error = target.WriteData(buffer.get(), made)) {
           target.AbandonFile();
-          reader.Malformed(result, "the compressed stream ends before the files' bytes do");
-          return result;
-        }
-        if (made > 0) {
-          if (int error = target.WriteData(buffer.get(), made)) {
-            target.AbandonFile();
-            return fail(CopyOutcome::WriteFailed, error);
-          }
+          return fail(CopyOutcome::WriteFailed, error);
         }
         left -= made;
       }
       if (int error = target.EndFile()) return fail(CopyOutcome::WriteFailed, error);
     }
   }
-  // Every file has its bytes: the stream must end here, its last frame
-  // complete, at the end of the data area.
-  while (!reader.AtCleanEnd()) {
-    const bool inputWasDone = reader.InputDone();
-    std::size_t made = 0;
-    if (!reader.Decode(buffer.get(), 1, made, result)) return result;
-    if (made > 0) {
-      reader.Malformed(result, "the compressed stream holds more bytes than the directory's files");
-      return result;
-    }
-    if (inputWasDone && !reader.AtCleanEnd()) {
-      reader.Malformed(result, "the compressed stream ends within a frame");
-      return result;
-    }
-  }
+  source.Finish(result);
   return result;
 }
 
@@ -193,8 +180,12 @@ CopyResult CopyCompressedFiles(std::FILE* package, const PackageLayout& layout, 
 
 CopyResult CopyPackageData(std::FILE* package, const PackageLayout& layout, const PackageDirectory& directory,
                            ExtractionTarget& target, SealDigest* digest) {
-  if (layout.mark == PackageMark::Compressed) return CopyCompressedFiles(package, layout, directory, target, digest);
-  return CopyPackageFiles(package, directory, target, digest);
+  if (layout.mark == PackageMark::Compressed) {
+    DecodedSource source(package, layout, digest);
+    return CopyFiles(source, directory, target);
+  }
+  StoredSource source(package, digest);
+  return CopyFiles(source, directory, target);
 }
 
 }  // namespace nsTobrin

@@ -42,12 +42,9 @@ constexpr std::size_t kCopyPieceSize = 1u << 20;
 class SealDigest;
 
 // `package` must be positioned at the first byte of the data area, as
-// ReadPackageDirectory leaves it. `digest`, when given, is fed every byte
-// read, in order; the target never sees it.
-CopyResult CopyPackageFiles(std::FILE* package, const PackageDirectory& directory, ExtractionTarget& target,
-                            SealDigest* digest = nullptr);
-
-// The same for either layout (`layout` as ReadPackageDirectory returned it).
+// ReadPackageDirectory leaves it, and `layout` be what it returned.
+// `digest`, when given, is fed every stored byte read, in order; the target
+// never sees it.
 // A compressed data area is read once: its stored bytes go to `digest` as
 // they are read, then through the decoder, and the target sees only decoded
 // bytes, exactly each file's size. When the stream is Malformed the rest of

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "common/last_error.h"
+#include "common/windows_names.h"
+#include "contract/payload_lookup.h"
 #include "common/stdio_file.h"
 #include "package/long_path.h"
 #include "package/package_copy.h"
@@ -21,31 +23,18 @@ struct EntryPlace {
   std::uint32_t size = 0;
 };
 
-std::u16string Backslashed(std::u16string path) {
-  for (char16_t& c : path)
-    if (c == u'/') c = u'\\';
-  return path;
-}
-
-// Names compared as Windows compares them when it opens a file: ordinal,
-// without regard to letter case.
-bool SameNameOnWindows(const std::u16string& a, const std::u16string& b) {
-  return CompareStringOrdinal(reinterpret_cast<const wchar_t*>(a.data()), static_cast<int>(a.size()),
-                              reinterpret_cast<const wchar_t*>(b.data()), static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
-}
-
 // Where the bytes of the file on disk at `path` (below the extraction
 // folder) lie in the data area: the packer's rule, a path below the folder
 // with names compared as Windows compares them. Of several entries that
 // Windows takes for that one file, the last one written is the file.
 EntryPlace FindEntry(const PackageDirectory& directory, std::uint64_t dataOffset, const std::u16string& path) {
   EntryPlace place;
-  const std::u16string wanted = Backslashed(path);
+  const std::u16string wanted = PathBelowFolder(std::u16string(), path);
   std::uint64_t offset = dataOffset;
   for (const auto& item : directory) {
-    const std::u16string folder = item.first == kRootGroupName ? std::u16string() : Backslashed(item.first) + u"\\";
+    const std::u16string folder = item.first == kRootGroupName ? std::u16string() : item.first;
     for (const PackageEntry& entry : item.second) {
-      if (SameNameOnWindows(folder + Backslashed(entry.name), wanted)) place = {true, offset, entry.size};
+      if (SameNameOnWindows(PathBelowFolder(folder, entry.name), wanted)) place = {true, offset, entry.size};
       offset += entry.size;
     }
   }

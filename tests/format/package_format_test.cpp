@@ -166,7 +166,7 @@ TEST(PackageFormat, DataAreaFollowsOrdinalGroupOrder) {
   EXPECT_EQ(layout.dataOffset + layout.dataSize, layout.fileSize);
   EXPECT_EQ(directory[u"a"][0].name, u"\u00e9t\u00e9 \u6f22.txt");
   MemoryTarget target;
-  ASSERT_EQ(CopyPackageFiles(exe.get(), directory, target).outcome, CopyOutcome::Done);
+  ASSERT_EQ(CopyPackageData(exe.get(), layout, directory, target).outcome, CopyOutcome::Done);
   EXPECT_EQ(target.contents, (std::vector<std::string>{"D", "E", "", "Z", "A", "AB", "B"}));
 }
 
@@ -284,17 +284,19 @@ TEST(PackageCopy, LargeFilesGoInPiecesAndAStopIsHonoured) {
   const std::string big(kCopyPieceSize * 2 + 123, 'b');
   ASSERT_TRUE(AppendPackage(exe.get(), {{kRootGroupName, {FileFromBytes(u"big", big), FileFromBytes(u"after", "tail")}}}));
   PackageDirectory directory;
-  ASSERT_EQ(Read(exe.get(), directory).status, PackageStatus::Ok);
+  PackageLayout layout = Read(exe.get(), directory);
+  ASSERT_EQ(layout.status, PackageStatus::Ok);
   MemoryTarget target;
-  ASSERT_EQ(CopyPackageFiles(exe.get(), directory, target).outcome, CopyOutcome::Done);
+  ASSERT_EQ(CopyPackageData(exe.get(), layout, directory, target).outcome, CopyOutcome::Done);
   EXPECT_EQ(target.writes, 4);  // three pieces, then the small file (both whole: the extraction test)
 
   // A stop asked for while the first file is written abandons it and
   // leaves the second unwritten.
-  ASSERT_EQ(Read(exe.get(), directory).status, PackageStatus::Ok);
+  layout = Read(exe.get(), directory);
+  ASSERT_EQ(layout.status, PackageStatus::Ok);
   MemoryTarget stopping;
   stopping.stopAfterFiles = 1;
-  EXPECT_EQ(CopyPackageFiles(exe.get(), directory, stopping).outcome, CopyOutcome::Stopped);
+  EXPECT_EQ(CopyPackageData(exe.get(), layout, directory, stopping).outcome, CopyOutcome::Stopped);
   EXPECT_EQ(stopping.contents.size(), 1u);
   EXPECT_TRUE(stopping.abandoned);
 }
