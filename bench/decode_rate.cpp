@@ -1,4 +1,4 @@
-// Decoding speed of the runner's decoder (make bench; the README's size
+// Decoding speed of the runner's decoder (make bench; docs/format.md's size
 // against speed figures): decodes the package bound to a program from the
 // file, through the copy walk, into nothing, and prints MB/s of decoded
 // bytes, the best of three runs.

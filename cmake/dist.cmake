@@ -59,12 +59,17 @@ install(FILES ${CMAKE_SOURCE_DIR}/tools/pack/tobrin-pack.bash DESTINATION share/
         RENAME tobrin-pack COMPONENT linux)
 install(FILES ${CMAKE_SOURCE_DIR}/README.md ${TOBRIN_DIST_FILES}/copyright ${TOBRIN_DIST_FILES}/changelog.gz
         DESTINATION share/doc/tobrin COMPONENT linux)
+# The pages the README links to, beside it.
+file(GLOB TOBRIN_DOC_PAGES ${CMAKE_SOURCE_DIR}/docs/*.md)
+list(SORT TOBRIN_DOC_PAGES)
+install(FILES ${TOBRIN_DOC_PAGES} DESTINATION share/doc/tobrin/docs COMPONENT linux)
 
 # The Windows archive: component "windows", one folder.
 install(FILES ${TOBRIN_WIN32_DIR}/tobrin-pack.exe ${TOBRIN_WIN32_DIR}/tobrin.exe
               ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/LICENSE
         DESTINATION . COMPONENT windows)
 install(FILES ${TOBRIN_WIN64_DIR}/tobrin.exe DESTINATION . RENAME tobrin64.exe COMPONENT windows)
+install(FILES ${TOBRIN_DOC_PAGES} DESTINATION docs COMPONENT windows)
 
 set(CPACK_PACKAGE_NAME tobrin)
 set(CPACK_PACKAGE_VENDOR Tobrin)

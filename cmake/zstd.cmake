@@ -22,7 +22,7 @@ if(WIN32 OR TOBRIN_FUZZ)
   # runners), without the error texts (the runner shows none; the packer
   # words its own), with the single-symbol Huffman decoder and the short
   # sequence decoder only; the hot files for speed (-O2), the frame handling
-  # around them for size. Measured on the 32-bit runner (README, "What
+  # around them for size. Measured on the 32-bit runner (docs/format.md, "What
   # compression costs"): this way 67 KB and about 550 MB/s; with the long
   # sequence decoder too, 80 KB and no faster; everything for size, 61 KB
   # and 215 MB/s.

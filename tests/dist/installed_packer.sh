@@ -65,6 +65,7 @@ pack_and_run() {
 dpkg-deb -x "${debs[0]}" "$work/root"
 packer=$work/root/usr/bin/tobrin-pack
 check "the .deb holds both runners" [ -f "$work/root/usr/lib/tobrin/tobrin.exe" -a -f "$work/root/usr/lib/tobrin/tobrin64.exe" ]
+check "the .deb holds the README's pages" [ -f "$work/root/usr/share/doc/tobrin/docs/running.md" ]
 pack_and_run "the installed packer" Installed.exe 32 "$packer" create
 pack_and_run "the .deb's 64-bit runner" Installed64.exe 64 "$packer" create --stub "$work/root/usr/lib/tobrin/tobrin64.exe"
 runner=$work/root/usr/lib/tobrin/tobrin.exe
@@ -81,8 +82,8 @@ mkdir "$work/zip"
 unzip -q "${zips[0]}" -d "$work/zip"
 folder=("$work"/zip/tobrin-*-windows)
 members=$(cd "${folder[0]}" && LC_ALL=C ls | tr '\n' ' ')
-check "the archive holds one folder with the packer, both runners, README and licence" \
-  [ "$members" = 'LICENSE README.md tobrin-pack.exe tobrin.exe tobrin64.exe ' ]
+check "the archive holds one folder with the packer, both runners, README, its pages and licence" \
+  [ "$members" = 'LICENSE README.md docs tobrin-pack.exe tobrin.exe tobrin64.exe ' -a -f "${folder[0]}/docs/packing.md" ]
 if [ -n "${TOBRIN_WINE_64BIT_ONLY:-}" ]; then
   echo "NOT RUN - the archive's packer: it is 32-bit, and this machine runs no 32-bit programs"
 else
