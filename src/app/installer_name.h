@@ -4,10 +4,6 @@
 
 #include <string>
 
-// The program's own path (package/extract_package.cpp still finds it through
-// this header).
-#include "app/module_path.h"
-
 namespace nsTobrin {
 
 // True when the file name (not its folder) holds "setup" or "install" in any

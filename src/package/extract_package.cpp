@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <unordered_set>
 
-#include "app/installer_name.h"
+#include "app/module_path.h"
 #include "app/tobrin_dlg.h"
 #include "common/last_error.h"
 #include "common/stdio_file.h"
@@ -15,7 +15,7 @@
 #include "package/long_path.h"
 #include "package/package_copy.h"
 #include "package/package_seal.h"
-#include "run/silent_mode.h"
+#include "run/extraction_root.h"
 
 namespace nsTobrin {
 

@@ -4,10 +4,6 @@
 
 #include <string>
 
-// The extraction folder's own policy value, read where the folder is made
-// (package/extract_package.cpp still finds it through this header).
-#include "run/extraction_root.h"
-
 namespace nsTobrin {
 
 // The whole command line is "-s" or "/s", in either letter case.
