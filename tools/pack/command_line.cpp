@@ -36,20 +36,20 @@ const char kHelp[] =
     "2 wrong command line.\n";
 
 // A command: its name, its help, and how it declares its options.
-struct CommandSpec {
+struct CommandEntry {
   const char* name;
   const char* help;
   CommandRun (*declare)(CLI::App& app);
 };
 
-const CommandSpec kCommands[] = {{"create", kCreateHelp, DeclareCreateOptions},
+const CommandEntry kCommands[] = {{"create", kCreateHelp, DeclareCreateOptions},
                                  {"init", kInitHelp, DeclareInitOptions},
                                  {"list", kListHelp, DeclareListOptions},
                                  {"verify", kVerifyHelp, DeclareVerifyOptions},
                                  {"extract", kExtractHelp, DeclareExtractOptions}};
 
 struct Command {
-  const CommandSpec& spec;
+  const CommandEntry& entry;
   CLI::App* app;
   CommandRun run;
   bool helpAsked = false;
@@ -71,21 +71,21 @@ int RunCommandLine(const Arguments& all) {
 
   std::vector<Command> commands;
   commands.reserve(std::size(kCommands));  // the help flags point into the elements
-  for (const CommandSpec& spec : kCommands) {
-    CLI::App* sub = app.add_subcommand(spec.name);
+  for (const CommandEntry& entry : kCommands) {
+    CLI::App* sub = app.add_subcommand(entry.name);
     sub->set_help_flag();
-    commands.push_back({spec, sub, nullptr});
+    commands.push_back({entry, sub, nullptr});
     sub->add_flag("-h,--help", commands.back().helpAsked);
   }
   CLI::App* help = app.add_subcommand("help");
   std::string helpTopic;
   help->add_option("COMMAND", helpTopic);
-  for (Command& command : commands) command.run = command.spec.declare(*command.app);
+  for (Command& command : commands) command.run = command.entry.declare(*command.app);
 
   const std::string& first = all[0];
   const Command* named = nullptr;
   for (const Command& command : commands)
-    if (first == command.spec.name) named = &command;
+    if (first == command.entry.name) named = &command;
   if (!named && first != "help" && first[0] != '-') {
     std::fprintf(stderr, "tobrin-pack: unknown command '%s'\n\n%s", first.c_str(), kHelp);
     return kExitUsage;
@@ -97,13 +97,13 @@ int RunCommandLine(const Arguments& all) {
       std::fprintf(stderr, "tobrin-pack: %s\n\n%s", error.what(), kHelp);
       return kExitUsage;
     }
-    return UsageError(named->spec.name, error.what());
+    return UsageError(named->entry.name, error.what());
   }
 
   if (helpAsked || help->parsed()) {
     const char* text = kHelp;
     for (const Command& command : commands)
-      if (helpTopic == command.spec.name) text = command.spec.help;
+      if (helpTopic == command.entry.name) text = command.entry.help;
     std::fputs(text, stdout);
     return kExitOk;
   }
@@ -116,7 +116,7 @@ int RunCommandLine(const Arguments& all) {
     return kExitUsage;
   }
   if (named->helpAsked) {
-    std::fputs(named->spec.help, stdout);
+    std::fputs(named->entry.help, stdout);
     return kExitOk;
   }
 
