@@ -21,10 +21,10 @@ add_library(tobrin_core STATIC
   src/app/tobrin_dlg.cpp
   src/app/installer_name.cpp
   src/app/module_path.cpp
-  src/package/extract_package.cpp
-  src/package/handle_closer.cpp
-  src/package/folder_security.cpp
-  src/package/long_path.cpp
+  src/extract/extract_package.cpp
+  src/extract/handle_closer.cpp
+  src/extract/folder_security.cpp
+  src/extract/long_path.cpp
   src/ui/progress_dlg.cpp
   src/run/silent_mode.cpp
   src/run/extraction_root.cpp

@@ -6,7 +6,7 @@
 #include "app/installer_name.h"
 #include "app/module_path.h"
 #include "app/tobrin_dlg.h"
-#include "package/extract_package.h"
+#include "extract/extract_package.h"
 #include "run/run_payload.h"
 #include "run/silent_mode.h"
 

@@ -8,8 +8,8 @@
 
 #include "common/last_error.h"
 #include "common/win_owners.h"
-#include "package/folder_security.h"
-#include "package/long_path.h"
+#include "extract/folder_security.h"
+#include "extract/long_path.h"
 
 namespace nsTobrin {
 

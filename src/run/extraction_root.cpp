@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "common/win_owners.h"
-#include "package/folder_security.h"
+#include "extract/folder_security.h"
 #include "run/silent_mode.h"
 
 namespace nsTobrin {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "common/last_error.h"
-#include "package/long_path.h"
+#include "extract/long_path.h"
 
 namespace nsTobrin {
 

@@ -9,7 +9,7 @@
 #include "common/windows_names.h"
 #include "contract/payload_lookup.h"
 #include "common/stdio_file.h"
-#include "package/long_path.h"
+#include "extract/long_path.h"
 #include "package/package_copy.h"
 #include "package/package_format.h"
 

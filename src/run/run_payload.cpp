@@ -3,7 +3,7 @@
 #include "app/module_path.h"
 #include "app/tobrin_dlg.h"
 #include "contract/settings_contract.h"
-#include "package/extract_package.h"
+#include "extract/extract_package.h"
 #include "run/delete_folder.h"
 #include "run/launch.h"
 #include "run/payload_command.h"

@@ -1,7 +1,7 @@
 // The progress window of an interactive run and its extraction worker.
 #include "app/tobrin_dlg.h"
 #include "common/device_context.h"
-#include "package/extract_package.h"
+#include "extract/extract_package.h"
 #include "framework/thread.h"
 #include "res/resource.h"
 #include "ui/window_layout.h"

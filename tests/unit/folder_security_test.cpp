@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "package/folder_security.h"
+#include "extract/folder_security.h"
 
 using namespace nsTobrin;
 

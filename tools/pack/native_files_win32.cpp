@@ -10,7 +10,7 @@
 #include <windows.h>
 
 #include "common/win_owners.h"
-#include "package/long_path.h"
+#include "extract/long_path.h"
 
 #include "common/file_descriptor.h"
 #include "text.h"

@@ -34,7 +34,7 @@ target_link_libraries(tobrin_pack_core PUBLIC tobrin_format_encoder)
 # files are reached through the system's own calls on each.
 if(WIN32)
   target_sources(tobrin_pack_core PRIVATE tools/pack/native_files_win32.cpp tools/pack/xml_check_msxml.cpp src/common/xml_parser.cpp
-    src/common/xml_prolog.cpp src/package/long_path.cpp src/common/windows_names.cpp)
+    src/common/xml_prolog.cpp src/extract/long_path.cpp src/common/windows_names.cpp)
   target_include_directories(tobrin_pack_core PRIVATE src)
   target_link_libraries(tobrin_pack_core PUBLIC ole32 oleaut32 uuid)
 else()

@@ -1,4 +1,4 @@
-#include "package/long_path.h"
+#include "extract/long_path.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "package/extract_package.h"
+#include "extract/extract_package.h"
 
 #include <ntsecapi.h>
 
@@ -10,9 +10,9 @@
 #include "common/last_error.h"
 #include "common/stdio_file.h"
 #include "common/win_owners.h"
-#include "package/folder_security.h"
-#include "package/handle_closer.h"
-#include "package/long_path.h"
+#include "extract/folder_security.h"
+#include "extract/handle_closer.h"
+#include "extract/long_path.h"
 #include "package/package_copy.h"
 #include "package/package_seal.h"
 #include "run/extraction_root.h"

@@ -1,4 +1,4 @@
-#include "package/handle_closer.h"
+#include "extract/handle_closer.h"
 
 namespace nsTobrin {
 namespace {

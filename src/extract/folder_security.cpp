@@ -1,4 +1,4 @@
-#include "package/folder_security.h"
+#include "extract/folder_security.h"
 
 #include <sddl.h>
 
