@@ -109,10 +109,12 @@ target_link_options(demo_payload PRIVATE -municode -s)
 target_include_directories(demo_payload PRIVATE src)
 target_link_libraries(demo_payload PRIVATE shell32 gdi32 user32)
 
-# The packer's settings readers against the platform's own.
-add_executable(pack_parity_tests tests/pack/settings_parity_test.cpp)
-target_link_libraries(pack_parity_tests PRIVATE tobrin_pack_core gtest_main ole32 oleaut32)
+# The runner's and the packer's settings readers against the platform's own.
+add_executable(pack_parity_tests tests/pack/settings_parity_test.cpp tests/unit/test_support.cpp)
+target_include_directories(pack_parity_tests PRIVATE tests)
+target_link_libraries(pack_parity_tests PRIVATE tobrin_pack_core tobrin_app gtest_main ole32 oleaut32)
 add_test(NAME pack_parity COMMAND pack_parity_tests)
+set_tests_properties(pack_parity PROPERTIES RESOURCE_LOCK registry)
 
 add_executable(unit_tests
   tests/format/package_format_test.cpp

@@ -1,6 +1,8 @@
-// The packer reads the package's settings files by the runner's rules: the
-// INI values the profile reader returns, and whether the XML catalogue is
-// something the XML component loads.
+// The packer's readers of the package's settings files on Linux: the hint
+// for UTF-8 without a mark, what it reads from an XML catalogue and whether
+// the XML component would load it, and its names and terminal text. The INI
+// values themselves are compared with the platform's profile reader in
+// tests/pack/settings_parity_test.cpp.
 #include <gtest/gtest.h>
 
 #include "../pack/catalogue_cases.h"
@@ -13,20 +15,6 @@
 #include <unistd.h>
 
 using namespace nsTobrin;
-
-TEST(IniFile, ValuesArriveCutTo127CodeUnits) {
-  // A quoted value of 128 code units with its closing quote loses its last
-  // character as well; one of 127 fits whole.
-  IniFile ini = IniFile::Parse("[s]\nq128=\"" + std::string(127, 'a') + "\"\nq127=\"" + std::string(126, 'b') + "\"\n");
-  EXPECT_TRUE(ini.Read("s", "q128")->cut);
-  EXPECT_FALSE(ini.Read("s", "q127")->cut);
-
-  // The limit counts UTF-16 code units: 64 characters outside the BMP are 128.
-  std::string emoji;
-  for (int i = 0; i < 64; ++i) emoji += "\xF0\x9F\x98\x80";
-  ini = IniFile::Parse("\xEF\xBB\xBF[s]\nk=" + emoji + "\n");
-  EXPECT_EQ(ini.Read("s", "k")->text.size(), 127u);
-}
 
 TEST(IniFile, UnmarkedUtf8IsToldFromOtherEightBitText) {
   // 8-bit text without a mark that is valid UTF-8 gets the hint to add one.

@@ -1,47 +1,17 @@
-// The package's settings files and the decision on silence and message,
-// with real INI files and real registry values.
+// The silent tests in the decision on silence and message, with real
+// registry values. What the settings files hold, and the message box they
+// ask for, is tested against the platform's own reader with the packer's
+// (tests/pack/settings_parity_test.cpp).
 #include <gtest/gtest.h>
 
 #include "app/tobrin_app.h"
 #include "app/tobrin_dlg.h"
 #include "run/settings.h"
 #include "run/silent_mode.h"
-#include "format/package_bytes.h"
 #include "unit/test_support.h"
 
 using namespace nsTobrin;
 using namespace testing_support;
-
-TEST(Settings, ValuesComeFromRealIniFiles) {
-  TempFolder folder(L"ini");
-  const std::wstring ansi = folder / L"AssistFile.ini";
-  const std::string longValue(200, 'v');
-  ASSERT_TRUE(WriteBytes(ansi, "[paramoption]\r\nEXECUTEFILENAME=setup.exe\r\nParamA=\r\nParamB=Error\r\n"
-                               "ProductName=" + longValue + "\r\nOther=Errors\r\n[Setting]\r\nIsOk=1\r\n"));
-  const std::wstring unicode = folder / L"unicode.ini", missing = folder / L"missing.ini";
-  ASSERT_TRUE(WriteBytes(unicode, package_bytes::Utf16Le(L"[ParamOption]\r\nProductName=\u65e5\u672c\u8a9e \u0416\r\n")));
-  struct Case {
-    decltype(&ReadParamOption) read;
-    const wchar_t* key;
-    const std::wstring& file;
-    std::wstring expected;  // "before": left as it was
-  } const cases[] = {
-      {ReadParamOption, L"ExecuteFileName", ansi, L"setup.exe"},  // section and key in any case
-      {ReadParamOption, L"ParamA", ansi, L""},                    // present and empty: clears
-      {ReadParamOption, L"ParamB", ansi, L"before"},              // "Error" counts as absent
-      {ReadParamOption, L"Other", ansi, L"Errors"},               // longer than "Error" is a value
-      {ReadParamOption, L"ProductName", ansi, std::wstring(127, L'v')},
-      {ReadParamOption, L"IsOk", ansi, L"before"},  // the other section's key
-      {ReadSetting, L"IsOk", ansi, L"1"},
-      {ReadSetting, L"IsOk", missing, L"before"},
-      {ReadParamOption, L"ProductName", unicode, L"\u65e5\u672c\u8a9e \u0416"},
-  };
-  for (const Case& c : cases) {
-    std::wstring value = L"before";
-    c.read(c.key, c.file, value);
-    EXPECT_EQ(value, c.expected) << Utf8(c.key);
-  }
-}
 
 class MessageMode : public ::testing::Test {
  protected:
@@ -92,27 +62,4 @@ TEST_F(MessageMode, TheRegistrySwitchReadsAs32BitOne) {
   }
   silentSwitch.Delete();
   EXPECT_FALSE(IsSilentSwitchOn());
-}
-
-TEST_F(MessageMode, MessageSettingDecidesTheBox) {
-  struct Case {
-    const char* settings;
-    bool result, show, ok;
-  };
-  const Case cases[] = {
-      {"IsShowMessageBox=1\r\nIsOk=1\r\n", true, true, true},
-      {"IsShowMessageBox=1\r\n", true, true, true},  // no IsOk: one button
-      {"IsShowMessageBox=1\r\nIsOk=0\r\n", true, true, false},
-      {"IsShowMessageBox=1\r\nIsOk=\r\n", true, true, false},
-      {"IsShowMessageBox=11\r\nIsOk=1\r\n", false, false, false},
-      {"", false, false, false},  // as without the file: the same profile read
-  };
-  for (const Case& c : cases) {
-    WriteSettings(c.settings);
-    CTobrinDlg fresh;
-    fresh.m_strExtractFolder = dlg.m_strExtractFolder;
-    EXPECT_EQ(ResolveMessageMode(fresh), c.result) << c.settings;
-    EXPECT_EQ(fresh.m_bShowMessageBox, c.show) << c.settings;
-    EXPECT_EQ(fresh.m_bIsOk, c.ok) << c.settings;
-  }
 }
