@@ -8,11 +8,9 @@
 #include <vector>
 
 #include "package/package_writer.h"
+#include "unit/wide_text.h"
 
 namespace testing_support {
-
-std::string Utf8(const std::wstring& text);
-std::wstring Wide(const std::string& utf8);
 
 // A new empty folder under the system's temporary folder, removed with all
 // it holds at the end of the scope. Path without a trailing backslash.

@@ -14,15 +14,11 @@
 #include <cstdlib>
 #include <string>
 
-namespace {
+#include "../../unit/wide_text.h"
 
-std::string Utf8(const std::wstring& text) {
-  if (text.empty()) return std::string();
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string out(size, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0], size, nullptr, nullptr);
-  return out;
-}
+using testing_support::Utf8;
+
+namespace {
 
 std::wstring Env(const wchar_t* name) {
   wchar_t buffer[32768];
