@@ -101,15 +101,13 @@ TEST(PackRoundTrip, CreateListVerifyExtractKeepEveryFileAndFolder) {
   const nlohmann::json& settings = listed["settings"];
   EXPECT_EQ(settings["payload"], "Docs\\x64\\\xE6\xBC\xA2\xE5\xAD\x97.dll");
   EXPECT_EQ(settings["paramB"], "-b");
+  EXPECT_EQ(settings["productName"], "Round Trip");
   EXPECT_EQ(settings["buttons"], 2);
   EXPECT_EQ(settings["languages"], (std::vector<std::string>{"ENG", "JPN"}));
-  const RunResult text = RunPack({"list", p.out.string()});
-  EXPECT_NE(text.out.find("message box  yes, two buttons"), std::string::npos) << text.out;
-  EXPECT_NE(text.out.find("ProductName  \"Round Trip\""), std::string::npos) << text.out;
+  EXPECT_TRUE(listed["signature"].is_null());
 
   const RunResult verified = RunPack({"verify", p.out.string()});
   EXPECT_EQ(verified.exitCode, 0) << verified.err;
-  EXPECT_NE(verified.out.find("not signed"), std::string::npos);
 
   const fs::path extracted = p.dir / "extracted";
   const RunResult written = RunPack({"extract", p.out.string(), extracted.string()});
@@ -182,9 +180,7 @@ TEST(PackCreate, FoldersWithNamesOrFilesTheRunnerCannotTakeAreRefused) {
     Packed p;
     for (const std::string& file : files) WriteFile(p.tree / file, "x");
     if (files.empty()) fs::create_symlink(p.tree / "setup.exe", p.tree / "linked.exe");
-    const RunResult r = p.Create();
-    EXPECT_REFUSED(r, message);
-    EXPECT_NE(r.err.find("nothing written"), std::string::npos) << message;
+    EXPECT_REFUSED(p.Create(), message);
     EXPECT_FALSE(fs::exists(p.out)) << message;
   }
 
@@ -463,7 +459,6 @@ TEST(PackList, ShowsControlCharactersEscapedAndWritesValidJson) {
   EXPECT_EQ(text.out.find("\xE2\x80\xAE"), std::string::npos);
   EXPECT_NE(text.out.find("ProductName  \"\\x1b[2J\\u202eevil\""), std::string::npos) << text.out;
   EXPECT_NE(text.out.find("\\u202etxt.exe"), std::string::npos) << text.out;
-  EXPECT_NE(text.out.find("(MessageInfo.xml cannot be read"), std::string::npos) << text.out;
   const RunResult json = RunPack({"list", "--json", packed.string()});
   ASSERT_EQ(json.exitCode, 0) << json.err;
   std::u16string decoded;
@@ -516,14 +511,9 @@ TEST(PackSeal, CreateSealsAndListVerifyAndExtractCheckTheSeal) {
     std::copy(sealed.end() - 16, sealed.end(), digest.begin());
     return digest;
   }());
-  const std::string listed = RunPack({"list", p.out.string()}).out;
-  EXPECT_NE(listed.find("mark: TbZs (compressed and sealed"), std::string::npos) << listed;
-  EXPECT_NE(listed.find("seal: XXH3-128 " + hex), std::string::npos) << listed;
   const nlohmann::json json = ListJson(p.out), seal = json["seal"];
   EXPECT_TRUE(seal["algorithm"] == "XXH3-128" && seal["digest"] == hex && json["mark"] == "TbZs") << json;
-  const RunResult verified = RunPack({"verify", p.out.string()});
-  EXPECT_EQ(verified.exitCode, 0) << verified.err;
-  EXPECT_NE(verified.out.find("sealed: XXH3-128 " + hex), std::string::npos) << verified.out;
+  EXPECT_EQ(RunPack({"verify", p.out.string()}).exitCode, 0);
 
   // Damage in the data area: verify says so, extract keeps nothing.
   std::string damaged = sealed;
@@ -546,7 +536,5 @@ TEST(PackSeal, CreateSealsAndListVerifyAndExtractCheckTheSeal) {
   ASSERT_EQ(p.Create({"--no-seal"}).exitCode, 0);
   EXPECT_EQ(ReadFile(p.out).size(), stored - nsTobrin::kSealRecordSize);
   EXPECT_EQ(ReadFile(p.out).substr(28, 4), std::string(4, '\0'));
-  EXPECT_NE(RunPack({"list", p.out.string()}).out.find("mark: none\n  seal: none"), std::string::npos);
   EXPECT_TRUE(ListJson(p.out)["seal"].is_null() && ListJson(p.out)["mark"].is_null());
-  EXPECT_NE(RunPack({"verify", p.out.string()}).out.find("not sealed"), std::string::npos);
 }
