@@ -11,19 +11,8 @@ set -euo pipefail
 
 dist=$(realpath "$1")
 probe=$(realpath "$2")
-root=$(cd "$(dirname "$0")/../.." && pwd)
-if [ -z "${TOBRIN_DIST_TEST_ENV:-}" ]; then
-  export TOBRIN_DIST_TEST_ENV=1
-  exec "$root/scripts/wine-env" bash "$0" "$@"
-fi
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/tobrin-dist-test.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-cd "$work"  # relative paths serve the Windows packer under Wine too
-failed=0
-ok() { echo "ok - $1"; }
-fail() { echo "FAIL - $1"; failed=1; }
-check() { local what=$1; shift; if "$@"; then ok "$what"; else fail "$what"; fi; }
+source "$(dirname "$0")/../host/pack_steps.sh"
+enter_wine_and_work_folder tobrin-dist-test "$@"
 
 debs=("$dist"/tobrin_*.deb)
 zips=("$dist"/tobrin-*-windows.zip)
@@ -32,9 +21,8 @@ zips=("$dist"/tobrin-*-windows.zip)
 
 check "lintian finds no error in the .deb" lintian --fail-on error "${debs[0]}"
 
-mkdir -p "$work/product" "$work/root"
-cp "$probe" "$work/product/probe.exe"
-printf '[ParamOption]\r\nExecuteFileName=probe.exe\r\nParamA=--from-dist\r\n' > "$work/product/AssistFile.ini"
+mkdir root
+probe_folder product "$probe" $'ParamA=--from-dist\r\n'
 
 # Packs the product with the create command given after WHAT, OUT and BITS
 # (the runner's, 32 or 64), runs the packed program silently and checks the
@@ -47,19 +35,11 @@ pack_and_run() {
     cat pack.log
     return
   fi
-  local format=pei-i386
-  [ "$bits" = 64 ] && format=pei-x86-64
-  check "$what: the packed program is a $bits-bit program" \
-    sh -c "x86_64-w64-mingw32-objdump -f '$out' | grep -q 'file format $format'"
-  if [ "$bits" = 32 ] && [ -n "${TOBRIN_WINE_64BIT_ONLY:-}" ]; then
-    echo "NOT RUN - $what: the packed program is 32-bit, and this machine runs no 32-bit programs"
-    return
-  fi
-  rm -f "$work/report.txt"
-  local code=0
-  PROBE_REPORT=$(winepath -w "$work/report.txt") PROBE_EXIT_CODE=7 wine "$out" -s </dev/null >/dev/null 2>&1 || code=$?
+  check "$what: the packed program is a $bits-bit program" is_pe_program "$out" "$bits"
+  [ "$bits" = 64 ] || runs_32bit "$what: the packed program is 32-bit" || return 0
+  run_probe "$out"
   check "$what: the packed program ends with the payload's exit code" [ "$code" = 7 ]
-  check "$what: the payload received ParamA" grep -q -- '--from-dist' "$work/report.txt"
+  check "$what: the payload received ParamA" grep -q -- '--from-dist' report.txt
 }
 
 dpkg-deb -x "${debs[0]}" "$work/root"
@@ -84,11 +64,9 @@ folder=("$work"/zip/tobrin-*-windows)
 members=$(cd "${folder[0]}" && LC_ALL=C ls | tr '\n' ' ')
 check "the archive holds one folder with the packer, both runners, README, its pages and licence" \
   [ "$members" = 'LICENSE README.md docs tobrin-pack.exe tobrin.exe tobrin64.exe ' -a -f "${folder[0]}/docs/packing.md" ]
-if [ -n "${TOBRIN_WINE_64BIT_ONLY:-}" ]; then
-  echo "NOT RUN - the archive's packer: it is 32-bit, and this machine runs no 32-bit programs"
-else
+if runs_32bit "the archive's packer, which is 32-bit"; then
   pack_and_run "the archive's packer" FromZip.exe 32 wine "${folder[0]}/tobrin-pack.exe" create
 fi
 pack_and_run "the archive's 64-bit runner" FromZip64.exe 64 "$packer" create --stub "${folder[0]}/tobrin64.exe"
 
-exit $failed
+finish

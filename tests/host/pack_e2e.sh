@@ -12,35 +12,18 @@ set -euo pipefail
 packer=$(realpath "$1")
 win32=$(realpath "$2")
 win64=$(realpath "$3")
-root=$(cd "$(dirname "$0")/../.." && pwd)
+source "$(dirname "$0")/pack_steps.sh"
 
 for f in "$win32/tobrin.exe" "$win32/probe.exe" "$win32/tobrin-pack.exe" "$win64/tobrin.exe"; do
   [ -f "$f" ] || { echo "FAIL: $f is missing: build the Windows presets first (make build)"; exit 1; }
 done
 
-# Inside the project's Wine environment (make test runs ctest there already).
-if [ -z "${TOBRIN_PACK_E2E_ENV:-}" ]; then
-  export TOBRIN_PACK_E2E_ENV=1
-  exec "$root/scripts/wine-env" bash "$0" "$@"
-fi
+enter_wine_and_work_folder tobrin-pack-e2e "$@"
 
-# A machine that runs no 32-bit programs (scripts/wine-env) runs the 64-bit
-# build's programs in place of the 32-bit ones.
-objdump=i686-w64-mingw32-objdump pe_format=pei-i386
-if [ -n "${TOBRIN_WINE_64BIT_ONLY:-}" ]; then
-  echo "NOT RUN - the 32-bit programs: this machine runs no 32-bit programs; the 64-bit build runs in their place"
-  win32=$win64
-  objdump=x86_64-w64-mingw32-objdump pe_format=pei-x86-64
-fi
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/tobrin-pack-e2e.XXXXXX")
-trap 'rm -rf "$work" "${temp_dir:-$work}/tobrin-pack-e2e.sentinel"' EXIT
-cd "$work"
-passed=0
-failed=0
-ok() { echo "ok - $1"; passed=$((passed + 1)); }
-fail() { echo "FAIL - $1"; failed=$((failed + 1)); }
-check() { local what=$1; shift; if "$@"; then ok "$what"; else fail "$what"; fi; }
+# A machine that runs no 32-bit programs runs the 64-bit build's programs in
+# place of the 32-bit ones.
+bits=32
+runs_32bit "the 32-bit programs (the 64-bit build runs in their place)" || { win32=$win64 bits=64; }
 
 # --- the tree ----------------------------------------------------------------
 tree=tree
@@ -72,6 +55,7 @@ expected=$(cd "$tree" && {
 temp_dir=$(winepath -u "$(wine cmd /c 'echo %TEMP%' </dev/null 2>/dev/null | tr -d '\r')")
 [ -d "$temp_dir" ] || { echo "FAIL - the prefix's TEMP ('$temp_dir') is no folder"; exit 1; }
 : > "$temp_dir/tobrin-pack-e2e.sentinel"
+cleanup+=("$temp_dir/tobrin-pack-e2e.sentinel")
 extraction_folders() {
   [ -f "$temp_dir/tobrin-pack-e2e.sentinel" ] || echo "TEMP lost its sentinel"
   ls -d "$temp_dir"/\{*\} 2>/dev/null | LC_ALL=C sort || true
@@ -80,20 +64,12 @@ extraction_folders() {
 # Changes a byte in the data area of a packed program.
 damage_data() {
   local offset
-  offset=$("$packer" list --json "$1" | sed -n 's/.*"dataOffset": \([0-9]*\).*/\1/p')
-  [ -n "$offset" ] || { echo "no dataOffset in the listing of $1"; return 1; }
+  offset=$(listed "$1" dataOffset) || { echo "no dataOffset in the listing of $1"; return 1; }
   printf 'X' | dd of="$1" bs=1 seek=$((offset + 10)) conv=notrunc status=none
 }
 
 # Runs a packed program silently; checks its exit code, the probe's report
 # and that the extraction folder is gone again.
-# Runs a packed program silently with the probe as payload; sets `code`.
-run_probe() {
-  rm -f report.txt
-  code=0
-  PROBE_REPORT=$(winepath -w "$work/report.txt") PROBE_EXIT_CODE=7 wine "$1" -s </dev/null >/dev/null 2>&1 || code=$?
-}
-
 run_packed() {
   local exe=$1 what=$2
   local before after report
@@ -120,12 +96,12 @@ run_packed() {
 # --- pack, list, verify ------------------------------------------------------
 "$packer" create -o packed32.exe --stub "$win32/tobrin.exe" "$tree" > create.out 2> create.err
 check "create packs the tree without a warning" [ ! -s create.err ]
-check "create finds that the runner checks seals" sh -c "! grep -q 'does not declare' create.out"
-"$packer" verify packed32.exe > verify.out 2>&1
-check "verify accepts the packed program" grep -q "the runner would run it" verify.out
-"$packer" list packed32.exe > list.out
-check "list names all eleven message languages" grep -q "languages    CHS CHT DEU ENG ESP FRA ITA JPN KOR NLD RUS" list.out
-check "the packed program is still a PE program to objdump" sh -c "$objdump -f packed32.exe | grep -q 'file format $pe_format'"
+# The runner's declarations have no other trace than the note create prints without them.
+check "create finds that the runner checks seals and decodes" sh -c "! grep -q 'does not declare' create.out"
+check "verify accepts the packed program" exits 0 "$packer" verify packed32.exe
+check "list names all eleven message languages" \
+  [ "$(listed packed32.exe settings languages)" = '["CHS", "CHT", "DEU", "ENG", "ESP", "FRA", "ITA", "JPN", "KOR", "NLD", "RUS"]' ]
+check "the packed program is still a PE program to objdump" is_pe_program packed32.exe $bits
 
 # --- the Windows build of the packer writes the same bytes ---------------------
 wine "$win32/tobrin-pack.exe" create -o packed-by-windows.exe --stub "$(winepath -w "$win32/tobrin.exe")" "$tree" \
@@ -134,14 +110,12 @@ check "the Windows packer writes the same program as the host packer" cmp -s pac
 wine "$win32/tobrin-pack.exe" extract packed32.exe extracted-by-windows </dev/null >/dev/null 2>&1 || true
 check "the Windows packer extracts every file as packed" diff -r "$tree" extracted-by-windows
 code=0
-wine "$win32/tobrin-pack.exe" extract packed32.exe 'blank-end ' </dev/null >/dev/null 2> blank.err || code=$?
+wine "$win32/tobrin-pack.exe" extract packed32.exe 'blank-end ' </dev/null >/dev/null 2>&1 || code=$?
 check "the Windows packer refuses a folder ending in a blank and makes none" \
-  sh -c "[ $code = 1 ] && grep -q 'ends with a blank or a dot' blank.err && ! ls -d blank-end* 2>/dev/null"
+  sh -c "[ $code = 1 ] && ! ls -d blank-end* 2>/dev/null"
 
 # --- a tree deeper than MAX_PATH, packed and extracted by the Windows packer -----
-mkdir -p long
-cp "$win32/probe.exe" long/probe.exe
-printf '[ParamOption]\r\nExecuteFileName=probe.exe\r\n' > long/AssistFile.ini
+probe_folder long "$win32/probe.exe"
 deep_dir=long
 while [ $(( ${#work} + ${#deep_dir} )) -lt 300 ]; do deep_dir="$deep_dir/folder-$(printf '%040d' ${#deep_dir})"; done
 mkdir -p "$deep_dir"
@@ -169,7 +143,7 @@ check "the deep package runs and its extraction folder is removed" [ "$code:$(ex
 catalogue_warning() { { grep 'MessageInfo.xml' "$1" || true; } | sed 's/.*MessageInfo.xml[^:]*: //; s/ (.*//; s/:.*//' | head -n 1; }
 judge_catalogue() {
   local what=$1 xml=$2 host win
-  rm -rf cat cat.exe && mkdir cat && cp "$win32/probe.exe" cat/ && printf '[ParamOption]\r\nExecuteFileName=probe.exe\r\n' > cat/AssistFile.ini
+  rm -rf cat cat.exe && probe_folder cat "$win32/probe.exe"
   printf '[Setting]\r\nIsShowMessageBox=1\r\n' > cat/MessageSetting.ini
   printf '%s' "$xml" > cat/MessageInfo.xml
   if ! "$packer" create -o cat.exe --stub "$win32/tobrin.exe" cat > /dev/null 2> cat-host.err; then
@@ -222,22 +196,21 @@ openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem -days 1 
 osslsigncode sign -certs cert.pem -key key.pem -n "Pack E2E" -in packed32.exe -out signed.exe > sign.out 2>&1
 check "osslsigncode signs the packed program" grep -q Succeeded sign.out
 check "the signature holds" sh -c "osslsigncode verify -CAfile cert.pem signed.exe > osslverify.out 2>&1"
-"$packer" verify signed.exe > signed-verify.out 2>&1 || true
-check "tobrin-pack verify reads the signed program" grep -q "the runner would run it" signed-verify.out
-check "tobrin-pack verify says a signature follows the package" grep -q "signed: an Authenticode certificate table" signed-verify.out
-check "tobrin-pack verify checks the seal of the signed program" grep -q "sealed: XXH3-128" signed-verify.out
-check "tobrin-pack verify finds nothing between the seal and the signature" sh -c "! grep -q 'bytes lie between' signed-verify.out"
+code=0
+"$packer" verify signed.exe > /dev/null 2> signed-verify.err || code=$?
+check "tobrin-pack verify accepts the signed program, without a warning" [ "$code" = 0 -a ! -s signed-verify.err ]
+check "tobrin-pack list finds the signature after the package" [ "$(listed signed.exe signature size)" -gt 0 ]
+digest=$(listed packed32.exe seal digest)
+check "signing keeps the package's seal" [ -n "$digest" -a "$(listed signed.exe seal digest)" = "$digest" ]
 run_packed signed.exe "signed 32-bit runner"
 # The signature covers the package: a changed byte in the data area breaks it.
 cp signed.exe tampered.exe
 damage_data tampered.exe || fail "the signed package's data area can be found"
 check "a changed package byte breaks the signature" sh -c "! osslsigncode verify -CAfile cert.pem tampered.exe >/dev/null 2>&1"
 # A packed program is no stub, and neither is a signed runner: pack first, then sign.
-"$packer" create -o repacked.exe --stub signed.exe "$tree" > /dev/null 2> stub.err || true
-check "a packed program is refused as a stub" grep -q "already carries a package" stub.err
+check "a packed program is refused as a stub" exits 1 "$packer" create -o repacked.exe --stub signed.exe "$tree"
 osslsigncode sign -certs cert.pem -key key.pem -n "Runner" -in "$win32/tobrin.exe" -out signed-runner.exe > /dev/null 2>&1
-"$packer" create -o resigned.exe --stub signed-runner.exe "$tree" > /dev/null 2> stub.err || true
-check "a signed runner is refused as a stub" grep -q "is signed (it has a certificate table)" stub.err
+check "a signed runner is refused as a stub" exits 1 "$packer" create -o resigned.exe --stub signed-runner.exe "$tree"
+check "neither refused stub leaves a program" [ ! -e repacked.exe -a ! -e resigned.exe ]
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish
