@@ -8,10 +8,8 @@ namespace nsTobrin {
 std::wstring FindPayloadGroup(const PackageDirectory& directory, const std::wstring& fileName) {
   const std::u16string wanted(fileName.begin(), fileName.end());
   PayloadLookup lookup(wanted, SameNameOnWindows);
-  const std::u16string inRoot;
   for (const auto& group : directory)
-    for (const PackageEntry& entry : group.second)
-      lookup.Offer(group.first == kRootGroupName ? inRoot : group.first, entry.name, 0);
+    for (const PackageEntry& entry : group.second) lookup.Offer(GroupFolder(group.first), entry.name, 0);
   // A path below the folder is started as the command names it.
   if (lookup.Match() != PayloadMatch::EntryName) return std::wstring();
   return std::wstring(lookup.Folder().begin(), lookup.Folder().end());
