@@ -75,7 +75,7 @@ class CompareTarget : public ExtractionTarget {
 
 }  // namespace
 
-DWORD HoldPayloadFile(const std::wstring& programPath, const std::wstring& extractFolder, const std::wstring& group,
+DWORD HoldPayloadFile(const std::wstring& programPath, const PayloadCommand& command, const std::wstring& group,
                       const std::wstring& executeFileName, KernelHandle& held) {
   // Closing the gap between the writing and the start entirely would need the
   // file held from its creation on, but a handle that could write it keeps
@@ -99,8 +99,7 @@ DWORD HoldPayloadFile(const std::wstring& programPath, const std::wstring& extra
 
   // The file is held whatever its name's form; one that no entry of the
   // package names is not the package's.
-  const std::wstring path = ToLongPath(extractFolder + (group.empty() ? L"" : group + L"\\") + executeFileName);
-  held.Reset(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+  held.Reset(CreateFileW(command.payloadLongPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                          FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!held.Valid()) {
     const DWORD error = LastErrorOr(ERROR_OPEN_FAILED);
