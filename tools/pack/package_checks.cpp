@@ -106,6 +106,7 @@ class ViewFileBytes final : public PeFileBytes {
   ViewFileBytes(const PackageView& view, const ViewFile& file) : m_view(view), m_file(file) {}
   std::size_t ReadAt(std::uint64_t offset, unsigned char* out, std::size_t size) override {
     std::string head, error;
+    if (offset >= m_file.size) return 0;
     if (!m_view.readHead(m_file, offset + size, head, error)) {
       if (m_error.empty()) m_error = error;
       return 0;
