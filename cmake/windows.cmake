@@ -25,6 +25,7 @@ add_library(tobrin_core STATIC
   src/extract/handle_closer.cpp
   src/extract/folder_security.cpp
   src/extract/long_path.cpp
+  src/extract/extract_folder.cpp
   src/ui/progress_dlg.cpp
   src/run/silent_mode.cpp
   src/run/extraction_root.cpp

@@ -37,6 +37,8 @@
 #include <vector>
 
 #include "common/stdio_file.h"
+#include "contract/little_endian.h"
+#include "contract/stored_names.h"
 #include "package/package_copy.h"
 #include "package/package_decoder.h"
 #include "package/package_format.h"
@@ -103,30 +105,23 @@ bool IsDosDevice(std::u16string component) {
 // a control character or a wildcard makes the name leave the file system's
 // ordinary namespace, and an empty result would be the folder itself.
 bool LandsInside(const std::u16string& relative) {
-  if (relative.empty() || relative[0] == u'\\' || relative[0] == u'/') return false;
-  int depth = 0;
-  std::u16string component;
-  for (std::size_t i = 0; i <= relative.size(); ++i) {
-    const char16_t c = i < relative.size() ? relative[i] : u'\\';
+  if (relative.empty() || IsNameSeparator(relative[0])) return false;
+  for (const char16_t c : relative)
     if (c == u':' || c < 0x20 || c == u'*' || c == u'?' || c == u'<' || c == u'>' || c == u'|' || c == u'"')
       return false;
-    if (c != u'\\' && c != u'/') {
-      component.push_back(c);
-      continue;
-    }
-    const std::u16string original = component;
-    while (!component.empty() && (component.back() == u'.' || component.back() == u' ')) component.pop_back();
-    if (original == u"..") {
-      if (--depth < 0) return false;
-    } else if (original != u".") {
-      // A component that normalises to nothing, or to another name than it
-      // was stored under, or to a device, is not a plain name.
-      if (component.empty() || component != original || IsDosDevice(component)) return false;
-      ++depth;
-    }
-    component.clear();
-  }
-  return depth > 0;
+  int depth = 0;
+  const bool leaves = AnyComponent(relative, [&depth](std::u16string_view original) {
+    std::u16string_view component = original;
+    while (!component.empty() && (component.back() == u'.' || component.back() == u' ')) component.remove_suffix(1);
+    if (original == u"..") return --depth < 0;
+    if (original == u".") return false;
+    // A component that normalises to nothing, or to another name than it
+    // was stored under, or to a device, is not a plain name.
+    if (component.empty() || component != original || IsDosDevice(std::u16string(component))) return true;
+    ++depth;
+    return false;
+  });
+  return !leaves && depth > 0;
 }
 
 // --- The copy walk, checked as it goes.
@@ -181,6 +176,7 @@ struct CheckingTarget : ExtractionTarget {
     AdvanceTo(groupName);
     Require(entryIndex < group->second.size(), "more files than the group holds");
     Require(group->second[entryIndex].name == name, "files out of record order");
+    Require(group->second[entryIndex].decodedOffset == bytes, "a file's bytes begin elsewhere than its entry says");
     fileLeft = group->second[entryIndex].size;
     inFile = true;
     return 0;
@@ -291,7 +287,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The input read as one stored name of UTF-16LE code units.
   {
     std::u16string name;
-    for (std::size_t i = 0; i + 1 < size; i += 2) name.push_back(static_cast<char16_t>(data[i] | data[i + 1] << 8));
+    for (std::size_t i = 0; i + 1 < size; i += 2) name.push_back(static_cast<char16_t>(LoadU16(data + i)));
     if (CheckStoredName(name) == nullptr) Require(LandsInside(name), "an accepted name leaves its folder");
   }
   if (size == 0) return 0;  // fmemopen needs a buffer of at least one byte

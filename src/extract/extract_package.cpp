@@ -10,6 +10,9 @@
 #include "common/last_error.h"
 #include "common/stdio_file.h"
 #include "common/win_owners.h"
+#include "contract/payload_lookup.h"
+#include "contract/stored_names.h"
+#include "extract/extract_folder.h"
 #include "extract/folder_security.h"
 #include "extract/handle_closer.h"
 #include "extract/long_path.h"
@@ -23,15 +26,7 @@ PackageDirectory g_packageDirectory;
 
 namespace {
 
-std::wstring ToWide(const std::u16string& text) { return std::wstring(text.begin(), text.end()); }
-
-// Stored names may use '/' as well as '\'; the file system gets '\'.
-std::wstring ToFolderPath(const std::u16string& name) {
-  std::wstring path = ToWide(name);
-  for (wchar_t& c : path)
-    if (c == L'/') c = L'\\';
-  return path;
-}
+std::wstring ToWide(std::u16string_view text) { return std::wstring(text.begin(), text.end()); }
 
 bool IsDrivePath(const std::wstring& path, size_t at) {
   return path.size() >= at + 3 && ((path[at] | 0x20) >= L'a' && (path[at] | 0x20) <= L'z') && path[at + 1] == L':' && path[at + 2] == L'\\';
@@ -89,28 +84,25 @@ bool IsExistingFolder(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// Writes the files under one folder, given in the "\\?\" form without a
-// trailing backslash. Names are checked before they get here, so every path
-// stays inside the folder.
+// Writes the files under the extraction folder, in its long form. Names are
+// checked before they get here, so every path stays inside the folder.
 class ExtractFolderWriter : public ExtractionTarget {
  public:
-  ExtractFolderWriter(std::wstring root, CTobrinDlg& dlg, bool reportProgress)
-      : m_strRoot(std::move(root)), m_dlg(dlg), m_bReportProgress(reportProgress) {}
+  ExtractFolderWriter(const ExtractFolder& folder, CTobrinDlg& dlg, bool reportProgress)
+      : m_folder(folder), m_dlg(dlg), m_bReportProgress(reportProgress) {}
 
-  int MakeGroupFolder(const std::u16string& group) override { return MakeFolders(ToFolderPath(group), true); }
+  // The group's folder and each folder it lies in.
+  int MakeGroupFolder(const std::u16string& group) override { return MakeFoldersOf(Backslashed(group) + u"\\"); }
 
   int BeginFile(const std::u16string& group, const std::u16string& name) override {
-    std::wstring relative = group == kRootGroupName ? std::wstring() : ToFolderPath(group) + L"\\";
-    relative += ToFolderPath(name);
+    // Stored names may use '/' as well as '\'; the file system gets '\'.
+    const std::u16string relative = PathBelowFolder(GroupFolder(group), name);
     // A name such as sub\x.txt needs its folders first.
-    const size_t slash = relative.find_last_of(L'\\');
-    if (slash != std::wstring::npos) {
-      if (int error = MakeFolders(relative.substr(0, slash), true)) return error;
-    }
+    if (int error = MakeFoldersOf(relative)) return error;
     // The folder is new, so a file is made new; only a name that comes twice
     // replaces the earlier file. (Truncating an existing file costs Wine a
     // write-back of its old content.)
-    const std::wstring path = m_strRoot + L"\\" + relative;
+    const std::wstring path = m_folder.LongPathOf(ToWide(relative));
     m_file.Reset(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!m_file.Valid() && GetLastError() == ERROR_FILE_EXISTS) {
       // The earlier file may still be open on a closing thread.
@@ -159,18 +151,17 @@ class ExtractFolderWriter : public ExtractionTarget {
     if (!m_closeError) m_closeError = error;
   }
 
-  // Creates each folder of a relative path below the root, each only once:
-  // the files of a group all go into folders made for the group's first.
-  int MakeFolders(const std::wstring& relative, bool allowExisting) {
-    size_t end = 0;
-    while (end != std::wstring::npos) {
-      end = relative.find(L'\\', end + 1);
-      std::wstring made = relative.substr(0, end);
+  // Creates each folder that a path below the extraction folder (in
+  // backslashes) lies in, each only once: the files of a group all go into
+  // folders made for the group's first.
+  int MakeFoldersOf(const std::u16string& relative) {
+    for (const std::u16string_view parent : ParentFoldersOf(relative)) {
+      std::u16string made(parent);
       if (m_madeFolders.count(made)) continue;
-      const std::wstring path = m_strRoot + L"\\" + made;
+      const std::wstring path = m_folder.LongPathOf(ToWide(made));
       if (!CreateDirectoryW(path.c_str(), nullptr)) {
         const DWORD error = LastErrorOr(ERROR_CANNOT_MAKE);
-        if (error != ERROR_ALREADY_EXISTS || !allowExisting) return static_cast<int>(error);
+        if (error != ERROR_ALREADY_EXISTS) return static_cast<int>(error);
         const DWORD attributes = GetFileAttributesW(path.c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
           return ERROR_ALREADY_EXISTS;  // a file stands where a folder must go
@@ -180,12 +171,13 @@ class ExtractFolderWriter : public ExtractionTarget {
     return 0;
   }
 
-  std::wstring m_strRoot;
+  const ExtractFolder& m_folder;
   CTobrinDlg& m_dlg;
   bool m_bReportProgress;
   KernelHandle m_file;
-  // Folders made (or found) below the root, as spelled in the package.
-  std::unordered_set<std::wstring> m_madeFolders;
+  // Folders made (or found) below the extraction folder, as spelled in the
+  // package.
+  std::unordered_set<std::u16string> m_madeFolders;
   HandleCloser m_closer{2};
   DWORD m_closeError = 0;
 };
@@ -239,26 +231,23 @@ DWORD CopyError(const CopyResult& copied) {
   return ERROR_INVALID_FUNCTION;
 }
 
-// Makes a new {GUID} folder below `base`: its path with a trailing backslash
-// into `folder`, its "\\?\" form without one into `root`. A folder that
+// Makes a new {GUID} folder below `base` into `folder`. A folder that
 // already exists is never used: it is not ours to fill or delete.
-DWORD CreateExtractFolderIn(const std::wstring& base, CExtractFolderSecurity& security, std::wstring& folder,
-                            std::wstring& root) {
+DWORD CreateExtractFolderIn(const std::wstring& base, CExtractFolderSecurity& security, ExtractFolder& folder) {
   std::wstring name;
   if (const DWORD error = NewGuidText(name)) return error;
-  folder = base + L"\\" + name + L"\\";
-  root = ToLongPath(folder.substr(0, folder.size() - 1));
-  if (const DWORD error = ErrorUnless(!root.empty(), ERROR_BAD_PATHNAME)) return error;
-  return ErrorUnless(CreateDirectoryW(root.c_str(), security.Attributes()), ERROR_CANNOT_MAKE);
+  folder = ExtractFolder(base + L"\\" + name + L"\\");
+  if (const DWORD error = ErrorUnless(!folder.LongPath().empty(), ERROR_BAD_PATHNAME)) return error;
+  return ErrorUnless(CreateDirectoryW(folder.LongPath().c_str(), security.Attributes()), ERROR_CANNOT_MAKE);
 }
 
 // The policy's root when it is usable, else TEMP.
-DWORD CreateExtractFolder(CExtractFolderSecurity& security, std::wstring& folder, std::wstring& root) {
+DWORD CreateExtractFolder(CExtractFolderSecurity& security, ExtractFolder& folder) {
   const std::wstring policy = UsableBaseFolder(ReadExtractionRoot());
-  if (!policy.empty() && IsExistingFolder(policy) && CreateExtractFolderIn(policy, security, folder, root) == 0) return 0;
+  if (!policy.empty() && IsExistingFolder(policy) && CreateExtractFolderIn(policy, security, folder) == 0) return 0;
   std::wstring temp;
   if (const DWORD error = TempBaseFolder(temp)) return error;
-  return CreateExtractFolderIn(temp, security, folder, root);
+  return CreateExtractFolderIn(temp, security, folder);
 }
 
 // One extraction; 0 or the run's error. Sets m_strExtractFolder once the
@@ -279,11 +268,11 @@ DWORD Extract(const std::wstring& programPath, CTobrinDlg& dlg, bool reportProgr
 
   CExtractFolderSecurity security(IsProcessElevated());
   if (const DWORD error = ErrorUnless(security.Valid(), ERROR_ACCESS_DENIED)) return error;
-  std::wstring folder, root;
-  if (const DWORD error = CreateExtractFolder(security, folder, root)) return error;
-  dlg.m_strExtractFolder = folder;
+  ExtractFolder folder;
+  if (const DWORD error = CreateExtractFolder(security, folder)) return error;
+  dlg.m_strExtractFolder = folder.Path();
 
-  ExtractFolderWriter target(root, dlg, reportProgress);
+  ExtractFolderWriter target(folder, dlg, reportProgress);
   const CopyResult copied =
       CopyPackageData(package.Get(), layout, g_packageDirectory, target, seal.present ? &digest : nullptr);
   // Nothing is started, or deleted, while a file is still open.

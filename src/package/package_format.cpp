@@ -5,9 +5,16 @@
 #include <new>
 #include <stdexcept>
 
+#include "contract/little_endian.h"
+
 namespace nsTobrin {
 
 const std::u16string kRootGroupName = u"E8FF0748-2339-49f9-9A79-824D7561736C";
+
+const std::u16string& GroupFolder(const std::u16string& group) {
+  static const std::u16string kNoFolder;
+  return group == kRootGroupName ? kNoFolder : group;
+}
 
 bool SeekTo(std::FILE* file, std::uint64_t offset) {
 #ifdef _WIN32
@@ -25,6 +32,10 @@ std::uint64_t Tell(std::FILE* file) {
 #endif
 }
 
+std::size_t StdioFileBytes::ReadAt(std::uint64_t offset, unsigned char* out, std::size_t size) {
+  return SeekTo(m_pFile, offset) ? std::fread(out, 1, size, m_pFile) : 0;
+}
+
 namespace {
 
 // Reads the directory while keeping count of the bytes left in the file, so
@@ -39,8 +50,7 @@ class DirectoryReader {
     if (m_nRemaining < 4 || std::fread(b, 1, 4, m_pFile) != 4) return false;
     m_nRemaining -= 4;
     if (m_pObserver) m_pObserver->Observe(b, 4);
-    value = static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8 |
-            static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24;
+    value = LoadU32(b);
     return true;
   }
 
@@ -59,8 +69,7 @@ class DirectoryReader {
     if (m_pObserver && bytes) m_pObserver->Observe(reinterpret_cast<const unsigned char*>(raw.data()), raw.size());
     name.clear();
     for (std::size_t i = 0; i < bytes; i += 2) {
-      const char16_t unit = static_cast<char16_t>(static_cast<unsigned char>(raw[i]) |
-                                                  static_cast<unsigned char>(raw[i + 1]) << 8);
+      const char16_t unit = static_cast<char16_t>(U16At(raw, i));
       if (unit == 0) break;
       name.push_back(unit);
     }
@@ -197,8 +206,12 @@ static PackageLayout ReadDirectoryRecords(std::FILE* file, PackageDirectory& dir
   }
 
   layout.groupRecords = groupCount;
-  for (const auto& group : read)
-    for (const PackageEntry& entry : group.second) layout.dataSize += entry.size;
+  for (auto& group : read) {
+    for (PackageEntry& entry : group.second) {
+      entry.decodedOffset = layout.dataSize;
+      layout.dataSize += entry.size;
+    }
+  }
   layout.storedSize = layout.dataSize;
   if (layout.mark == PackageMark::Compressed) {
     std::uint32_t low = 0, high = 0;

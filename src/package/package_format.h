@@ -9,10 +9,17 @@
 #include <string>
 #include <vector>
 
+#include "contract/pe_headers.h"
+
 namespace nsTobrin {
 
 // The group whose files lie directly in the extraction folder.
 extern const std::u16string kRootGroupName;  // u"E8FF0748-2339-49f9-9A79-824D7561736C"
+
+// The folder below the extraction folder that a group's files go to: none
+// (an empty name) for the root group, else the group's name. Refers to
+// `group` or to an empty text that lasts as long as the program.
+const std::u16string& GroupFolder(const std::u16string& group);
 
 // Byte 32 of the executable (the MS-DOS header's reserved words) holds the
 // absolute file offset of the package.
@@ -46,6 +53,12 @@ constexpr std::uint32_t kMaxNameUnits = 32767;
 struct PackageEntry {
   std::u16string name;
   std::uint32_t size = 0;
+  // Where the file's bytes begin in the data area as decoded: the files'
+  // bytes one after the other in the directory's order. Stored, the data
+  // area is that, so the bytes lie at the layout's dataOffset plus this;
+  // compressed, it counts bytes out of the decoder. Set by
+  // ReadPackageDirectory.
+  std::uint64_t decodedOffset = 0;
 };
 
 // Group name -> the group's entries in record order. std::u16string compares
@@ -106,5 +119,15 @@ const char* CheckPayloadName(const std::u16string& name);
 bool SeekTo(std::FILE* file, std::uint64_t offset);
 std::uint64_t Tell(std::FILE* file);
 std::uint64_t FileSizeOf(std::FILE* file);  // restores the position
+
+// An open file's bytes for the PE reader; moves the file's position.
+class StdioFileBytes final : public PeFileBytes {
+ public:
+  explicit StdioFileBytes(std::FILE* file) : m_pFile(file) {}
+  std::size_t ReadAt(std::uint64_t offset, unsigned char* out, std::size_t size) override;
+
+ private:
+  std::FILE* m_pFile;
+};
 
 }  // namespace nsTobrin

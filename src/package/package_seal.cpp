@@ -1,5 +1,7 @@
 #include "package/package_seal.h"
 
+#include "contract/little_endian.h"
+#include "contract/pe_headers.h"
 #include "package/package_copy.h"
 #include "package/package_writer.h"
 
@@ -43,17 +45,6 @@ void HashUpdate(XXH3_state_t* state, const void* data, std::size_t size) {
   update(state, data, size);
 }
 
-std::uint32_t U32(const unsigned char* b) {
-  return static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8 |
-         static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24;
-}
-
-std::uint64_t U64(const unsigned char* b) { return U32(b) | static_cast<std::uint64_t>(U32(b + 4)) << 32; }
-
-// Reads up to `size` bytes at `offset`; the count read.
-std::size_t ReadAt(std::FILE* file, std::uint64_t offset, unsigned char* out, std::size_t size) {
-  return SeekTo(file, offset) ? std::fread(out, 1, size, file) : 0;
-}
 
 void Damage(PackageLayout& layout, std::string reason) {
   layout.status = PackageStatus::Damaged;
@@ -65,22 +56,11 @@ void Damage(PackageLayout& layout, std::string reason) {
 CertificateTable ReadCertificateTable(std::FILE* file) {
   CertificateTable table;
   const std::uint64_t position = Tell(file);
-  unsigned char dos[64], coff[24], optional[0x98];
-  if (ReadAt(file, 0, dos, sizeof dos) == sizeof dos && dos[0] == 'M' && dos[1] == 'Z') {
-    const std::uint64_t pe = U32(dos + 0x3C);
-    if (ReadAt(file, pe, coff, sizeof coff) == sizeof coff && std::memcmp(coff, "PE\0\0", 4) == 0) {
-      const std::size_t optionalSize = static_cast<std::size_t>(coff[20] | coff[21] << 8);
-      const std::size_t got = ReadAt(file, pe + 24, optional, std::min(optionalSize, sizeof optional));
-      const bool is64 = got >= 2 && optional[0] == 0x0B && optional[1] == 0x02;
-      const std::size_t countAt = is64 ? 108 : 92;
-      const std::size_t securityAt = countAt + 4 + 8 * 4;  // the fifth data directory
-      if (got >= securityAt + 8 && U32(optional + countAt) > 4) {
-        table.offset = U32(optional + securityAt);
-        table.size = U32(optional + securityAt + 4);
-        table.present = table.offset != 0 || table.size != 0;
-      }
-    }
-  }
+  StdioFileBytes bytes(file);
+  const PeHeaders pe = ReadPeHeaders(bytes);
+  table.present = pe.HasCertificateTable();
+  table.offset = pe.certificateOffset;
+  table.size = pe.certificateSize;
   SeekTo(file, position);
   return table;
 }
@@ -110,8 +90,8 @@ Seal ReadSeal(std::FILE* file, PackageLayout& layout) {
   }
 
   unsigned char record[kSealRecordSize];
-  const std::size_t got = ReadAt(file, dataEnd, record, static_cast<std::size_t>(
-                                                            std::min<std::uint64_t>(kSealRecordSize, layout.fileSize - dataEnd)));
+  const std::size_t got = StdioFileBytes(file).ReadAt(
+      dataEnd, record, static_cast<std::size_t>(std::min<std::uint64_t>(kSealRecordSize, layout.fileSize - dataEnd)));
   SeekTo(file, position);
   // A record cut within its magic still starts with it. Where there is no
   // magic, a package marked as sealed is damaged: a changed size or count
@@ -129,11 +109,11 @@ Seal ReadSeal(std::FILE* file, PackageLayout& layout) {
     Damage(layout, "the seal is cut short");
   } else if (dataEnd + kSealRecordSize > trustedEnd) {
     Damage(layout, "the seal reaches into the certificate table, which the signature does not cover");
-  } else if (U32(record + 8) != kSealVersion) {
-    Damage(layout, "the seal's version " + std::to_string(U32(record + 8)) + " is unknown");
-  } else if (U32(record + 12) != kSealXxh3_128) {
-    Damage(layout, "the seal's digest algorithm " + std::to_string(U32(record + 12)) + " is unknown");
-  } else if ((seal.covered = U64(record + 16)) != dataEnd - layout.packageOffset) {
+  } else if (LoadU32(record + 8) != kSealVersion) {
+    Damage(layout, "the seal's version " + std::to_string(LoadU32(record + 8)) + " is unknown");
+  } else if (LoadU32(record + 12) != kSealXxh3_128) {
+    Damage(layout, "the seal's digest algorithm " + std::to_string(LoadU32(record + 12)) + " is unknown");
+  } else if ((seal.covered = LoadU64(record + 16)) != dataEnd - layout.packageOffset) {
     Damage(layout, "the seal covers " + std::to_string(seal.covered) + " bytes, but the package holds " +
                        std::to_string(dataEnd - layout.packageOffset));
   }

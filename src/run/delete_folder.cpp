@@ -9,7 +9,6 @@
 #include "common/last_error.h"
 #include "common/win_owners.h"
 #include "extract/folder_security.h"
-#include "extract/long_path.h"
 
 namespace nsTobrin {
 
@@ -146,11 +145,10 @@ EntryRemoval RemovalOf(DWORD attributes) {
   return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? EntryRemoval::RemoveFolder : EntryRemoval::Descend;
 }
 
-bool DeleteExtractFolder(const std::wstring& folder) {
-  if (folder.empty()) return false;
-  std::wstring path = folder;
-  while (path.size() > 1 && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
-  const std::wstring longPath = ToLongPath(path);
+bool DeleteExtractFolder(const std::wstring& folder) { return DeleteExtractFolder(ExtractFolder(folder)); }
+
+bool DeleteExtractFolder(const ExtractFolder& folder) {
+  const std::wstring& longPath = folder.LongPath();
   if (longPath.empty()) return false;
   const ULONGLONG start = GetTickCount64();
   ULONGLONG deadline = start + kRetryMilliseconds;

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "extract/extract_folder.h"
+
 namespace nsTobrin {
 
 // Removes the folder (its path ends with a backslash) and everything in it
@@ -14,6 +16,8 @@ namespace nsTobrin {
 // can go is deleted; in an elevated run what is left is marked for deletion
 // at the next restart. An empty path is skipped (false).
 bool DeleteExtractFolder(const std::wstring& folder);
+// The same for the folder whose forms the run has made.
+bool DeleteExtractFolder(const ExtractFolder& folder);
 
 // What the removal does with an entry it finds, by the attributes the
 // search reports: it descends only into a folder that is no reparse point.

@@ -27,6 +27,14 @@ std::wstring ComparablePath(const std::wstring& path, bool folder) {
   return full;
 }
 
+// True when `full`, a ComparablePath, lies in the folder whose ComparablePath
+// is `base`.
+bool IsInsideComparable(const std::wstring& full, const std::wstring& base) {
+  return !base.empty() && full.size() >= base.size() &&
+         CompareStringOrdinal(full.c_str(), static_cast<int>(base.size()), base.c_str(), static_cast<int>(base.size()),
+                              TRUE) == CSTR_EQUAL;
+}
+
 // The ids of the processes of the job that still run.
 std::vector<ULONG_PTR> JobProcesses(HANDLE job) {
   std::vector<char> buffer(sizeof(JOBOBJECT_BASIC_PROCESS_ID_LIST) + 63 * sizeof(ULONG_PTR));
@@ -116,7 +124,8 @@ bool ReadCommandLine(HANDLE process, std::wstring& text) {
 // rundll32), or whose command line cannot be read, since what it works on is
 // then unknown. Its current directory is not looked at: a product started
 // at the end of a setup inherits the folder as its own.
-KernelHandle FindProcessHoldingFolder(HANDLE job, const std::wstring& folder, const std::vector<std::wstring>& mentions) {
+KernelHandle FindProcessHoldingFolder(HANDLE job, const std::wstring& comparableFolder,
+                                      const std::vector<std::wstring>& mentions) {
   for (const ULONG_PTR id : JobProcesses(job)) {
     KernelHandle process(
         OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, static_cast<DWORD>(id)));
@@ -125,7 +134,8 @@ KernelHandle FindProcessHoldingFolder(HANDLE job, const std::wstring& folder, co
     if (!process.Valid() || WaitForSingleObject(process.Get(), 0) != WAIT_TIMEOUT) continue;
     wchar_t image[32768];
     DWORD size = 32768;
-    if (QueryFullProcessImageNameW(process.Get(), 0, image, &size) && IsInsideFolder(std::wstring(image, size), folder))
+    if (QueryFullProcessImageNameW(process.Get(), 0, image, &size) &&
+        IsInsideComparable(ComparablePath(std::wstring(image, size), false), comparableFolder))
       return process;
     std::wstring commandLine;
     if (!ReadCommandLine(process.Get(), commandLine)) return process;
@@ -139,12 +149,13 @@ KernelHandle FindProcessHoldingFolder(HANDLE job, const std::wstring& folder, co
 // long path does not fit MAX_PATH (a TEMP given in its short form): some
 // systems resolve the image's long name into a buffer of that size and fail.
 // The "\\?\" form passes the path as it stands.
-std::wstring ApplicationName(const std::wstring& payloadPath) {
-  if (payloadPath.empty()) return std::wstring();
-  const DWORD longLength = GetLongPathNameW(payloadPath.c_str(), nullptr, 0);
+std::wstring ApplicationName(const PayloadCommand& command) {
+  if (command.payloadPath.empty()) return std::wstring();
+  const DWORD longLength = GetLongPathNameW(command.payloadPath.c_str(), nullptr, 0);
   if (longLength <= MAX_PATH) return std::wstring();  // the size with its terminator
-  return ToLongPath(payloadPath);
+  return command.payloadLongPath;
 }
+
 
 }  // namespace
 
@@ -158,11 +169,7 @@ DWORD StartRetryingLostProcess(const std::function<DWORD()>& start, int attempts
 }
 
 bool IsInsideFolder(const std::wstring& path, const std::wstring& folder) {
-  const std::wstring base = ComparablePath(folder, true);
-  const std::wstring full = ComparablePath(path, false);
-  return !base.empty() && full.size() >= base.size() &&
-         CompareStringOrdinal(full.c_str(), static_cast<int>(base.size()), base.c_str(), static_cast<int>(base.size()),
-                              TRUE) == CSTR_EQUAL;
+  return IsInsideComparable(ComparablePath(path, false), ComparablePath(folder, true));
 }
 
 DWORD ResumeOrEnd(HANDLE process, HANDLE thread) {
@@ -188,7 +195,7 @@ DWORD StartAndWait(const PayloadCommand& command, const std::wstring& extractFol
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process = {};
-  const std::wstring application = ApplicationName(command.payloadPath);
+  const std::wstring application = ApplicationName(command);
   const DWORD startError = StartRetryingLostProcess([&] {
     std::wstring commandLine = command.commandLine;  // CreateProcessW may write into it
     const BOOL started = CreateProcessW(application.empty() ? nullptr : application.c_str(), &commandLine[0], nullptr,
@@ -208,8 +215,9 @@ DWORD StartAndWait(const PayloadCommand& command, const std::wstring& extractFol
   if (!GetExitCodeProcess(processHandle.Get(), &exitCode)) exitCode = LastErrorOr(ERROR_INVALID_HANDLE);
   if (job.Valid() && !extractFolder.empty()) {
     const std::vector<std::wstring> mentions = FolderMentions(extractFolder);
+    const std::wstring comparableFolder = ComparablePath(extractFolder, true);
     for (;;) {
-      const KernelHandle running = FindProcessHoldingFolder(job.Get(), extractFolder, mentions);
+      const KernelHandle running = FindProcessHoldingFolder(job.Get(), comparableFolder, mentions);
       if (!running.Valid()) break;
       WaitForSingleObject(running.Get(), INFINITE);
     }

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "extract/extract_folder.h"
 #include "package/package_format.h"
 
 namespace nsTobrin {
@@ -11,6 +12,9 @@ struct PayloadCommand {
   std::wstring commandLine;
   std::wstring workingDirectory;  // the payload's own folder
   std::wstring payloadPath;       // the payload's file, unquoted
+  // The same in the "\\?\" form (empty when it cannot be made): where the
+  // file is held, and how it is named to CreateProcessW when it is long.
+  std::wstring payloadLongPath;
 };
 
 // The group whose folder the payload is started in (contract/payload_lookup.h):
@@ -19,10 +23,11 @@ struct PayloadCommand {
 // name and `fileName` is started as a path below the extraction folder.
 std::wstring FindPayloadGroup(const PackageDirectory& directory, const std::wstring& fileName);
 
-// Folder + group + "\" + file name, in double quotes when it holds a blank
-// or a tab; then " " + ParamA when not empty, " " + ParamB when
-// `appendParamB`, " " + the program's own arguments when not empty.
-PayloadCommand BuildPayloadCommand(const std::wstring& extractFolder, const std::wstring& group,
+// The folder's FilePath of the group and the file name, in double quotes
+// when it holds a blank or a tab; then " " + ParamA when not empty, " " +
+// ParamB when `appendParamB`, " " + the program's own arguments when not
+// empty.
+PayloadCommand BuildPayloadCommand(const ExtractFolder& extractFolder, const std::wstring& group,
                                    const std::wstring& executeFileName, const std::wstring& paramA,
                                    bool appendParamB, const std::wstring& paramB, const std::wstring& commandLine);
 

@@ -17,28 +17,17 @@ namespace nsTobrin {
 
 namespace {
 
-struct EntryPlace {
-  bool found = false;
-  std::uint64_t offset = 0;  // in the program's file
-  std::uint32_t size = 0;
-};
-
-// Where the bytes of the file on disk at `path` (below the extraction
-// folder) lie in the data area: the packer's rule, a path below the folder
-// with names compared as Windows compares them. Of several entries that
-// Windows takes for that one file, the last one written is the file.
-EntryPlace FindEntry(const PackageDirectory& directory, std::uint64_t dataOffset, const std::u16string& path) {
-  EntryPlace place;
-  const std::u16string wanted = PathBelowFolder(std::u16string(), path);
-  std::uint64_t offset = dataOffset;
-  for (const auto& item : directory) {
-    const std::u16string folder = item.first == kRootGroupName ? std::u16string() : item.first;
-    for (const PackageEntry& entry : item.second) {
-      if (SameNameOnWindows(PathBelowFolder(folder, entry.name), wanted)) place = {true, offset, entry.size};
-      offset += entry.size;
-    }
-  }
-  return place;
+// The entry whose bytes the file on disk at `path` (below the extraction
+// folder, in backslashes) should hold: the packer's rule, a path below the
+// folder with names compared as Windows compares them. Of several entries
+// that Windows takes for that one file, the last one written is the file.
+// Null when none is.
+const PackageEntry* FindEntry(const PackageDirectory& directory, const std::u16string& path) {
+  const PackageEntry* found = nullptr;
+  for (const auto& item : directory)
+    for (const PackageEntry& entry : item.second)
+      if (SameNameOnWindows(PathBelowFolder(GroupFolder(item.first), entry.name), path)) found = &entry;
+  return found;
 }
 
 bool ReadWhole(HANDLE file, unsigned char* data, DWORD size) {
@@ -86,7 +75,7 @@ class CompareTarget : public ExtractionTarget {
 
 }  // namespace
 
-DWORD HoldPayloadFile(const std::wstring& programPath, const std::wstring& extractFolder, const std::wstring& group,
+DWORD HoldPayloadFile(const std::wstring& programPath, const PayloadCommand& command, const std::wstring& group,
                       const std::wstring& executeFileName, KernelHandle& held) {
   // Closing the gap between the writing and the start entirely would need the
   // file held from its creation on, but a handle that could write it keeps
@@ -104,16 +93,13 @@ DWORD HoldPayloadFile(const std::wstring& programPath, const std::wstring& extra
   PackageDirectory directory;
   const PackageLayout layout = ReadPackageDirectory(program.Get(), directory);
   if (layout.status != PackageStatus::Ok) return ERROR_INVALID_DATA;
-  const std::wstring relative = (group.empty() ? L"" : group + L"\\") + executeFileName;
-  // A compressed file's place counts decoded bytes.
   const bool compressed = layout.mark == PackageMark::Compressed;
-  const EntryPlace place =
-      FindEntry(directory, compressed ? 0 : layout.dataOffset, std::u16string(relative.begin(), relative.end()));
+  const PackageEntry* entry = FindEntry(directory, PathBelowFolder(std::u16string(group.begin(), group.end()),
+                                                                   std::u16string(executeFileName.begin(), executeFileName.end())));
 
   // The file is held whatever its name's form; one that no entry of the
   // package names is not the package's.
-  const std::wstring path = ToLongPath(extractFolder + relative);
-  held.Reset(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+  held.Reset(CreateFileW(command.payloadLongPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                          FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!held.Valid()) {
     const DWORD error = LastErrorOr(ERROR_OPEN_FAILED);
@@ -121,15 +107,15 @@ DWORD HoldPayloadFile(const std::wstring& programPath, const std::wstring& extra
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? 0 : error;
   }
   LARGE_INTEGER size = {};
-  if (!place.found || !GetFileSizeEx(held.Get(), &size) || size.QuadPart != place.size ||
-      !SeekTo(program.Get(), compressed ? layout.dataOffset : place.offset)) {
+  if (!entry || !GetFileSizeEx(held.Get(), &size) || size.QuadPart != entry->size ||
+      !SeekTo(program.Get(), layout.dataOffset + (compressed ? 0 : entry->decodedOffset))) {
     held.Reset();
     return ERROR_INVALID_DATA;
   }
   if (compressed) {
     // Decoded again up to the payload's bytes: the package, not the folder,
     // says what they are.
-    CompareTarget compare(held.Get(), place.offset, place.size);
+    CompareTarget compare(held.Get(), entry->decodedOffset, entry->size);
     CopyPackageData(program.Get(), layout, directory, compare);
     if (compare.Same()) return 0;
     held.Reset();
@@ -137,7 +123,7 @@ DWORD HoldPayloadFile(const std::wstring& programPath, const std::wstring& extra
   }
   constexpr DWORD kPiece = 1u << 16;
   std::vector<unsigned char> expected(kPiece), found(kPiece);
-  for (std::uint32_t left = place.size; left > 0;) {
+  for (std::uint32_t left = entry->size; left > 0;) {
     const DWORD piece = left < kPiece ? left : kPiece;
     if (std::fread(expected.data(), 1, piece, program.Get()) != piece || !ReadWhole(held.Get(), found.data(), piece) ||
         std::memcmp(expected.data(), found.data(), piece) != 0) {

@@ -6,11 +6,13 @@
 #include <string>
 
 #include "common/win_owners.h"
+#include "run/payload_command.h"
 
 namespace nsTobrin {
 
-// Opens the payload's file (in `extractFolder`, in the folder of `group`, or
-// in the folder itself when `group` is empty) for reading only, sharing it
+// Opens the payload's file (the command's payloadLongPath: `executeFileName`
+// in the folder of `group`, or in the extraction folder itself when `group`
+// is empty) for reading only, sharing it
 // with readers only, so that no one can write, rename or delete it until the
 // handle is closed; then confirms that its bytes are the bytes the package
 // bound to `programPath` holds for it: those of the entry whose path below
@@ -20,7 +22,7 @@ namespace nsTobrin {
 // there, so there is nothing to confirm (the start then fails as it would
 // have). ERROR_INVALID_DATA: the file is not the package's, or no entry of
 // the package is at its path. Otherwise the error of opening or reading it.
-DWORD HoldPayloadFile(const std::wstring& programPath, const std::wstring& extractFolder, const std::wstring& group,
+DWORD HoldPayloadFile(const std::wstring& programPath, const PayloadCommand& command, const std::wstring& group,
                       const std::wstring& executeFileName, KernelHandle& held);
 
 }  // namespace nsTobrin

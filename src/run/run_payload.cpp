@@ -3,6 +3,7 @@
 #include "app/module_path.h"
 #include "app/tobrin_dlg.h"
 #include "contract/settings_contract.h"
+#include "extract/extract_folder.h"
 #include "extract/extract_package.h"
 #include "run/delete_folder.h"
 #include "run/launch.h"
@@ -16,8 +17,9 @@ namespace {
 
 // Asks the message step and starts the payload. 0 when it ran, with its exit
 // code in `exitCode`; otherwise why it was not started.
-DWORD StartPayload(CTobrinDlg& dlg, const wchar_t* commandLine, const std::wstring& executeFileName,
-                   const std::wstring& paramA, const std::wstring& paramB, DWORD& exitCode) {
+DWORD StartPayload(CTobrinDlg& dlg, const ExtractFolder& folder, const wchar_t* commandLine,
+                   const std::wstring& executeFileName, const std::wstring& paramA, const std::wstring& paramB,
+                   DWORD& exitCode) {
   // A file to start outside the folder makes the package a damaged one:
   // neither its message nor any program is shown or started.
   if (CheckPayloadName(std::u16string(executeFileName.begin(), executeFileName.end()))) return ERROR_INVALID_DATA;
@@ -25,13 +27,13 @@ DWORD StartPayload(CTobrinDlg& dlg, const wchar_t* commandLine, const std::wstri
   const std::wstring group = FindPayloadGroup(g_packageDirectory, executeFileName);
   const bool appendParamB = ResolveMessageMode(dlg);
   const PayloadCommand command =
-      BuildPayloadCommand(dlg.m_strExtractFolder, group, executeFileName, paramA, appendParamB, paramB, arguments);
+      BuildPayloadCommand(folder, group, executeFileName, paramA, appendParamB, paramB, arguments);
   // Held from here until its process exists.
   KernelHandle heldPayload;
-  if (const DWORD error = HoldPayloadFile(GetOwnModulePath(), dlg.m_strExtractFolder, group, executeFileName, heldPayload))
+  if (const DWORD error = HoldPayloadFile(GetOwnModulePath(), command, group, executeFileName, heldPayload))
     return error;
   if (!dlg.ShowLocalizedMessage()) return ERROR_CANCELLED;
-  return StartAndWait(command, dlg.m_strExtractFolder, heldPayload, exitCode);
+  return StartAndWait(command, folder.Path(), heldPayload, exitCode);
 }
 
 // The one place where the run's outcome becomes its exit code: the
@@ -41,6 +43,7 @@ DWORD RunExitCode(DWORD error, DWORD payloadExitCode) { return error ? error : p
 }  // namespace
 
 bool RunPayload(CTobrinDlg& dlg, const wchar_t* commandLine) {
+  const ExtractFolder folder(dlg.m_strExtractFolder);
   // Nothing of a package that was not extracted whole is started.
   if (dlg.m_bExtracted) {
     std::wstring executeFileName, paramA, paramB, productName;
@@ -50,14 +53,14 @@ bool RunPayload(CTobrinDlg& dlg, const wchar_t* commandLine) {
     ReadSettingKey(kProductNameKey, dlg.m_strExtractFolder, productName);
     dlg.m_strProductName = productName;
     DWORD exitCode = 0;
-    const DWORD error = StartPayload(dlg, commandLine, executeFileName, paramA, paramB, exitCode);
+    const DWORD error = StartPayload(dlg, folder, commandLine, executeFileName, paramA, paramB, exitCode);
     dlg.m_nExitCode = RunExitCode(error, exitCode);
   }
   // The folder goes in every case. Its removal is not part of the run's
   // outcome: what cannot go is left to the removal's own fallback (marked
   // for deletion at the next restart in an elevated run), and the exit code
   // stays the payload's.
-  static_cast<void>(DeleteExtractFolder(dlg.m_strExtractFolder));
+  static_cast<void>(DeleteExtractFolder(folder));
   return true;
 }
 

@@ -10,12 +10,14 @@
 #include <sstream>
 
 #include "common/win_owners.h"
+#include "contract/little_endian.h"
 #include "package/package_seal.h"
 #include "format/package_bytes.h"
 #include "unit/test_support.h"
 
 using namespace testing_support;
 using nsTobrin::FileFromBytes;
+using nsTobrin::U32At;
 using nsTobrin::kRootGroupName;
 using nsTobrin::WriterGroup;
 
@@ -396,12 +398,6 @@ TEST_F(EndToEnd, APayloadHeldOpenForWritingIsNotStarted) {
 }
 
 namespace {
-
-std::uint32_t U32At(const std::string& bytes, size_t at) {
-  std::uint32_t value = 0;
-  for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
-  return value;
-}
 
 // Points the PE security directory of `program` at a certificate table.
 void SetCertificateTable(std::string& program, std::uint32_t offset, std::uint32_t size) {

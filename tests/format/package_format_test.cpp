@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "contract/little_endian.h"
 #include "package/package_copy.h"
 #include "package/package_format.h"
 #include "package/package_seal.h"
@@ -68,12 +69,6 @@ std::string Bytes(std::FILE* file) {
   SeekTo(file, 0);
   if (!bytes.empty() && std::fread(&bytes[0], 1, bytes.size(), file) != bytes.size()) bytes.clear();
   return bytes;
-}
-
-std::uint32_t U32At(const std::string& bytes, std::size_t at) {
-  std::uint32_t value = 0;
-  for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
-  return value;
 }
 
 void PutU32At(std::string& bytes, std::size_t at, std::uint32_t value) {
@@ -168,6 +163,11 @@ TEST(PackageFormat, DataAreaFollowsOrdinalGroupOrder) {
   MemoryTarget target;
   ASSERT_EQ(CopyPackageData(exe.get(), layout, directory, target).outcome, CopyOutcome::Done);
   EXPECT_EQ(target.contents, (std::vector<std::string>{"D", "E", "", "Z", "A", "AB", "B"}));
+  // So do the files' offsets in it, as the reader sets them.
+  std::vector<std::uint64_t> offsets;
+  for (const auto& group : directory)
+    for (const PackageEntry& entry : group.second) offsets.push_back(entry.decodedOffset);
+  EXPECT_EQ(offsets, (std::vector<std::uint64_t>{0, 1, 2, 2, 3, 4, 6}));
 }
 
 TEST(PackageFormat, DuplicatesNulsAndEmptyGroups) {

@@ -137,10 +137,4 @@ nlohmann::json ListJson(const fs::path& packed) {
   return listed.exitCode == 0 ? nlohmann::json::parse(listed.out) : nlohmann::json();
 }
 
-std::uint32_t U32At(const std::string& bytes, std::size_t at) {
-  std::uint32_t v = 0;
-  for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(bytes[at + i]);
-  return v;
-}
-
 }  // namespace pack_test

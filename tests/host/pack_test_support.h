@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "contract/little_endian.h"
+
 namespace pack_test {
 
 namespace fs = std::filesystem;
@@ -73,6 +75,6 @@ testing::AssertionResult Ended(const RunResult& run, int exitCode, const std::st
 // `tobrin-pack list --json` of a packed program, parsed (null when it fails).
 nlohmann::json ListJson(const fs::path& packed);
 
-std::uint32_t U32At(const std::string& bytes, std::size_t at);
+using nsTobrin::U32At;
 
 }  // namespace pack_test

@@ -313,26 +313,31 @@ TEST_F(Extraction, ThePayloadMustBeThePackagesOwn) {
   ASSERT_TRUE(ExtractPackageFrom(program, dlg, false));
   const std::wstring& folder = dlg.m_strExtractFolder;
   nsTobrin::KernelHandle held;
+  // Held as the run holds it: at the path its command names.
+  const auto hold = [&](const std::wstring& group, const std::wstring& name) {
+    return HoldPayloadFile(program, BuildPayloadCommand(ExtractFolder(folder), group, name, L"", false, L"", L""), group,
+                           name, held);
+  };
   // The later of two entries of one name is the file on disk.
-  EXPECT_EQ(HoldPayloadFile(program, folder, L"", L"setup.exe", held), 0u);
+  EXPECT_EQ(hold(L"", L"setup.exe"), 0u);
   EXPECT_TRUE(held.Valid());
-  EXPECT_EQ(HoldPayloadFile(program, folder, L"Tools", L"tool.exe", held), 0u);
+  EXPECT_EQ(hold(L"Tools", L"tool.exe"), 0u);
   EXPECT_TRUE(held.Valid());
   // A path below the folder, in any letter case, as Windows finds the file.
-  EXPECT_EQ(HoldPayloadFile(program, folder, L"", L"tOOLS/TOOL.exe", held), 0u);
+  EXPECT_EQ(hold(L"", L"tOOLS/TOOL.exe"), 0u);
   EXPECT_TRUE(held.Valid());
   held.Reset();
   ASSERT_TRUE(WriteBytes(folder + L"Tools\\tool.exe", "evil"));
-  EXPECT_EQ(HoldPayloadFile(program, folder, L"", L"TOOLS\\tool.exe", held), static_cast<DWORD>(ERROR_INVALID_DATA));
+  EXPECT_EQ(hold(L"", L"TOOLS\\tool.exe"), static_cast<DWORD>(ERROR_INVALID_DATA));
   // A file there that no entry names is not the package's.
   ASSERT_TRUE(WriteBytes(folder + L"planted.exe", "evil"));
-  EXPECT_EQ(HoldPayloadFile(program, folder, L"", L"planted.exe", held), static_cast<DWORD>(ERROR_INVALID_DATA));
+  EXPECT_EQ(hold(L"", L"planted.exe"), static_cast<DWORD>(ERROR_INVALID_DATA));
   // Swapped before it was held: one byte changed.
   ASSERT_TRUE(WriteBytes(folder + L"setup.exe", payload.substr(1) + "x"));
-  EXPECT_EQ(HoldPayloadFile(program, folder, L"", L"setup.exe", held), static_cast<DWORD>(ERROR_INVALID_DATA));
+  EXPECT_EQ(hold(L"", L"setup.exe"), static_cast<DWORD>(ERROR_INVALID_DATA));
   EXPECT_FALSE(held.Valid());
   // Not in the package: nothing to confirm, the start fails as it would have.
-  EXPECT_EQ(HoldPayloadFile(program, folder, L"", L"absent.exe", held), 0u);
+  EXPECT_EQ(hold(L"", L"absent.exe"), 0u);
   EXPECT_FALSE(held.Valid());
   // The run compares with the package of its own file, which this test
   // program does not carry: the payload is not started, the refusal is the

@@ -3,6 +3,7 @@
 
 #include <thread>
 
+#include "extract/long_path.h"
 #include "run/delete_folder.h"
 #include "run/launch.h"
 #include "run/payload_command.h"
@@ -31,7 +32,7 @@ TEST(PayloadCommand, PiecesInOrderAndQuotedWhenThePathHasABlank) {
   };
   for (const Case& c : cases) {
     const PayloadCommand command =
-        BuildPayloadCommand(c.folder, c.group, c.file, c.paramA, c.appendParamB, c.paramB, c.arguments);
+        BuildPayloadCommand(ExtractFolder(c.folder), c.group, c.file, c.paramA, c.appendParamB, c.paramB, c.arguments);
     EXPECT_EQ(command.commandLine, c.commandLine);
     EXPECT_EQ(command.workingDirectory, c.workingDirectory) << Utf8(c.commandLine);
   }
@@ -55,7 +56,8 @@ TEST(Launch, AFailedStartLetsTheHeldFileGo) {
   nsTobrin::KernelHandle held(CreateFileW(probe.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(held.Valid());
   // Not started: the error of the start is the thread's last error.
-  const bool started = LaunchAndWait({folder / L"missing.exe", folder.Path(), folder / L"missing.exe"}, folder.Path(), held, result);
+  const std::wstring missing = folder / L"missing.exe";
+  const bool started = LaunchAndWait({missing, folder.Path(), missing, ToLongPath(missing)}, folder.Path(), held, result);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
   EXPECT_FALSE(started);
   EXPECT_FALSE(held.Valid());

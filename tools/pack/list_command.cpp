@@ -139,7 +139,7 @@ void PrintJson(const PackedProgram& program, const PackageSettings& settings) {
       // A compressed file lies at no offset of the program.
       files.push_back({{"name", Utf8(file.name)},
                        {"size", file.size},
-                       {"offset", IsCompressed(program.layout) ? Json() : Json(file.offset)}});
+                       {"offset", IsCompressed(program.layout) ? Json() : Json(program.layout.dataOffset + file.decodedOffset)}});
     groups.push_back({{"name", Utf8(group.name)}, {"root", group.IsRoot()}, {"files", std::move(files)}});
   }
   Json& shown = out["settings"];

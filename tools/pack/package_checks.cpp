@@ -1,9 +1,11 @@
 #include "package_checks.h"
 
+#include <algorithm>
 #include <map>
 
 #include "contract/message_languages.h"
 #include "contract/path_limits.h"
+#include "contract/pe_headers.h"
 #include "contract/payload_lookup.h"
 #include "contract/settings_contract.h"
 #include "contract/stored_names.h"
@@ -97,11 +99,30 @@ std::u16string Extension(const std::u16string& name) {
   return extension;
 }
 
-std::uint32_t LittleEndian(const std::string& bytes, std::size_t at, int size) {
-  std::uint32_t value = 0;
-  for (int i = size - 1; i >= 0; --i) value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
-  return value;
-}
+// A file of the package, for the PE reader: each read takes the file's head
+// up to the bytes asked for. Keeps the first error.
+class ViewFileBytes final : public PeFileBytes {
+ public:
+  ViewFileBytes(const PackageView& view, const ViewFile& file) : m_view(view), m_file(file) {}
+  std::size_t ReadAt(std::uint64_t offset, unsigned char* out, std::size_t size) override {
+    std::string head, error;
+    if (offset >= m_file.size) return 0;
+    if (!m_view.readHead(m_file, offset + size, head, error)) {
+      if (m_error.empty()) m_error = error;
+      return 0;
+    }
+    if (head.size() <= offset) return 0;
+    const std::size_t got = std::min<std::size_t>(size, head.size() - static_cast<std::size_t>(offset));
+    std::copy(head.begin() + static_cast<std::ptrdiff_t>(offset), head.begin() + static_cast<std::ptrdiff_t>(offset + got), out);
+    return got;
+  }
+  const std::string& Error() const { return m_error; }
+
+ private:
+  const PackageView& m_view;
+  const ViewFile& m_file;
+  std::string m_error;
+};
 
 // Why CreateProcessW cannot start the payload, or nothing when it can: a
 // batch file by its name, anything else only when it is a PE program.
@@ -114,20 +135,21 @@ std::optional<std::string> WhyNotStartable(const PackageView& view, const ViewFi
            "\" %*  and ends with  exit /b %errorlevel%  so that its exit code is passed on";
   if (extension.empty())
     return std::string("has no extension, so Windows looks for the name with .exe appended and starts nothing");
-  std::string head, error;
-  constexpr std::uint32_t kDosHeaderSize = 64, kPeHeaderSize = 24;
-  if (!view.readHead(file, kDosHeaderSize, head, error)) return error;
-  if (head.size() < kDosHeaderSize || head.compare(0, 2, "MZ") != 0)
-    return std::string("is not a Windows program (no MZ header), nor a .bat or .cmd file: CreateProcessW cannot start it");
-  const std::uint32_t peOffset = LittleEndian(head, 0x3C, 4);
-  if (peOffset > file.size || file.size - peOffset < kPeHeaderSize ||
-      !view.readHead(file, std::uint64_t{peOffset} + kPeHeaderSize, head, error) ||
-      head.compare(peOffset, 4, std::string("PE\0\0", 4)) != 0)
-    return std::string("is an MS-DOS program, not a Windows program (no PE header): CreateProcessW cannot start it");
-  const std::uint32_t characteristics = LittleEndian(head, peOffset + 22, 2);
-  constexpr std::uint32_t kExecutableImage = 0x0002, kDll = 0x2000;
-  if ((characteristics & kDll) || !(characteristics & kExecutableImage))
-    return std::string("is a DLL or object file, not a program: CreateProcessW cannot start it");
+  ViewFileBytes bytes(view, file);
+  const PeHeaders pe = ReadPeHeaders(bytes);
+  switch (pe.read) {
+    case PeRead::NoDosHeader:
+      if (!bytes.Error().empty()) return bytes.Error();
+      // fall through
+    case PeRead::NoMz:
+      return std::string("is not a Windows program (no MZ header), nor a .bat or .cmd file: CreateProcessW cannot start it");
+    case PeRead::NoPeHeader:
+    case PeRead::NoPeSignature:
+      return std::string("is an MS-DOS program, not a Windows program (no PE header): CreateProcessW cannot start it");
+    case PeRead::Headers:
+      break;
+  }
+  if (!pe.IsProgram()) return std::string("is a DLL or object file, not a program: CreateProcessW cannot start it");
   return std::nullopt;
 }
 

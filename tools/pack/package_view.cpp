@@ -6,7 +6,7 @@ namespace nsTobrin {
 
 bool ViewGroup::IsRoot() const { return name == kRootGroupName; }
 
-std::u16string ViewGroup::Folder() const { return IsRoot() ? std::u16string() : name; }
+std::u16string ViewGroup::Folder() const { return GroupFolder(name); }
 
 const ViewGroup* PackageView::RootGroup() const {
   for (const ViewGroup& group : groups)

@@ -16,7 +16,7 @@ namespace nsTobrin {
 struct ViewFile {
   std::u16string name;
   std::uint64_t size = 0;
-  std::uint64_t offset = 0;  // where its bytes lie in a packed program
+  std::uint64_t decodedOffset = 0;  // in a packed program: its entry's (PackageEntry)
   fs::path source;           // where it lies on disk, for a folder
   // The bytes of a file the packer writes itself (a settings file made from
   // the command line), which lies nowhere on disk.

@@ -25,7 +25,6 @@ bool OpenPackedProgram(const fs::path& path, PackedProgram& program, std::string
   program.seal = ReadSeal(program.file.Get(), program.layout);
   if (program.layout.status != PackageStatus::Ok) return true;
 
-  std::uint64_t offset = program.layout.mark == PackageMark::Compressed ? 0 : program.layout.dataOffset;
   for (const auto& group : program.directory) {
     ViewGroup viewGroup;
     viewGroup.name = group.first;
@@ -33,8 +32,7 @@ bool OpenPackedProgram(const fs::path& path, PackedProgram& program, std::string
       ViewFile file;
       file.name = entry.name;
       file.size = entry.size;
-      file.offset = offset;
-      offset += entry.size;
+      file.decodedOffset = entry.decodedOffset;
       viewGroup.files.push_back(std::move(file));
     }
     program.view.groups.push_back(std::move(viewGroup));
@@ -44,13 +42,13 @@ bool OpenPackedProgram(const fs::path& path, PackedProgram& program, std::string
     return subject + " (" + Utf16ToUtf8(relative) + ")";
   };
   std::FILE* in = program.file.Get();
-  // Stored: a file's bytes lie at its offset. Compressed: its offset counts
-  // decoded bytes, and the stream is decoded from its start up to them.
+  // Stored: a file's bytes lie at its offset in the data area. Compressed:
+  // the stream is decoded from its start up to them.
   const PackageLayout layout = program.layout;
   const PackageDirectory* directory = &program.directory;
   auto readAt = [in, layout, directory](const ViewFile& file, std::string& bytes) {
-    if (layout.mark == PackageMark::Compressed) return DecodeRange(in, layout, *directory, file.offset, bytes);
-    return SeekTo(in, file.offset) && (bytes.empty() || std::fread(&bytes[0], 1, bytes.size(), in) == bytes.size());
+    if (layout.mark == PackageMark::Compressed) return DecodeRange(in, layout, *directory, file.decodedOffset, bytes);
+    return SeekTo(in, layout.dataOffset + file.decodedOffset) && (bytes.empty() || std::fread(&bytes[0], 1, bytes.size(), in) == bytes.size());
   };
   program.view.read = [readAt](const ViewFile& file, std::uint64_t limit, std::string& bytes, std::string& error) {
     if (file.size > limit) {
