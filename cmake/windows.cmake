@@ -61,26 +61,23 @@ endif()
 
 # The window, drawing and COM libraries are delay-loaded: a silent run never
 # loads them (each brings a dozen more libraries with it, and the process
-# start pays for all of them). The delay-load helper loads them from
-# System32 only, as SetDefaultDllDirectories at the entry asks. GNU ld cannot
-# write delay-loaded imports, so lld links the runner, with import libraries
-# made from MinGW's for those DLLs.
+# start pays for all of them). The delay-load helper (MinGW's delayimp) loads
+# them from System32 only, as SetDefaultDllDirectories at the entry asks.
+# GNU ld cannot write a delay-import table, so GCC's driver links the runner
+# with lld (cmake/lld.specs). lld delay-loads a DLL only through an import
+# library of the short form; MinGW's are of GNU's long form, which lld links
+# as ordinary imports without a word, so cmake/delay-import-lib.sh makes
+# short ones of the same functions, found first through -L.
 set(TOBRIN_DELAY_LOADED user32 gdi32 ole32 oleaut32 comctl32 shell32)
-find_program(TOBRIN_CLANGXX clang++ REQUIRED)
+find_program(TOBRIN_LD_LLD ld.lld REQUIRED)
 find_program(TOBRIN_LLVM_DLLTOOL llvm-dlltool REQUIRED)
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-  set(tobrin_triple i686-w64-mingw32)
   set(tobrin_machine i386)
 else()
-  set(tobrin_triple x86_64-w64-mingw32)
   set(tobrin_machine i386:x86-64)
 endif()
-execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-libgcc-file-name OUTPUT_VARIABLE tobrin_libgcc
-  OUTPUT_STRIP_TRAILING_WHITESPACE)
-get_filename_component(tobrin_gcc_lib_dir "${tobrin_libgcc}" DIRECTORY)
 set(tobrin_delay_dir ${CMAKE_BINARY_DIR}/delay-import)
 set(tobrin_delay_libs)
-set(tobrin_delay_dlls)
 foreach(dll IN LISTS TOBRIN_DELAY_LOADED)
   find_library(tobrin_mingw_${dll} ${dll} REQUIRED)
   add_custom_command(OUTPUT ${tobrin_delay_dir}/lib${dll}.a
@@ -89,14 +86,13 @@ foreach(dll IN LISTS TOBRIN_DELAY_LOADED)
       ${tobrin_mingw_${dll}} ${dll}.dll ${tobrin_delay_dir}/lib${dll}.a
     DEPENDS ${CMAKE_SOURCE_DIR}/cmake/delay-import-lib.sh VERBATIM)
   list(APPEND tobrin_delay_libs ${tobrin_delay_dir}/lib${dll}.a)
-  list(APPEND tobrin_delay_dlls ${dll}.dll)
+  target_link_options(tobrin PRIVATE -Wl,--delayload=${dll}.dll)
 endforeach()
 add_custom_target(tobrin_delay_import_libs DEPENDS ${tobrin_delay_libs})
 add_dependencies(tobrin tobrin_delay_import_libs)
-string(REPLACE ";" "," tobrin_delay_dlls "${tobrin_delay_dlls}")
-set_target_properties(tobrin PROPERTIES
-  LINK_DEPENDS "${tobrin_delay_libs};${CMAKE_SOURCE_DIR}/cmake/lld-link.sh"
-  RULE_LAUNCH_LINK "sh ${CMAKE_SOURCE_DIR}/cmake/lld-link.sh ${TOBRIN_CLANGXX} ${tobrin_triple} ${tobrin_gcc_lib_dir} ${tobrin_delay_dir} ${tobrin_delay_dlls}")
+target_link_options(tobrin PRIVATE -specs=${CMAKE_SOURCE_DIR}/cmake/lld.specs -L${tobrin_delay_dir})
+target_link_libraries(tobrin PRIVATE delayimp)
+set_target_properties(tobrin PROPERTIES LINK_DEPENDS "${tobrin_delay_libs};${CMAKE_SOURCE_DIR}/cmake/lld.specs")
 
 # The test payload.
 add_executable(probe tests/e2e/probe/probe.cpp)

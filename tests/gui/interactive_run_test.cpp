@@ -15,28 +15,41 @@ TEST(InteractiveRun, ARefusedQuestionEndsTheRunCancelledWithoutThePayload) {
   // How each way of ending the box maps to an answer is the message step's
   // table; an accepted box starting the payload is the end-to-end test of a
   // payload that cannot be swapped. Here the refusal, through a whole run,
-  // with the catalogue read from the extracted package.
-  TempFolder work(L"run"), temp(L"temp");
-  const std::wstring product = gui_support::UniqueCaption(L"run"), runner = work / L"runner.exe", report = work / L"report.txt";
-  ASSERT_TRUE(BindPackage(
-      OwnFolder() + L"\\tobrin.exe", runner,
-      {{nsTobrin::kRootGroupName,
-        {FileFromBytes(u"probe.exe", ReadBytes(OwnFolder() + L"\\probe.exe")),
-         FileFromBytes(u"AssistFile.ini", "[ParamOption]\r\nExecuteFileName=probe.exe\r\nProductName=" + Utf8(product) + "\r\n"),
-         FileFromBytes(u"MessageSetting.ini", "[Setting]\r\nIsShowMessageBox=1\r\nIsOk=0\r\n"),
-         FileFromBytes(u"MessageInfo.xml", "<MessageInfo><ENG>Install now?</ENG></MessageInfo>")}}}));
+  // with the catalogue read from the extracted package. The second
+  // catalogue makes the XML component fail: the runner catches its error
+  // (so the way the runner is linked must let its exceptions be caught) and
+  // shows the box of a catalogue that does not load, no texts and one
+  // button, which starts the payload.
+  const struct {
+    const char* catalogue;
+    const wchar_t* message;
+    DWORD exitCode;
+  } cases[] = {{"<MessageInfo><ENG>Install now?</ENG></MessageInfo>", L"Install now?", ERROR_CANCELLED},
+               {"<MessageInfo xmlns=\"urn:it's a b\"><ENG>x</ENG></MessageInfo>", L"", 0}};
+  for (const auto& [catalogue, message, exitCode] : cases) {
+    SCOPED_TRACE(catalogue);
+    TempFolder work(L"run"), temp(L"temp");
+    const std::wstring product = gui_support::UniqueCaption(L"run"), runner = work / L"runner.exe", report = work / L"report.txt";
+    ASSERT_TRUE(BindPackage(
+        OwnFolder() + L"\\tobrin.exe", runner,
+        {{nsTobrin::kRootGroupName,
+          {FileFromBytes(u"probe.exe", ReadBytes(OwnFolder() + L"\\probe.exe")),
+           FileFromBytes(u"AssistFile.ini", "[ParamOption]\r\nExecuteFileName=probe.exe\r\nProductName=" + Utf8(product) + "\r\n"),
+           FileFromBytes(u"MessageSetting.ini", "[Setting]\r\nIsShowMessageBox=1\r\nIsOk=0\r\n"),
+           FileFromBytes(u"MessageInfo.xml", catalogue)}}}));
 
-  ChildProcess run(L"\"" + runner + L"\"", {{L"TEMP", temp.Path()}, {L"TMP", temp.Path()}, {L"PROBE_REPORT", report}});
-  ASSERT_TRUE(run.Started());
-  // The progress window comes first; the box follows once it has gone.
-  HWND box = gui_support::WaitForDialog(product, 60000);
-  ASSERT_TRUE(box) << "no message box";
-  EXPECT_EQ(gui_support::WindowText(GetDlgItem(box, IDC_MESSAGE_TEXT)), L"Install now?");
-  SendMessageW(GetDlgItem(box, IDC_RIGHT_BUTTON), BM_CLICK, 0, 0);
+    ChildProcess run(L"\"" + runner + L"\"", {{L"TEMP", temp.Path()}, {L"TMP", temp.Path()}, {L"PROBE_REPORT", report}});
+    ASSERT_TRUE(run.Started());
+    // The progress window comes first; the box follows once it has gone.
+    HWND box = gui_support::WaitForDialog(product, 60000);
+    ASSERT_TRUE(box) << "no message box";
+    EXPECT_EQ(gui_support::WindowText(GetDlgItem(box, IDC_MESSAGE_TEXT)), message);
+    SendMessageW(GetDlgItem(box, IDC_RIGHT_BUTTON), BM_CLICK, 0, 0);
 
-  EXPECT_EQ(run.Wait(60000), ERROR_CANCELLED);
-  EXPECT_FALSE(Exists(report));
-  EXPECT_TRUE(ListFolder(temp.Path()).empty()) << "an extraction folder was left behind";
+    EXPECT_EQ(run.Wait(60000), exitCode);
+    EXPECT_EQ(Exists(report), exitCode == 0);
+    EXPECT_TRUE(ListFolder(temp.Path()).empty()) << "an extraction folder was left behind";
+  }
 }
 
 }  // namespace
