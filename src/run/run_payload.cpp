@@ -28,7 +28,8 @@ DWORD StartPayload(CTobrinDlg& dlg, const wchar_t* commandLine, const std::wstri
       BuildPayloadCommand(dlg.m_strExtractFolder, group, executeFileName, paramA, appendParamB, paramB, arguments);
   // Held from here until its process exists.
   KernelHandle heldPayload;
-  if (const DWORD error = HoldPayloadFile(GetOwnModulePath(), dlg.m_strExtractFolder, group, executeFileName, heldPayload))
+  if (const DWORD error = HoldPayloadFile(GetOwnModulePath(), dlg.m_strExtractFolder, group, executeFileName, dlg.m_writtenFiles,
+                                         heldPayload))
     return error;
   if (!dlg.ShowLocalizedMessage()) return ERROR_CANCELLED;
   return StartAndWait(command, dlg.m_strExtractFolder, heldPayload, exitCode);

@@ -305,34 +305,38 @@ TEST_F(Extraction, GroupsNestedBeyondMaxPath) {
   EXPECT_TRUE(ListFolder(temp.Path()).empty());
 }
 
-TEST_F(Extraction, ThePayloadMustBeThePackagesOwn) {
+TEST_P(ExtractionOfEitherLayout, ThePayloadMustBeThePackagesOwn) {
   const std::string payload(150000, 'p');
   const std::wstring program = MakeProgram(work, {{kRootGroupName, {FileFromBytes(u"setup.exe", "first"), FileFromBytes(u"setup.exe", payload)}},
-                                                  {u"Tools", {FileFromBytes(u"tool.exe", "tool")}}});
+                                                  {u"Tools", {FileFromBytes(u"tool.exe", "tool")}}},
+                                           L"p.exe", nsTobrin::PackageSealing::Unsealed, GetParam());
   CTobrinDlg dlg;
   ASSERT_TRUE(ExtractPackageFrom(program, dlg, false));
   const std::wstring& folder = dlg.m_strExtractFolder;
   nsTobrin::KernelHandle held;
   // The later of two entries of one name is the file on disk.
-  EXPECT_EQ(HoldPayloadFile(program, folder, L"", L"setup.exe", held), 0u);
+  EXPECT_EQ(HoldPayloadFile(program, folder, L"", L"setup.exe", dlg.m_writtenFiles, held), 0u);
   EXPECT_TRUE(held.Valid());
-  EXPECT_EQ(HoldPayloadFile(program, folder, L"Tools", L"tool.exe", held), 0u);
+  EXPECT_EQ(HoldPayloadFile(program, folder, L"Tools", L"tool.exe", dlg.m_writtenFiles, held), 0u);
   EXPECT_TRUE(held.Valid());
   // A path below the folder, in any letter case, as Windows finds the file.
-  EXPECT_EQ(HoldPayloadFile(program, folder, L"", L"tOOLS/TOOL.exe", held), 0u);
+  EXPECT_EQ(HoldPayloadFile(program, folder, L"", L"tOOLS/TOOL.exe", dlg.m_writtenFiles, held), 0u);
   EXPECT_TRUE(held.Valid());
+  // Of a compressed package, the file must be the one this run wrote.
+  EXPECT_EQ(HoldPayloadFile(program, folder, L"Tools", L"tool.exe", nsTobrin::WrittenFiles{}, held),
+            GetParam() ? static_cast<DWORD>(ERROR_INVALID_DATA) : 0u);
   held.Reset();
   ASSERT_TRUE(WriteBytes(folder + L"Tools\\tool.exe", "evil"));
-  EXPECT_EQ(HoldPayloadFile(program, folder, L"", L"TOOLS\\tool.exe", held), static_cast<DWORD>(ERROR_INVALID_DATA));
+  EXPECT_EQ(HoldPayloadFile(program, folder, L"", L"TOOLS\\tool.exe", dlg.m_writtenFiles, held), static_cast<DWORD>(ERROR_INVALID_DATA));
   // A file there that no entry names is not the package's.
   ASSERT_TRUE(WriteBytes(folder + L"planted.exe", "evil"));
-  EXPECT_EQ(HoldPayloadFile(program, folder, L"", L"planted.exe", held), static_cast<DWORD>(ERROR_INVALID_DATA));
+  EXPECT_EQ(HoldPayloadFile(program, folder, L"", L"planted.exe", dlg.m_writtenFiles, held), static_cast<DWORD>(ERROR_INVALID_DATA));
   // Swapped before it was held: one byte changed.
   ASSERT_TRUE(WriteBytes(folder + L"setup.exe", payload.substr(1) + "x"));
-  EXPECT_EQ(HoldPayloadFile(program, folder, L"", L"setup.exe", held), static_cast<DWORD>(ERROR_INVALID_DATA));
+  EXPECT_EQ(HoldPayloadFile(program, folder, L"", L"setup.exe", dlg.m_writtenFiles, held), static_cast<DWORD>(ERROR_INVALID_DATA));
   EXPECT_FALSE(held.Valid());
   // Not in the package: nothing to confirm, the start fails as it would have.
-  EXPECT_EQ(HoldPayloadFile(program, folder, L"", L"absent.exe", held), 0u);
+  EXPECT_EQ(HoldPayloadFile(program, folder, L"", L"absent.exe", dlg.m_writtenFiles, held), 0u);
   EXPECT_FALSE(held.Valid());
   // The run compares with the package of its own file, which this test
   // program does not carry: the payload is not started, the refusal is the
