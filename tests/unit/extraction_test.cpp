@@ -30,8 +30,10 @@ std::wstring MakeProgram(const TempFolder& work, const std::vector<WriterGroup>&
   const std::wstring path = work / name;
   EXPECT_TRUE(WriteBytes(path, package_bytes::StandInImage(512)));
   FILE* file = _wfopen(path.c_str(), L"r+b");
-  EXPECT_TRUE(file && (compressed ? nsTobrin::AppendCompressedPackage(file, groups, 3)
+  bool madeCompressed = false;
+  EXPECT_TRUE(file && (compressed ? nsTobrin::AppendCompressedPackage(file, groups, 3, &madeCompressed)
                                   : nsTobrin::AppendPackage(file, groups, sealing)));
+  EXPECT_EQ(madeCompressed, compressed) << "the files must be large enough to compress";
   if (file) fclose(file);
   return path;
 }
@@ -78,7 +80,7 @@ TEST_P(ExtractionOfEitherLayout, WritesEveryFileWhereItBelongs) {
       {U16(L"a\\b"), {FileFromBytes(u"inner.txt", "inner")}},
       {kRootGroupName, {FileFromBytes(u"AssistFile.ini", "[ParamOption]"), FileFromBytes(u"zero.bin", ""),
                         FileFromBytes(u"twice.txt", "old"), FileFromBytes(u"twice.txt", "new"),
-                        FileFromBytes(u"sub\\x.txt", "nested")}},
+                        FileFromBytes(u"sub\\x.txt", "nested"), FileFromBytes(u"filler.txt", std::string(4000, 'f'))}},
       {u"a", {FileFromBytes(u"outer.txt", "outer")}},
       {u"Drivers", {}},
       {u"deep/er", {FileFromBytes(u"d.txt", "deep")}},
@@ -221,13 +223,13 @@ TEST_F(Extraction, DamagedOrMissingPackagesLeaveNothing) {
   EXPECT_TRUE(ListFolder(temp.Path()).empty());
 }
 
-TEST_F(Extraction, AFileThatCannotBeWrittenFailsTheExtraction) {
+TEST_P(ExtractionOfEitherLayout, AFileThatCannotBeWrittenFailsTheExtraction) {
   // Group "A" sorts before the root group and makes a folder A; the root
   // group's file A then cannot be created.
   const std::wstring program = MakeProgram(work, {
-      {kRootGroupName, {FileFromBytes(u"A", "file"), FileFromBytes(u"later.txt", "x")}},
-      {u"A", {FileFromBytes(u"inside.txt", "x")}},
-  });
+      {kRootGroupName, {FileFromBytes(u"A", "file"), FileFromBytes(u"later.txt", std::string(5000, 'x'))}},
+      {u"A", {FileFromBytes(u"inside.txt", std::string(5000, 'x'))}},
+  }, L"p.exe", nsTobrin::PackageSealing::Unsealed, GetParam());
   CTobrinDlg dlg;
   EXPECT_FALSE(ExtractPackageFrom(program, dlg, false));
   EXPECT_FALSE(dlg.m_bExtracted);
