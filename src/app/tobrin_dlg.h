@@ -8,6 +8,7 @@
 #include "common/win_owners.h"
 #include "framework/dialog.h"
 #include "framework/progress_ctrl.h"
+#include "package/package_seal.h"
 
 // Posted by the extraction worker when it has finished; ends the window.
 constexpr UINT WM_EXTRACTION_DONE = WM_APP + 0x100;
@@ -33,6 +34,9 @@ class CTobrinDlg : public CDialog {
 
   // True once every file of the package is written.
   bool m_bExtracted = false;
+  // For a compressed package: the digest of every file the extraction
+  // wrote, which the payload's file is checked against before its start.
+  nsTobrin::WrittenFiles m_writtenFiles;
   // The process exit code: 0, the payload's code, or why the run failed.
   DWORD m_nExitCode = 0;
   // Set on the main thread when the user closes the progress window early;

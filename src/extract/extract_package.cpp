@@ -3,6 +3,7 @@
 #include <ntsecapi.h>
 
 #include <cstdio>
+#include <memory>
 #include <unordered_set>
 
 #include "app/module_path.h"
@@ -88,8 +89,12 @@ bool IsExistingFolder(const std::wstring& path) {
 // checked before they get here, so every path stays inside the folder.
 class ExtractFolderWriter : public ExtractionTarget {
  public:
-  ExtractFolderWriter(const ExtractFolder& folder, CTobrinDlg& dlg, bool reportProgress)
-      : m_folder(folder), m_dlg(dlg), m_bReportProgress(reportProgress) {}
+  // `written`, when given, gets the digest of each file's bytes, keyed by
+  // its secret.
+  ExtractFolderWriter(const ExtractFolder& folder, CTobrinDlg& dlg, bool reportProgress, WrittenFiles* written)
+      : m_folder(folder), m_dlg(dlg), m_bReportProgress(reportProgress), m_pWritten(written) {
+    if (written) m_pFileDigest.reset(new SealDigest(written->secret));
+  }
 
   // The group's folder and each folder it lies in.
   int MakeGroupFolder(const std::u16string& group) override { return MakeFoldersOf(Backslashed(group) + u"\\"); }
@@ -103,6 +108,10 @@ class ExtractFolderWriter : public ExtractionTarget {
     // replaces the earlier file. (Truncating an existing file costs Wine a
     // write-back of its old content.)
     const std::wstring path = m_folder.LongPathOf(ToWide(relative));
+    if (m_pWritten) {
+      m_pFileDigest->Restart();
+      m_nFileAt = m_nAt;
+    }
     m_file.Reset(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!m_file.Valid() && GetLastError() == ERROR_FILE_EXISTS) {
       // The earlier file may still be open on a closing thread.
@@ -113,6 +122,10 @@ class ExtractFolderWriter : public ExtractionTarget {
   }
 
   int WriteData(const unsigned char* data, size_t size) override {
+    if (m_pWritten) {
+      m_pFileDigest->Observe(data, size);
+      m_nAt += size;
+    }
     while (size > 0) {
       DWORD written = 0;
       if (const DWORD error = ErrorUnless(WriteFile(m_file.Get(), data, static_cast<DWORD>(size), &written, nullptr),
@@ -130,6 +143,7 @@ class ExtractFolderWriter : public ExtractionTarget {
   // this one write the next file meanwhile. An error of a close is reported
   // by Finish.
   int EndFile() override {
+    if (m_pWritten) m_pWritten->files.push_back({m_nFileAt, m_nAt - m_nFileAt, m_pFileDigest->Result()});
     m_closer.Close(m_file.Release());
     return 0;
   }
@@ -180,6 +194,9 @@ class ExtractFolderWriter : public ExtractionTarget {
   std::unordered_set<std::u16string> m_madeFolders;
   HandleCloser m_closer{2};
   DWORD m_closeError = 0;
+  WrittenFiles* m_pWritten;
+  std::unique_ptr<SealDigest> m_pFileDigest;
+  std::uint64_t m_nAt = 0, m_nFileAt = 0;  // among the files' bytes: the next one, the current file's first
 };
 
 // TEMP expanded and made usable into `base`; ERROR_ENVVAR_NOT_FOUND when it
@@ -266,15 +283,23 @@ DWORD Extract(const std::wstring& programPath, CTobrinDlg& dlg, bool reportProgr
     return ERROR_INVALID_DATA;
   }
 
+  // The payload's file of a compressed package is checked against the
+  // digest of the bytes written into it, under a secret of this run.
+  WrittenFiles* written = nullptr;
+  if (layout.mark == PackageMark::Compressed) {
+    written = &dlg.m_writtenFiles;
+    written->files.clear();
+    if (!RtlGenRandom(written->secret.data(), static_cast<ULONG>(written->secret.size()))) return ERROR_INVALID_FUNCTION;
+  }
   CExtractFolderSecurity security(IsProcessElevated());
   if (const DWORD error = ErrorUnless(security.Valid(), ERROR_ACCESS_DENIED)) return error;
   ExtractFolder folder;
   if (const DWORD error = CreateExtractFolder(security, folder)) return error;
   dlg.m_strExtractFolder = folder.Path();
 
-  ExtractFolderWriter target(folder, dlg, reportProgress);
-  const CopyResult copied =
-      CopyPackageData(package.Get(), layout, g_packageDirectory, target, seal.present ? &digest : nullptr);
+  ExtractFolderWriter target(folder, dlg, reportProgress, written);
+  const CopyResult copied = CopyPackageData(package.Get(), layout, g_packageDirectory, target,
+                                            seal.present ? &digest : nullptr, CopyThreads::DecodeAhead);
   // Nothing is started, or deleted, while a file is still open.
   const DWORD closeError = target.Finish();
   // A stream that cannot be decoded is damage: shown by the seal (23) when

@@ -1,6 +1,10 @@
 #include "package/package_copy.h"
 
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 #include "package/package_decoder.h"
 #include "package/package_seal.h"
@@ -76,14 +80,17 @@ class StoredSource {
   StoredSource(std::FILE* package, SealDigest* digest) : m_pPackage(package), m_pDigest(digest) {}
   // False with `result` set when nothing can be read.
   bool Ready(CopyResult&) { return true; }
-  // Puts up to `room` bytes of the current file into `out` (`made` of
-  // them, at least one); false with `result` set when it cannot.
-  bool Fill(unsigned char* out, std::size_t room, std::size_t& made, CopyResult& result) {
-    if (std::fread(out, 1, room, m_pPackage) != room) {
+  // Points `data` at up to `room` bytes of the current file (`made` of
+  // them, at least one), valid until the next call; false with `result` set
+  // when it cannot.
+  bool Next(std::size_t room, const unsigned char*& data, std::size_t& made, CopyResult& result) {
+    if (!m_buffer) m_buffer.reset(new unsigned char[kCopyPieceSize]);
+    if (std::fread(m_buffer.get(), 1, room, m_pPackage) != room) {
       result.outcome = CopyOutcome::ReadFailed;
       return false;
     }
-    if (m_pDigest) m_pDigest->Observe(out, room);
+    if (m_pDigest) m_pDigest->Observe(m_buffer.get(), room);
+    data = m_buffer.get();
     made = room;
     return true;
   }
@@ -92,6 +99,7 @@ class StoredSource {
  private:
   std::FILE* m_pPackage;
   SealDigest* m_pDigest;
+  std::unique_ptr<unsigned char[]> m_buffer;
 };
 
 // The compressed layout: the files' bytes decoded from the one stream.
@@ -102,6 +110,12 @@ class DecodedSource {
   bool Ready(CopyResult& result) {
     return m_reader.Valid() || m_reader.Malformed(result, DecodeStatusText(DecodeStatus::NoMemory));
   }
+  bool Next(std::size_t room, const unsigned char*& data, std::size_t& made, CopyResult& result) {
+    if (!m_buffer) m_buffer.reset(new unsigned char[kCopyPieceSize]);
+    data = m_buffer.get();
+    return Fill(m_buffer.get(), room, made, result);
+  }
+  // The same into `out`, which has room for `room` bytes.
   bool Fill(unsigned char* out, std::size_t room, std::size_t& made, CopyResult& result) {
     do {
       const bool inputWasDone = m_reader.InputDone();
@@ -127,6 +141,128 @@ class DecodedSource {
 
  private:
   CompressedReader m_reader;
+  std::unique_ptr<unsigned char[]> m_buffer;
+};
+
+// The compressed layout on two threads: a second thread reads, hashes and
+// decodes the data area, file by file in the directory's order, into a ring
+// of pieces, while the caller's thread writes the pieces out. Each piece
+// holds bytes of one file only, so the two walks over the directory agree
+// on every piece's file. The second thread stops at the first failure
+// (after hashing the rest of the data area, as a Malformed stream does on
+// one thread) and hands its result over; it is joined before the source
+// goes. Without a second thread the decoding runs on the caller's.
+class AheadSource {
+ public:
+  AheadSource(std::FILE* package, const PackageLayout& layout, const PackageDirectory& directory, SealDigest* digest)
+      : m_decoded(package, layout, digest), m_directory(directory) {}
+  ~AheadSource() {
+    {
+      std::lock_guard<std::mutex> lock(m_lock);
+      m_bStop = true;
+    }
+    m_changed.notify_all();
+    if (m_thread.joinable()) m_thread.join();
+  }
+  AheadSource(const AheadSource&) = delete;
+  AheadSource& operator=(const AheadSource&) = delete;
+
+  bool Ready(CopyResult& result) {
+    if (!m_decoded.Ready(result)) return false;
+    for (auto& slot : m_slots) slot.reset(new unsigned char[kCopyPieceSize]);
+    try {
+      m_thread = std::thread(&AheadSource::Decode, this);
+    } catch (const std::system_error&) {
+    }
+    return true;
+  }
+
+  bool Next(std::size_t room, const unsigned char*& data, std::size_t& made, CopyResult& result) {
+    if (!m_thread.joinable()) return m_decoded.Next(room, data, made, result);
+    std::unique_lock<std::mutex> lock(m_lock);
+    if (m_bTaken) {  // the piece handed out last is written: its slot is free
+      ++m_nHead;
+      --m_nFilled;
+      m_bTaken = false;
+      m_changed.notify_all();
+    }
+    m_changed.wait(lock, [this] { return m_nFilled > 0 || m_bEnded; });
+    if (m_nFilled == 0) {
+      result = m_result;
+      return false;
+    }
+    data = m_slots[m_nHead % kSlots].get();
+    made = m_sizes[m_nHead % kSlots];
+    m_bTaken = true;
+    return true;
+  }
+
+  bool Finish(CopyResult& result) {
+    if (!m_thread.joinable()) return m_decoded.Finish(result);
+    m_thread.join();
+    result = m_result;
+    return result.outcome == CopyOutcome::Done;
+  }
+
+ private:
+  static constexpr std::size_t kSlots = 4;
+
+  // The second thread.
+  void Decode() {
+    CopyResult result;
+    bool failed = false;
+    for (const auto& group : m_directory) {
+      for (const PackageEntry& entry : group.second) {
+        for (std::uint64_t left = entry.size; left > 0 && !failed;) {
+          unsigned char* slot;
+          std::size_t index;
+          {
+            std::unique_lock<std::mutex> lock(m_lock);
+            m_changed.wait(lock, [this] { return m_nFilled < kSlots || m_bStop; });
+            if (m_bStop) {
+              m_bEnded = true;
+              return;
+            }
+            index = (m_nHead + m_nFilled) % kSlots;
+            slot = m_slots[index].get();
+          }
+          const std::size_t room = left < kCopyPieceSize ? static_cast<std::size_t>(left) : kCopyPieceSize;
+          std::size_t made = 0;
+          if (!m_decoded.Fill(slot, room, made, result)) {
+            failed = true;
+            break;
+          }
+          {
+            std::lock_guard<std::mutex> lock(m_lock);
+            m_sizes[index] = made;
+            ++m_nFilled;
+          }
+          m_changed.notify_all();
+          left -= made;
+        }
+      }
+    }
+    if (!failed) m_decoded.Finish(result);
+    {
+      std::lock_guard<std::mutex> lock(m_lock);
+      m_result = result;
+      m_bEnded = true;
+    }
+    m_changed.notify_all();
+  }
+
+  DecodedSource m_decoded;  // used by the second thread alone while it runs
+  const PackageDirectory& m_directory;
+  std::unique_ptr<unsigned char[]> m_slots[kSlots];
+  std::mutex m_lock;
+  std::condition_variable m_changed;  // a piece made or freed, the end, or the stop
+  std::size_t m_sizes[kSlots] = {};
+  std::size_t m_nHead = 0;    // the oldest piece not yet freed
+  std::size_t m_nFilled = 0;  // pieces made and not yet freed
+  bool m_bTaken = false;      // the oldest piece is handed out
+  bool m_bEnded = false, m_bStop = false;
+  CopyResult m_result;
+  std::thread m_thread;  // last: started once everything above exists
 };
 
 // Hands every file of the directory, in the data area's order, its bytes
@@ -135,7 +271,6 @@ template <typename Source>
 CopyResult CopyFiles(Source& source, const PackageDirectory& directory, ExtractionTarget& target) {
   CopyResult result;
   if (!source.Ready(result)) return result;
-  std::unique_ptr<unsigned char[]> buffer;
   auto fail = [&](CopyOutcome outcome, int error) {
     result.outcome = outcome;
     result.error = error;
@@ -156,14 +291,14 @@ CopyResult CopyFiles(Source& source, const PackageDirectory& directory, Extracti
           target.AbandonFile();
           return fail(CopyOutcome::Stopped, 0);
         }
-        if (!buffer) buffer.reset(new unsigned char[kCopyPieceSize]);
         const std::size_t room = left < kCopyPieceSize ? static_cast<std::size_t>(left) : kCopyPieceSize;
+        const unsigned char* data = nullptr;
         std::size_t made = 0;
-        if (!source.Fill(buffer.get(), room, made, result)) {
+        if (!source.Next(room, data, made, result)) {
           target.AbandonFile();
           return result;
         }
-        if (int error = target.WriteData(buffer.get(), made)) {
+        if (int error = target.WriteData(data, made)) {
           target.AbandonFile();
           return fail(CopyOutcome::WriteFailed, error);
         }
@@ -179,7 +314,11 @@ CopyResult CopyFiles(Source& source, const PackageDirectory& directory, Extracti
 }  // namespace
 
 CopyResult CopyPackageData(std::FILE* package, const PackageLayout& layout, const PackageDirectory& directory,
-                           ExtractionTarget& target, SealDigest* digest) {
+                           ExtractionTarget& target, SealDigest* digest, CopyThreads threads) {
+  if (layout.mark == PackageMark::Compressed && threads == CopyThreads::DecodeAhead) {
+    AheadSource source(package, layout, directory, digest);
+    return CopyFiles(source, directory, target);
+  }
   if (layout.mark == PackageMark::Compressed) {
     DecodedSource source(package, layout, digest);
     return CopyFiles(source, directory, target);

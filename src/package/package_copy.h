@@ -41,6 +41,11 @@ constexpr std::size_t kCopyPieceSize = 1u << 20;
 
 class SealDigest;
 
+// Who copies a compressed data area: the caller's thread alone, or a second
+// thread that reads, hashes and decodes ahead of the caller's, which writes.
+// A stored data area is always copied on the caller's thread.
+enum class CopyThreads { One, DecodeAhead };
+
 // `package` must be positioned at the first byte of the data area, as
 // ReadPackageDirectory leaves it, and `layout` be what it returned.
 // `digest`, when given, is fed every stored byte read, in order; the target
@@ -52,6 +57,7 @@ class SealDigest;
 // package damaged after it was sealed (the digest disagrees) from one that
 // was written wrong.
 CopyResult CopyPackageData(std::FILE* package, const PackageLayout& layout, const PackageDirectory& directory,
-                           ExtractionTarget& target, SealDigest* digest = nullptr);
+                           ExtractionTarget& target, SealDigest* digest = nullptr,
+                           CopyThreads threads = CopyThreads::One);
 
 }  // namespace nsTobrin

@@ -155,17 +155,27 @@ std::string DigestHex(const SealDigestBytes& digest) {
   return text;
 }
 
+static_assert(std::tuple_size<DigestSecret>::value >= XXH3_SECRET_SIZE_MIN, "XXH3 takes no shorter secret");
+
 struct SealDigest::State {
   XXH3_state_t* hash = XXH3_createState();
-  State() {
+  const DigestSecret* secret;
+  explicit State(const DigestSecret* key) : secret(key) {
     if (!hash) throw std::bad_alloc();
-    XXH3_128bits_reset(hash);
+    Reset();
   }
   ~State() { XXH3_freeState(hash); }
+  void Reset() {
+    if (secret) XXH3_128bits_reset_withSecret(hash, secret->data(), secret->size());
+    else XXH3_128bits_reset(hash);
+  }
 };
 
-SealDigest::SealDigest() : m_pState(new State) {}
+SealDigest::SealDigest() : m_pState(new State(nullptr)) {}
+SealDigest::SealDigest(const DigestSecret& secret) : m_pState(new State(&secret)) {}
 SealDigest::~SealDigest() = default;
+
+void SealDigest::Restart() { m_pState->Reset(); }
 
 void SealDigest::Observe(const unsigned char* data, std::size_t size) { HashUpdate(m_pState->hash, data, size); }
 

@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "package/package_format.h"
 
@@ -65,12 +66,20 @@ std::string SealRecordBytes(std::uint64_t covered, const SealDigestBytes& digest
 // Lower-case hexadecimal, for people and scripts.
 std::string DigestHex(const SealDigestBytes& digest);
 
+// A secret for a keyed digest: random bytes (XXH3 takes at least 136).
+using DigestSecret = std::array<unsigned char, 192>;
+
 // The running digest of a package, fed with its bytes in order: the
 // directory as the reader reads it (as a ByteObserver), the data area as the
 // copy walk reads it.
 class SealDigest : public ByteObserver {
  public:
   SealDigest();
+  // The same hash keyed by `secret` (which must outlive the digest) instead
+  // of the seal's fixed one: its digest cannot be foreseen without it.
+  explicit SealDigest(const DigestSecret& secret);
+  // Starts over, as if nothing had been observed.
+  void Restart();
   ~SealDigest() override;
   SealDigest(const SealDigest&) = delete;
   SealDigest& operator=(const SealDigest&) = delete;
@@ -82,6 +91,20 @@ class SealDigest : public ByteObserver {
  private:
   struct State;
   std::unique_ptr<State> m_pState;
+};
+
+// What a run's extraction of a compressed package wrote: each file's digest,
+// keyed by a secret of the run's that never leaves its memory, taken from
+// the bytes it handed to the file. The payload's file is later checked
+// against it rather than decoded again.
+struct WrittenFiles {
+  struct File {
+    std::uint64_t at = 0;  // where its bytes begin among the files' bytes (the decoded data area)
+    std::uint64_t size = 0;
+    SealDigestBytes digest{};
+  };
+  DigestSecret secret{};
+  std::vector<File> files;  // in the data area's order
 };
 
 }  // namespace nsTobrin

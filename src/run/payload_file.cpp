@@ -10,8 +10,8 @@
 #include "contract/payload_lookup.h"
 #include "common/stdio_file.h"
 #include "extract/long_path.h"
-#include "package/package_copy.h"
 #include "package/package_format.h"
+#include "package/package_seal.h"
 
 namespace nsTobrin {
 
@@ -40,43 +40,10 @@ bool ReadWhole(HANDLE file, unsigned char* data, DWORD size) {
   return true;
 }
 
-// Compares the decoded bytes of a compressed data area from `from` on with
-// the held file's, and stops the walk once they are compared.
-class CompareTarget : public ExtractionTarget {
- public:
-  CompareTarget(HANDLE held, std::uint64_t from, std::uint32_t size) : m_hHeld(held), m_nFrom(from), m_nSize(size) {}
-  int MakeGroupFolder(const std::u16string&) override { return 0; }
-  int BeginFile(const std::u16string&, const std::u16string&) override { return 0; }
-  int WriteData(const unsigned char* data, std::size_t size) override {
-    const std::uint64_t end = m_nAt + size;
-    if (end > m_nFrom && m_nCompared < m_nSize) {
-      const std::size_t skip = static_cast<std::size_t>(m_nFrom > m_nAt ? m_nFrom - m_nAt : 0);
-      const DWORD piece = static_cast<DWORD>(std::min<std::uint64_t>(size - skip, m_nSize - m_nCompared));
-      m_found.resize(piece);
-      if (!ReadWhole(m_hHeld, m_found.data(), piece) || std::memcmp(m_found.data(), data + skip, piece) != 0)
-        m_bDiffers = true;
-      m_nCompared += piece;
-    }
-    m_nAt = end;
-    return 0;
-  }
-  int EndFile() override { return 0; }
-  void AbandonFile() override {}
-  bool StopRequested() override { return m_bDiffers || m_nCompared == m_nSize; }
-  bool Same() const { return !m_bDiffers && m_nCompared == m_nSize; }
-
- private:
-  HANDLE m_hHeld;
-  std::uint64_t m_nFrom, m_nAt = 0;
-  std::uint32_t m_nSize, m_nCompared = 0;
-  bool m_bDiffers = false;
-  std::vector<unsigned char> m_found;
-};
-
 }  // namespace
 
 DWORD HoldPayloadFile(const std::wstring& programPath, const PayloadCommand& command, const std::wstring& group,
-                      const std::wstring& executeFileName, KernelHandle& held) {
+                      const std::wstring& executeFileName, const WrittenFiles& written, KernelHandle& held) {
   // Closing the gap between the writing and the start entirely would need the
   // file held from its creation on, but a handle that could write it keeps
   // CreateProcessW from mapping it, and a share mode cannot be narrowed on an
@@ -112,17 +79,27 @@ DWORD HoldPayloadFile(const std::wstring& programPath, const PayloadCommand& com
     held.Reset();
     return ERROR_INVALID_DATA;
   }
+  constexpr DWORD kPiece = 1u << 16;
+  std::vector<unsigned char> expected(kPiece), found(kPiece);
   if (compressed) {
-    // Decoded again up to the payload's bytes: the package, not the folder,
-    // says what they are.
-    CompareTarget compare(held.Get(), entry->decodedOffset, entry->size);
-    CopyPackageData(program.Get(), layout, directory, compare);
-    if (compare.Same()) return 0;
+    // Not decoded again: the extraction kept the digest of the bytes it
+    // wrote into this entry's file, keyed by a secret of this run that never
+    // left its memory, so that no file made meanwhile can be made to match.
+    const auto file = std::find_if(written.files.begin(), written.files.end(), [&](const WrittenFiles::File& f) {
+      return f.at == entry->decodedOffset && f.size == entry->size;
+    });
+    SealDigest digest(written.secret);
+    std::uint32_t left = entry->size;
+    while (left > 0 && file != written.files.end()) {
+      const DWORD piece = left < kPiece ? left : kPiece;
+      if (!ReadWhole(held.Get(), found.data(), piece)) break;
+      digest.Observe(found.data(), piece);
+      left -= piece;
+    }
+    if (file != written.files.end() && left == 0 && digest.Result() == file->digest) return 0;
     held.Reset();
     return ERROR_INVALID_DATA;
   }
-  constexpr DWORD kPiece = 1u << 16;
-  std::vector<unsigned char> expected(kPiece), found(kPiece);
   for (std::uint32_t left = entry->size; left > 0;) {
     const DWORD piece = left < kPiece ? left : kPiece;
     if (std::fread(expected.data(), 1, piece, program.Get()) != piece || !ReadWhole(held.Get(), found.data(), piece) ||

@@ -30,7 +30,8 @@ DWORD StartPayload(CTobrinDlg& dlg, const ExtractFolder& folder, const wchar_t* 
       BuildPayloadCommand(folder, group, executeFileName, paramA, appendParamB, paramB, arguments);
   // Held from here until its process exists.
   KernelHandle heldPayload;
-  if (const DWORD error = HoldPayloadFile(GetOwnModulePath(), command, group, executeFileName, heldPayload))
+  if (const DWORD error =
+          HoldPayloadFile(GetOwnModulePath(), command, group, executeFileName, dlg.m_writtenFiles, heldPayload))
     return error;
   if (!dlg.ShowLocalizedMessage()) return ERROR_CANCELLED;
   return StartAndWait(command, folder.Path(), heldPayload, exitCode);

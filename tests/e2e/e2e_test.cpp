@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <tuple>
 #include <sstream>
 
 #include "common/win_owners.h"
@@ -57,9 +58,10 @@ class EndToEnd : public ::testing::Test {
   // Whatever a test ran, its TEMP holds nothing but the sentinel afterwards.
   void TearDown() override { EXPECT_EQ(LeftIn(temp), std::vector<std::wstring>()); }
 
-  std::wstring Pack(const std::vector<WriterGroup>& groups, const std::wstring& name = L"runner.exe") {
+  std::wstring Pack(const std::vector<WriterGroup>& groups, const std::wstring& name = L"runner.exe",
+                    bool compressed = false) {
     const std::wstring packed = work / name;
-    EXPECT_TRUE(BindPackage(runner, packed, groups));
+    EXPECT_TRUE(BindPackage(runner, packed, groups, nsTobrin::PackageSealing::Unsealed, compressed));
     return packed;
   }
 
@@ -350,18 +352,20 @@ TEST_F(EndToEnd, ExtractionRootAndTempInEveryForm) {
 
 TEST_F(EndToEnd, ThePayloadCannotBeSwappedBeforeItsStart) {
   // The payload named by its bare name, and by a path below the folder in
-  // other letters' case: held either way.
+  // other letters' case: held either way, and in a compressed package too.
   const std::vector<nsTobrin::WriterFile> box = {
       FileFromBytes(u"MessageSetting.ini", "[Setting]\r\nIsShowMessageBox=1\r\nIsOk=0\r\n"),
       FileFromBytes(u"MessageInfo.xml", "<MessageInfo><ENG>Go on?</ENG></MessageInfo>")};
   std::vector<nsTobrin::WriterFile> inBin = box;
   inBin.push_back(FileFromBytes(u"AssistFile.ini", AssistFile("BIN\\Probe.EXE")));
-  const std::pair<std::wstring, std::vector<WriterGroup>> cases[] = {
-      {L"probe.exe", {ProbeRoot(box)}},
-      {L"Bin\\probe.exe", {{kRootGroupName, inBin}, {u"Bin", {FileFromBytes(u"probe.exe", probe)}}}},
+  const std::vector<WriterGroup> binGroups = {{kRootGroupName, inBin}, {u"Bin", {FileFromBytes(u"probe.exe", probe)}}};
+  const std::tuple<std::wstring, std::vector<WriterGroup>, bool> cases[] = {
+      {L"probe.exe", {ProbeRoot(box)}, false},
+      {L"Bin\\probe.exe", binGroups, false},
+      {L"Bin\\probe.exe", binGroups, true},
   };
-  for (const auto& [file, groups] : cases) {
-    const auto run = Start(Pack(groups), L"");
+  for (const auto& [file, groups, compressed] : cases) {
+    const auto run = Start(Pack(groups, L"runner.exe", compressed), L"");
     const HWND shown = run->WaitForWindow(L"Probe", 1001);
     ASSERT_TRUE(shown);
     // While the box waits, another program of the user tries to replace it.
@@ -373,7 +377,7 @@ TEST_F(EndToEnd, ThePayloadCannotBeSwappedBeforeItsStart) {
     PostMessageW(shown, WM_COMMAND, MAKEWPARAM(1000, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(shown, 1000)));
     EXPECT_EQ(run->Wait(30000), 0) << Utf8(file);
   }
-  EXPECT_EQ(Runs().size(), 2u);
+  EXPECT_EQ(Runs().size(), std::size(cases));
 }
 
 TEST_F(EndToEnd, APayloadHeldOpenForWritingIsNotStarted) {

@@ -100,7 +100,7 @@ struct SealedRead {
   CopyResult copied;
   MemoryTarget target;
 };
-SealedRead ReadSealed(const std::string& bytes) {
+SealedRead ReadSealed(const std::string& bytes, CopyThreads threads = CopyThreads::One) {
   SealedRead read;
   FilePtr file = FromBytes(bytes);
   PackageDirectory directory;
@@ -108,7 +108,7 @@ SealedRead ReadSealed(const std::string& bytes) {
   read.layout = ReadPackageDirectory(file.get(), directory, &digest);
   read.seal = ReadSeal(file.get(), read.layout);
   if (read.layout.status != PackageStatus::Ok) return read;
-  read.copied = CopyPackageData(file.get(), read.layout, directory, read.target, &digest);
+  read.copied = CopyPackageData(file.get(), read.layout, directory, read.target, &digest, threads);
   read.digestMatches = read.seal.present && digest.Result() == read.seal.digest;
   read.matches = read.copied.outcome == CopyOutcome::Done && read.digestMatches;
   return read;
@@ -299,6 +299,18 @@ TEST(PackageCopy, LargeFilesGoInPiecesAndAStopIsHonoured) {
   EXPECT_EQ(CopyPackageData(exe.get(), layout, directory, stopping).outcome, CopyOutcome::Stopped);
   EXPECT_EQ(stopping.contents.size(), 1u);
   EXPECT_TRUE(stopping.abandoned);
+
+  // The same stop while a second thread decodes ahead: it ends, nothing more is written.
+  FilePtr packed = MakeImage();
+  ASSERT_TRUE(AppendCompressedPackage(packed.get(), {{kRootGroupName, {FileFromBytes(u"big", big), FileFromBytes(u"after", "tail")}}}, 1));
+  layout = Read(packed.get(), directory);
+  ASSERT_EQ(layout.mark, PackageMark::Compressed);
+  MemoryTarget stoppingAhead;
+  stoppingAhead.stopAfterFiles = 1;
+  EXPECT_EQ(CopyPackageData(packed.get(), layout, directory, stoppingAhead, nullptr, CopyThreads::DecodeAhead).outcome,
+            CopyOutcome::Stopped);
+  EXPECT_EQ(stoppingAhead.contents, std::vector<std::string>{""});
+  EXPECT_TRUE(stoppingAhead.abandoned);
 }
 
 TEST(PackageSeal, TheDigestTakenWhileExtractingMatchesTheWriters) {
@@ -449,6 +461,8 @@ TEST(PackageCompressed, EveryFileComesOutWholeFromOneSealedStream) {
   ASSERT_EQ(read.layout.status, PackageStatus::Ok) << read.layout.reason;
   EXPECT_EQ(read.layout.mark, PackageMark::Compressed);
   EXPECT_TRUE(read.matches) << read.copied.reason;
+  const SealedRead ahead = ReadSealed(bytes, CopyThreads::DecodeAhead);
+  EXPECT_TRUE(ahead.matches && ahead.target.contents == read.target.contents) << ahead.copied.reason;
   EXPECT_LT(read.layout.storedSize, read.layout.dataSize / 2);
   EXPECT_TRUE(read.target.contents == (std::vector<std::string>{text, "", noise, "named", text.substr(0, 5000)}));
   // The window is no larger than the data (1.2 MB here) needs.
@@ -502,11 +516,13 @@ TEST(PackageCompressed, StreamsThatDoNotDecodeIntoTheFilesAreDamage) {
       {"two pieces of no stream", bound(2, std::string(kCopyPieceSize + 5, 'z')), "malformed"},
   };
   for (const auto& c : cases) {
-    const SealedRead read = ReadSealed(c.bytes);
-    ASSERT_EQ(read.layout.status, PackageStatus::Ok) << c.what;
-    EXPECT_EQ(read.copied.outcome, CopyOutcome::Malformed) << c.what;
-    EXPECT_NE(std::string(read.copied.reason).find(c.reason), std::string::npos) << c.what << ": " << read.copied.reason;
-    EXPECT_TRUE(read.digestMatches) << c.what << ": the whole data area is hashed even so";
+    for (CopyThreads threads : {CopyThreads::One, CopyThreads::DecodeAhead}) {
+      const SealedRead read = ReadSealed(c.bytes, threads);
+      ASSERT_EQ(read.layout.status, PackageStatus::Ok) << c.what << int(threads);
+      EXPECT_EQ(read.copied.outcome, CopyOutcome::Malformed) << c.what << int(threads);
+      EXPECT_NE(std::string(read.copied.reason).find(c.reason), std::string::npos) << c.what << int(threads) << ": " << read.copied.reason;
+      EXPECT_TRUE(read.digestMatches) << c.what << int(threads) << ": the whole data area is hashed even so";
+    }
   }
 
   // The mark: an unknown one, or one that says sealed without a seal, is damage.

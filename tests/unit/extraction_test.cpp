@@ -30,8 +30,10 @@ std::wstring MakeProgram(const TempFolder& work, const std::vector<WriterGroup>&
   const std::wstring path = work / name;
   EXPECT_TRUE(WriteBytes(path, package_bytes::StandInImage(512)));
   FILE* file = _wfopen(path.c_str(), L"r+b");
-  EXPECT_TRUE(file && (compressed ? nsTobrin::AppendCompressedPackage(file, groups, 3)
+  bool madeCompressed = false;
+  EXPECT_TRUE(file && (compressed ? nsTobrin::AppendCompressedPackage(file, groups, 3, &madeCompressed)
                                   : nsTobrin::AppendPackage(file, groups, sealing)));
+  EXPECT_EQ(madeCompressed, compressed) << "the files must be large enough to compress";
   if (file) fclose(file);
   return path;
 }
@@ -78,7 +80,7 @@ TEST_P(ExtractionOfEitherLayout, WritesEveryFileWhereItBelongs) {
       {U16(L"a\\b"), {FileFromBytes(u"inner.txt", "inner")}},
       {kRootGroupName, {FileFromBytes(u"AssistFile.ini", "[ParamOption]"), FileFromBytes(u"zero.bin", ""),
                         FileFromBytes(u"twice.txt", "old"), FileFromBytes(u"twice.txt", "new"),
-                        FileFromBytes(u"sub\\x.txt", "nested")}},
+                        FileFromBytes(u"sub\\x.txt", "nested"), FileFromBytes(u"filler.txt", std::string(4000, 'f'))}},
       {u"a", {FileFromBytes(u"outer.txt", "outer")}},
       {u"Drivers", {}},
       {u"deep/er", {FileFromBytes(u"d.txt", "deep")}},
@@ -221,13 +223,13 @@ TEST_F(Extraction, DamagedOrMissingPackagesLeaveNothing) {
   EXPECT_TRUE(ListFolder(temp.Path()).empty());
 }
 
-TEST_F(Extraction, AFileThatCannotBeWrittenFailsTheExtraction) {
+TEST_P(ExtractionOfEitherLayout, AFileThatCannotBeWrittenFailsTheExtraction) {
   // Group "A" sorts before the root group and makes a folder A; the root
   // group's file A then cannot be created.
   const std::wstring program = MakeProgram(work, {
-      {kRootGroupName, {FileFromBytes(u"A", "file"), FileFromBytes(u"later.txt", "x")}},
-      {u"A", {FileFromBytes(u"inside.txt", "x")}},
-  });
+      {kRootGroupName, {FileFromBytes(u"A", "file"), FileFromBytes(u"later.txt", std::string(5000, 'x'))}},
+      {u"A", {FileFromBytes(u"inside.txt", std::string(5000, 'x'))}},
+  }, L"p.exe", nsTobrin::PackageSealing::Unsealed, GetParam());
   CTobrinDlg dlg;
   EXPECT_FALSE(ExtractPackageFrom(program, dlg, false));
   EXPECT_FALSE(dlg.m_bExtracted);
@@ -305,39 +307,47 @@ TEST_F(Extraction, GroupsNestedBeyondMaxPath) {
   EXPECT_TRUE(ListFolder(temp.Path()).empty());
 }
 
-TEST_F(Extraction, ThePayloadMustBeThePackagesOwn) {
+TEST_P(ExtractionOfEitherLayout, ThePayloadMustBeThePackagesOwn) {
   const std::string payload(150000, 'p');
   const std::wstring program = MakeProgram(work, {{kRootGroupName, {FileFromBytes(u"setup.exe", "first"), FileFromBytes(u"setup.exe", payload)}},
-                                                  {u"Tools", {FileFromBytes(u"tool.exe", "tool")}}});
+                                                  {u"Tools", {FileFromBytes(u"tool.exe", "tool")}}},
+                                           L"p.exe", nsTobrin::PackageSealing::Unsealed, GetParam());
   CTobrinDlg dlg;
   ASSERT_TRUE(ExtractPackageFrom(program, dlg, false));
   const std::wstring& folder = dlg.m_strExtractFolder;
   nsTobrin::KernelHandle held;
   // Held as the run holds it: at the path its command names.
-  const auto hold = [&](const std::wstring& group, const std::wstring& name) {
+  const auto hold = [&](const std::wstring& group, const std::wstring& name,
+                        const nsTobrin::WrittenFiles& written) {
     return HoldPayloadFile(program, BuildPayloadCommand(ExtractFolder(folder), group, name, L"", false, L"", L""), group,
-                           name, held);
+                           name, written, held);
+  };
+  const auto holdAsRun = [&](const std::wstring& group, const std::wstring& name) {
+    return hold(group, name, dlg.m_writtenFiles);
   };
   // The later of two entries of one name is the file on disk.
-  EXPECT_EQ(hold(L"", L"setup.exe"), 0u);
+  EXPECT_EQ(holdAsRun(L"", L"setup.exe"), 0u);
   EXPECT_TRUE(held.Valid());
-  EXPECT_EQ(hold(L"Tools", L"tool.exe"), 0u);
+  EXPECT_EQ(holdAsRun(L"Tools", L"tool.exe"), 0u);
   EXPECT_TRUE(held.Valid());
   // A path below the folder, in any letter case, as Windows finds the file.
-  EXPECT_EQ(hold(L"", L"tOOLS/TOOL.exe"), 0u);
+  EXPECT_EQ(holdAsRun(L"", L"tOOLS/TOOL.exe"), 0u);
   EXPECT_TRUE(held.Valid());
+  // Of a compressed package, the file must be the one this run wrote.
+  EXPECT_EQ(hold(L"Tools", L"tool.exe", nsTobrin::WrittenFiles{}),
+            GetParam() ? static_cast<DWORD>(ERROR_INVALID_DATA) : 0u);
   held.Reset();
   ASSERT_TRUE(WriteBytes(folder + L"Tools\\tool.exe", "evil"));
-  EXPECT_EQ(hold(L"", L"TOOLS\\tool.exe"), static_cast<DWORD>(ERROR_INVALID_DATA));
+  EXPECT_EQ(holdAsRun(L"", L"TOOLS\\tool.exe"), static_cast<DWORD>(ERROR_INVALID_DATA));
   // A file there that no entry names is not the package's.
   ASSERT_TRUE(WriteBytes(folder + L"planted.exe", "evil"));
-  EXPECT_EQ(hold(L"", L"planted.exe"), static_cast<DWORD>(ERROR_INVALID_DATA));
+  EXPECT_EQ(holdAsRun(L"", L"planted.exe"), static_cast<DWORD>(ERROR_INVALID_DATA));
   // Swapped before it was held: one byte changed.
   ASSERT_TRUE(WriteBytes(folder + L"setup.exe", payload.substr(1) + "x"));
-  EXPECT_EQ(hold(L"", L"setup.exe"), static_cast<DWORD>(ERROR_INVALID_DATA));
+  EXPECT_EQ(holdAsRun(L"", L"setup.exe"), static_cast<DWORD>(ERROR_INVALID_DATA));
   EXPECT_FALSE(held.Valid());
   // Not in the package: nothing to confirm, the start fails as it would have.
-  EXPECT_EQ(hold(L"", L"absent.exe"), 0u);
+  EXPECT_EQ(holdAsRun(L"", L"absent.exe"), 0u);
   EXPECT_FALSE(held.Valid());
   // The run compares with the package of its own file, which this test
   // program does not carry: the payload is not started, the refusal is the

@@ -89,11 +89,12 @@ std::vector<std::wstring> LeftIn(const std::wstring& folder) {
 }
 
 bool BindPackage(const std::wstring& runner, const std::wstring& target, const std::vector<nsTobrin::WriterGroup>& groups,
-                 nsTobrin::PackageSealing sealing) {
+                 nsTobrin::PackageSealing sealing, bool compressed) {
   if (!CopyFileW(runner.c_str(), target.c_str(), FALSE)) return false;
   FILE* file = _wfopen(target.c_str(), L"r+b");
   if (!file) return false;
-  const bool ok = nsTobrin::AppendPackage(file, groups, sealing);
+  const bool ok =
+      compressed ? nsTobrin::AppendCompressedPackage(file, groups, 3) : nsTobrin::AppendPackage(file, groups, sealing);
   return std::fclose(file) == 0 && ok;
 }
 

@@ -42,9 +42,10 @@ bool PlantSentinel(const std::wstring& folder);
 // sentinel, sorted, and "<sentinel gone>" when it (or the folder) is gone.
 std::vector<std::wstring> LeftIn(const std::wstring& folder);
 
-// Copies `runner` to `target` and binds the package to the copy.
+// Copies `runner` to `target` and binds the package to the copy;
+// `compressed`: in the compressed layout (sealed, at a fast level).
 bool BindPackage(const std::wstring& runner, const std::wstring& target, const std::vector<nsTobrin::WriterGroup>& groups,
-                 nsTobrin::PackageSealing sealing = nsTobrin::PackageSealing::Unsealed);
+                 nsTobrin::PackageSealing sealing = nsTobrin::PackageSealing::Unsealed, bool compressed = false);
 
 // A UTF-16 name from a wide one.
 std::u16string U16(const std::wstring& text);
