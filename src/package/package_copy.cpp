@@ -1,11 +1,8 @@
 #include "package/package_copy.h"
 
-#include <condition_variable>
 #include <memory>
-#include <mutex>
-#include <system_error>
-#include <thread>
 
+#include "package/ahead_thread.h"
 #include "package/package_decoder.h"
 #include "package/package_seal.h"
 
@@ -158,11 +155,11 @@ class AheadSource {
       : m_decoded(package, layout, digest), m_directory(directory) {}
   ~AheadSource() {
     {
-      std::lock_guard<std::mutex> lock(m_lock);
+      AheadLock lock(m_thread);
       m_bStop = true;
     }
-    m_changed.notify_all();
-    if (m_thread.joinable()) m_thread.join();
+    m_thread.WakeAll();
+    m_thread.Join();
   }
   AheadSource(const AheadSource&) = delete;
   AheadSource& operator=(const AheadSource&) = delete;
@@ -170,23 +167,20 @@ class AheadSource {
   bool Ready(CopyResult& result) {
     if (!m_decoded.Ready(result)) return false;
     for (auto& slot : m_slots) slot.reset(new unsigned char[kCopyPieceSize]);
-    try {
-      m_thread = std::thread(&AheadSource::Decode, this);
-    } catch (const std::system_error&) {
-    }
+    m_thread.Start([](void* source) { static_cast<AheadSource*>(source)->Decode(); }, this);
     return true;
   }
 
   bool Next(std::size_t room, const unsigned char*& data, std::size_t& made, CopyResult& result) {
-    if (!m_thread.joinable()) return m_decoded.Next(room, data, made, result);
-    std::unique_lock<std::mutex> lock(m_lock);
+    if (!m_thread.Running()) return m_decoded.Next(room, data, made, result);
+    AheadLock lock(m_thread);
     if (m_bTaken) {  // the piece handed out last is written: its slot is free
       ++m_nHead;
       --m_nFilled;
       m_bTaken = false;
-      m_changed.notify_all();
+      m_thread.WakeAll();
     }
-    m_changed.wait(lock, [this] { return m_nFilled > 0 || m_bEnded; });
+    while (m_nFilled == 0 && !m_bEnded) m_thread.Wait();
     if (m_nFilled == 0) {
       result = m_result;
       return false;
@@ -198,8 +192,8 @@ class AheadSource {
   }
 
   bool Finish(CopyResult& result) {
-    if (!m_thread.joinable()) return m_decoded.Finish(result);
-    m_thread.join();
+    if (!m_thread.Running()) return m_decoded.Finish(result);
+    m_thread.Join();
     result = m_result;
     return result.outcome == CopyOutcome::Done;
   }
@@ -217,8 +211,8 @@ class AheadSource {
           unsigned char* slot;
           std::size_t index;
           {
-            std::unique_lock<std::mutex> lock(m_lock);
-            m_changed.wait(lock, [this] { return m_nFilled < kSlots || m_bStop; });
+            AheadLock lock(m_thread);
+            while (m_nFilled == kSlots && !m_bStop) m_thread.Wait();
             if (m_bStop) {
               m_bEnded = true;
               return;
@@ -233,36 +227,37 @@ class AheadSource {
             break;
           }
           {
-            std::lock_guard<std::mutex> lock(m_lock);
+            AheadLock lock(m_thread);
             m_sizes[index] = made;
             ++m_nFilled;
           }
-          m_changed.notify_all();
+          m_thread.WakeAll();
           left -= made;
         }
       }
     }
     if (!failed) m_decoded.Finish(result);
     {
-      std::lock_guard<std::mutex> lock(m_lock);
+      AheadLock lock(m_thread);
       m_result = result;
       m_bEnded = true;
     }
-    m_changed.notify_all();
+    m_thread.WakeAll();
   }
 
   DecodedSource m_decoded;  // used by the second thread alone while it runs
   const PackageDirectory& m_directory;
   std::unique_ptr<unsigned char[]> m_slots[kSlots];
-  std::mutex m_lock;
-  std::condition_variable m_changed;  // a piece made or freed, the end, or the stop
   std::size_t m_sizes[kSlots] = {};
   std::size_t m_nHead = 0;    // the oldest piece not yet freed
   std::size_t m_nFilled = 0;  // pieces made and not yet freed
   bool m_bTaken = false;      // the oldest piece is handed out
   bool m_bEnded = false, m_bStop = false;
   CopyResult m_result;
-  std::thread m_thread;  // last: started once everything above exists
+  // Its lock guards the counts and flags above; its wake-up says a piece was
+  // made or freed, the end, or the stop. Last: started once everything
+  // above exists.
+  AheadThread m_thread;
 };
 
 // Hands every file of the directory, in the data area's order, its bytes
