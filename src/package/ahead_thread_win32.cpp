@@ -29,8 +29,8 @@ AheadThread::~AheadThread() { Join(); }
 bool AheadThread::Start(void (*run)(void*), void* context) {
   m_parts->run = run;
   m_parts->context = context;
-  // Only memory and the package's file are touched there: no C runtime
-  // state of its own is needed, so the system's thread start serves.
+  // The C runtime is the system's DLL, which makes and frees each thread's
+  // data itself, so the system's thread start serves.
   m_parts->thread = CreateThread(nullptr, 0, RunAhead, m_parts.get(), 0, nullptr);
   return m_parts->thread != nullptr;
 }
