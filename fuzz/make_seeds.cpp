@@ -107,6 +107,12 @@ int main(int argc, char** argv) {
   ok &= WriteBytes(out, "frame-window-64m", package_bytes::CompressedBound(package_bytes::StandInImage(64), records, RawFrame("data", 26)));
   ok &= WriteBytes(out, "frame-window-128m", package_bytes::CompressedBound(package_bytes::StandInImage(64), records, RawFrame("data", 27)));
   ok &= WriteBytes(out, "frame-declares-3", package_bytes::CompressedBound(package_bytes::StandInImage(64), records, RawFrame("data", 20, 3)));
+  // Marked as rewritten: a program's frame that ends within its last word.
+  const std::string programRecords =
+      Records(1).Group(kRootGroupName, 1).File(u"a.dll", static_cast<std::uint32_t>(program.size())).Bytes();
+  ok &= WriteBytes(out, "frame-rewritten-cut",
+                   package_bytes::CompressedBound(package_bytes::StandInImage(64), programRecords,
+                                                  RawFrame(program.substr(0, program.size() - 2)), kCompressedRewrittenMark));
 
   // Hand-made: an entry count that a file of this size could hold at 8 bytes
   // an entry, but after one record come bytes of data, not records.
