@@ -47,7 +47,12 @@ AddressRange DecideAddressRewrite(const unsigned char* header, std::size_t have,
 
 void SwapAddresses(unsigned char* data, std::size_t count, const AddressRange& range, bool descending) {
   const std::uint32_t base = range.base, size = range.size, moved = kRewrittenImageBase;
+  // Most words lie in neither range: their last byte, looked up, tells.
+  bool candidate[256] = {};
+  for (std::uint32_t start : {base, moved})
+    for (std::uint32_t top = start >> 24; top <= (start + size - 1) >> 24; ++top) candidate[top] = true;
   auto swap = [&](unsigned char* at) {
+    if (!candidate[at[3]]) return;
     std::uint32_t word = WordAt(at);
     if (word - base < size)
       word = word - base + moved;
