@@ -19,13 +19,13 @@ using package_bytes::Records;
 // A stand-in executable ("MZ", zeros) with a package written after it.
 bool WriteSeed(const std::string& folder, const char* name, const std::vector<WriterGroup>& groups,
                std::size_t imageSize = 64, PackageSealing sealing = PackageSealing::Unsealed,
-               const std::string& trailer = "", bool compressed = false) {
+               const std::string& trailer = "", bool compressed = false, bool rewritten = false) {
   const std::string path = folder + "/" + name;
   StdioFile file(std::fopen(path.c_str(), "w+b"));
   if (!file) return false;
   const std::string image = package_bytes::StandInImage(imageSize);
   bool ok = std::fwrite(image.data(), 1, image.size(), file.Get()) == image.size() &&
-            (compressed ? AppendCompressedPackage(file.Get(), groups, 19) : AppendPackage(file.Get(), groups, sealing)) &&
+            (compressed ? AppendCompressedPackage(file.Get(), groups, 19, nullptr, rewritten) : AppendPackage(file.Get(), groups, sealing)) &&
             std::fseek(file.Get(), 0, SEEK_END) == 0 &&
             std::fwrite(trailer.data(), 1, trailer.size(), file.Get()) == trailer.size();
   ok = CloseChecked(file) && ok;
@@ -97,11 +97,22 @@ int main(int argc, char** argv) {
   // Compressed by the writer, and hand-made frames: a window of 64 MiB (the
   // most), one of 128 MiB, and a frame that declares another size than it holds.
   ok &= WriteSeed(out, "compressed", sealedGroups, 64, PackageSealing::Sealed, "", true);
+  // Through the address rewrite: a PE32 program, and the same cut within its header.
+  const std::string program = package_bytes::Pe32Program(0x10000000, 0x40000, 2000);
+  ok &= WriteSeed(out, "compressed-rewritten",
+                  {{kRootGroupName, {FileFromBytes(u"a.dll", program), FileFromBytes(u"b.dll", program.substr(0, 150))}}},
+                  64, PackageSealing::Sealed, "", true, true);
   const std::string records = Records(1).Group(kRootGroupName, 1).File(u"f", 4).Bytes();
   using package_bytes::RawFrame;
   ok &= WriteBytes(out, "frame-window-64m", package_bytes::CompressedBound(package_bytes::StandInImage(64), records, RawFrame("data", 26)));
   ok &= WriteBytes(out, "frame-window-128m", package_bytes::CompressedBound(package_bytes::StandInImage(64), records, RawFrame("data", 27)));
   ok &= WriteBytes(out, "frame-declares-3", package_bytes::CompressedBound(package_bytes::StandInImage(64), records, RawFrame("data", 20, 3)));
+  // Marked as rewritten: a program's frame that ends within its last word.
+  const std::string programRecords =
+      Records(1).Group(kRootGroupName, 1).File(u"a.dll", static_cast<std::uint32_t>(program.size())).Bytes();
+  ok &= WriteBytes(out, "frame-rewritten-cut",
+                   package_bytes::CompressedBound(package_bytes::StandInImage(64), programRecords,
+                                                  RawFrame(program.substr(0, program.size() - 2)), kCompressedRewrittenMark));
 
   // Hand-made: an entry count that a file of this size could hold at 8 bytes
   // an entry, but after one record come bytes of data, not records.

@@ -236,7 +236,8 @@ void CheckNames(const PackageDirectory& directory) {
 // stand-in header, sealed, reads it again and demands the same result and
 // a seal that matches it.
 void CheckRoundTrip(const PackageDirectory& directory, const std::vector<std::string>& contents, std::uint64_t dataSize,
-                    std::size_t capacity, bool compressed) {
+                    std::size_t capacity, PackageMark mark) {
+  const bool compressed = IsCompressed(mark);
   std::vector<WriterGroup> groups;
   std::size_t next = 0;
   for (const auto& group : directory) {
@@ -251,7 +252,8 @@ void CheckRoundTrip(const PackageDirectory& directory, const std::vector<std::st
   std::FILE* file = stream.Get();
   const char header[36] = {'M', 'Z'};
   Require(std::fwrite(header, 1, sizeof header, file) == sizeof header, "writing the stand-in header");
-  Require(compressed ? AppendCompressedPackage(file, groups, 1) : AppendPackage(file, groups, PackageSealing::Sealed),
+  Require(compressed ? AppendCompressedPackage(file, groups, 1, nullptr, mark == PackageMark::CompressedRewritten)
+                     : AppendPackage(file, groups, PackageSealing::Sealed),
           "the writer cannot write what the reader accepted");
 
   PackageDirectory again;
@@ -328,15 +330,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
   Require(layout.mark == PackageMark::Unmarked || seal.present, "a package marked as sealed is accepted without its seal");
-  Require(layout.mark != PackageMark::Compressed || seal.present, "a compressed package is accepted without its seal");
-  Require(layout.mark == PackageMark::Compressed || layout.storedSize == layout.dataSize,
+  Require(!IsCompressed(layout.mark) || seal.present, "a compressed package is accepted without its seal");
+  Require(IsCompressed(layout.mark) || layout.storedSize == layout.dataSize,
           "a stored data area's size is not its files'");
   Require(!seal.present || (seal.recordOffset == layout.dataOffset + layout.storedSize &&
                             seal.recordOffset + kSealRecordSize <= size &&
                             seal.covered == seal.recordOffset - layout.packageOffset),
           "an accepted seal lies elsewhere than after the data area or covers other bytes");
 
-  const bool compressed = layout.mark == PackageMark::Compressed;
+  const bool compressed = IsCompressed(layout.mark);
   const bool keep = !compressed || layout.dataSize <= 16 * kCopyPieceSize;
   CheckingTarget target(directory, layout.dataSize, keep);
   CopyResult copied;
@@ -365,6 +367,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Require(target.ends.size() == files, "the walk skips or repeats files");
   Require(target.folders == folders, "the walk skips a group's folder");
 
-  if (keep) CheckRoundTrip(directory, target.Contents(), layout.dataSize, size + 64 + kSealRecordSize, compressed);
+  if (keep) CheckRoundTrip(directory, target.Contents(), layout.dataSize, size + 64 + kSealRecordSize, layout.mark);
   return 0;
 }

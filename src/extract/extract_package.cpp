@@ -286,7 +286,7 @@ DWORD Extract(const std::wstring& programPath, CTobrinDlg& dlg, bool reportProgr
   // The payload's file of a compressed package is checked against the
   // digest of the bytes written into it, under a secret of this run.
   WrittenFiles* written = nullptr;
-  if (layout.mark == PackageMark::Compressed) {
+  if (IsCompressed(layout.mark)) {
     written = &dlg.m_writtenFiles;
     written->files.clear();
     if (!RtlGenRandom(written->secret.data(), static_cast<ULONG>(written->secret.size()))) return ERROR_INVALID_FUNCTION;

@@ -14,8 +14,13 @@ namespace {
 // the digest as it is read, and decodes them.
 class CompressedReader {
  public:
-  CompressedReader(std::FILE* package, std::uint64_t storedSize, SealDigest* digest)
-      : m_pPackage(package), m_nStoredLeft(storedSize), m_pDigest(digest), m_input(new unsigned char[kCopyPieceSize]) {}
+  CompressedReader(std::FILE* package, std::uint64_t storedSize, SealDigest* digest,
+                   std::unique_ptr<AddressRestorer> restorer)
+      : m_pPackage(package),
+        m_nStoredLeft(storedSize),
+        m_pDigest(digest),
+        m_input(new unsigned char[kCopyPieceSize]),
+        m_decoder(std::move(restorer)) {}
 
   bool Valid() const { return m_decoder.Valid(); }
 
@@ -102,8 +107,11 @@ class StoredSource {
 // The compressed layout: the files' bytes decoded from the one stream.
 class DecodedSource {
  public:
-  DecodedSource(std::FILE* package, const PackageLayout& layout, SealDigest* digest)
-      : m_reader(package, layout.storedSize, digest) {}
+  DecodedSource(std::FILE* package, const PackageLayout& layout, const PackageDirectory& directory, SealDigest* digest)
+      : m_reader(package, layout.storedSize, digest,
+                 layout.mark == PackageMark::CompressedRewritten
+                     ? std::make_unique<AddressRestorer>(FileSizesInDataOrder(directory))
+                     : nullptr) {}
   bool Ready(CopyResult& result) {
     return m_reader.Valid() || m_reader.Malformed(result, DecodeStatusText(DecodeStatus::NoMemory));
   }
@@ -152,7 +160,7 @@ class DecodedSource {
 class AheadSource {
  public:
   AheadSource(std::FILE* package, const PackageLayout& layout, const PackageDirectory& directory, SealDigest* digest)
-      : m_decoded(package, layout, digest), m_directory(directory) {}
+      : m_decoded(package, layout, directory, digest), m_directory(directory) {}
   ~AheadSource() {
     {
       AheadLock lock(m_thread);
@@ -310,12 +318,12 @@ CopyResult CopyFiles(Source& source, const PackageDirectory& directory, Extracti
 
 CopyResult CopyPackageData(std::FILE* package, const PackageLayout& layout, const PackageDirectory& directory,
                            ExtractionTarget& target, SealDigest* digest, CopyThreads threads) {
-  if (layout.mark == PackageMark::Compressed && threads == CopyThreads::DecodeAhead) {
+  if (IsCompressed(layout.mark) && threads == CopyThreads::DecodeAhead) {
     AheadSource source(package, layout, directory, digest);
     return CopyFiles(source, directory, target);
   }
-  if (layout.mark == PackageMark::Compressed) {
-    DecodedSource source(package, layout, digest);
+  if (IsCompressed(layout.mark)) {
+    DecodedSource source(package, layout, directory, digest);
     return CopyFiles(source, directory, target);
   }
   StoredSource source(package, digest);

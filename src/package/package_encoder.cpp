@@ -2,7 +2,9 @@
 // packer and the tests only (the runner carries the decoder alone).
 #include <zstd.h>
 
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 #include "package/package_decoder.h"
 #include "package/package_writer.h"
@@ -68,10 +70,54 @@ class EncoderSink : public ByteSink {
   bool m_bOk = false;
 };
 
+// Rewrites the addresses of the data area's PE32 files on their way to
+// `next`: each file small enough to be rewritten is held whole until its
+// last byte has come (package_decoder.h), larger ones pass as they come.
+class RewriteSink : public ByteSink {
+ public:
+  RewriteSink(ByteSink& next, std::vector<std::uint32_t> fileSizes) : m_next(next), m_fileSizes(std::move(fileSizes)) {}
+
+  bool Write(const void* data, std::size_t size) override {
+    const unsigned char* from = static_cast<const unsigned char*>(data);
+    while (size > 0) {
+      while (m_nLeft == 0 && m_nNextFile < m_fileSizes.size()) {
+        m_nLeft = m_fileSizes[m_nNextFile++];
+        m_bHolding = m_nLeft <= kMaxRewrittenFileSize;
+        m_file.clear();
+      }
+      // Bytes beyond the files' sizes pass as they are.
+      const std::size_t take = m_nLeft == 0 ? size : static_cast<std::size_t>(std::min<std::uint64_t>(size, m_nLeft));
+      if (m_bHolding && m_nLeft > 0) {
+        m_file.insert(m_file.end(), from, from + take);
+      } else if (!m_next.Write(from, take)) {
+        return false;
+      }
+      from += take;
+      size -= take;
+      if (m_nLeft == 0) continue;
+      m_nLeft -= static_cast<std::uint32_t>(take);
+      if (m_nLeft == 0 && m_bHolding) {
+        RewriteAddresses(m_file.data(), m_file.size());
+        if (!m_next.Write(m_file.data(), m_file.size())) return false;
+        m_file.clear();
+      }
+    }
+    return true;
+  }
+
+ private:
+  ByteSink& m_next;
+  std::vector<std::uint32_t> m_fileSizes;
+  std::size_t m_nNextFile = 0;
+  std::uint32_t m_nLeft = 0;
+  bool m_bHolding = false;
+  std::vector<unsigned char> m_file;
+};
+
 }  // namespace
 
 bool AppendCompressedPackage(std::FILE* executable, const std::vector<WriterGroup>& groups, int level,
-                             bool* compressed) {
+                             bool* compressed, bool rewriteAddresses) {
   const std::uint64_t offset = FileSizeOf(executable);
   if (offset > kMaxPackageOffset || !SeekTo(executable, offset)) return false;
   const std::uint64_t dataSize = DataSizeOf(groups);
@@ -81,7 +127,13 @@ bool AppendCompressedPackage(std::FILE* executable, const std::vector<WriterGrou
   if (std::fwrite(head.data(), 1, head.size(), executable) != head.size()) return false;
   {
     EncoderSink encoder(executable, level, dataSize);
-    if (!WriteDataArea(encoder, groups) || !encoder.Finish()) return false;
+    if (rewriteAddresses) {
+      RewriteSink rewriting(encoder, FileSizesInDataOrder(groups));
+      if (!WriteDataArea(rewriting, groups)) return false;
+    } else if (!WriteDataArea(encoder, groups)) {
+      return false;
+    }
+    if (!encoder.Finish()) return false;
   }
   const std::uint64_t end = Tell(executable);
   const std::uint64_t streamSize = end - lengthAt - 8;
@@ -97,7 +149,8 @@ bool AppendCompressedPackage(std::FILE* executable, const std::vector<WriterGrou
   PutU32(length, static_cast<std::uint32_t>(streamSize));
   PutU32(length, static_cast<std::uint32_t>(streamSize >> 32));
   return SeekTo(executable, lengthAt) && std::fwrite(length.data(), 1, length.size(), executable) == length.size() &&
-         std::fflush(executable) == 0 && FinishPackage(executable, offset, PackageMark::Compressed, true);
+         std::fflush(executable) == 0 && FinishPackage(executable, offset,
+                       rewriteAddresses ? PackageMark::CompressedRewritten : PackageMark::Compressed, true);
 }
 
 }  // namespace nsTobrin

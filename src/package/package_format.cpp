@@ -111,6 +111,8 @@ std::string PackageMarkBytes(PackageMark mark) {
       return std::string(kSealedStoredMark, sizeof kSealedStoredMark);
     case PackageMark::Compressed:
       return std::string(kCompressedMark, sizeof kCompressedMark);
+    case PackageMark::CompressedRewritten:
+      return std::string(kCompressedRewrittenMark, sizeof kCompressedRewrittenMark);
     case PackageMark::Unmarked:
       break;
   }
@@ -123,7 +125,8 @@ std::string PackageMarkBytes(PackageMark mark) {
 static bool ReadPackageMark(std::FILE* file, PackageMark& mark) {
   char bytes[4];
   if (!SeekTo(file, kPackageMarkPosition) || std::fread(bytes, 1, 4, file) != 4) return false;
-  for (PackageMark known : {PackageMark::Unmarked, PackageMark::SealedStored, PackageMark::Compressed}) {
+  for (PackageMark known : {PackageMark::Unmarked, PackageMark::SealedStored, PackageMark::Compressed,
+                            PackageMark::CompressedRewritten}) {
     if (PackageMarkBytes(known).compare(0, 4, bytes, 4) == 0) {
       mark = known;
       return true;
@@ -213,7 +216,7 @@ static PackageLayout ReadDirectoryRecords(std::FILE* file, PackageDirectory& dir
     }
   }
   layout.storedSize = layout.dataSize;
-  if (layout.mark == PackageMark::Compressed) {
+  if (IsCompressed(layout.mark)) {
     std::uint32_t low = 0, high = 0;
     if (!reader.ReadU32(low) || !reader.ReadU32(high))
       return Refuse(layout, PackageStatus::Damaged, "the compressed data area's length is cut short");

@@ -35,10 +35,19 @@ enum class PackageMark {
   SealedStored,  // "TbSe": stored files followed by a seal, which must be there and valid
   Compressed,    // "TbZs": the data area is one zstd stream, followed by a seal, which
                  // must be there and valid (a compressed package is always sealed)
+  CompressedRewritten,  // "TbAr": as "TbZs", with the addresses of the PE32 files among
+                        // the files rewritten before they were compressed (package_decoder.h)
 };
 constexpr char kSealedStoredMark[4] = {'T', 'b', 'S', 'e'};
 // Five bits from "TbSe": no flipped bit turns one layout into the other.
 constexpr char kCompressedMark[4] = {'T', 'b', 'Z', 's'};
+// Six bits from "TbSe", five from "TbZs".
+constexpr char kCompressedRewrittenMark[4] = {'T', 'b', 'A', 'r'};
+
+// True for the marks of the compressed layout, rewritten or not.
+inline bool IsCompressed(PackageMark mark) {
+  return mark == PackageMark::Compressed || mark == PackageMark::CompressedRewritten;
+}
 
 // The four bytes of a mark (zeros for Unmarked).
 std::string PackageMarkBytes(PackageMark mark);

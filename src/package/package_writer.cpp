@@ -68,10 +68,16 @@ std::string DirectoryBytes(const std::vector<WriterGroup>& groups) {
   return directory;
 }
 
+std::vector<std::uint32_t> FileSizesInDataOrder(const std::vector<WriterGroup>& groups) {
+  std::vector<std::uint32_t> sizes;
+  for (const auto& entry : DataOrder(groups))
+    for (const WriterFile& file : entry.second->files) sizes.push_back(file.size);
+  return sizes;
+}
+
 std::uint64_t DataSizeOf(const std::vector<WriterGroup>& groups) {
   std::uint64_t size = 0;
-  for (const auto& entry : DataOrder(groups))
-    for (const WriterFile& file : entry.second->files) size += file.size;
+  for (std::uint32_t fileSize : FileSizesInDataOrder(groups)) size += fileSize;
   return size;
 }
 

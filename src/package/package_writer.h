@@ -69,13 +69,17 @@ bool AppendPackage(std::FILE* executable, const std::vector<WriterGroup>& groups
 // package is written sealed in the stored layout instead; `compressed` tells
 // which was written. Defined with the encoder (package_encoder.cpp), which
 // only the packer and the tests link.
+// With `rewriteAddresses` the PE32 files' addresses are rewritten before the
+// encoder (package_decoder.h) and the mark is "TbAr", else "TbZs".
 constexpr int kDefaultCompressionLevel = 19;
 bool AppendCompressedPackage(std::FILE* executable, const std::vector<WriterGroup>& groups,
-                             int level = kDefaultCompressionLevel, bool* compressed = nullptr);
+                             int level = kDefaultCompressionLevel, bool* compressed = nullptr,
+                             bool rewriteAddresses = true);
 
 // The pieces both layouts share.
 std::string DirectoryBytes(const std::vector<WriterGroup>& groups);
 std::uint64_t DataSizeOf(const std::vector<WriterGroup>& groups);  // as the reader counts it
+std::vector<std::uint32_t> FileSizesInDataOrder(const std::vector<WriterGroup>& groups);
 bool WriteDataArea(ByteSink& out, const std::vector<WriterGroup>& groups);
 // Seals the package from `offset` to the end of the file when `sealed`, and
 // writes `mark` at byte 28 and the offset at byte 32.

@@ -60,7 +60,7 @@ DWORD HoldPayloadFile(const std::wstring& programPath, const PayloadCommand& com
   PackageDirectory directory;
   const PackageLayout layout = ReadPackageDirectory(program.Get(), directory);
   if (layout.status != PackageStatus::Ok) return ERROR_INVALID_DATA;
-  const bool compressed = layout.mark == PackageMark::Compressed;
+  const bool compressed = IsCompressed(layout.mark);
   const PackageEntry* entry = FindEntry(directory, PathBelowFolder(std::u16string(group.begin(), group.end()),
                                                                    std::u16string(executeFileName.begin(), executeFileName.end())));
 

@@ -85,11 +85,42 @@ inline std::string RawFrame(const std::string& content, unsigned windowLog = 20,
   return frame;
 }
 
-// `image` with a compressed package bound to it: the mark "TbZs" and the
-// offset, the directory `records`, the stream's length, `stream`, and a
-// seal that matches, so that whatever is wrong lies in the stream alone.
-inline std::string CompressedBound(std::string image, const std::string& records, const std::string& stream) {
-  std::string fields(nsTobrin::kCompressedMark, 4);
+// A PE32 program as far as the address rewrite reads one: "MZ", e_lfanew,
+// "PE\0\0", the optional header's `magic`, ImageBase `base` and SizeOfImage
+// `size`, then `bodySize` bytes of addresses in the image, in the range it is
+// moved to (0xA0000000) and elsewhere, at every alignment.
+inline std::string Pe32Program(std::uint32_t base, std::uint32_t size, std::size_t bodySize = 4096,
+                               std::uint16_t magic = 0x10B, std::uint32_t lfanew = 0x80) {
+  std::string image(lfanew + 84, '\0'), word;
+  auto put = [&image](std::size_t at, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) image[at + i] = static_cast<char>(value >> 8 * i);
+  };
+  image[0] = 'M';
+  image[1] = 'Z';
+  put(0x3C, lfanew);
+  image.replace(lfanew, 4, "PE\0\0", 4);
+  put(lfanew + 24, magic);
+  put(lfanew + 52, base);
+  put(lfanew + 80, size);
+  std::uint32_t state = 2463534242u;
+  while (image.size() < lfanew + 84 + bodySize) {
+    state ^= state << 13, state ^= state >> 17, state ^= state << 5;
+    const std::uint32_t offset = size ? state % size : 0;
+    const std::uint32_t words[] = {base + offset, 0xA0000000u + offset, state, base + offset};
+    word.clear();
+    nsTobrin::PutU32(word, words[state >> 30]);
+    image += word.substr(0, (state >> 8) % 4 == 0 ? 3 : 4);  // now and then one byte fewer
+  }
+  image.resize(lfanew + 84 + bodySize);
+  return image;
+}
+
+// `image` with a compressed package bound to it: the mark (TbZs unless told)
+// and the offset, the directory `records`, the stream's length, `stream`,
+// and a seal that matches, so that whatever is wrong lies in the stream alone.
+inline std::string CompressedBound(std::string image, const std::string& records, const std::string& stream,
+                                   const char* mark = nsTobrin::kCompressedMark) {
+  std::string fields(mark, 4);
   nsTobrin::PutU32(fields, static_cast<std::uint32_t>(image.size()));
   image.replace(28, 8, fields);
   std::string package = records;

@@ -10,6 +10,7 @@
 
 #include "contract/little_endian.h"
 #include "package/package_copy.h"
+#include "package/package_decoder.h"
 #include "package/package_format.h"
 #include "package/package_seal.h"
 #include "package/package_writer.h"
@@ -304,7 +305,7 @@ TEST(PackageCopy, LargeFilesGoInPiecesAndAStopIsHonoured) {
   FilePtr packed = MakeImage();
   ASSERT_TRUE(AppendCompressedPackage(packed.get(), {{kRootGroupName, {FileFromBytes(u"big", big), FileFromBytes(u"after", "tail")}}}, 1));
   layout = Read(packed.get(), directory);
-  ASSERT_EQ(layout.mark, PackageMark::Compressed);
+  ASSERT_EQ(layout.mark, PackageMark::CompressedRewritten);
   MemoryTarget stoppingAhead;
   stoppingAhead.stopAfterFiles = 1;
   EXPECT_EQ(CopyPackageData(packed.get(), layout, directory, stoppingAhead, nullptr, CopyThreads::DecodeAhead).outcome,
@@ -408,8 +409,14 @@ TEST(PackageSeal, MalformedSealsAndDataInTheCertificateTableAreDamage) {
       {"the mark of a later layout", changed(28, 0x735A6254)},  // "TbZs", not read by this runner
   };
   for (const auto& [what, bytes] : switchedOff) EXPECT_FALSE(runs(bytes)) << what;
-  for (std::size_t bit = 0; bit < 32; ++bit)
-    EXPECT_TRUE(damaged(flipped(sealed, {28 + bit / 8}, static_cast<char>(1 << bit % 8)), "mark")) << "bit " << bit;
+  // No flipped bit turns one mark into another: each becomes an unknown one.
+  for (const char* mark : {kSealedStoredMark, kCompressedMark, kCompressedRewrittenMark}) {
+    std::string marked = sealed;
+    marked.replace(28, 4, mark, 4);
+    for (std::size_t bit = 0; bit < 32; ++bit)
+      EXPECT_TRUE(damaged(flipped(marked, {28 + bit / 8}, static_cast<char>(1 << bit % 8)), "mark"))
+          << std::string(mark, 4) << " bit " << bit;
+  }
   // Without the mark, as other writers of the format write: a seal found is
   // checked, and a package without one runs.
   const std::string unmarked = changed(28, 0);
@@ -442,29 +449,35 @@ TEST(PackageCompressed, EveryFileComesOutWholeFromOneSealedStream) {
     c = static_cast<char>(state >> 24);
   }
   for (int i = 0; i < 100000; ++i) text += "line " + std::to_string(i % 977) + "\n";
+  const std::string program = package_bytes::Pe32Program(0x10000000, 0x100000, 300000);
   const std::vector<WriterGroup> groups = {
       {u"g", {FileFromBytes(u"b", text.substr(0, 5000))}},
       {kRootGroupName, {FileFromBytes(u"text.txt", text), FileFromBytes(u"empty", ""), FileFromBytes(u"noise", noise),
-                        FileFromBytes(u"\u0416\u6f22.txt", "named")}},
+                        FileFromBytes(u"\u0416\u6f22.txt", "named"), FileFromBytes(u"code.dll", program)}},
       {u"empty folder", {}}};
-  auto packed = [&](const std::vector<WriterGroup>& with, bool* compressed) {
+  auto packed = [&](const std::vector<WriterGroup>& with, bool* compressed, bool rewrite = true) {
     FilePtr exe = MakeImage(100);
-    EXPECT_TRUE(AppendCompressedPackage(exe.get(), with, 3, compressed));
+    EXPECT_TRUE(AppendCompressedPackage(exe.get(), with, 3, compressed, rewrite));
     return Bytes(exe.get());
   };
   bool compressed = false;
+  const std::string unrewritten = packed(groups, &compressed, false);
+  ASSERT_TRUE(compressed);
+  EXPECT_EQ(unrewritten.substr(28, 4), "TbZs");
   const std::string bytes = packed(groups, &compressed);
   ASSERT_TRUE(compressed);
-  EXPECT_EQ(bytes.substr(28, 4), "TbZs");
+  EXPECT_EQ(bytes.substr(28, 4), "TbAr");
   EXPECT_TRUE(bytes == packed(groups, nullptr)) << "the same input gives the same bytes";
   SealedRead read = ReadSealed(bytes);
   ASSERT_EQ(read.layout.status, PackageStatus::Ok) << read.layout.reason;
-  EXPECT_EQ(read.layout.mark, PackageMark::Compressed);
+  EXPECT_EQ(read.layout.mark, PackageMark::CompressedRewritten);
   EXPECT_TRUE(read.matches) << read.copied.reason;
-  const SealedRead ahead = ReadSealed(bytes, CopyThreads::DecodeAhead);
-  EXPECT_TRUE(ahead.matches && ahead.target.contents == read.target.contents) << ahead.copied.reason;
+  for (const SealedRead& other : {ReadSealed(bytes, CopyThreads::DecodeAhead), ReadSealed(unrewritten),
+                                  ReadSealed(unrewritten, CopyThreads::DecodeAhead)})
+    EXPECT_TRUE(other.matches && other.target.contents == read.target.contents) << other.copied.reason;
   EXPECT_LT(read.layout.storedSize, read.layout.dataSize / 2);
-  EXPECT_TRUE(read.target.contents == (std::vector<std::string>{text, "", noise, "named", text.substr(0, 5000)}));
+  EXPECT_TRUE(read.target.contents ==
+              (std::vector<std::string>{text, "", noise, "named", program, text.substr(0, 5000)}));
   // The window is no larger than the data (1.2 MB here) needs.
   // A frame header either is a single segment (the window is the content)
   // or names its window: exponent and eighths.
@@ -486,6 +499,59 @@ TEST(PackageCompressed, EveryFileComesOutWholeFromOneSealedStream) {
   FilePtr plain = MakeImage(100);
   ASSERT_TRUE(AppendPackage(plain.get(), random, PackageSealing::Sealed));
   EXPECT_TRUE(stored == Bytes(plain.get()));
+}
+
+TEST(PackageCompressed, TheAddressRewriteIsExactAndOnlyForPe32Programs) {
+  using package_bytes::Pe32Program;
+  auto rewritten = [](std::string bytes) {
+    RewriteAddresses(reinterpret_cast<unsigned char*>(&bytes[0]), bytes.size());
+    return bytes;
+  };
+  const std::string program = Pe32Program(0x10000000, 0x40000, 20000);
+  const std::size_t header = 0x80 + 84;  // up to SizeOfImage
+  EXPECT_TRUE(rewritten(program).compare(0, header, program, 0, header) == 0 && rewritten(program) != program);
+  // A lone address of the image and one of the range it moves to, swapped.
+  const std::string lone = Pe32Program(0x10000000, 0x10000, 0);
+  EXPECT_EQ(rewritten(lone + std::string("\0\0\0\x10\0\0\0", 7)), lone + std::string("\0\0\0\xA0\0\0\0", 7));
+  EXPECT_EQ(rewritten(lone + std::string("\xFF\xFF\0\xA0", 4)), lone + std::string("\xFF\xFF\0\x10", 4));
+
+  std::string farHeader = Pe32Program(0x10000000, 0x40000, 8000, 0x10B, 0x1000);  // SizeOfImage beyond 4 KiB
+  std::string unsigned_ = program;
+  unsigned_[0x80] = 'Q';
+  const std::pair<const char*, std::string> untouched[] = {
+      {"PE32+", Pe32Program(0x10000000, 0x40000, 20000, 0x20B)},
+      {"ranges that overlap", Pe32Program(0x9FFF0000, 0x20000, 20000)},
+      {"a range beyond 4 GiB", Pe32Program(0xF0000000, 0x20000000, 20000)},
+      {"the header beyond the first 4 KiB", farHeader},
+      {"the header beyond the file", program.substr(0, header - 1)},
+      {"a tiny file", program.substr(0, 0x3F)},
+      {"no PE signature", unsigned_},
+  };
+  for (const auto& [what, bytes] : untouched) EXPECT_TRUE(rewritten(bytes) == bytes) << what;
+
+  // Undone as it is decoded, in pieces of any size, file after file: each
+  // comes back exactly.
+  std::vector<std::uint32_t> sizes;
+  std::string data, stored;
+  for (const std::string& file : {program, std::string(), untouched[0].second, lone + "\x10\0\0\0\0\xA0", program,
+                                  program.substr(0, 0x100), std::string("xy")}) {
+    sizes.push_back(static_cast<std::uint32_t>(file.size()));
+    data += file;
+    stored += rewritten(file);
+  }
+  ASSERT_NE(stored, data);
+  for (std::size_t piece : {std::size_t{1}, std::size_t{3}, std::size_t{4}, std::size_t{7}, std::size_t{4099}, stored.size()}) {
+    AddressRestorer restorer(sizes);
+    std::string out, waiting;
+    for (std::size_t at = 0; at < stored.size(); at += piece) {
+      waiting += stored.substr(at, piece);
+      const std::size_t done = restorer.Restore(reinterpret_cast<unsigned char*>(&waiting[0]), waiting.size());
+      EXPECT_LE(waiting.size() - done, 3u);
+      out += waiting.substr(0, done);
+      waiting.erase(0, done);
+    }
+    EXPECT_TRUE(waiting.empty() && out == data) << piece;
+  }
 }
 
 TEST(PackageCompressed, StreamsThatDoNotDecodeIntoTheFilesAreDamage) {
@@ -522,6 +588,26 @@ TEST(PackageCompressed, StreamsThatDoNotDecodeIntoTheFilesAreDamage) {
       EXPECT_EQ(read.copied.outcome, CopyOutcome::Malformed) << c.what << int(threads);
       EXPECT_NE(std::string(read.copied.reason).find(c.reason), std::string::npos) << c.what << int(threads) << ": " << read.copied.reason;
       EXPECT_TRUE(read.digestMatches) << c.what << int(threads) << ": the whole data area is hashed even so";
+    }
+  }
+
+  // Rewritten addresses: a program comes back; cut within its last word, or
+  // followed by a byte more, it is damage as well.
+  const std::string program = package_bytes::Pe32Program(0x10000000, 0x40000, 1000);
+  std::string stored = program;
+  RewriteAddresses(reinterpret_cast<unsigned char*>(&stored[0]), stored.size());
+  auto rewritten = [&](const std::string& stream) {
+    const std::string records =
+        Records(1).Group(kRootGroupName, 1).File(u"f", static_cast<std::uint32_t>(program.size())).Bytes();
+    return CompressedBound(StandInImage(100), records, stream, kCompressedRewrittenMark);
+  };
+  for (CopyThreads threads : {CopyThreads::One, CopyThreads::DecodeAhead}) {
+    EXPECT_EQ(ReadSealed(rewritten(RawFrame(stored)), threads).target.contents, std::vector<std::string>{program});
+    for (const auto& [stream, reason] : {std::pair<std::string, const char*>{RawFrame(stored.substr(0, stored.size() - 2)), "ends before"},
+                                         {RawFrame(stored + "x"), "more bytes"}}) {
+      const SealedRead read = ReadSealed(rewritten(stream), threads);
+      EXPECT_EQ(read.copied.outcome, CopyOutcome::Malformed) << reason;
+      EXPECT_NE(std::string(read.copied.reason).find(reason), std::string::npos) << read.copied.reason;
     }
   }
 

@@ -537,4 +537,19 @@ TEST(PackSeal, CreateSealsAndListVerifyAndExtractCheckTheSeal) {
   EXPECT_EQ(ReadFile(p.out).size(), stored - nsTobrin::kSealRecordSize);
   EXPECT_EQ(ReadFile(p.out).substr(28, 4), std::string(4, '\0'));
   EXPECT_TRUE(ListJson(p.out)["seal"].is_null() && ListJson(p.out)["mark"].is_null());
+
+  // A runner that also undoes the address rewrite gets it (TbAr); list,
+  // verify and extract undo it.
+  declaring += std::string(2, '\0');
+  for (char c : std::string("AddressRewrittenPackages")) declaring += {c, '\0'};
+  WriteFile(p.stub, declaring + std::string(2, '\0'));
+  const std::string program = package_bytes::Pe32Program(0x10000000, 0x80000, 300000);
+  WriteFile(p.tree / "data.bin", program);
+  ASSERT_EQ(p.Create().exitCode, 0);
+  EXPECT_EQ(ListJson(p.out)["mark"], "TbAr");
+  EXPECT_NE(RunPack({"list", p.out.string()}).out.find("mark: TbAr (compressed with the PE32 files' addresses"),
+            std::string::npos);
+  EXPECT_EQ(RunPack({"verify", p.out.string()}).exitCode, 0);
+  ASSERT_EQ(RunPack({"extract", p.out.string(), (p.dir / "rewritten").string()}).exitCode, 0);
+  EXPECT_TRUE(ReadFile(p.dir / "rewritten" / "data.bin") == program);
 }

@@ -174,6 +174,39 @@ run_packed packed64.exe "64-bit runner"
 "$packer" create --no-seal -o unsealed32.exe --stub "$win32/tobrin.exe" "$tree" > /dev/null
 run_packed unsealed32.exe "unsealed package, 32-bit runner"
 
+# --- PE32 programs, their addresses rewritten in the package, byte for byte -------
+# Wine's own i386 DLLs as the bench finds them, and odd ones the rewrite must
+# leave alone: PE32+, ranges that overlap, a header cut short, e_lfanew far out.
+dlls=/usr/lib/i386-linux-gnu/wine/i386-windows
+if [ -d "$dlls" ]; then
+  probe_folder pe "$win32/probe.exe"
+  for dll in shell32 comctl32 msvcrt user32 ole32 kernelbase; do cp "$dlls/$dll.dll" pe/; done
+  mkdir pe/odd
+  cp "$win64/tobrin.exe" pe/odd/pe32plus.exe
+  head -c 200 "$dlls/user32.dll" > pe/odd/cut.dll
+  python3 - "$dlls/msvcrt.dll" pe/odd <<'PY'
+import struct, sys
+image = bytearray(open(sys.argv[1], 'rb').read())
+optional = struct.unpack_from('<I', image, 0x3C)[0] + 24
+overlap = bytearray(image)
+struct.pack_into('<I', overlap, optional + 28, 0xA0000000 - 0x1000)  # ImageBase
+open(sys.argv[2] + '/overlap.dll', 'wb').write(overlap)
+struct.pack_into('<I', image, 0x3C, 0x7FFFFFF0)
+open(sys.argv[2] + '/far.dll', 'wb').write(image)
+PY
+  for runner in "$win32" "$win64"; do
+    rm -rf copied && mkdir copied
+    "$packer" create -o pe.exe --stub "$runner/tobrin.exe" pe > /dev/null
+    check "a runner that undoes the rewrite gets it ($runner)" [ "$(listed pe.exe mark)" = '"TbAr"' ]
+    PROBE_COPY=$(winepath -w "$work/copied") run_probe pe.exe
+    check "every PE32 program and odd file comes out of the runner byte for byte ($runner)" \
+      sh -c "[ $code = 7 ] && diff -r pe copied"
+  done
+  rm -rf pe-extracted
+  "$packer" extract pe.exe pe-extracted > /dev/null
+  check "extract gives every rewritten program back byte for byte" diff -r pe pe-extracted
+fi
+
 # --- settings from the command line alone; init's templates as they are ---------
 mkdir flags && cp "$win32/probe.exe" flags/probe.exe
 "$packer" create -o flags.exe --stub "$win32/tobrin.exe" --run probe.exe --param-a "--alpha ü 漢" \

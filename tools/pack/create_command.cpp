@@ -199,6 +199,8 @@ int RunCreate(const CreateOptions& options) {
   bool compress = !options.store && !options.noSeal;
   const bool runnerDecodes = !image.valid || DeclaresCompression(stub);
   if (compress && !runnerDecodes) compress = false;
+  // The address rewrite only for a runner that undoes it; others get the plain stream.
+  const bool rewriteAddresses = !image.valid || DeclaresAddressRewrite(stub);
 
   PendingFile pending(output);
   if (!pending.IsOpen()) return Refuse(options.output, "cannot be created: " + ErrnoText(errno));
@@ -211,7 +213,7 @@ int RunCreate(const CreateOptions& options) {
     const std::vector<WriterGroup> groups = WriterGroups(view, options.output, progress, failure);
     const bool written =
         compress ? AppendCompressedPackage(pending.Get(), groups, options.level ? options.level : kDefaultCompressionLevel,
-                                           &compressed)
+                                           &compressed, rewriteAddresses)
                  : AppendPackage(pending.Get(), groups, !options.noSeal ? PackageSealing::Sealed : PackageSealing::Unsealed);
     if (!written) {
       if (failure.reason.empty()) failure.Set(options.output, "cannot be written: " + ErrnoText(errno));

@@ -17,7 +17,8 @@ const char kListHelp[] =
     "it: the payload, ParamA, ParamB, ProductName, whether a message box is shown\n"
     "and with how many buttons, the message languages in MessageInfo.xml, the\n"
     "package's mark (TbSe: sealed, the runner requires the seal; TbZs:\n"
-    "compressed and sealed), the seal's digest when the package is sealed, and\n"
+    "compressed and sealed; TbAr: the same, with the PE32 files' addresses\n"
+    "rewritten), the seal's digest when the package is sealed, and\n"
     "the layout: stored, or compressed with its stored size and its ratio to the\n"
     "files' total. Nothing is checked beyond what reading needs: use\n"
     "'tobrin-pack verify', which also checks the seal and decodes a compressed\n"
@@ -50,6 +51,8 @@ const char* MarkText(PackageMark mark) {
       return "TbSe (sealed; the runner requires the seal)";
     case PackageMark::Compressed:
       return "TbZs (compressed and sealed; the runner requires the seal)";
+    case PackageMark::CompressedRewritten:
+      return "TbAr (compressed with the PE32 files' addresses rewritten, and sealed; the runner requires the seal)";
     case PackageMark::Unmarked:
       break;
   }
@@ -62,7 +65,7 @@ std::string SignatureText(const PackedProgram& program) {
          std::to_string(program.pe.certificateOffset);
 }
 
-bool IsCompressed(const PackageLayout& layout) { return layout.mark == PackageMark::Compressed; }
+bool IsCompressed(const PackageLayout& layout) { return IsCompressed(layout.mark); }
 
 // The stored size over the files' total.
 double Ratio(const PackageLayout& layout) {
@@ -73,7 +76,9 @@ std::string LayoutText(const PackageLayout& layout) {
   if (!IsCompressed(layout)) return "stored (" + std::to_string(layout.storedSize) + " bytes)";
   char ratio[32];
   std::snprintf(ratio, sizeof ratio, "%.1f%%", 100.0 * Ratio(layout));
-  return "compressed (zstd): " + std::to_string(layout.storedSize) + " bytes stored for " +
+  return std::string(layout.mark == PackageMark::CompressedRewritten ? "compressed (zstd, PE32 addresses rewritten): "
+                                                                      : "compressed (zstd): ") +
+         std::to_string(layout.storedSize) + " bytes stored for " +
          std::to_string(layout.dataSize) + " bytes of files, " + ratio;
 }
 

@@ -47,7 +47,7 @@ bool OpenPackedProgram(const fs::path& path, PackedProgram& program, std::string
   const PackageLayout layout = program.layout;
   const PackageDirectory* directory = &program.directory;
   auto readAt = [in, layout, directory](const ViewFile& file, std::string& bytes) {
-    if (layout.mark == PackageMark::Compressed) return DecodeRange(in, layout, *directory, file.decodedOffset, bytes);
+    if (IsCompressed(layout.mark)) return DecodeRange(in, layout, *directory, file.decodedOffset, bytes);
     return SeekTo(in, layout.dataOffset + file.decodedOffset) && (bytes.empty() || std::fread(&bytes[0], 1, bytes.size(), in) == bytes.size());
   };
   program.view.read = [readAt](const ViewFile& file, std::uint64_t limit, std::string& bytes, std::string& error) {

@@ -90,4 +90,6 @@ bool DeclaresSealChecks(const fs::path& stub) { return DeclaresValue(stub, "Seal
 
 bool DeclaresCompression(const fs::path& stub) { return DeclaresValue(stub, "CompressedPackages"); }
 
+bool DeclaresAddressRewrite(const fs::path& stub) { return DeclaresValue(stub, "AddressRewrittenPackages"); }
+
 }  // namespace nsTobrin

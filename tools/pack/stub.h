@@ -33,4 +33,9 @@ bool DeclaresSealChecks(const fs::path& stub);
 // for damaged, so it is never given one.
 bool DeclaresCompression(const fs::path& stub);
 
+// True when the runner's version resource holds "AddressRewrittenPackages":
+// it undoes the address rewrite of a package marked "TbAr"; a runner that
+// decodes without it gets compressed packages without the rewrite ("TbZs").
+bool DeclaresAddressRewrite(const fs::path& stub);
+
 }  // namespace nsTobrin

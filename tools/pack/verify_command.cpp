@@ -20,7 +20,7 @@ const char kVerifyHelp[] =
     "directory and data area must match the one recorded when it was packed. A\n"
     "package marked as sealed (bytes 28 to 31 \"TbSe\", as create writes them) must\n"
     "carry its seal, and nothing but a signature may follow it. A compressed\n"
-    "package (\"TbZs\") is decoded whole: each file must come out at exactly its\n"
+    "package (\"TbZs\", or \"TbAr\" with its addresses rewritten) is decoded whole: each file must come out at exactly its\n"
     "size from a stream that ends where its data area does.\n"
     "\n"
     "Exit status 0 only when the runner would run the program.\n";
@@ -101,7 +101,7 @@ void CheckCompressed(const PackedProgram& program, Findings& findings) {
 
 void CheckSeal(const PackedProgram& program, Findings& findings) {
   if (!program.seal.present) return;
-  if (program.layout.mark == PackageMark::Compressed) return CheckCompressed(program, findings);
+  if (IsCompressed(program.layout.mark)) return CheckCompressed(program, findings);
   SealDigestBytes digest;
   if (!DigestPackage(program, digest))
     findings.Error(program.subject, "the package cannot be read to check its seal");

@@ -1,11 +1,12 @@
 // The test payload: writes what it was given into the report file named by
 // PROBE_REPORT (appending, UTF-8) and exits with PROBE_EXIT_CODE.
 // PROBE_DELAY (ms) makes it wait first; PROBE_READ=1 makes it read every file
-// beside it and report how many bytes each held. With PROBE_START it then starts
-// that program (a relative path lies beside the probe) without waiting for
-// it, handing it PROBE_CHILD_DELAY as its PROBE_DELAY and PROBE_READ=1, as a
-// bootstrapper hands over to its engine (with PROBE_BREAKAWAY=1 outside its
-// job, where it is in one). PROBE_PARENT_MODULES=1 lists the
+// beside it and report how many bytes each held; PROBE_COPY names a folder
+// (which must exist) to copy the files and folders beside it into. With
+// PROBE_START it then starts that program (a relative path lies beside the
+// probe) without waiting for it, handing it PROBE_CHILD_DELAY as its
+// PROBE_DELAY and PROBE_READ=1, as a bootstrapper hands over to its engine
+// (with PROBE_BREAKAWAY=1 outside its job, where it is in one). PROBE_PARENT_MODULES=1 lists the
 // modules of the process that started it. It tells whether it runs in a job.
 #include <windows.h>
 #include <tlhelp32.h>
@@ -39,7 +40,8 @@ long long BytesRead(const std::wstring& path) {
   return total;
 }
 
-void ListFiles(const std::wstring& folder, const std::wstring& prefix, std::string& out, bool read) {
+void ListFiles(const std::wstring& folder, const std::wstring& prefix, std::string& out, bool read,
+               const std::wstring& copy) {
   WIN32_FIND_DATAW found;
   HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return;
@@ -48,10 +50,12 @@ void ListFiles(const std::wstring& folder, const std::wstring& prefix, std::stri
     if (name == L"." || name == L"..") continue;
     if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       out += "dir=" + Utf8(prefix + name) + "\n";
-      ListFiles(folder + L"\\" + name, prefix + name + L"\\", out, read);
+      if (!copy.empty()) CreateDirectoryW((copy + L"\\" + prefix + name).c_str(), nullptr);
+      ListFiles(folder + L"\\" + name, prefix + name + L"\\", out, read, copy);
     } else {
       out += "file=" + Utf8(prefix + name) + ":" + std::to_string(found.nFileSizeLow) + "\n";
       if (read) out += "read=" + Utf8(prefix + name) + ":" + std::to_string(BytesRead(folder + L"\\" + name)) + "\n";
+      if (!copy.empty()) CopyFileW((folder + L"\\" + name).c_str(), (copy + L"\\" + prefix + name).c_str(), FALSE);
     }
   } while (FindNextFileW(search, &found));
   FindClose(search);
@@ -123,7 +127,7 @@ int wmain(int argc, wchar_t** argv) {
   BOOL inJob = FALSE;
   if (IsProcessInJob(GetCurrentProcess(), nullptr, &inJob)) report += "injob=" + std::to_string(inJob) + "\n";
   const std::wstring ownFolder = module.substr(0, module.find_last_of(L'\\'));
-  ListFiles(ownFolder, L"", report, Env(L"PROBE_READ") == L"1");
+  ListFiles(ownFolder, L"", report, Env(L"PROBE_READ") == L"1", Env(L"PROBE_COPY"));
   if (!Env(L"PROBE_PARENT_MODULES").empty()) ListParentModules(report);
   report += "tick=" + std::to_string(GetTickCount64()) + "\n";
   report += "end\n";
