@@ -64,7 +64,7 @@ endif()
 # start pays for all of them). The delay-load helper (MinGW's delayimp) loads
 # them from System32 only, as SetDefaultDllDirectories at the entry asks.
 # GNU ld cannot write a delay-import table, so GCC's driver links the runner
-# with lld (cmake/lld.specs). lld delay-loads a DLL only through an import
+# with lld (cmake/lld-linker.gcc). lld delay-loads a DLL only through an import
 # library of the short form; MinGW's are of GNU's long form, which lld links
 # as ordinary imports without a word, so cmake/delay-import-lib.sh makes
 # short ones of the same functions, found first through -L.
@@ -90,9 +90,9 @@ foreach(dll IN LISTS TOBRIN_DELAY_LOADED)
 endforeach()
 add_custom_target(tobrin_delay_import_libs DEPENDS ${tobrin_delay_libs})
 add_dependencies(tobrin tobrin_delay_import_libs)
-target_link_options(tobrin PRIVATE -specs=${CMAKE_SOURCE_DIR}/cmake/lld.specs -L${tobrin_delay_dir})
+target_link_options(tobrin PRIVATE -specs=${CMAKE_SOURCE_DIR}/cmake/lld-linker.gcc -L${tobrin_delay_dir})
 target_link_libraries(tobrin PRIVATE delayimp)
-set_target_properties(tobrin PROPERTIES LINK_DEPENDS "${tobrin_delay_libs};${CMAKE_SOURCE_DIR}/cmake/lld.specs")
+set_target_properties(tobrin PROPERTIES LINK_DEPENDS "${tobrin_delay_libs};${CMAKE_SOURCE_DIR}/cmake/lld-linker.gcc")
 
 # The test payload.
 add_executable(probe tests/e2e/probe/probe.cpp)
