@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <new>
 #include <unordered_set>
 
 #include "app/module_path.h"
@@ -244,6 +245,8 @@ DWORD CopyError(const CopyResult& copied) {
       return copied.error ? static_cast<DWORD>(copied.error) : ERROR_WRITE_FAULT;
     case CopyOutcome::Malformed:
       return ERROR_INVALID_DATA;
+    case CopyOutcome::NoMemory:
+      return ERROR_NOT_ENOUGH_MEMORY;
   }
   return ERROR_INVALID_FUNCTION;
 }
@@ -303,9 +306,12 @@ DWORD Extract(const std::wstring& programPath, CTobrinDlg& dlg, bool reportProgr
   // Nothing is started, or deleted, while a file is still open.
   const DWORD closeError = target.Finish();
   // A stream that cannot be decoded is damage: shown by the seal (23) when
-  // the bytes changed after packing, else a package written wrong (13).
-  if (copied.outcome == CopyOutcome::Malformed)
-    return seal.present && digest.Result() != seal.digest ? ERROR_CRC : ERROR_INVALID_DATA;
+  // the bytes changed after packing, else a package written wrong (13). A
+  // window that cannot be allocated is this machine's lack (8), unless the
+  // seal shows that damage asked for it.
+  if ((copied.outcome == CopyOutcome::Malformed || copied.outcome == CopyOutcome::NoMemory) && seal.present &&
+      digest.Result() != seal.digest)
+    return ERROR_CRC;
   if (const DWORD error = CopyError(copied)) return error;
   if (closeError) return closeError;
   // A damaged package is never started: the run deletes what it wrote.
@@ -318,7 +324,14 @@ DWORD Extract(const std::wstring& programPath, CTobrinDlg& dlg, bool reportProgr
 
 
 bool ExtractPackageFrom(const std::wstring& programPath, CTobrinDlg& dlg, bool reportProgress) {
-  const DWORD error = Extract(programPath, dlg, reportProgress);
+  DWORD error = 0;
+  try {
+    error = Extract(programPath, dlg, reportProgress);
+  } catch (const std::bad_alloc&) {
+    // Everything Extract holds is given back on the way out; what it wrote
+    // goes with the folder, as after any failure.
+    error = ERROR_NOT_ENOUGH_MEMORY;
+  }
   if (error) dlg.m_nExitCode = error;
   if (reportProgress) dlg.m_progress.SetPos(1000);
   return error == 0;

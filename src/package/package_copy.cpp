@@ -32,7 +32,9 @@ class CompressedReader {
     std::size_t used = 0;
     m_status = m_decoder.Decode(m_input.get() + m_nInUsed, m_nInSize - m_nInUsed, used, out, size, made);
     m_nInUsed += used;
-    if (m_status != DecodeStatus::Ok && m_status != DecodeStatus::FrameDone) return Malformed(result, DecodeStatusText(m_status));
+    if (m_status != DecodeStatus::Ok && m_status != DecodeStatus::FrameDone)
+      return Fail(result, DecodeStatusText(m_status),
+                  m_status == DecodeStatus::NoMemory ? CopyOutcome::NoMemory : CopyOutcome::Malformed);
     return true;
   }
 
@@ -41,13 +43,12 @@ class CompressedReader {
   bool InputDone() const { return m_nInUsed == m_nInSize && m_nStoredLeft == 0; }
   bool HasDecoded() const { return m_status != DecodeStatus::Ok || m_nInSize > 0; }
 
-  bool Malformed(CopyResult& result, const char* reason) {
-    result.outcome = CopyOutcome::Malformed;
+  bool Fail(CopyResult& result, const char* reason, CopyOutcome outcome = CopyOutcome::Malformed) {
     result.reason = reason;
     // The seal covers every stored byte: the rest is hashed unread.
     while (m_nStoredLeft > 0 && Refill(result)) {
     }
-    result.outcome = CopyOutcome::Malformed;
+    result.outcome = outcome;
     return false;
   }
 
@@ -113,7 +114,7 @@ class DecodedSource {
                      ? std::make_unique<AddressRestorer>(FileSizesInDataOrder(directory))
                      : nullptr) {}
   bool Ready(CopyResult& result) {
-    return m_reader.Valid() || m_reader.Malformed(result, DecodeStatusText(DecodeStatus::NoMemory));
+    return m_reader.Valid() || m_reader.Fail(result, DecodeStatusText(DecodeStatus::NoMemory), CopyOutcome::NoMemory);
   }
   bool Next(std::size_t room, const unsigned char*& data, std::size_t& made, CopyResult& result) {
     if (!m_buffer) m_buffer.reset(new unsigned char[kCopyPieceSize]);
@@ -126,7 +127,7 @@ class DecodedSource {
       const bool inputWasDone = m_reader.InputDone();
       if (!m_reader.Decode(out, room, made, result)) return false;
       // Nothing more to read, and nothing more comes out.
-      if (made == 0 && inputWasDone) return m_reader.Malformed(result, "the compressed stream ends before the files' bytes do");
+      if (made == 0 && inputWasDone) return m_reader.Fail(result, "the compressed stream ends before the files' bytes do");
     } while (made == 0);
     return true;
   }
@@ -138,8 +139,8 @@ class DecodedSource {
       const bool inputWasDone = m_reader.InputDone();
       std::size_t made = 0;
       if (!m_reader.Decode(&spare, 1, made, result)) return false;
-      if (made > 0) return m_reader.Malformed(result, "the compressed stream holds more bytes than the directory's files");
-      if (inputWasDone && !m_reader.AtCleanEnd()) return m_reader.Malformed(result, "the compressed stream ends within a frame");
+      if (made > 0) return m_reader.Fail(result, "the compressed stream holds more bytes than the directory's files");
+      if (inputWasDone && !m_reader.AtCleanEnd()) return m_reader.Fail(result, "the compressed stream ends within a frame");
     }
     return true;
   }

@@ -27,13 +27,14 @@ class ExtractionTarget {
 
 // Malformed: a compressed data area whose stream cannot be decoded into
 // exactly the files' bytes (cut short, longer, a window over the cap, not a
-// stream at all): a damaged package.
-enum class CopyOutcome { Done, Stopped, ReadFailed, WriteFailed, Malformed };
+// stream at all): a damaged package. NoMemory: the window its stream asks
+// for (within the cap) cannot be allocated here: the package may be sound.
+enum class CopyOutcome { Done, Stopped, ReadFailed, WriteFailed, Malformed, NoMemory };
 
 struct CopyResult {
   CopyOutcome outcome = CopyOutcome::Done;
   int error = 0;  // the target's error code for WriteFailed
-  const char* reason = "";  // why the stream is Malformed
+  const char* reason = "";  // why the stream is Malformed, or NoMemory
 };
 
 // The size of the pieces the data is copied in.
@@ -52,8 +53,9 @@ enum class CopyThreads { One, DecodeAhead };
 // never sees it.
 // A compressed data area is read once: its stored bytes go to `digest` as
 // they are read, then through the decoder, and the target sees only decoded
-// bytes, exactly each file's size. When the stream is Malformed the rest of
-// the data area still goes to `digest`, so that the caller can tell a
+// bytes, exactly each file's size. When the stream is Malformed (or its
+// window NoMemory) the rest of the data area still goes to `digest`, so that
+// the caller can tell a
 // package damaged after it was sealed (the digest disagrees) from one that
 // was written wrong.
 CopyResult CopyPackageData(std::FILE* package, const PackageLayout& layout, const PackageDirectory& directory,

@@ -223,6 +223,35 @@ TEST_F(Extraction, DamagedOrMissingPackagesLeaveNothing) {
   EXPECT_TRUE(ListFolder(temp.Path()).empty());
 }
 
+#ifndef _WIN64
+TEST_F(Extraction, AWindowThatCannotBeAllocatedIsNotDamage) {
+  // A sound, sealed package whose stream asks for the largest window the
+  // runner allows, in a 32-bit process without 32 MiB of free addresses in
+  // one range: out of memory (8), not a damaged package.
+  const std::wstring program = work / L"p.exe";
+  ASSERT_TRUE(WriteBytes(program, package_bytes::CompressedBound(
+                                      package_bytes::StandInImage(100),
+                                      package_bytes::Records(1).Group(kRootGroupName, 1).File(u"f", 2).Bytes(),
+                                      package_bytes::RawFrame("xy", 26))));
+  std::vector<void*> reserved;
+  reserved.reserve(200);
+  for (SIZE_T size = SIZE_T{256} << 20; size >= (SIZE_T{32} << 20); size /= 2)
+    while (reserved.size() < reserved.capacity())
+      if (void* range = VirtualAlloc(nullptr, size, MEM_RESERVE, PAGE_NOACCESS))
+        reserved.push_back(range);
+      else
+        break;
+  CTobrinDlg dlg;
+  const bool extracted = ExtractPackageFrom(program, dlg, false);
+  for (void* range : reserved) VirtualFree(range, 0, MEM_RELEASE);
+  EXPECT_FALSE(extracted);
+  EXPECT_EQ(dlg.m_nExitCode, static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY));
+  ASSERT_FALSE(dlg.m_strExtractFolder.empty());
+  EXPECT_TRUE(DeleteExtractFolder(dlg.m_strExtractFolder));
+  EXPECT_TRUE(ListFolder(temp.Path()).empty());
+}
+#endif
+
 TEST_P(ExtractionOfEitherLayout, AFileThatCannotBeWrittenFailsTheExtraction) {
   // Group "A" sorts before the root group and makes a folder A; the root
   // group's file A then cannot be created.

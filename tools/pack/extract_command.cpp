@@ -83,7 +83,8 @@ int RunExtract(const ExtractOptions& options) {
                              program.seal.present ? &digest : nullptr);
     if (result.outcome == CopyOutcome::WriteFailed) return Refuse(writer.FailedPath(), writer.FailureReason());
     written = writer.FilesWritten();
-    mismatch = (result.outcome == CopyOutcome::Done || result.outcome == CopyOutcome::Malformed) &&
+    mismatch = (result.outcome == CopyOutcome::Done || result.outcome == CopyOutcome::Malformed ||
+                result.outcome == CopyOutcome::NoMemory) &&
                program.seal.present && digest.Result() != program.seal.digest;
   }
   // The folder is closed now, so that it can be removed on every platform.
@@ -91,9 +92,11 @@ int RunExtract(const ExtractOptions& options) {
     RemoveWritten(folder, made);
     return Refuse(packed, "the seal does not match: the package was damaged after it was packed; nothing is kept");
   }
-  if (result.outcome == CopyOutcome::Malformed) {
+  if (result.outcome == CopyOutcome::Malformed || result.outcome == CopyOutcome::NoMemory) {
     RemoveWritten(folder, made);
-    return Refuse(packed, std::string("the package is damaged: ") + result.reason + "; nothing is kept");
+    return Refuse(packed, std::string(result.outcome == CopyOutcome::Malformed ? "the package is damaged: "
+                                                                               : "the package cannot be decoded here: ") +
+                              result.reason + "; nothing is kept");
   }
   if (result.outcome != CopyOutcome::Done) return Refuse(packed, "the data area cannot be read");
   std::printf("%s: %llu file(s) in %zu group(s) written\n", target.c_str(), static_cast<unsigned long long>(written),

@@ -97,6 +97,8 @@ void CheckCompressed(const PackedProgram& program, Findings& findings) {
                                         DigestHex(program.seal.digest) + ", found " + DigestHex(digest.Result()) + ")");
   else if (copied.outcome == CopyOutcome::Malformed)
     findings.Error(program.subject, std::string("the package is damaged: ") + copied.reason);
+  else if (copied.outcome == CopyOutcome::NoMemory)
+    findings.Error(program.subject, std::string("the package cannot be decoded here: ") + copied.reason);
 }
 
 void CheckSeal(const PackedProgram& program, Findings& findings) {
