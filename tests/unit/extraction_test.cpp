@@ -224,31 +224,37 @@ TEST_F(Extraction, DamagedOrMissingPackagesLeaveNothing) {
 }
 
 #ifndef _WIN64
-TEST_F(Extraction, AWindowThatCannotBeAllocatedIsNotDamage) {
-  // A sound, sealed package whose stream asks for the largest window the
-  // runner allows, in a 32-bit process without 32 MiB of free addresses in
-  // one range: out of memory (8), not a damaged package.
-  const std::wstring program = work / L"p.exe";
-  ASSERT_TRUE(WriteBytes(program, package_bytes::CompressedBound(
-                                      package_bytes::StandInImage(100),
-                                      package_bytes::Records(1).Group(kRootGroupName, 1).File(u"f", 2).Bytes(),
-                                      package_bytes::RawFrame("xy", 26))));
-  std::vector<void*> reserved;
-  reserved.reserve(200);
-  for (SIZE_T size = SIZE_T{256} << 20; size >= (SIZE_T{32} << 20); size /= 2)
-    while (reserved.size() < reserved.capacity())
-      if (void* range = VirtualAlloc(nullptr, size, MEM_RESERVE, PAGE_NOACCESS))
-        reserved.push_back(range);
-      else
-        break;
-  CTobrinDlg dlg;
-  const bool extracted = ExtractPackageFrom(program, dlg, false);
-  for (void* range : reserved) VirtualFree(range, 0, MEM_RELEASE);
-  EXPECT_FALSE(extracted);
-  EXPECT_EQ(dlg.m_nExitCode, static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY));
-  ASSERT_FALSE(dlg.m_strExtractFolder.empty());
-  EXPECT_TRUE(DeleteExtractFolder(dlg.m_strExtractFolder));
-  EXPECT_TRUE(ListFolder(temp.Path()).empty());
+TEST_F(Extraction, WhatCannotBeAllocatedIsNotDamage) {
+  // A 32-bit process whose free addresses are all in ranges smaller than
+  // `smallest`: a sound, sealed package's compressed stream that asks for
+  // the largest window the runner allows, or a stored package's 1 MiB
+  // pieces, cannot have their memory. Out of memory (8), not damage, and no
+  // end of the process.
+  const std::wstring compressed = work / L"z.exe";
+  ASSERT_TRUE(WriteBytes(compressed, package_bytes::CompressedBound(
+                                         package_bytes::StandInImage(100),
+                                         package_bytes::Records(1).Group(kRootGroupName, 1).File(u"f", 2).Bytes(),
+                                         package_bytes::RawFrame("xy", 26))));
+  const std::wstring stored = MakeProgram(work, {{kRootGroupName, {FileFromBytes(u"f", "xy")}}}, L"s.exe",
+                                          nsTobrin::PackageSealing::Sealed);
+  for (const auto& run : {std::make_pair(compressed, SIZE_T{32} << 20), std::make_pair(stored, SIZE_T{1} << 20)}) {
+    std::vector<void*> reserved;
+    reserved.reserve(5000);
+    for (SIZE_T size = SIZE_T{256} << 20; size >= run.second; size /= 2)
+      while (reserved.size() < reserved.capacity())
+        if (void* range = VirtualAlloc(nullptr, size, MEM_RESERVE, PAGE_NOACCESS))
+          reserved.push_back(range);
+        else
+          break;
+    CTobrinDlg dlg;
+    const bool extracted = ExtractPackageFrom(run.first, dlg, false);
+    for (void* range : reserved) VirtualFree(range, 0, MEM_RELEASE);
+    EXPECT_FALSE(extracted);
+    EXPECT_EQ(dlg.m_nExitCode, static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY));
+    ASSERT_FALSE(dlg.m_strExtractFolder.empty());
+    EXPECT_TRUE(DeleteExtractFolder(dlg.m_strExtractFolder));
+    EXPECT_TRUE(ListFolder(temp.Path()).empty());
+  }
 }
 #endif
 
