@@ -41,6 +41,7 @@ add_library(tobrin_core STATIC
   src/common/xml_parser.cpp
   src/common/xml_prolog.cpp
   src/common/windows_names.cpp
+  src/common/system_library.cpp
   src/ui/message_box_layout.cpp
   src/ui/normal_message_box.cpp)
 target_include_directories(tobrin_core PUBLIC src)

@@ -6,6 +6,7 @@
 #include "app/installer_name.h"
 #include "app/module_path.h"
 #include "app/tobrin_dlg.h"
+#include "common/system_library.h"
 #include "extract/extract_package.h"
 #include "run/run_payload.h"
 #include "run/silent_mode.h"
@@ -29,7 +30,7 @@ DWORD MajorVersion() {
 // run then pays nothing for it or for the theming it brings.
 void RegisterCommonControls() {
   using InitProc = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-  HMODULE library = LoadLibraryExW(L"comctl32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  HMODULE library = nsTobrin::LoadSystemLibrary(L"comctl32.dll");
   if (!library) return;
   auto init = reinterpret_cast<InitProc>(reinterpret_cast<void*>(GetProcAddress(library, "InitCommonControlsEx")));
   INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES};

@@ -1,13 +1,12 @@
 // The program's entry point.
 #include <cstdlib>
 
+#include "common/system_library.h"
 #include "framework/win_app.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
-  // Load no DLL from the program's own folder or the current one: a
-  // downloaded runner often sits beside files the user never looked at.
   // First of all: the delay-loaded libraries are found by the search it sets.
-  SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  nsTobrin::RestrictDllSearch();
   return AfxWinMain();
 }
 

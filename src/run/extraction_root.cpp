@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "common/system_library.h"
 #include "common/win_owners.h"
 #include "extract/folder_security.h"
 #include "run/silent_mode.h"
@@ -22,7 +23,7 @@ using DestroyEnvironmentBlockFunction = BOOL(WINAPI*)(void*);
 // without regard to case; other text, and an undefined %NAME%, stay. Empty
 // when the system's environment cannot be read.
 std::wstring ExpandFromSystemEnvironment(const std::wstring& text) {
-  const HMODULE userenv = LoadLibraryExW(L"userenv.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  const HMODULE userenv = LoadSystemLibrary(L"userenv.dll");
   if (!userenv) return L"";
   const auto create = reinterpret_cast<CreateEnvironmentBlockFunction>(
       reinterpret_cast<void*>(GetProcAddress(userenv, "CreateEnvironmentBlock")));
