@@ -154,14 +154,12 @@ TEST(PackCreate, RunnersThatCannotCarryAPackageAreRefused) {
            {headerInDos, "starts inside the MS-DOS header"}, {MakePe(dll), "is a DLL"}, {MakePe(signedPe), "sign the packed program"},
            {MakePe(used), "bytes 32 to 35 are not zero"}}) {
     WriteFile(p.stub, stub);
-    EXPECT_REFUSED(p.Create(), message);
-    EXPECT_FALSE(fs::exists(p.out)) << message;
+    EXPECT_CREATE_REFUSED(p, message);
   }
   // A runner of 2 GiB would put the package out of the runner's reach.
   WriteFile(p.stub, MakePe());
   fs::resize_file(p.stub, 0x80000000ull);
-  EXPECT_REFUSED(p.Create(), "the package would start at or beyond 2 GiB");
-  EXPECT_FALSE(fs::exists(p.out));
+  EXPECT_CREATE_REFUSED(p, "the package would start at or beyond 2 GiB");
 }
 
 TEST(PackCreate, FoldersWithNamesOrFilesTheRunnerCannotTakeAreRefused) {
@@ -180,8 +178,7 @@ TEST(PackCreate, FoldersWithNamesOrFilesTheRunnerCannotTakeAreRefused) {
     Packed p;
     for (const std::string& file : files) WriteFile(p.tree / file, "x");
     if (files.empty()) fs::create_symlink(p.tree / "setup.exe", p.tree / "linked.exe");
-    EXPECT_REFUSED(p.Create(), message);
-    EXPECT_FALSE(fs::exists(p.out)) << message;
+    EXPECT_CREATE_REFUSED(p, message);
   }
 
   Packed big;
@@ -264,8 +261,7 @@ TEST(PackCreate, SettingsThatStartNothingAreRefused) {
     Packed p;
     if (assist.empty()) fs::remove(p.tree / "AssistFile.ini");
     else WriteFile(p.tree / "AssistFile.ini", assist);
-    EXPECT_REFUSED(p.Create(), message);
-    EXPECT_FALSE(fs::exists(p.out)) << message;
+    EXPECT_CREATE_REFUSED(p, message);
   }
 
   // Accepted: the section and key in any letter case, the file named in any
@@ -319,10 +315,7 @@ TEST(PackVerify, ProgramsTheRunnerWouldNotRunAreRefused) {
   Packed p;
   ASSERT_EQ(p.Create().exitCode, 0);
   const std::string packed = ReadFile(p.out);
-  auto verify = [&](const std::string& bytes) {
-    WriteFile(p.dir / "check.exe", bytes);
-    return RunPack({"verify", (p.dir / "check.exe").string()});
-  };
+  auto verify = [&p](const std::string& bytes) { return p.Verify(bytes); };
 
   // A certificate table where the package starts is no signature of it;
   // one that ends before the package was made before packing.
@@ -489,11 +482,7 @@ TEST(PackSeal, CreateSealsAndListVerifyAndExtractCheckTheSeal) {
   EXPECT_NE(created.out.find("does not declare CompressedPackages"), std::string::npos) << created.out;
   EXPECT_EQ(ListJson(p.out)["layout"], "stored");
   // A current runner declares both; its packages are compressed.
-  std::string declaring = MakePe();
-  for (char c : std::string("SealedPackages")) declaring += {c, '\0'};
-  declaring += std::string(2, '\0');
-  for (char c : std::string("CompressedPackages")) declaring += {c, '\0'};
-  WriteFile(p.stub, declaring + std::string(2, '\0'));
+  WriteFile(p.stub, DeclaringRunner({"SealedPackages", "CompressedPackages"}));
   const RunResult current = p.Create();
   ASSERT_EQ(current.exitCode, 0) << current.err;
   EXPECT_EQ(current.out.find("does not declare"), std::string::npos) << current.out;
@@ -516,18 +505,16 @@ TEST(PackSeal, CreateSealsAndListVerifyAndExtractCheckTheSeal) {
   EXPECT_EQ(RunPack({"verify", p.out.string()}).exitCode, 0);
 
   // Damage in the data area: verify says so, extract keeps nothing.
-  std::string damaged = sealed;
-  damaged[sealed.size() - nsTobrin::kSealRecordSize - 3] ^= 1;
+  const std::string damaged = package_bytes::Flipped(sealed, {sealed.size() - nsTobrin::kSealRecordSize - 3});
+  EXPECT_REFUSED(p.Verify(damaged), "the seal does not match");
   WriteFile(p.dir / "damaged.exe", damaged);
-  EXPECT_REFUSED(RunPack({"verify", (p.dir / "damaged.exe").string()}), "the seal does not match");
   const fs::path fresh = p.dir / "fresh", empty = p.dir / "empty";
   fs::create_directories(empty);
   EXPECT_REFUSED(RunPack({"extract", (p.dir / "damaged.exe").string(), fresh.string()}), "the seal does not match");
   EXPECT_REFUSED(RunPack({"extract", (p.dir / "damaged.exe").string(), empty.string()}), "the seal does not match");
   EXPECT_FALSE(fs::exists(fresh));
   EXPECT_TRUE(fs::is_empty(empty));
-  WriteFile(p.dir / "cut.exe", sealed.substr(0, sealed.size() - 1));
-  EXPECT_REFUSED(RunPack({"verify", (p.dir / "cut.exe").string()}), "the seal is cut short");
+  EXPECT_REFUSED(p.Verify(sealed.substr(0, sealed.size() - 1)), "the seal is cut short");
 
   // --no-seal: the plain format, 40 bytes shorter than --store's.
   ASSERT_EQ(p.Create({"--store"}).exitCode, 0);
@@ -540,9 +527,7 @@ TEST(PackSeal, CreateSealsAndListVerifyAndExtractCheckTheSeal) {
 
   // A runner that also undoes the address rewrite gets it (TbAr); list,
   // verify and extract undo it.
-  declaring += std::string(2, '\0');
-  for (char c : std::string("AddressRewrittenPackages")) declaring += {c, '\0'};
-  WriteFile(p.stub, declaring + std::string(2, '\0'));
+  WriteFile(p.stub, DeclaringRunner({"SealedPackages", "CompressedPackages", "AddressRewrittenPackages"}));
   const std::string program = package_bytes::Pe32Program(0x10000000, 0x80000, 300000);
   WriteFile(p.tree / "data.bin", program);
   ASSERT_EQ(p.Create().exitCode, 0);
