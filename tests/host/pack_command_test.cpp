@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <tuple>
 
@@ -163,33 +164,29 @@ TEST(PackCreate, RunnersThatCannotCarryAPackageAreRefused) {
 }
 
 TEST(PackCreate, FoldersWithNamesOrFilesTheRunnerCannotTakeAreRefused) {
-  // Files relative to the tree (none: a link to a file), and the refusal.
-  const std::vector<std::pair<std::vector<std::string>, const char*>> cases = {
-      {{"CON.txt"}, "a path component is a device name"},
-      {{"a\\b"}, "holds a backslash"},
-      {{"Readme.txt", "README.TXT"}, "differ only in letter case"},
-      {{"x/\xE1\xBA\xA1", "x/\xE1\xBA\xA0"}, "differ only in letter case"},
-      {{}, "is a symbolic link, which is not followed"},
-      {{"docs", "Docs/x.txt"}, "is a file where the folder"},
-      {{Root() + "/x.txt"}, "taken for the package's root group"},
-      {{"bad\xFF.txt"}, "not valid UTF-8"},
+  // Files relative to the tree, or what else is made in the folder, and the refusal.
+  using Plant = std::function<void(const Packed&)>;
+  const std::vector<std::tuple<std::vector<std::string>, Plant, const char*>> cases = {
+      {{"CON.txt"}, nullptr, "a path component is a device name"},
+      {{"a\\b"}, nullptr, "holds a backslash"},
+      {{"Readme.txt", "README.TXT"}, nullptr, "differ only in letter case"},
+      {{"x/\xE1\xBA\xA1", "x/\xE1\xBA\xA0"}, nullptr, "differ only in letter case"},
+      {{"docs", "Docs/x.txt"}, nullptr, "is a file where the folder"},
+      {{Root() + "/x.txt"}, nullptr, "taken for the package's root group"},
+      {{"bad\xFF.txt"}, nullptr, "not valid UTF-8"},
+      {{}, [](const Packed& p) { fs::create_symlink(p.tree / "setup.exe", p.tree / "linked.exe"); },
+       "is a symbolic link, which is not followed"},
+      {{"huge.bin"}, [](const Packed& p) { fs::resize_file(p.tree / "huge.bin", 0x80000000ull); },  // sparse: nothing is read
+       "huge.bin: is 2147483648 bytes long"},
+      {{}, [](const Packed& p) { fs::create_directory_symlink(fs::temp_directory_path(), p.tree / "link"); },
+       "symbolic link to a folder"},
   };
-  for (const auto& [files, message] : cases) {
+  for (const auto& [files, plant, message] : cases) {
     Packed p;
     for (const std::string& file : files) WriteFile(p.tree / file, "x");
-    if (files.empty()) fs::create_symlink(p.tree / "setup.exe", p.tree / "linked.exe");
+    if (plant) plant(p);
     EXPECT_CREATE_REFUSED(p, message);
   }
-
-  Packed big;
-  WriteFile(big.tree / "huge.bin", "");
-  fs::resize_file(big.tree / "huge.bin", 0x80000000ull);  // sparse: nothing is read
-  EXPECT_REFUSED(big.Create(), "huge.bin: is 2147483648 bytes long");
-
-  Packed linked;
-  fs::create_directories(linked.dir / "elsewhere");
-  fs::create_directory_symlink(linked.dir / "elsewhere", linked.tree / "link");
-  EXPECT_REFUSED(linked.Create(), "symbolic link to a folder");
 
   // The partial file has a name of its own: a link planted at the old fixed
   // name, or at the output itself, leads nowhere.

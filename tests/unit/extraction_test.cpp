@@ -305,14 +305,12 @@ TEST_P(ExtractionOfEitherLayout, ThePayloadMustBeThePackagesOwn) {
   const auto holdAsRun = [&](const std::wstring& group, const std::wstring& name) {
     return hold(group, name, dlg.m_writtenFiles);
   };
-  // The later of two entries of one name is the file on disk.
-  EXPECT_EQ(holdAsRun(L"", L"setup.exe"), 0u);
-  EXPECT_TRUE(held.Valid());
-  EXPECT_EQ(holdAsRun(L"Tools", L"tool.exe"), 0u);
-  EXPECT_TRUE(held.Valid());
-  // A path below the folder, in any letter case, as Windows finds the file.
-  EXPECT_EQ(holdAsRun(L"", L"tOOLS/TOOL.exe"), 0u);
-  EXPECT_TRUE(held.Valid());
+  // The later of two entries of one name is the file on disk; a path below
+  // the folder, in any letter case, finds the file as Windows does.
+  for (const auto& [group, name] : {std::pair{L"", L"setup.exe"}, {L"Tools", L"tool.exe"}, {L"", L"tOOLS/TOOL.exe"}}) {
+    EXPECT_EQ(holdAsRun(group, name), 0u) << Utf8(name);
+    EXPECT_TRUE(held.Valid()) << Utf8(name);
+  }
   // Of a compressed package, the file must be the one this run wrote.
   EXPECT_EQ(hold(L"Tools", L"tool.exe", nsTobrin::WrittenFiles{}),
             GetParam() ? static_cast<DWORD>(ERROR_INVALID_DATA) : 0u);
