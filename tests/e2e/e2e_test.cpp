@@ -362,11 +362,8 @@ namespace {
 // Points the PE security directory of `program` at a certificate table.
 void SetCertificateTable(std::string& program, std::uint32_t offset, std::uint32_t size) {
   const size_t optional = U32At(program, 0x3C) + 24;
-  const bool is64 = program[optional] == 0x0B && program[optional + 1] == 0x02;
-  std::string table;
-  nsTobrin::PutU32(table, offset);
-  nsTobrin::PutU32(table, size);
-  program.replace(optional + (is64 ? 144 : 128), 8, table);
+  const size_t entry = optional + (program[optional] == 0x0B && program[optional + 1] == 0x02 ? 144 : 128);
+  program = package_bytes::WithU32(package_bytes::WithU32(program, entry, offset), entry + 4, size);
 }
 
 }  // namespace

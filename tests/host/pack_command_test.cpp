@@ -314,27 +314,20 @@ TEST(PackVerify, ProgramsTheRunnerWouldNotRunAreRefused) {
   const std::string packed = ReadFile(p.out);
   auto verify = [&p](const std::string& bytes) { return p.Verify(bytes); };
 
-  // A certificate table where the package starts is no signature of it;
-  // one that ends before the package was made before packing.
-  std::string overlaid = packed;
-  overlaid[0x84 + 20 + 96 + 32] = 0x00;
-  overlaid[0x84 + 20 + 96 + 33] = 0x04;  // at byte 1024, where the package starts
-  overlaid[0x84 + 20 + 96 + 36] = 0x10;
-  std::string signedEarly = overlaid;
-  signedEarly[0x84 + 20 + 96 + 33] = 0x03;  // at byte 768, 16 bytes long
+  // A certificate table (16 bytes) where the package starts, at byte 1024,
+  // is no signature of it; one that ends before the package (at byte 768)
+  // was made before packing.
+  using package_bytes::Flipped;
+  using package_bytes::WithU32;
+  constexpr std::size_t kCertificateEntry = 0x84 + 20 + 96 + 32;
+  const std::string overlaid = WithU32(WithU32(packed, kCertificateEntry, 0x400), kCertificateEntry + 4, 0x10);
+  const std::string signedEarly = WithU32(overlaid, kCertificateEntry, 0x300);
   // A package that starts inside the image.
-  std::string overlapping = MakePe();
   const std::string package = package_bytes::Records(1).Group(nsTobrin::kRootGroupName, 0).Bytes();
-  overlapping.replace(0x300, package.size(), package);
-  overlapping[32] = 0x00;
-  overlapping[33] = 0x03;
-  std::string far = packed;
-  far[35] = '\x80';
+  const std::string overlapping = WithU32(MakePe().replace(0x300, package.size(), package), 32, 0x300);
   // A package marked as sealed without its seal, or with a bit of the mark
   // or the seal's magic changed.
-  std::string markChanged = packed, magicChanged = packed;
-  markChanged[29] ^= 1;
-  magicChanged[packed.size() - nsTobrin::kSealRecordSize] ^= 1;
+  const std::string markChanged = Flipped(packed, {29}), magicChanged = Flipped(packed, {packed.size() - nsTobrin::kSealRecordSize});
   for (const auto& [bytes, message] : std::vector<std::pair<std::string, const char*>>{
            {MakePe(), "carries no package"},
            {packed.substr(0, packed.size() - nsTobrin::kSealRecordSize - 3), "the data area is cut short"},
@@ -342,7 +335,7 @@ TEST(PackVerify, ProgramsTheRunnerWouldNotRunAreRefused) {
            {overlaid, "the package lies inside the signature"},
            {signedEarly, "was signed before it was packed"},
            {overlapping, "inside the executable image"},
-           {far, "the package offset is 2 GiB or more"},
+           {Flipped(packed, {35}, '\x80'), "the package offset is 2 GiB or more"},
            {packed.substr(0, packed.size() - nsTobrin::kSealRecordSize), "marked as sealed, but no seal follows"},
            {markChanged, "the package's mark (bytes 28 to 31) is unknown"},
            {magicChanged, "marked as sealed, but what follows the data area is no seal"}})
