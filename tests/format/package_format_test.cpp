@@ -204,34 +204,32 @@ TEST(PackageFormat, DamagedPackagesAreRefusedWithoutSpinning) {
     std::uint64_t sparseSize = 0;  // the file made this long, the records not there
     const char* reason = "";
   };
-  std::vector<Case> cases;
-  cases.push_back({"too short for an offset", std::string(20, 'M'), PackageStatus::NoPackage});
-  cases.push_back({"offset 0 (a bare runner)", std::string(200, '\0'), PackageStatus::NoPackage});
-  cases.push_back({"offset past the end", StandInImage(100, 5000), PackageStatus::Damaged});
-  cases.push_back({"offset inside the header", StandInImage(100, 8), PackageStatus::Damaged});
-  // A group count far beyond what 100 bytes hold.
-  cases.push_back({"huge group count", Records(4000000000u).Data(std::string(32, '\0')).Bound(), PackageStatus::Damaged});
-  cases.push_back({"huge entry count", Records(1).Group(u"g", 4000000000u).Bound(), PackageStatus::Damaged});
-  cases.push_back({"name past the end", Records(1).Group(u"", 0, 0x7FFFFFFF).Bound(), PackageStatus::Damaged});
-  cases.push_back({"file of 2 GiB", Records(1).Group(u"g", 1).File(u"f", 0x80000000u).Bound(), PackageStatus::Damaged});
-  cases.push_back({"data area cut short", Records(1).Group(u"g", 1).File(u"f", 10).Data("short").Bound(),
-                   PackageStatus::Damaged});
-  cases.push_back({"directory cut short", Records(2).Group(u"g", 0).Bound(), PackageStatus::Damaged});
-  // One unit more than any path holds, all of it there.
-  cases.push_back({"name of 32,768 units", Records(1).Group(std::u16string(32768, u'a'), 0).Bound(),
-                   PackageStatus::Damaged});
-  cases.push_back({"escaping name", Records(1).Group(u"g", 1).File(u"..\\evil.exe", 0).Bound(), PackageStatus::Damaged});
-  // 120 million entries claimed in a file of 1 GiB. The count fits the file
-  // at 8 bytes an entry, but the entries would not fit a 32-bit runner's
-  // memory: room for them must not be taken on the count's word, and running
-  // out of memory must refuse the package.
-  cases.push_back({"entries beyond memory", Records(1).Group(u"g", 120000000u).Bound(), PackageStatus::Damaged,
-                   (1ull << 30) + 1});
-  // A group name of 0x80000041 units whose 4 GiB + 130 bytes are all there.
-  // Taken as a 32-bit size the length is 130 bytes: such a reader would see
-  // a group "g" where every other sees none.
-  cases.push_back({"name beyond 4 GiB", Records(1).Group(u"g", 0, 0x80000041u).Bound(), PackageStatus::Damaged,
-                   64 + 12 + 2 * 0x80000041ull, "32,767"});
+  const Case cases[] = {
+      {"too short for an offset", std::string(20, 'M'), PackageStatus::NoPackage},
+      {"offset 0 (a bare runner)", std::string(200, '\0'), PackageStatus::NoPackage},
+      {"offset past the end", StandInImage(100, 5000), PackageStatus::Damaged},
+      {"offset inside the header", StandInImage(100, 8), PackageStatus::Damaged},
+      // A group count far beyond what 100 bytes hold.
+      {"huge group count", Records(4000000000u).Data(std::string(32, '\0')).Bound(), PackageStatus::Damaged},
+      {"huge entry count", Records(1).Group(u"g", 4000000000u).Bound(), PackageStatus::Damaged},
+      {"name past the end", Records(1).Group(u"", 0, 0x7FFFFFFF).Bound(), PackageStatus::Damaged},
+      {"file of 2 GiB", Records(1).Group(u"g", 1).File(u"f", 0x80000000u).Bound(), PackageStatus::Damaged, 0, "2 GiB"},
+      {"data area cut short", Records(1).Group(u"g", 1).File(u"f", 10).Data("short").Bound(), PackageStatus::Damaged},
+      {"directory cut short", Records(2).Group(u"g", 0).Bound(), PackageStatus::Damaged},
+      // One unit more than any path holds, all of it there.
+      {"name of 32,768 units", Records(1).Group(std::u16string(32768, u'a'), 0).Bound(), PackageStatus::Damaged},
+      {"escaping name", Records(1).Group(u"g", 1).File(u"..\\evil.exe", 0).Bound(), PackageStatus::Damaged},
+      // 120 million entries claimed in a file of 1 GiB. The count fits the file
+      // at 8 bytes an entry, but the entries would not fit a 32-bit runner's
+      // memory: room for them must not be taken on the count's word, and running
+      // out of memory must refuse the package.
+      {"entries beyond memory", Records(1).Group(u"g", 120000000u).Bound(), PackageStatus::Damaged, (1ull << 30) + 1},
+      // A group name of 0x80000041 units whose 4 GiB + 130 bytes are all there.
+      // Taken as a 32-bit size the length is 130 bytes: such a reader would see
+      // a group "g" where every other sees none.
+      {"name beyond 4 GiB", Records(1).Group(u"g", 0, 0x80000041u).Bound(), PackageStatus::Damaged,
+       64 + 12 + 2 * 0x80000041ull, "32,767"},
+  };
 
   for (const Case& c : cases) {
     FilePtr file = FromBytes(c.bytes);
@@ -461,7 +459,8 @@ TEST(PackageCompressed, EveryFileComesOutWholeFromOneSealedStream) {
   EXPECT_LE((descriptor & 0x20) ? read.layout.dataSize : base + base / 8 * (window & 7), 2u << 20);
 
   // A flipped byte of the stream: refused, and the seal shows it.
-  const SealedRead again = ReadSealed(Flipped(bytes, {static_cast<std::size_t>(read.layout.dataOffset + read.layout.storedSize / 2)}, 4));
+  const std::size_t middle = read.layout.dataOffset + read.layout.storedSize / 2;
+  const SealedRead again = ReadSealed(Flipped(bytes, {middle}, 4));
   EXPECT_FALSE(again.matches || again.digestMatches);
 
   // Data that does not compress is stored, sealed, as the stored writer writes it.
@@ -583,7 +582,8 @@ TEST(PackageCompressed, StreamsThatDoNotDecodeIntoTheFilesAreDamage) {
 
   // A mark that says sealed without a seal, or a data area past the end, is
   // damage (an unknown mark: every flipped bit, above).
-  const std::string longer = WithU32(bound(2, frame), 100 + Records(1).Group(kRootGroupName, 1).File(u"f", 2).Bytes().size(), 1u << 20);
+  const std::string longer =
+      WithU32(bound(2, frame), 100 + Records(1).Group(kRootGroupName, 1).File(u"f", 2).Bytes().size(), 1u << 20);
   for (const auto& [bytes, reason] : {std::pair<std::string, const char*>{bound(2, frame).substr(0, bound(2, frame).size() - kSealRecordSize), "no seal follows"},
                                       {longer, "cut short"}}) {
     const SealedRead read = ReadSealed(bytes);
