@@ -5,10 +5,9 @@
 
 #include <algorithm>
 #include <map>
-#include <memory>
 #include <set>
-#include <tuple>
 #include <sstream>
+#include <tuple>
 
 #include "common/win_owners.h"
 #include "contract/little_endian.h"
@@ -45,48 +44,16 @@ std::vector<ProbeRun> ParseReport(const std::string& text) {
   return runs;
 }
 
-std::string AssistFile(const std::string& execute, const std::string& paramA = "", const std::string& paramB = "") {
-  std::string ini = "[ParamOption]\r\nExecuteFileName=" + execute + "\r\n";
-  if (!paramA.empty()) ini += "ParamA=" + paramA + "\r\n";
-  if (!paramB.empty()) ini += "ParamB=" + paramB + "\r\n";
-  return ini + "ProductName=Probe\r\n";
-}
-
-class EndToEnd : public ::testing::Test {
+class EndToEnd : public ::testing::Test, public RunnerScene {
  protected:
-  void SetUp() override { ASSERT_TRUE(CreateDirectoryW(temp.c_str(), nullptr) && PlantSentinel(temp)); }
+  EndToEnd() : RunnerScene(L"e2e") {}
+  using RunnerScene::Run;
   // Whatever a test ran, its TEMP holds nothing but the sentinel afterwards.
   void TearDown() override { EXPECT_EQ(LeftIn(temp), std::vector<std::wstring>()); }
 
-  std::wstring Pack(const std::vector<WriterGroup>& groups, const std::wstring& name = L"runner.exe",
-                    bool compressed = false) {
-    const std::wstring packed = work / name;
-    EXPECT_TRUE(BindPackage(runner, packed, groups, nsTobrin::PackageSealing::Unsealed, compressed));
-    return packed;
-  }
-
-  // The root group of the probe and the AssistFile.ini that names it, then
-  // the files in `more`.
-  WriterGroup ProbeRoot(std::vector<nsTobrin::WriterFile> more = {}, const std::string& assist = AssistFile("probe.exe")) const {
-    more.insert(more.begin(), {FileFromBytes(u"probe.exe", probe), FileFromBytes(u"AssistFile.ini", assist)});
-    return {kRootGroupName, std::move(more)};
-  }
-
-  std::wstring PackProbe(const std::string& assist, const std::wstring& group = L"") {
+  std::wstring PackProbe(const std::string& assist = AssistFile(), const std::wstring& group = L"") {
     if (group.empty()) return Pack({ProbeRoot({}, assist)});
     return Pack({{kRootGroupName, {FileFromBytes(u"AssistFile.ini", assist)}}, {U16(group), {FileFromBytes(u"probe.exe", probe)}}});
-  }
-
-  // A packed runner started with this TEMP and report.
-  std::unique_ptr<ChildProcess> Start(const std::wstring& packed, const std::wstring& arguments,
-                                      std::vector<std::pair<std::wstring, std::wstring>> env = {}) {
-    env.insert(env.end(), {{L"TEMP", tempVariable}, {L"TMP", tempVariable}, {L"PROBE_REPORT", report}});
-    return std::make_unique<ChildProcess>(L"\"" + packed + L"\"" + (arguments.empty() ? L"" : L" " + arguments), env);
-  }
-
-  long long Run(const std::wstring& packed, const std::wstring& arguments,
-                std::vector<std::pair<std::wstring, std::wstring>> env = {}) {
-    return Start(packed, arguments, std::move(env))->Wait(60000);
   }
 
   std::vector<ProbeRun> Runs() { return ParseReport(ReadBytes(report)); }
@@ -96,19 +63,12 @@ class EndToEnd : public ::testing::Test {
     const std::string module = run.values.at("module");
     return module.substr(0, module.rfind('\\'));
   }
-
-  TempFolder work{L"e2e"};
-  std::wstring temp = work / L"temp";
-  std::wstring tempVariable = temp;
-  std::wstring report = work / L"report.txt";
-  std::wstring runner = OwnFolder() + L"\\tobrin.exe";
-  std::string probe = ReadBytes(OwnFolder() + L"\\probe.exe");
 };
 
 }  // namespace
 
 TEST_F(EndToEnd, SilentByCommandLine) {
-  EXPECT_EQ(Run(PackProbe(AssistFile("probe.exe")), L"-s"), 0);
+  EXPECT_EQ(Run(PackProbe(), L"-s"), 0);
   const auto runs = Runs();
   ASSERT_EQ(runs.size(), 1u);
   const std::string folder = FolderOf(runs[0]);
@@ -144,8 +104,7 @@ TEST_F(EndToEnd, ExitCodesTellWhatHappened) {
   // A bare runner and a package with a name that climbs out: nothing
   // starts, nothing is left.
   EXPECT_EQ(Run(runner, L"-s"), ERROR_INVALID_DATA);
-  const std::wstring escaping = Pack({ProbeRoot({FileFromBytes(u"..\\climbed.exe", "x")})}, L"escaping.exe");
-  EXPECT_EQ(Run(escaping, L"-s"), ERROR_INVALID_DATA);
+  EXPECT_EQ(Run(Pack({ProbeRoot({FileFromBytes(u"..\\climbed.exe", "x")})}, L"escaping.exe"), L"-s"), ERROR_INVALID_DATA);
   EXPECT_FALSE(Exists(temp + L"\\climbed.exe"));
   EXPECT_TRUE(Runs().empty());
 }
@@ -167,9 +126,8 @@ TEST_F(EndToEnd, ARunWithoutABoxLeavesTheCatalogueUnread) {
   }
   // The silent run loads no window library either; the run with windows
   // shows that the list would name them.
+  const std::vector<std::string>&silentModules = runs[0].lists.at("parent-module"), &shownModules = runs[1].lists.at("parent-module");
   for (const char* windows : {"user32.dll", "comctl32.dll"}) {
-    const std::vector<std::string>& silentModules = runs[0].lists.at("parent-module");
-    const std::vector<std::string>& shownModules = runs[1].lists.at("parent-module");
     EXPECT_EQ(std::find(silentModules.begin(), silentModules.end(), windows), silentModules.end()) << windows;
     EXPECT_NE(std::find(shownModules.begin(), shownModules.end(), windows), shownModules.end()) << windows;
   }
@@ -222,7 +180,7 @@ TEST_F(EndToEnd, WaitsOnlyForProgramsStartedFromItsFolder) {
   EXPECT_EQ(runs[1].values.at("injob"), "1");
   std::vector<std::string> reads = runs[1].lists.at("read");
   std::sort(reads.begin(), reads.end());
-  EXPECT_EQ(reads, (std::vector<std::string>{"AssistFile.ini:" + std::to_string(AssistFile("probe.exe").size()),
+  EXPECT_EQ(reads, (std::vector<std::string>{"AssistFile.ini:" + std::to_string(AssistFile().size()),
                                              "data\\payload.bin:200000", "engine.exe:" + std::to_string(probe.size()),
                                              "probe.exe:" + std::to_string(probe.size())}));
   EXPECT_EQ(LeftIn(temp), std::vector<std::wstring>());
@@ -289,7 +247,7 @@ TEST_F(EndToEnd, ScriptPayloadsRunAndWhatTheyStartKeepsTheFiles) {
 }
 
 TEST_F(EndToEnd, SixRunsAtOnce) {
-  const std::wstring packed = PackProbe(AssistFile("probe.exe"));
+  const std::wstring packed = PackProbe();
   std::vector<std::unique_ptr<ChildProcess>> running;
   for (int i = 0; i < 6; ++i) running.push_back(Start(packed, L"-s", {{L"PROBE_EXIT_CODE", std::to_wstring(20 + i)}}));
   for (int i = 0; i < 6; ++i) EXPECT_EQ(running[i]->Wait(60000), 20 + i) << "run " << i;
@@ -314,7 +272,7 @@ TEST_F(EndToEnd, ExtractionRootAndTempInEveryForm) {
   RegistryValueGuard system(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment",
                             L"TOBRIN_TEST_ROOT");
   system.Set(REG_SZ, policy.c_str(), static_cast<DWORD>((policy.size() + 1) * sizeof(wchar_t)));
-  const std::wstring packed = PackProbe(AssistFile("probe.exe"));
+  const std::wstring packed = PackProbe();
   struct Case {
     DWORD type;
     std::wstring rootValue, tempValue, expected;
@@ -353,19 +311,17 @@ TEST_F(EndToEnd, ExtractionRootAndTempInEveryForm) {
 TEST_F(EndToEnd, ThePayloadCannotBeSwappedBeforeItsStart) {
   // The payload named by its bare name, and by a path below the folder in
   // other letters' case: held either way, and in a compressed package too.
-  const std::vector<nsTobrin::WriterFile> box = {
-      FileFromBytes(u"MessageSetting.ini", "[Setting]\r\nIsShowMessageBox=1\r\nIsOk=0\r\n"),
-      FileFromBytes(u"MessageInfo.xml", "<MessageInfo><ENG>Go on?</ENG></MessageInfo>")};
+  const std::vector<nsTobrin::WriterFile> box = QuestionFiles("<MessageInfo><ENG>Go on?</ENG></MessageInfo>");
   std::vector<nsTobrin::WriterFile> inBin = box;
   inBin.push_back(FileFromBytes(u"AssistFile.ini", AssistFile("BIN\\Probe.EXE")));
   const std::vector<WriterGroup> binGroups = {{kRootGroupName, inBin}, {u"Bin", {FileFromBytes(u"probe.exe", probe)}}};
-  const std::tuple<std::wstring, std::vector<WriterGroup>, bool> cases[] = {
-      {L"probe.exe", {ProbeRoot(box)}, false},
-      {L"Bin\\probe.exe", binGroups, false},
-      {L"Bin\\probe.exe", binGroups, true},
+  const std::tuple<std::wstring, std::vector<WriterGroup>, Packing> cases[] = {
+      {L"probe.exe", {ProbeRoot(box)}, Packing::Stored},
+      {L"Bin\\probe.exe", binGroups, Packing::Stored},
+      {L"Bin\\probe.exe", binGroups, Packing::Compressed},
   };
-  for (const auto& [file, groups, compressed] : cases) {
-    const auto run = Start(Pack(groups, L"runner.exe", compressed), L"");
+  for (const auto& [file, groups, packing] : cases) {
+    const auto run = Start(Pack(groups, L"runner.exe", packing));
     const HWND shown = run->WaitForWindow(L"Probe", 1001);
     ASSERT_TRUE(shown);
     // While the box waits, another program of the user tries to replace it.
@@ -374,7 +330,7 @@ TEST_F(EndToEnd, ThePayloadCannotBeSwappedBeforeItsStart) {
     const std::wstring payload = temp + L"\\" + folders[0] + L"\\" + file;
     EXPECT_FALSE(WriteBytes(payload, "MZ swapped")) << Utf8(file);
     EXPECT_FALSE(MoveFileW(payload.c_str(), (payload + L".old").c_str())) << Utf8(file);
-    PostMessageW(shown, WM_COMMAND, MAKEWPARAM(1000, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(shown, 1000)));
+    ClickButton(shown, 1000);
     EXPECT_EQ(run->Wait(30000), 0) << Utf8(file);
   }
   EXPECT_EQ(Runs().size(), std::size(cases));
@@ -384,7 +340,7 @@ TEST_F(EndToEnd, APayloadHeldOpenForWritingIsNotStarted) {
   // The progress window stays a second after the extraction: long enough
   // for another program to open the payload for writing before the runner
   // holds it.
-  const auto run = Start(PackProbe(AssistFile("probe.exe")), L"");
+  const auto run = Start(PackProbe());
   nsTobrin::KernelHandle writer;
   for (int i = 0; i < 400 && !writer.Valid(); ++i) {
     const std::vector<std::wstring> folders = LeftIn(temp);
@@ -406,32 +362,23 @@ namespace {
 // Points the PE security directory of `program` at a certificate table.
 void SetCertificateTable(std::string& program, std::uint32_t offset, std::uint32_t size) {
   const size_t optional = U32At(program, 0x3C) + 24;
-  const bool is64 = program[optional] == 0x0B && program[optional + 1] == 0x02;
-  std::string table;
-  nsTobrin::PutU32(table, offset);
-  nsTobrin::PutU32(table, size);
-  program.replace(optional + (is64 ? 144 : 128), 8, table);
+  const size_t entry = optional + (program[optional] == 0x0B && program[optional + 1] == 0x02 ? 144 : 128);
+  program = package_bytes::WithU32(package_bytes::WithU32(program, entry, offset), entry + 4, size);
 }
 
 }  // namespace
 
 TEST_F(EndToEnd, SealedPackagesRunAndDamagedOnesNeverStart) {
   // The tests' writer seals only when asked; the packer seals by default.
-  const std::wstring packed = work / L"sealed.exe";
-  ASSERT_TRUE(BindPackage(runner, packed, {ProbeRoot()}, nsTobrin::PackageSealing::Sealed));
-  const std::string sealed = ReadBytes(packed);
+  const std::string sealed = ReadBytes(Pack({ProbeRoot()}, L"sealed.exe", Packing::Sealed));
   const size_t package = U32At(sealed, 32);
   const size_t dataEnd = sealed.size() - nsTobrin::kSealRecordSize;
   ASSERT_EQ(sealed.compare(dataEnd, 8, nsTobrin::kSealMagic, 8), 0);
   ASSERT_EQ(sealed.substr(28, 4), "TbSe");
   // The root group's record (8 + 72 bytes) after the group count: probe.exe's
   // size at +88, AssistFile.ini's (the last file's) at +114.
-  ASSERT_TRUE(U32At(sealed, package + 88) == probe.size() && U32At(sealed, package + 114) == AssistFile("probe.exe").size());
-  auto flipped = [&](std::vector<size_t> at, char bit = 1) {
-    std::string bytes = sealed;
-    for (size_t i : at) bytes[i] ^= bit;
-    return bytes;
-  };
+  ASSERT_TRUE(U32At(sealed, package + 88) == probe.size() && U32At(sealed, package + 114) == AssistFile().size());
+  auto flipped = [&](std::initializer_list<size_t> at, char bit = 1) { return package_bytes::Flipped(sealed, at, bit); };
   const size_t data = (package + dataEnd) / 2;
 
   // A certificate table after the seal (with a signer's padding to 8 bytes)
@@ -479,25 +426,15 @@ TEST_F(EndToEnd, SealedPackagesRunAndDamagedOnesNeverStart) {
 }
 
 TEST_F(EndToEnd, CompressedPackagesRunWholeAndMalformedStreamsNeverStart) {
-  std::string noise(70000, '\0'), text;
-  std::uint32_t state = 2463534242u;
-  for (char& c : noise) {
-    state ^= state << 13, state ^= state >> 17, state ^= state << 5;
-    c = static_cast<char>(state >> 24);
-  }
+  const std::string noise = package_bytes::Noise(70000);
+  std::string text;
   for (int i = 0; i < 20000; ++i) text += "line " + std::to_string(i % 97) + "\r\n";
   const std::vector<WriterGroup> groups = {
       ProbeRoot({FileFromBytes(u"readme.txt", text), FileFromBytes(u"noise.bin", noise), FileFromBytes(u"empty.txt", ""),
                  FileFromBytes(u"Z\u00e4hler \u65e5\u672c.txt", "named")}),
       {u"Leer", {}},
       {u"sub", {FileFromBytes(u"copy.exe", probe)}}};
-  const std::wstring packed = work / L"compressed.exe";
-  ASSERT_TRUE(CopyFileW(runner.c_str(), packed.c_str(), FALSE));
-  FILE* file = _wfopen(packed.c_str(), L"r+b");
-  ASSERT_TRUE(file);
-  bool compressed = false;
-  const bool written = nsTobrin::AppendCompressedPackage(file, groups, 3, &compressed);
-  ASSERT_TRUE(std::fclose(file) == 0 && written && compressed);
+  const std::wstring packed = Pack(groups, L"compressed.exe", Packing::Compressed);
   EXPECT_EQ(Run(packed, L"-s"), 0);
   std::vector<ProbeRun> runs = Runs();
   ASSERT_EQ(runs.size(), 1u);
@@ -510,14 +447,13 @@ TEST_F(EndToEnd, CompressedPackagesRunWholeAndMalformedStreamsNeverStart) {
   EXPECT_EQ(runs[0].lists["dir"], (std::vector<std::string>{"Leer", "sub"}));
 
   // A flipped byte of the stream: the seal shows the damage.
-  std::string damaged = ReadBytes(packed);
-  damaged[damaged.size() - nsTobrin::kSealRecordSize - 100] ^= 8;
-  ASSERT_TRUE(WriteBytes(work / L"damaged.exe", damaged));
+  const std::string bytes = ReadBytes(packed);
+  ASSERT_TRUE(WriteBytes(work / L"damaged.exe", package_bytes::Flipped(bytes, {bytes.size() - nsTobrin::kSealRecordSize - 100}, 8)));
   EXPECT_EQ(Run(work / L"damaged.exe", L"-s"), ERROR_CRC);
 
   // Hand-made streams under a seal that matches: one that decodes into the
   // files runs; each that does not is a damaged package.
-  const std::string assist = AssistFile("probe.exe"), content = probe + assist;
+  const std::string assist = AssistFile(), content = probe + assist;
   const std::string records = package_bytes::Records(1)
                                   .Group(kRootGroupName, 2)
                                   .File(u"probe.exe", static_cast<std::uint32_t>(probe.size()))

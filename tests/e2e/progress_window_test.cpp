@@ -6,7 +6,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <memory>
 #include <tuple>
 #include <vector>
 
@@ -14,8 +13,6 @@
 
 using namespace testing_support;
 using nsTobrin::FileFromBytes;
-using nsTobrin::kRootGroupName;
-using nsTobrin::WriterGroup;
 
 namespace {
 
@@ -33,33 +30,17 @@ std::vector<LONG> PlaceOf(HWND child, HWND parent) {
   return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
 }
 
-class ProgressWindow : public ::testing::Test {
+// Packed runners started without -s.
+class ProgressWindow : public ::testing::Test, public RunnerScene {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(CreateDirectoryW(temp.c_str(), nullptr) && PlantSentinel(temp));
-    silentSwitch.Delete();
-  }
+  ProgressWindow() : RunnerScene(L"gui") { silentSwitch.Delete(); }
   // However the run ended, its TEMP holds nothing but the sentinel afterwards.
   void TearDown() override { EXPECT_EQ(LeftIn(temp), std::vector<std::wstring>()); }
 
-  std::wstring Pack(std::vector<nsTobrin::WriterFile> files,
-                    nsTobrin::PackageSealing sealing = nsTobrin::PackageSealing::Unsealed) {
-    files.insert(files.end(), {FileFromBytes(u"probe.exe", ReadBytes(OwnFolder() + L"\\probe.exe")),
-                               FileFromBytes(u"AssistFile.ini", "[ParamOption]\r\nExecuteFileName=probe.exe\r\n")});
-    const std::wstring packed = work / L"runner.exe";
-    EXPECT_TRUE(BindPackage(OwnFolder() + L"\\tobrin.exe", packed, {{kRootGroupName, files}}, sealing));
-    return packed;
+  std::wstring PackFiles(std::vector<nsTobrin::WriterFile> files, Packing packing = Packing::Stored) {
+    return Pack({ProbeRoot(std::move(files))}, L"runner.exe", packing);
   }
 
-  // A packed runner started without -s.
-  std::unique_ptr<ChildProcess> Start(const std::wstring& packed) {
-    return std::make_unique<ChildProcess>(L"\"" + packed + L"\"",
-        std::vector<std::pair<std::wstring, std::wstring>>{{L"TEMP", temp}, {L"TMP", temp}, {L"PROBE_REPORT", report}});
-  }
-
-  TempFolder work{L"gui"};
-  std::wstring temp = work / L"temp";
-  std::wstring report = work / L"report.txt";
   RegistryValueGuard silentSwitch{HKEY_LOCAL_MACHINE, kProductKey, L"SilentExecution"};
 };
 
@@ -68,7 +49,7 @@ class ProgressWindow : public ::testing::Test {
 TEST_F(ProgressWindow, ShowsTheExtractionThenRunsThePayload) {
   std::vector<nsTobrin::WriterFile> files;
   for (int i = 0; i < 950; ++i) files.push_back(FileFromBytes(U16(L"f" + std::to_wstring(i) + L".bin"), std::string(4096, 'x')));
-  auto run = Start(Pack(files));
+  auto run = Start(PackFiles(files));
   const HWND window = run->WaitForWindow(kCaption);
   ASSERT_NE(window, nullptr);
 
@@ -119,9 +100,7 @@ TEST_F(ProgressWindow, ShowsTheExtractionThenRunsThePayload) {
 }
 
 TEST_F(ProgressWindow, AnEmptyPackageFillsTheBarAtOnce) {
-  const std::wstring packed = work / L"empty.exe";
-  ASSERT_TRUE(BindPackage(OwnFolder() + L"\\tobrin.exe", packed, {}));
-  auto run = Start(packed);
+  auto run = Start(Pack({}, L"empty.exe"));
   const HWND window = run->WaitForWindow(kCaption);
   ASSERT_NE(window, nullptr);
   const HWND bar = FindChild(window, PROGRESS_CLASSW);
@@ -140,7 +119,7 @@ TEST_F(ProgressWindow, ClosingEarlyCancelsTheRun) {
   std::vector<nsTobrin::WriterFile> files;
   for (int i = 0; i < 400; ++i)
     files.push_back(FileFromBytes(U16(L"d" + std::to_wstring(i % 4) + L"\\big" + std::to_wstring(i)), std::string(1 << 20, 'b')));
-  const std::wstring packed = Pack(files, nsTobrin::PackageSealing::Sealed);
+  const std::wstring packed = PackFiles(files, Packing::Sealed);
 
   for (const auto& [what, message, wParam] : {std::tuple{"Escape", WM_KEYDOWN, VK_ESCAPE}, std::tuple{"close box", WM_SYSCOMMAND, SC_CLOSE}}) {
     auto run = Start(packed);
@@ -171,10 +150,11 @@ TEST_F(ProgressWindow, AQuitMessageEndsTheLoopButNotTheExtraction) {
     DeleteFileW(report.c_str());
     std::vector<nsTobrin::WriterFile> files;
     for (int i = 0; i < 300; ++i) files.push_back(FileFromBytes(U16(L"big" + std::to_wstring(i)), std::string(1 << 20, 'b')));
-    if (question)
-      files.insert(files.end(), {FileFromBytes(u"MessageSetting.ini", "[Setting]\r\nIsShowMessageBox=1\r\nIsOk=0\r\n"),
-                                 FileFromBytes(u"MessageInfo.xml", "<MessageInfo><ENG>Install?</ENG></MessageInfo>")});
-    auto run = Start(Pack(files));
+    if (question) {
+      const auto asking = QuestionFiles("<MessageInfo><ENG>Install?</ENG></MessageInfo>");
+      files.insert(files.end(), asking.begin(), asking.end());
+    }
+    auto run = Start(PackFiles(files));
     const HWND window = run->WaitForWindow(kCaption);
     ASSERT_NE(window, nullptr);
     ASSERT_LT(SendMessageW(FindChild(window, PROGRESS_CLASSW), PBM_GETPOS, 0, 0), 200) << "the extraction went too fast";
@@ -190,7 +170,7 @@ TEST_F(ProgressWindow, AQuitMessageEndsTheLoopButNotTheExtraction) {
 }
 
 TEST_F(ProgressWindow, ADamagedSealedPackageEndsTheWindowAndStartsNothing) {
-  const std::wstring packed = Pack({FileFromBytes(u"data.bin", std::string(4 << 20, 'd'))}, nsTobrin::PackageSealing::Sealed);
+  const std::wstring packed = PackFiles({FileFromBytes(u"data.bin", std::string(4 << 20, 'd'))}, Packing::Sealed);
   std::string damaged = ReadBytes(packed);
   damaged[damaged.size() / 2] ^= 0x10;
   ASSERT_TRUE(WriteBytes(packed, damaged));

@@ -10,51 +10,39 @@ using namespace testing_support;
 using nsTobrin::FileFromBytes;
 using nsTobrin::kRootGroupName;
 
-namespace {
-
-// Starts a packed runner without -s, answers its two-button box with the
-// given button (1000 left, 1001 right) and returns the exit code; -3 when
-// no box appeared.
-long long AnswerBox(const std::wstring& packed, const std::wstring& temp, const std::wstring& report, int button) {
-  ChildProcess run(L"\"" + packed + L"\"", {{L"TEMP", temp}, {L"TMP", temp}, {L"PROBE_REPORT", report}});
-  const HWND box = run.WaitForWindow(L"Soak", 1001);
-  if (!box) return -3;
-  PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
-  return run.Wait(30000);
-}
-
-}  // namespace
-
 TEST(Soak, ThreeHundredRunsOfEveryKind) {
-  TempFolder work(L"soak");
-  const std::wstring temp = work / L"temp", report = work / L"report.txt";
-  ASSERT_TRUE(CreateDirectoryW(temp.c_str(), nullptr) && PlantSentinel(temp));
+  const RunnerScene scene(L"soak");
+  const std::wstring& temp = scene.temp;
   RegistryValueGuard silentSwitch(HKEY_LOCAL_MACHINE, kProductKey, L"SilentExecution");
   silentSwitch.Delete();
 
-  const std::wstring runner = OwnFolder() + L"\\tobrin.exe";
-  const std::string probe = ReadBytes(OwnFolder() + L"\\probe.exe");
-  const std::string assist = "[ParamOption]\r\nExecuteFileName=probe.exe\r\nProductName=Soak\r\n";
-  const std::wstring normal = work / L"normal.exe", failing = work / L"failing.exe", damaged = work / L"damaged.exe",
-                     asking = work / L"asking.exe", product = work / L"product.exe";
+  const std::string assist = AssistFile("probe.exe", "", "", "Soak");
+  const std::wstring product = scene.work / L"product.exe", damaged = scene.work / L"damaged.exe";
   // The normal package also carries an engine the payload may hand over to, and is sealed:
   // every run of it hashes its data on a second thread.
-  ASSERT_TRUE(BindPackage(runner, normal, {{kRootGroupName, {FileFromBytes(u"probe.exe", probe), FileFromBytes(u"AssistFile.ini", assist),
-                                                             FileFromBytes(u"engine.exe", probe)}},
-                                           {u"data", {FileFromBytes(u"a.bin", std::string(70000, 'a'))}},
-                                           {u"more", {FileFromBytes(u"b.bin", "b"), FileFromBytes(u"c\\d.bin", "d")}}},
-                          nsTobrin::PackageSealing::Sealed));
-  ASSERT_TRUE(BindPackage(runner, failing, {{kRootGroupName, {FileFromBytes(u"AssistFile.ini", assist)}}}));
+  const std::wstring normal = scene.Pack({scene.ProbeRoot({FileFromBytes(u"engine.exe", scene.probe)}, assist),
+                                          {u"data", {FileFromBytes(u"a.bin", std::string(70000, 'a'))}},
+                                          {u"more", {FileFromBytes(u"b.bin", "b"), FileFromBytes(u"c\\d.bin", "d")}}},
+                                         L"normal.exe", Packing::Sealed);
+  const std::wstring failing = scene.Pack({{kRootGroupName, {FileFromBytes(u"AssistFile.ini", assist)}}}, L"failing.exe");
   std::string bytes = ReadBytes(normal);
   bytes.resize(bytes.size() - 100);  // the data area cut short
   ASSERT_TRUE(WriteBytes(damaged, bytes));
-  ASSERT_TRUE(BindPackage(runner, asking, {{kRootGroupName, {FileFromBytes(u"probe.exe", probe), FileFromBytes(u"AssistFile.ini", assist),
-                                                             FileFromBytes(u"MessageSetting.ini", "[Setting]\r\nIsShowMessageBox=1\r\nIsOk=0\r\n"),
-                                                             FileFromBytes(u"MessageInfo.xml", "<MessageInfo><ENG>Go on?</ENG></MessageInfo>")}}}));
+  const std::wstring asking =
+      scene.Pack({scene.ProbeRoot(QuestionFiles("<MessageInfo><ENG>Go on?</ENG></MessageInfo>"), assist)}, L"asking.exe");
+  // Answers the two-button box with the button (1000 left, 1001 right);
+  // -3 when no box appeared.
+  auto answerBox = [&](int button) -> long long {
+    const auto run = scene.Start(asking);
+    const HWND box = run->WaitForWindow(L"Soak", 1001);
+    if (!box) return -3;
+    ClickButton(box, button);
+    return run->Wait(30000);
+  };
 
-  ASSERT_TRUE(WriteBytes(product, probe));
-  auto reportsWritten = [&report] {
-    const std::string text = ReadBytes(report);
+  ASSERT_TRUE(WriteBytes(product, scene.probe));
+  auto reportsWritten = [&scene] {
+    const std::string text = ReadBytes(scene.report);
     int ends = 0;
     for (size_t at = text.find("\nend\n"); at != std::string::npos; at = text.find("\nend\n", at + 1)) ++ends;
     return ends;
@@ -69,17 +57,17 @@ TEST(Soak, ThreeHundredRunsOfEveryKind) {
       case 7:
         kind = "failing payload";
         expected = ERROR_FILE_NOT_FOUND;
-        got = RunProgram(L"\"" + failing + L"\" -s", {{L"TEMP", temp}, {L"TMP", temp}, {L"PROBE_REPORT", report}});
+        got = scene.Run(failing, L"-s");
         break;
       case 8:
         kind = "damaged package";
         expected = ERROR_INVALID_DATA;
-        got = RunProgram(L"\"" + damaged + L"\" -s", {{L"TEMP", temp}, {L"TMP", temp}, {L"PROBE_REPORT", report}});
+        got = scene.Run(damaged, L"-s");
         break;
       case 9:
         kind = i % 20 == 9 ? "declined box" : "accepted box";
         expected = i % 20 == 9 ? ERROR_CANCELLED : 0;
-        got = AnswerBox(asking, temp, report, i % 20 == 9 ? 1001 : 1000);
+        got = answerBox(i % 20 == 9 ? 1001 : 1000);
         payloadRuns += i % 20 == 9 ? 0 : 1;
         break;
       case 5:
@@ -89,9 +77,8 @@ TEST(Soak, ThreeHundredRunsOfEveryKind) {
         // current directory until it ends.
         kind = i % 10 == 5 ? "hand-over to the engine" : "hand-over to a product";
         expected = payloadCode;
-        got = RunProgram(L"\"" + normal + L"\" -s", {{L"TEMP", temp}, {L"TMP", temp}, {L"PROBE_REPORT", report},
-                                                   {L"PROBE_EXIT_CODE", std::to_wstring(payloadCode)}, {L"PROBE_CHILD_DELAY", L"100"},
-                                                   {L"PROBE_START", i % 10 == 5 ? std::wstring(L"engine.exe") : product}});
+        got = scene.Run(normal, L"-s", {{L"PROBE_EXIT_CODE", std::to_wstring(payloadCode)}, {L"PROBE_CHILD_DELAY", L"100"},
+                                        {L"PROBE_START", i % 10 == 5 ? std::wstring(L"engine.exe") : product}});
         payloadRuns += 2;
         ASSERT_TRUE(i % 10 == 6 || reportsWritten() == payloadRuns) << "run " << i << ": the engine was not waited for";
         for (const std::wstring& left : LeftIn(temp)) ASSERT_TRUE(ListFolder(temp + L"\\" + left).empty()) << "run " << i;
@@ -101,8 +88,7 @@ TEST(Soak, ThreeHundredRunsOfEveryKind) {
       default:
         kind = "payload exit code " + std::to_string(payloadCode);
         expected = payloadCode;
-        got = RunProgram(L"\"" + normal + L"\" -s",
-                         {{L"TEMP", temp}, {L"TMP", temp}, {L"PROBE_REPORT", report}, {L"PROBE_EXIT_CODE", std::to_wstring(payloadCode)}});
+        got = scene.Run(normal, L"-s", {{L"PROBE_EXIT_CODE", std::to_wstring(payloadCode)}});
         ++payloadRuns;
     }
     ASSERT_EQ(got, expected) << "run " << i << ": " << kind;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <type_traits>
 
@@ -23,6 +24,30 @@ inline std::string StandInImage(std::size_t size = 64, std::uint32_t packageOffs
   nsTobrin::PutU32(offset, packageOffset);
   if (size >= 36) image.replace(32, 4, offset);
   return image;
+}
+
+// `size` bytes of xorshift noise, which no coder makes smaller.
+inline std::string Noise(std::size_t size) {
+  std::string noise(size, '\0');
+  std::uint32_t state = 2463534242u;
+  for (char& c : noise) {
+    state ^= state << 13, state ^= state >> 17, state ^= state << 5;
+    c = static_cast<char>(state >> 24);
+  }
+  return noise;
+}
+
+// `bytes` with `bit` flipped in each byte at `at`.
+inline std::string Flipped(std::string bytes, std::initializer_list<std::size_t> at, char bit = 1) {
+  for (std::size_t i : at) bytes[i] ^= bit;
+  return bytes;
+}
+
+// `bytes` with the little-endian `value` written over bytes `at` to `at` + 3.
+inline std::string WithU32(std::string bytes, std::size_t at, std::uint32_t value) {
+  std::string le;
+  nsTobrin::PutU32(le, value);
+  return bytes.replace(at, 4, le);
 }
 
 // A directory written record by record, true or lying: a group record is

@@ -18,9 +18,11 @@
 
 using namespace nsTobrin;
 using package_bytes::CompressedBound;
+using package_bytes::Flipped;
 using package_bytes::RawFrame;
 using package_bytes::Records;
 using package_bytes::StandInImage;
+using package_bytes::WithU32;
 
 namespace {
 
@@ -36,7 +38,26 @@ FilePtr FromBytes(const std::string& bytes) {
   return file;
 }
 
-FilePtr MakeImage(std::size_t imageSize = 64) { return FromBytes(StandInImage(imageSize)); }
+std::string Bytes(std::FILE* file) {
+  std::string bytes(static_cast<std::size_t>(FileSizeOf(file)), '\0');
+  SeekTo(file, 0);
+  if (!bytes.empty() && std::fread(&bytes[0], 1, bytes.size(), file) != bytes.size()) bytes.clear();
+  return bytes;
+}
+
+// A stand-in image of `imageSize` bytes with the package of `groups` bound
+// to it; `level` > 0: the compressed layout at that level, which must come
+// out compressed (unless `compressed` is asked for), its addresses
+// rewritten unless told.
+std::string Packed(const std::vector<WriterGroup>& groups, PackageSealing sealing = PackageSealing::Unsealed,
+                   std::size_t imageSize = 64, int level = 0, bool* compressed = nullptr, bool rewrite = true) {
+  FilePtr exe = FromBytes(StandInImage(imageSize));
+  bool madeCompressed = false;
+  EXPECT_TRUE(level ? AppendCompressedPackage(exe.get(), groups, level, compressed ? compressed : &madeCompressed, rewrite)
+                    : AppendPackage(exe.get(), groups, sealing));
+  EXPECT_TRUE(!level || compressed || madeCompressed) << "the files must be large enough to compress";
+  return Bytes(exe.get());
+}
 
 // Collects the files the copy hands out, in order.
 struct MemoryTarget : ExtractionTarget {
@@ -65,29 +86,14 @@ struct MemoryTarget : ExtractionTarget {
 
 PackageLayout Read(std::FILE* file, PackageDirectory& directory) { return ReadPackageDirectory(file, directory); }
 
-std::string Bytes(std::FILE* file) {
-  std::string bytes(static_cast<std::size_t>(FileSizeOf(file)), '\0');
-  SeekTo(file, 0);
-  if (!bytes.empty() && std::fread(&bytes[0], 1, bytes.size(), file) != bytes.size()) bytes.clear();
-  return bytes;
-}
-
-void PutU32At(std::string& bytes, std::size_t at, std::uint32_t value) {
-  std::string le;
-  PutU32(le, value);
-  bytes.replace(at, 4, le);
-}
-
 // A PE32 stand-in of 512 bytes whose security directory can be set.
 constexpr std::size_t kSecurityEntry = 64 + 24 + 128;
 FilePtr MakePeImage() {
-  std::string image = StandInImage(512);
-  PutU32At(image, 0x3C, 64);
+  std::string image = WithU32(WithU32(StandInImage(512), 0x3C, 64), 88 + 92, 16);  // NumberOfRvaAndSizes
   image.replace(64, 4, std::string("PE\0\0", 4));
   image[64 + 20] = static_cast<char>(0xE0);  // SizeOfOptionalHeader
   image[88] = 0x0B;
   image[89] = 0x01;
-  PutU32At(image, 88 + 92, 16);  // NumberOfRvaAndSizes
   return FromBytes(image);
 }
 
@@ -100,11 +106,12 @@ struct SealedRead {
   bool digestMatches = false;  // whatever the copy's outcome
   CopyResult copied;
   MemoryTarget target;
+  PackageDirectory directory;
 };
 SealedRead ReadSealed(const std::string& bytes, CopyThreads threads = CopyThreads::One) {
   SealedRead read;
   FilePtr file = FromBytes(bytes);
-  PackageDirectory directory;
+  PackageDirectory& directory = read.directory;
   SealDigest digest;
   read.layout = ReadPackageDirectory(file.get(), directory, &digest);
   read.seal = ReadSeal(file.get(), read.layout);
@@ -119,15 +126,13 @@ SealedRead ReadSealed(const std::string& bytes, CopyThreads threads = CopyThread
 
 TEST(PackageFormat, TheDocumentedExamplePackage) {
   // Image ends at 376,832; one root group of five files; a signature after.
-  FilePtr image = MakeImage(376832);
-  std::vector<WriterGroup> groups = {{kRootGroupName,
+  const std::vector<WriterGroup> groups = {{kRootGroupName,
                                       {FileFromBytes(u"run.bat", std::string(2530, 'b')),
                                        FileFromBytes(u"Setup1.exe", std::string(790016, 'x')),
                                        FileFromBytes(u"version.txt", std::string(12, 'v')),
                                        FileFromBytes(u"MessageSetting.ini", std::string(39, 'm')),
                                        FileFromBytes(u"AssistFile.ini", std::string(99, 'a'))}}};
-  ASSERT_TRUE(AppendPackage(image.get(), groups));
-  FilePtr exe = FromBytes(Bytes(image.get()) + std::string(4 + 5488, '\0'));
+  FilePtr exe = FromBytes(Packed(groups, PackageSealing::Unsealed, 376832) + std::string(4 + 5488, '\0'));
 
   EXPECT_EQ(Bytes(exe.get()).substr(32, 4), std::string("\0\xC0\x05\0", 4));  // 376,832, little-endian
 
@@ -146,27 +151,21 @@ TEST(PackageFormat, DataAreaFollowsOrdinalGroupOrder) {
   // Records written out of order: the data area holds the groups in ordinal
   // order, "D" before the root group "E8FF...", uppercase Z before
   // lowercase a, and a before ab.
-  FilePtr exe = MakeImage();
-  std::vector<WriterGroup> groups = {
+  const SealedRead read = ReadSealed(Packed({
       {u"b", {FileFromBytes(u"1", "B")}},
       {u"ab", {FileFromBytes(u"1", "AB")}},
       {u"a", {FileFromBytes(u"\u00e9t\u00e9 \u6f22.txt", "A")}},
       {kRootGroupName, {FileFromBytes(u"1", "E"), FileFromBytes(u"empty", "")}},
       {u"Z", {FileFromBytes(u"1", "Z")}},
       {u"D", {FileFromBytes(u"1", "D")}},
-  };
-  ASSERT_TRUE(AppendPackage(exe.get(), groups));
-  PackageDirectory directory;
-  const PackageLayout layout = Read(exe.get(), directory);
-  ASSERT_EQ(layout.status, PackageStatus::Ok) << layout.reason;
-  EXPECT_EQ(layout.dataOffset + layout.dataSize, layout.fileSize);
-  EXPECT_EQ(directory[u"a"][0].name, u"\u00e9t\u00e9 \u6f22.txt");
-  MemoryTarget target;
-  ASSERT_EQ(CopyPackageData(exe.get(), layout, directory, target).outcome, CopyOutcome::Done);
-  EXPECT_EQ(target.contents, (std::vector<std::string>{"D", "E", "", "Z", "A", "AB", "B"}));
+  }));
+  ASSERT_EQ(read.copied.outcome, CopyOutcome::Done) << read.layout.reason;
+  EXPECT_EQ(read.layout.dataOffset + read.layout.dataSize, read.layout.fileSize);
+  EXPECT_EQ(read.directory.at(u"a")[0].name, u"\u00e9t\u00e9 \u6f22.txt");
+  EXPECT_EQ(read.target.contents, (std::vector<std::string>{"D", "E", "", "Z", "A", "AB", "B"}));
   // So do the files' offsets in it, as the reader sets them.
   std::vector<std::uint64_t> offsets;
-  for (const auto& group : directory)
+  for (const auto& group : read.directory)
     for (const PackageEntry& entry : group.second) offsets.push_back(entry.decodedOffset);
   EXPECT_EQ(offsets, (std::vector<std::uint64_t>{0, 1, 2, 2, 3, 4, 6}));
 }
@@ -191,12 +190,10 @@ TEST(PackageFormat, DuplicatesNulsAndEmptyGroups) {
   EXPECT_TRUE(directory.at(u"e").empty());
 
   // Zero groups: an empty directory and an empty data area.
-  FilePtr none = MakeImage();
-  ASSERT_TRUE(AppendPackage(none.get(), {}));
-  const PackageLayout empty = Read(none.get(), directory);
-  EXPECT_EQ(empty.status, PackageStatus::Ok);
-  EXPECT_TRUE(directory.empty());
-  EXPECT_EQ(empty.dataSize, 0u);
+  const SealedRead empty = ReadSealed(Packed({}));
+  EXPECT_EQ(empty.layout.status, PackageStatus::Ok);
+  EXPECT_TRUE(empty.directory.empty());
+  EXPECT_EQ(empty.layout.dataSize, 0u);
 }
 
 TEST(PackageFormat, DamagedPackagesAreRefusedWithoutSpinning) {
@@ -207,34 +204,32 @@ TEST(PackageFormat, DamagedPackagesAreRefusedWithoutSpinning) {
     std::uint64_t sparseSize = 0;  // the file made this long, the records not there
     const char* reason = "";
   };
-  std::vector<Case> cases;
-  cases.push_back({"too short for an offset", std::string(20, 'M'), PackageStatus::NoPackage});
-  cases.push_back({"offset 0 (a bare runner)", std::string(200, '\0'), PackageStatus::NoPackage});
-  cases.push_back({"offset past the end", StandInImage(100, 5000), PackageStatus::Damaged});
-  cases.push_back({"offset inside the header", StandInImage(100, 8), PackageStatus::Damaged});
-  // A group count far beyond what 100 bytes hold.
-  cases.push_back({"huge group count", Records(4000000000u).Data(std::string(32, '\0')).Bound(), PackageStatus::Damaged});
-  cases.push_back({"huge entry count", Records(1).Group(u"g", 4000000000u).Bound(), PackageStatus::Damaged});
-  cases.push_back({"name past the end", Records(1).Group(u"", 0, 0x7FFFFFFF).Bound(), PackageStatus::Damaged});
-  cases.push_back({"file of 2 GiB", Records(1).Group(u"g", 1).File(u"f", 0x80000000u).Bound(), PackageStatus::Damaged});
-  cases.push_back({"data area cut short", Records(1).Group(u"g", 1).File(u"f", 10).Data("short").Bound(),
-                   PackageStatus::Damaged});
-  cases.push_back({"directory cut short", Records(2).Group(u"g", 0).Bound(), PackageStatus::Damaged});
-  // One unit more than any path holds, all of it there.
-  cases.push_back({"name of 32,768 units", Records(1).Group(std::u16string(32768, u'a'), 0).Bound(),
-                   PackageStatus::Damaged});
-  cases.push_back({"escaping name", Records(1).Group(u"g", 1).File(u"..\\evil.exe", 0).Bound(), PackageStatus::Damaged});
-  // 120 million entries claimed in a file of 1 GiB. The count fits the file
-  // at 8 bytes an entry, but the entries would not fit a 32-bit runner's
-  // memory: room for them must not be taken on the count's word, and running
-  // out of memory must refuse the package.
-  cases.push_back({"entries beyond memory", Records(1).Group(u"g", 120000000u).Bound(), PackageStatus::Damaged,
-                   (1ull << 30) + 1});
-  // A group name of 0x80000041 units whose 4 GiB + 130 bytes are all there.
-  // Taken as a 32-bit size the length is 130 bytes: such a reader would see
-  // a group "g" where every other sees none.
-  cases.push_back({"name beyond 4 GiB", Records(1).Group(u"g", 0, 0x80000041u).Bound(), PackageStatus::Damaged,
-                   64 + 12 + 2 * 0x80000041ull, "32,767"});
+  const Case cases[] = {
+      {"too short for an offset", std::string(20, 'M'), PackageStatus::NoPackage},
+      {"offset 0 (a bare runner)", std::string(200, '\0'), PackageStatus::NoPackage},
+      {"offset past the end", StandInImage(100, 5000), PackageStatus::Damaged},
+      {"offset inside the header", StandInImage(100, 8), PackageStatus::Damaged},
+      // A group count far beyond what 100 bytes hold.
+      {"huge group count", Records(4000000000u).Data(std::string(32, '\0')).Bound(), PackageStatus::Damaged},
+      {"huge entry count", Records(1).Group(u"g", 4000000000u).Bound(), PackageStatus::Damaged},
+      {"name past the end", Records(1).Group(u"", 0, 0x7FFFFFFF).Bound(), PackageStatus::Damaged},
+      {"file of 2 GiB", Records(1).Group(u"g", 1).File(u"f", 0x80000000u).Bound(), PackageStatus::Damaged, 0, "2 GiB"},
+      {"data area cut short", Records(1).Group(u"g", 1).File(u"f", 10).Data("short").Bound(), PackageStatus::Damaged},
+      {"directory cut short", Records(2).Group(u"g", 0).Bound(), PackageStatus::Damaged},
+      // One unit more than any path holds, all of it there.
+      {"name of 32,768 units", Records(1).Group(std::u16string(32768, u'a'), 0).Bound(), PackageStatus::Damaged},
+      {"escaping name", Records(1).Group(u"g", 1).File(u"..\\evil.exe", 0).Bound(), PackageStatus::Damaged},
+      // 120 million entries claimed in a file of 1 GiB. The count fits the file
+      // at 8 bytes an entry, but the entries would not fit a 32-bit runner's
+      // memory: room for them must not be taken on the count's word, and running
+      // out of memory must refuse the package.
+      {"entries beyond memory", Records(1).Group(u"g", 120000000u).Bound(), PackageStatus::Damaged, (1ull << 30) + 1},
+      // A group name of 0x80000041 units whose 4 GiB + 130 bytes are all there.
+      // Taken as a 32-bit size the length is 130 bytes: such a reader would see
+      // a group "g" where every other sees none.
+      {"name beyond 4 GiB", Records(1).Group(u"g", 0, 0x80000041u).Bound(), PackageStatus::Damaged,
+       64 + 12 + 2 * 0x80000041ull, "32,767"},
+  };
 
   for (const Case& c : cases) {
     FilePtr file = FromBytes(c.bytes);
@@ -281,9 +276,9 @@ TEST(PackageNames, TheFileToStartStaysInsideTheFolder) {
 }
 
 TEST(PackageCopy, LargeFilesGoInPiecesAndAStopIsHonoured) {
-  FilePtr exe = MakeImage();
   const std::string big(kCopyPieceSize * 2 + 123, 'b');
-  ASSERT_TRUE(AppendPackage(exe.get(), {{kRootGroupName, {FileFromBytes(u"big", big), FileFromBytes(u"after", "tail")}}}));
+  const std::vector<WriterGroup> groups = {{kRootGroupName, {FileFromBytes(u"big", big), FileFromBytes(u"after", "tail")}}};
+  FilePtr exe = FromBytes(Packed(groups));
   PackageDirectory directory;
   PackageLayout layout = Read(exe.get(), directory);
   ASSERT_EQ(layout.status, PackageStatus::Ok);
@@ -302,8 +297,7 @@ TEST(PackageCopy, LargeFilesGoInPiecesAndAStopIsHonoured) {
   EXPECT_TRUE(stopping.abandoned);
 
   // The same stop while a second thread decodes ahead: it ends, nothing more is written.
-  FilePtr packed = MakeImage();
-  ASSERT_TRUE(AppendCompressedPackage(packed.get(), {{kRootGroupName, {FileFromBytes(u"big", big), FileFromBytes(u"after", "tail")}}}, 1));
+  FilePtr packed = FromBytes(Packed(groups, PackageSealing::Sealed, 64, 1));
   layout = Read(packed.get(), directory);
   ASSERT_EQ(layout.mark, PackageMark::CompressedRewritten);
   MemoryTarget stoppingAhead;
@@ -315,15 +309,13 @@ TEST(PackageCopy, LargeFilesGoInPiecesAndAStopIsHonoured) {
 }
 
 TEST(PackageSeal, TheDigestTakenWhileExtractingMatchesTheWriters) {
-  FilePtr exe = MakeImage(100);
   // Small files and large ones, hashed piece by piece as they are copied.
   std::string big(kCopyPieceSize * 3 + 5, '\0');
   for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 13 + i / 1000);
   const std::vector<WriterGroup> groups = {
       {kRootGroupName, {FileFromBytes(u"a", "first"), FileFromBytes(u"big", big), FileFromBytes(u"z", "last")}},
       {u"g", {FileFromBytes(u"empty", ""), FileFromBytes(u"b", big.substr(0, 300000))}}};
-  ASSERT_TRUE(AppendPackage(exe.get(), groups, PackageSealing::Sealed));
-  const std::string sealed = Bytes(exe.get());
+  const std::string sealed = Packed(groups, PackageSealing::Sealed, 100);
   const std::size_t dataEnd = sealed.size() - kSealRecordSize;
 
   SealedRead read = ReadSealed(sealed);
@@ -334,9 +326,7 @@ TEST(PackageSeal, TheDigestTakenWhileExtractingMatchesTheWriters) {
 
   // One flipped bit anywhere in the directory or the data is noticed.
   for (std::size_t at : {std::size_t{100}, std::size_t{100 + 14}, std::size_t{dataEnd / 2}, dataEnd - 1}) {
-    std::string damaged = sealed;
-    damaged[at] ^= 0x20;
-    const SealedRead again = ReadSealed(damaged);
+    const SealedRead again = ReadSealed(Flipped(sealed, {at}, 0x20));
     EXPECT_FALSE(again.layout.status == PackageStatus::Ok && again.matches) << "byte " << at;
   }
 
@@ -350,10 +340,8 @@ TEST(PackageSeal, TheDigestTakenWhileExtractingMatchesTheWriters) {
   EXPECT_EQ(DigestHex(known.Result()), "67ba45d6f7453b6384353bbfc4b57ccc");
 
   // Without a seal: nothing, or a signer's zero padding, follows the data.
-  FilePtr plain = MakeImage(100);
-  ASSERT_TRUE(AppendPackage(plain.get(), groups));
   for (const std::string& tail : {std::string(), std::string(8, '\0')}) {
-    const SealedRead unsealed = ReadSealed(Bytes(plain.get()) + tail);
+    const SealedRead unsealed = ReadSealed(Packed(groups, PackageSealing::Unsealed, 100) + tail);
     EXPECT_EQ(unsealed.layout.status, PackageStatus::Ok);
     EXPECT_FALSE(unsealed.seal.present);
   }
@@ -371,11 +359,7 @@ TEST(PackageSeal, MalformedSealsAndDataInTheCertificateTableAreDamage) {
     const SealedRead read = ReadSealed(bytes);
     return read.layout.status == PackageStatus::Damaged && read.layout.reason.find(why) != std::string::npos;
   };
-  auto changed = [&](std::size_t at, std::uint32_t value) {
-    std::string bytes = sealed;
-    PutU32At(bytes, at, value);
-    return bytes;
-  };
+  auto changed = [&](std::size_t at, std::uint32_t value) { return WithU32(sealed, at, value); };
   EXPECT_TRUE(damaged(changed(record + 8, 2), "version 2"));
   EXPECT_TRUE(damaged(changed(record + 12, 7), "algorithm 7"));
   EXPECT_TRUE(damaged(changed(record + 16, static_cast<std::uint32_t>(record - 512 - 1)), "covers"));
@@ -395,17 +379,13 @@ TEST(PackageSeal, MalformedSealsAndDataInTheCertificateTableAreDamage) {
   // marked package without its seal there is damaged.
   ASSERT_EQ(sealed.substr(28, 4), "TbSe");
   ASSERT_TRUE(U32At(sealed, 512) == 2 && U32At(sealed, 600) == 1000 && U32At(sealed, 630) == 10);
-  auto flipped = [](std::string bytes, std::vector<std::size_t> at, char bit = 1) {
-    for (std::size_t i : at) bytes[i] ^= bit;
-    return bytes;
-  };
   const std::size_t data = record - 5;  // a byte of h
   const std::pair<const char*, std::string> switchedOff[] = {
-      {"the last entry's size", flipped(sealed, {630}, 8)},
-      {"the first entry's size", flipped(sealed, {600})},
+      {"the last entry's size", Flipped(sealed, {630}, 8)},
+      {"the first entry's size", Flipped(sealed, {600})},
       {"the group count 2 -> 1", changed(512, 1)},
-      {"the seal's magic and a data byte", flipped(sealed, {record, data})},
-      {"the seal cut off and a data byte", flipped(sealed, {data}).substr(0, record)},
+      {"the seal's magic and a data byte", Flipped(sealed, {record, data})},
+      {"the seal cut off and a data byte", Flipped(sealed, {data}).substr(0, record)},
       {"the mark of a later layout", changed(28, 0x735A6254)},  // "TbZs", not read by this runner
   };
   for (const auto& [what, bytes] : switchedOff) EXPECT_FALSE(runs(bytes)) << what;
@@ -414,23 +394,21 @@ TEST(PackageSeal, MalformedSealsAndDataInTheCertificateTableAreDamage) {
     std::string marked = sealed;
     marked.replace(28, 4, mark, 4);
     for (std::size_t bit = 0; bit < 32; ++bit)
-      EXPECT_TRUE(damaged(flipped(marked, {28 + bit / 8}, static_cast<char>(1 << bit % 8)), "mark"))
+      EXPECT_TRUE(damaged(Flipped(marked, {28 + bit / 8}, static_cast<char>(1 << bit % 8)), "mark"))
           << std::string(mark, 4) << " bit " << bit;
   }
   // Without the mark, as other writers of the format write: a seal found is
   // checked, and a package without one runs.
   const std::string unmarked = changed(28, 0);
   EXPECT_TRUE(runs(unmarked));
-  EXPECT_FALSE(runs(flipped(unmarked, {data})));
+  EXPECT_FALSE(runs(Flipped(unmarked, {data})));
   EXPECT_TRUE(runs(unmarked.substr(0, record)));
 
   // A signed program: only the bytes before the certificate table count.
   const std::string unsealed = unmarked.substr(0, record);
   auto signedAt = [&](const std::string& program, std::uint64_t table) {
-    std::string bytes = program + std::string(64, '\x02');
-    PutU32At(bytes, kSecurityEntry, static_cast<std::uint32_t>(table));
-    PutU32At(bytes, kSecurityEntry + 4, static_cast<std::uint32_t>(bytes.size() - table));
-    return bytes;
+    const std::string bytes = WithU32(program + std::string(64, '\x02'), kSecurityEntry, static_cast<std::uint32_t>(table));
+    return WithU32(bytes, kSecurityEntry + 4, static_cast<std::uint32_t>(bytes.size() - table));
   };
   EXPECT_TRUE(ReadSealed(signedAt(sealed, sealed.size())).matches);
   EXPECT_EQ(ReadSealed(signedAt(unsealed, record)).layout.status, PackageStatus::Ok);
@@ -442,12 +420,8 @@ TEST(PackageSeal, MalformedSealsAndDataInTheCertificateTableAreDamage) {
 }
 
 TEST(PackageCompressed, EveryFileComesOutWholeFromOneSealedStream) {
-  std::string noise(200000, '\0'), text;
-  std::uint32_t state = 2463534242u;  // xorshift: bytes no coder makes smaller
-  for (char& c : noise) {
-    state ^= state << 13, state ^= state >> 17, state ^= state << 5;
-    c = static_cast<char>(state >> 24);
-  }
+  const std::string noise = package_bytes::Noise(200000);
+  std::string text;
   for (int i = 0; i < 100000; ++i) text += "line " + std::to_string(i % 977) + "\n";
   const std::string program = package_bytes::Pe32Program(0x10000000, 0x100000, 300000);
   const std::vector<WriterGroup> groups = {
@@ -456,9 +430,7 @@ TEST(PackageCompressed, EveryFileComesOutWholeFromOneSealedStream) {
                         FileFromBytes(u"\u0416\u6f22.txt", "named"), FileFromBytes(u"code.dll", program)}},
       {u"empty folder", {}}};
   auto packed = [&](const std::vector<WriterGroup>& with, bool* compressed, bool rewrite = true) {
-    FilePtr exe = MakeImage(100);
-    EXPECT_TRUE(AppendCompressedPackage(exe.get(), with, 3, compressed, rewrite));
-    return Bytes(exe.get());
+    return Packed(with, PackageSealing::Sealed, 100, 3, compressed, rewrite);
   };
   bool compressed = false;
   const std::string unrewritten = packed(groups, &compressed, false);
@@ -487,18 +459,15 @@ TEST(PackageCompressed, EveryFileComesOutWholeFromOneSealedStream) {
   EXPECT_LE((descriptor & 0x20) ? read.layout.dataSize : base + base / 8 * (window & 7), 2u << 20);
 
   // A flipped byte of the stream: refused, and the seal shows it.
-  std::string damaged = bytes;
-  damaged[read.layout.dataOffset + read.layout.storedSize / 2] ^= 4;
-  const SealedRead again = ReadSealed(damaged);
+  const std::size_t middle = read.layout.dataOffset + read.layout.storedSize / 2;
+  const SealedRead again = ReadSealed(Flipped(bytes, {middle}, 4));
   EXPECT_FALSE(again.matches || again.digestMatches);
 
   // Data that does not compress is stored, sealed, as the stored writer writes it.
   const std::vector<WriterGroup> random = {{kRootGroupName, {FileFromBytes(u"noise", noise)}}};
   const std::string stored = packed(random, &compressed);
   EXPECT_FALSE(compressed);
-  FilePtr plain = MakeImage(100);
-  ASSERT_TRUE(AppendPackage(plain.get(), random, PackageSealing::Sealed));
-  EXPECT_TRUE(stored == Bytes(plain.get()));
+  EXPECT_TRUE(stored == Packed(random, PackageSealing::Sealed, 100));
 }
 
 TEST(PackageCompressed, TheAddressRewriteIsExactAndOnlyForPe32Programs) {
@@ -613,8 +582,8 @@ TEST(PackageCompressed, StreamsThatDoNotDecodeIntoTheFilesAreDamage) {
 
   // A mark that says sealed without a seal, or a data area past the end, is
   // damage (an unknown mark: every flipped bit, above).
-  std::string longer = bound(2, frame);
-  PutU32At(longer, 100 + Records(1).Group(kRootGroupName, 1).File(u"f", 2).Bytes().size(), 1u << 20);
+  const std::string longer =
+      WithU32(bound(2, frame), 100 + Records(1).Group(kRootGroupName, 1).File(u"f", 2).Bytes().size(), 1u << 20);
   for (const auto& [bytes, reason] : {std::pair<std::string, const char*>{bound(2, frame).substr(0, bound(2, frame).size() - kSealRecordSize), "no seal follows"},
                                       {longer, "cut short"}}) {
     const SealedRead read = ReadSealed(bytes);

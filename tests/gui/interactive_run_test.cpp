@@ -7,7 +7,6 @@
 #include "unit/test_support.h"
 
 using namespace testing_support;
-using nsTobrin::FileFromBytes;
 
 namespace {
 
@@ -28,27 +27,19 @@ TEST(InteractiveRun, ARefusedQuestionEndsTheRunCancelledWithoutThePayload) {
                {"<MessageInfo xmlns=\"urn:it's a b\"><ENG>x</ENG></MessageInfo>", L"", 0}};
   for (const auto& [catalogue, message, exitCode] : cases) {
     SCOPED_TRACE(catalogue);
-    TempFolder work(L"run"), temp(L"temp");
-    const std::wstring product = gui_support::UniqueCaption(L"run"), runner = work / L"runner.exe", report = work / L"report.txt";
-    ASSERT_TRUE(BindPackage(
-        OwnFolder() + L"\\tobrin.exe", runner,
-        {{nsTobrin::kRootGroupName,
-          {FileFromBytes(u"probe.exe", ReadBytes(OwnFolder() + L"\\probe.exe")),
-           FileFromBytes(u"AssistFile.ini", "[ParamOption]\r\nExecuteFileName=probe.exe\r\nProductName=" + Utf8(product) + "\r\n"),
-           FileFromBytes(u"MessageSetting.ini", "[Setting]\r\nIsShowMessageBox=1\r\nIsOk=0\r\n"),
-           FileFromBytes(u"MessageInfo.xml", catalogue)}}}));
-
-    ChildProcess run(L"\"" + runner + L"\"", {{L"TEMP", temp.Path()}, {L"TMP", temp.Path()}, {L"PROBE_REPORT", report}});
-    ASSERT_TRUE(run.Started());
+    const RunnerScene scene(L"run");
+    const std::wstring product = gui_support::UniqueCaption(L"run");
+    const auto run = scene.Start(scene.Pack({scene.ProbeRoot(QuestionFiles(catalogue), AssistFile("probe.exe", "", "", Utf8(product)))}));
+    ASSERT_TRUE(run->Started());
     // The progress window comes first; the box follows once it has gone.
     HWND box = gui_support::WaitForDialog(product, 60000);
     ASSERT_TRUE(box) << "no message box";
     EXPECT_EQ(gui_support::WindowText(GetDlgItem(box, IDC_MESSAGE_TEXT)), message);
     SendMessageW(GetDlgItem(box, IDC_RIGHT_BUTTON), BM_CLICK, 0, 0);
 
-    EXPECT_EQ(run.Wait(60000), exitCode);
-    EXPECT_EQ(Exists(report), exitCode == 0);
-    EXPECT_TRUE(ListFolder(temp.Path()).empty()) << "an extraction folder was left behind";
+    EXPECT_EQ(run->Wait(60000), exitCode);
+    EXPECT_EQ(Exists(scene.report), exitCode == 0);
+    EXPECT_EQ(LeftIn(scene.temp), std::vector<std::wstring>()) << "an extraction folder was left behind";
   }
 }
 

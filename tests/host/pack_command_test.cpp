@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <tuple>
 
@@ -154,45 +155,38 @@ TEST(PackCreate, RunnersThatCannotCarryAPackageAreRefused) {
            {headerInDos, "starts inside the MS-DOS header"}, {MakePe(dll), "is a DLL"}, {MakePe(signedPe), "sign the packed program"},
            {MakePe(used), "bytes 32 to 35 are not zero"}}) {
     WriteFile(p.stub, stub);
-    EXPECT_REFUSED(p.Create(), message);
-    EXPECT_FALSE(fs::exists(p.out)) << message;
+    EXPECT_CREATE_REFUSED(p, message);
   }
   // A runner of 2 GiB would put the package out of the runner's reach.
   WriteFile(p.stub, MakePe());
   fs::resize_file(p.stub, 0x80000000ull);
-  EXPECT_REFUSED(p.Create(), "the package would start at or beyond 2 GiB");
-  EXPECT_FALSE(fs::exists(p.out));
+  EXPECT_CREATE_REFUSED(p, "the package would start at or beyond 2 GiB");
 }
 
 TEST(PackCreate, FoldersWithNamesOrFilesTheRunnerCannotTakeAreRefused) {
-  // Files relative to the tree (none: a link to a file), and the refusal.
-  const std::vector<std::pair<std::vector<std::string>, const char*>> cases = {
-      {{"CON.txt"}, "a path component is a device name"},
-      {{"a\\b"}, "holds a backslash"},
-      {{"Readme.txt", "README.TXT"}, "differ only in letter case"},
-      {{"x/\xE1\xBA\xA1", "x/\xE1\xBA\xA0"}, "differ only in letter case"},
-      {{}, "is a symbolic link, which is not followed"},
-      {{"docs", "Docs/x.txt"}, "is a file where the folder"},
-      {{Root() + "/x.txt"}, "taken for the package's root group"},
-      {{"bad\xFF.txt"}, "not valid UTF-8"},
+  // Files relative to the tree, or what else is made in the folder, and the refusal.
+  using Plant = std::function<void(const Packed&)>;
+  const std::vector<std::tuple<std::vector<std::string>, Plant, const char*>> cases = {
+      {{"CON.txt"}, nullptr, "a path component is a device name"},
+      {{"a\\b"}, nullptr, "holds a backslash"},
+      {{"Readme.txt", "README.TXT"}, nullptr, "differ only in letter case"},
+      {{"x/\xE1\xBA\xA1", "x/\xE1\xBA\xA0"}, nullptr, "differ only in letter case"},
+      {{"docs", "Docs/x.txt"}, nullptr, "is a file where the folder"},
+      {{Root() + "/x.txt"}, nullptr, "taken for the package's root group"},
+      {{"bad\xFF.txt"}, nullptr, "not valid UTF-8"},
+      {{}, [](const Packed& p) { fs::create_symlink(p.tree / "setup.exe", p.tree / "linked.exe"); },
+       "is a symbolic link, which is not followed"},
+      {{"huge.bin"}, [](const Packed& p) { fs::resize_file(p.tree / "huge.bin", 0x80000000ull); },  // sparse: nothing is read
+       "huge.bin: is 2147483648 bytes long"},
+      {{}, [](const Packed& p) { fs::create_directory_symlink(fs::temp_directory_path(), p.tree / "link"); },
+       "symbolic link to a folder"},
   };
-  for (const auto& [files, message] : cases) {
+  for (const auto& [files, plant, message] : cases) {
     Packed p;
     for (const std::string& file : files) WriteFile(p.tree / file, "x");
-    if (files.empty()) fs::create_symlink(p.tree / "setup.exe", p.tree / "linked.exe");
-    EXPECT_REFUSED(p.Create(), message);
-    EXPECT_FALSE(fs::exists(p.out)) << message;
+    if (plant) plant(p);
+    EXPECT_CREATE_REFUSED(p, message);
   }
-
-  Packed big;
-  WriteFile(big.tree / "huge.bin", "");
-  fs::resize_file(big.tree / "huge.bin", 0x80000000ull);  // sparse: nothing is read
-  EXPECT_REFUSED(big.Create(), "huge.bin: is 2147483648 bytes long");
-
-  Packed linked;
-  fs::create_directories(linked.dir / "elsewhere");
-  fs::create_directory_symlink(linked.dir / "elsewhere", linked.tree / "link");
-  EXPECT_REFUSED(linked.Create(), "symbolic link to a folder");
 
   // The partial file has a name of its own: a link planted at the old fixed
   // name, or at the output itself, leads nowhere.
@@ -264,8 +258,7 @@ TEST(PackCreate, SettingsThatStartNothingAreRefused) {
     Packed p;
     if (assist.empty()) fs::remove(p.tree / "AssistFile.ini");
     else WriteFile(p.tree / "AssistFile.ini", assist);
-    EXPECT_REFUSED(p.Create(), message);
-    EXPECT_FALSE(fs::exists(p.out)) << message;
+    EXPECT_CREATE_REFUSED(p, message);
   }
 
   // Accepted: the section and key in any letter case, the file named in any
@@ -319,32 +312,22 @@ TEST(PackVerify, ProgramsTheRunnerWouldNotRunAreRefused) {
   Packed p;
   ASSERT_EQ(p.Create().exitCode, 0);
   const std::string packed = ReadFile(p.out);
-  auto verify = [&](const std::string& bytes) {
-    WriteFile(p.dir / "check.exe", bytes);
-    return RunPack({"verify", (p.dir / "check.exe").string()});
-  };
+  auto verify = [&p](const std::string& bytes) { return p.Verify(bytes); };
 
-  // A certificate table where the package starts is no signature of it;
-  // one that ends before the package was made before packing.
-  std::string overlaid = packed;
-  overlaid[0x84 + 20 + 96 + 32] = 0x00;
-  overlaid[0x84 + 20 + 96 + 33] = 0x04;  // at byte 1024, where the package starts
-  overlaid[0x84 + 20 + 96 + 36] = 0x10;
-  std::string signedEarly = overlaid;
-  signedEarly[0x84 + 20 + 96 + 33] = 0x03;  // at byte 768, 16 bytes long
+  // A certificate table (16 bytes) where the package starts, at byte 1024,
+  // is no signature of it; one that ends before the package (at byte 768)
+  // was made before packing.
+  using package_bytes::Flipped;
+  using package_bytes::WithU32;
+  constexpr std::size_t kCertificateEntry = 0x84 + 20 + 96 + 32;
+  const std::string overlaid = WithU32(WithU32(packed, kCertificateEntry, 0x400), kCertificateEntry + 4, 0x10);
+  const std::string signedEarly = WithU32(overlaid, kCertificateEntry, 0x300);
   // A package that starts inside the image.
-  std::string overlapping = MakePe();
   const std::string package = package_bytes::Records(1).Group(nsTobrin::kRootGroupName, 0).Bytes();
-  overlapping.replace(0x300, package.size(), package);
-  overlapping[32] = 0x00;
-  overlapping[33] = 0x03;
-  std::string far = packed;
-  far[35] = '\x80';
+  const std::string overlapping = WithU32(MakePe().replace(0x300, package.size(), package), 32, 0x300);
   // A package marked as sealed without its seal, or with a bit of the mark
   // or the seal's magic changed.
-  std::string markChanged = packed, magicChanged = packed;
-  markChanged[29] ^= 1;
-  magicChanged[packed.size() - nsTobrin::kSealRecordSize] ^= 1;
+  const std::string markChanged = Flipped(packed, {29}), magicChanged = Flipped(packed, {packed.size() - nsTobrin::kSealRecordSize});
   for (const auto& [bytes, message] : std::vector<std::pair<std::string, const char*>>{
            {MakePe(), "carries no package"},
            {packed.substr(0, packed.size() - nsTobrin::kSealRecordSize - 3), "the data area is cut short"},
@@ -352,7 +335,7 @@ TEST(PackVerify, ProgramsTheRunnerWouldNotRunAreRefused) {
            {overlaid, "the package lies inside the signature"},
            {signedEarly, "was signed before it was packed"},
            {overlapping, "inside the executable image"},
-           {far, "the package offset is 2 GiB or more"},
+           {Flipped(packed, {35}, '\x80'), "the package offset is 2 GiB or more"},
            {packed.substr(0, packed.size() - nsTobrin::kSealRecordSize), "marked as sealed, but no seal follows"},
            {markChanged, "the package's mark (bytes 28 to 31) is unknown"},
            {magicChanged, "marked as sealed, but what follows the data area is no seal"}})
@@ -489,11 +472,7 @@ TEST(PackSeal, CreateSealsAndListVerifyAndExtractCheckTheSeal) {
   EXPECT_NE(created.out.find("does not declare CompressedPackages"), std::string::npos) << created.out;
   EXPECT_EQ(ListJson(p.out)["layout"], "stored");
   // A current runner declares both; its packages are compressed.
-  std::string declaring = MakePe();
-  for (char c : std::string("SealedPackages")) declaring += {c, '\0'};
-  declaring += std::string(2, '\0');
-  for (char c : std::string("CompressedPackages")) declaring += {c, '\0'};
-  WriteFile(p.stub, declaring + std::string(2, '\0'));
+  WriteFile(p.stub, DeclaringRunner({"SealedPackages", "CompressedPackages"}));
   const RunResult current = p.Create();
   ASSERT_EQ(current.exitCode, 0) << current.err;
   EXPECT_EQ(current.out.find("does not declare"), std::string::npos) << current.out;
@@ -516,18 +495,16 @@ TEST(PackSeal, CreateSealsAndListVerifyAndExtractCheckTheSeal) {
   EXPECT_EQ(RunPack({"verify", p.out.string()}).exitCode, 0);
 
   // Damage in the data area: verify says so, extract keeps nothing.
-  std::string damaged = sealed;
-  damaged[sealed.size() - nsTobrin::kSealRecordSize - 3] ^= 1;
+  const std::string damaged = package_bytes::Flipped(sealed, {sealed.size() - nsTobrin::kSealRecordSize - 3});
+  EXPECT_REFUSED(p.Verify(damaged), "the seal does not match");
   WriteFile(p.dir / "damaged.exe", damaged);
-  EXPECT_REFUSED(RunPack({"verify", (p.dir / "damaged.exe").string()}), "the seal does not match");
   const fs::path fresh = p.dir / "fresh", empty = p.dir / "empty";
   fs::create_directories(empty);
   EXPECT_REFUSED(RunPack({"extract", (p.dir / "damaged.exe").string(), fresh.string()}), "the seal does not match");
   EXPECT_REFUSED(RunPack({"extract", (p.dir / "damaged.exe").string(), empty.string()}), "the seal does not match");
   EXPECT_FALSE(fs::exists(fresh));
   EXPECT_TRUE(fs::is_empty(empty));
-  WriteFile(p.dir / "cut.exe", sealed.substr(0, sealed.size() - 1));
-  EXPECT_REFUSED(RunPack({"verify", (p.dir / "cut.exe").string()}), "the seal is cut short");
+  EXPECT_REFUSED(p.Verify(sealed.substr(0, sealed.size() - 1)), "the seal is cut short");
 
   // --no-seal: the plain format, 40 bytes shorter than --store's.
   ASSERT_EQ(p.Create({"--store"}).exitCode, 0);
@@ -540,9 +517,7 @@ TEST(PackSeal, CreateSealsAndListVerifyAndExtractCheckTheSeal) {
 
   // A runner that also undoes the address rewrite gets it (TbAr); list,
   // verify and extract undo it.
-  declaring += std::string(2, '\0');
-  for (char c : std::string("AddressRewrittenPackages")) declaring += {c, '\0'};
-  WriteFile(p.stub, declaring + std::string(2, '\0'));
+  WriteFile(p.stub, DeclaringRunner({"SealedPackages", "CompressedPackages", "AddressRewrittenPackages"}));
   const std::string program = package_bytes::Pe32Program(0x10000000, 0x80000, 300000);
   WriteFile(p.tree / "data.bin", program);
   ASSERT_EQ(p.Create().exitCode, 0);

@@ -104,13 +104,14 @@ check "list names all eleven message languages" \
 check "the packed program is still a PE program to objdump" is_pe_program packed32.exe $bits
 
 # --- the Windows build of the packer writes the same bytes ---------------------
-wine "$win32/tobrin-pack.exe" create -o packed-by-windows.exe --stub "$(winepath -w "$win32/tobrin.exe")" "$tree" \
-  </dev/null > win.out 2> win.err || true
+win_pack() { wine "$win32/tobrin-pack.exe" "$@" </dev/null; }
+win_stub=$(winepath -w "$win32/tobrin.exe")
+win_pack create -o packed-by-windows.exe --stub "$win_stub" "$tree" > win.out 2> win.err || true
 check "the Windows packer writes the same program as the host packer" cmp -s packed32.exe packed-by-windows.exe
-wine "$win32/tobrin-pack.exe" extract packed32.exe extracted-by-windows </dev/null >/dev/null 2>&1 || true
+win_pack extract packed32.exe extracted-by-windows >/dev/null 2>&1 || true
 check "the Windows packer extracts every file as packed" diff -r "$tree" extracted-by-windows
 code=0
-wine "$win32/tobrin-pack.exe" extract packed32.exe 'blank-end ' </dev/null >/dev/null 2>&1 || code=$?
+win_pack extract packed32.exe 'blank-end ' >/dev/null 2>&1 || code=$?
 check "the Windows packer refuses a folder ending in a blank and makes none" \
   sh -c "[ $code = 1 ] && ! ls -d blank-end* 2>/dev/null"
 
@@ -121,16 +122,15 @@ while [ $(( ${#work} + ${#deep_dir} )) -lt 300 ]; do deep_dir="$deep_dir/folder-
 mkdir -p "$deep_dir"
 printf 'deep' > "$deep_dir/deep.txt"
 head -c 100000 /dev/urandom > "$deep_dir/deep.bin"
-wine "$win32/tobrin-pack.exe" create -o long.exe --stub "$(winepath -w "$win32/tobrin.exe")" long \
-  </dev/null > long-create.out 2>&1 || true
+win_pack create -o long.exe --stub "$win_stub" long > long-create.out 2>&1 || true
 check "the Windows packer packs a tree whose paths exceed MAX_PATH" \
   sh -c "\"$packer\" list long.exe | grep -q 'deep.bin' && \"$packer\" verify long.exe > /dev/null 2>&1"
-wine "$win32/tobrin-pack.exe" extract long.exe long-extracted </dev/null >/dev/null 2>&1 || true
+win_pack extract long.exe long-extracted >/dev/null 2>&1 || true
 check "the Windows packer extracts such a tree as packed" diff -r long long-extracted
 cp long.exe long-damaged.exe
 damage_data long-damaged.exe || fail "the deep package's data area can be found"
 code=0
-wine "$win32/tobrin-pack.exe" extract long-damaged.exe long-kept-nothing </dev/null >/dev/null 2>&1 || code=$?
+win_pack extract long-damaged.exe long-kept-nothing >/dev/null 2>&1 || code=$?
 kept=$(if [ -e long-kept-nothing ]; then echo kept; else echo gone; fi)
 check "a damaged deep package extracted by the Windows packer leaves nothing" [ "$code:$kept" = 1:gone ]
 before=$(extraction_folders)
@@ -149,7 +149,7 @@ judge_catalogue() {
   if ! "$packer" create -o cat.exe --stub "$win32/tobrin.exe" cat > /dev/null 2> cat-host.err; then
     fail "create packs a catalogue that is $what"; cat cat-host.err; return
   fi
-  wine "$win32/tobrin-pack.exe" verify cat.exe </dev/null > /dev/null 2> cat-win.err || true
+  win_pack verify cat.exe > /dev/null 2> cat-win.err || true
   host=$(catalogue_warning cat-host.err)
   win=$(catalogue_warning cat-win.err)
   check "both packers warn alike about a catalogue: $what ('${host:-no warning}')" [ "${host:+warned}" = "${win:+warned}" ]

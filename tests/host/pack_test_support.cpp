@@ -124,6 +124,26 @@ RunResult Packed::Create(const std::vector<std::string>& options) const {
   return RunPack(args);
 }
 
+RunResult Packed::Verify(const std::string& bytes) const {
+  WriteFile(dir / "check.exe", bytes);
+  return RunPack({"verify", (dir / "check.exe").string()});
+}
+
+testing::AssertionResult CreateRefused(const Packed& packed, const std::string& text, const std::vector<std::string>& options) {
+  const testing::AssertionResult refused = Ended(packed.Create(options), 1, text);
+  if (refused && fs::exists(packed.out)) return testing::AssertionFailure() << "refused, but wrote " << packed.out;
+  return refused;
+}
+
+std::string DeclaringRunner(const std::vector<std::string>& features) {
+  std::string runner = MakePe();
+  for (const std::string& feature : features) {
+    for (char c : feature) runner += {c, '\0'};
+    runner += std::string(2, '\0');
+  }
+  return runner;
+}
+
 testing::AssertionResult Ended(const RunResult& run, int exitCode, const std::string& text) {
   if (run.exitCode == exitCode && run.err.find(text) != std::string::npos &&
       (exitCode != 0 || run.err.find("warning: ") != std::string::npos))

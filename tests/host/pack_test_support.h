@@ -65,12 +65,22 @@ struct Packed {
   fs::path stub = dir / "runner.exe", tree = dir / "tree", out = dir / "out.exe";
   explicit Packed(bool withSettings = true);
   RunResult Create(const std::vector<std::string>& options = {}) const;
+  // verify run on `bytes`, written as a program beside the output.
+  RunResult Verify(const std::string& bytes) const;
 };
 
 // Whether a run ended with `exitCode` (0: with a warning) naming `text`.
 testing::AssertionResult Ended(const RunResult& run, int exitCode, const std::string& text);
 #define EXPECT_REFUSED(result, text) EXPECT_TRUE(::pack_test::Ended((result), 1, (text)))
 #define EXPECT_WARNED(result, text) EXPECT_TRUE(::pack_test::Ended((result), 0, (text)))
+// Whether create refused `packed`'s folder naming `text`, and wrote no output.
+testing::AssertionResult CreateRefused(const Packed& packed, const std::string& text,
+                                       const std::vector<std::string>& options = {});
+#define EXPECT_CREATE_REFUSED(packed, ...) EXPECT_TRUE(::pack_test::CreateRefused((packed), __VA_ARGS__))
+
+// MakePe's program followed by the names of the `features` it declares, in
+// UTF-16 as a runner's resources hold them.
+std::string DeclaringRunner(const std::vector<std::string>& features);
 
 // `tobrin-pack list --json` of a packed program, parsed (null when it fails).
 nlohmann::json ListJson(const fs::path& packed);

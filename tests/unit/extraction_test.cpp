@@ -24,22 +24,16 @@ using nsTobrin::WriterGroup;
 namespace {
 
 // A program file: a small image with a package bound to it.
-// `compressed`: the compressed layout (at a fast level), sealed.
-std::wstring MakeProgram(const TempFolder& work, const std::vector<WriterGroup>& groups, const std::wstring& name = L"p.exe",
-                         nsTobrin::PackageSealing sealing = nsTobrin::PackageSealing::Unsealed, bool compressed = false) {
-  const std::wstring path = work / name;
-  EXPECT_TRUE(WriteBytes(path, package_bytes::StandInImage(512)));
-  FILE* file = _wfopen(path.c_str(), L"r+b");
-  bool madeCompressed = false;
-  EXPECT_TRUE(file && (compressed ? nsTobrin::AppendCompressedPackage(file, groups, 3, &madeCompressed)
-                                  : nsTobrin::AppendPackage(file, groups, sealing)));
-  EXPECT_EQ(madeCompressed, compressed) << "the files must be large enough to compress";
-  if (file) fclose(file);
+std::wstring MakeProgram(const TempFolder& work, const std::vector<WriterGroup>& groups, Packing packing = Packing::Stored) {
+  const std::wstring path = work / L"p.exe";
+  EXPECT_TRUE(WriteBytes(path, package_bytes::StandInImage(512)) && AppendPackageTo(path, groups, packing));
   return path;
 }
 
 class Extraction : public ::testing::Test {
  protected:
+  // Whatever a test extracted, it removed again.
+  void TearDown() override { EXPECT_EQ(ListFolder(temp.Path()), std::vector<std::wstring>()); }
   TempFolder work{L"x"};
   TempFolder temp{L"temp"};
   EnvironmentGuard tempVariable{L"TEMP", temp.Path()};
@@ -84,7 +78,7 @@ TEST_P(ExtractionOfEitherLayout, WritesEveryFileWhereItBelongs) {
       {u"a", {FileFromBytes(u"outer.txt", "outer")}},
       {u"Drivers", {}},
       {u"deep/er", {FileFromBytes(u"d.txt", "deep")}},
-  }, L"p.exe", nsTobrin::PackageSealing::Unsealed, GetParam());
+  }, GetParam() ? Packing::Compressed : Packing::Stored);
   CTobrinDlg dlg;
   ASSERT_TRUE(ExtractPackageFrom(program, dlg, false));
   EXPECT_TRUE(dlg.m_bExtracted);
@@ -118,7 +112,6 @@ TEST_P(ExtractionOfEitherLayout, WritesEveryFileWhereItBelongs) {
   EXPECT_FALSE(Exists(folder + std::wstring(kRootGroupName.begin(), kRootGroupName.end())));
 
   EXPECT_TRUE(DeleteExtractFolder(folder));
-  EXPECT_TRUE(ListFolder(temp.Path()).empty());
 }
 
 TEST_F(Extraction, EveryRunGetsAFolderOfItsOwn) {
@@ -128,6 +121,7 @@ TEST_F(Extraction, EveryRunGetsAFolderOfItsOwn) {
   ASSERT_TRUE(ExtractPackageFrom(program, second, false));
   EXPECT_NE(first.m_strExtractFolder, second.m_strExtractFolder);
   EXPECT_EQ(ListFolder(temp.Path()).size(), 2u);
+  for (const CTobrinDlg* dlg : {&first, &second}) EXPECT_TRUE(DeleteExtractFolder(dlg->m_strExtractFolder));
 }
 
 TEST_F(Extraction, AnElevatedRunsFolderIsClosedToEveryoneElse) {
@@ -202,13 +196,12 @@ TEST_F(Extraction, TempEndingInABackslashOrMissing) {
     EXPECT_TRUE(ToLongPath(L"").empty());
     EXPECT_NE(GetLastError(), 0u);
   }
-  EXPECT_TRUE(ListFolder(temp.Path()).empty());
 }
 
 TEST_F(Extraction, DamagedOrMissingPackagesLeaveNothing) {
   // A package whose data is cut short (every refusal of the reader takes
   // this one way), a file that is not there.
-  const std::wstring shortData = MakeProgram(work, {{kRootGroupName, {FileFromBytes(u"f", std::string(100, 'x'))}}}, L"short.exe");
+  const std::wstring shortData = MakeProgram(work, {{kRootGroupName, {FileFromBytes(u"f", std::string(100, 'x'))}}});
   std::string bytes = ReadBytes(shortData);
   bytes.resize(bytes.size() - 10);
   ASSERT_TRUE(WriteBytes(shortData, bytes));
@@ -220,7 +213,6 @@ TEST_F(Extraction, DamagedOrMissingPackagesLeaveNothing) {
   CTobrinDlg missing;
   EXPECT_FALSE(ExtractPackageFrom(work / L"nothing.exe", missing, false));
   EXPECT_NE(missing.m_nExitCode, 0u);
-  EXPECT_TRUE(ListFolder(temp.Path()).empty());
 }
 
 #ifndef _WIN64
@@ -264,7 +256,7 @@ TEST_P(ExtractionOfEitherLayout, AFileThatCannotBeWrittenFailsTheExtraction) {
   const std::wstring program = MakeProgram(work, {
       {kRootGroupName, {FileFromBytes(u"A", "file"), FileFromBytes(u"later.txt", std::string(5000, 'x'))}},
       {u"A", {FileFromBytes(u"inside.txt", std::string(5000, 'x'))}},
-  }, L"p.exe", nsTobrin::PackageSealing::Unsealed, GetParam());
+  }, GetParam() ? Packing::Compressed : Packing::Stored);
   CTobrinDlg dlg;
   EXPECT_FALSE(ExtractPackageFrom(program, dlg, false));
   EXPECT_FALSE(dlg.m_bExtracted);
@@ -272,7 +264,6 @@ TEST_P(ExtractionOfEitherLayout, AFileThatCannotBeWrittenFailsTheExtraction) {
   ASSERT_FALSE(dlg.m_strExtractFolder.empty());
   EXPECT_FALSE(Exists(dlg.m_strExtractFolder + L"later.txt"));
   EXPECT_TRUE(DeleteExtractFolder(dlg.m_strExtractFolder));
-  EXPECT_TRUE(ListFolder(temp.Path()).empty());
 }
 
 TEST_P(ExtractionOfEitherLayout, LargeFilesArriveWhole) {
@@ -282,7 +273,7 @@ TEST_P(ExtractionOfEitherLayout, LargeFilesArriveWhole) {
   // Sealed: the digest of forty pieces, hashed while they are written, must
   // come out as the packer's.
   const std::wstring program = MakeProgram(work, {{kRootGroupName, {FileFromBytes(u"big.bin", big), FileFromBytes(u"tail", "t")}}},
-                                           L"p.exe", nsTobrin::PackageSealing::Sealed, GetParam());
+                                           GetParam() ? Packing::Compressed : Packing::Sealed);
   CTobrinDlg dlg;
   ASSERT_TRUE(ExtractPackageFrom(program, dlg, false));
   EXPECT_TRUE(ReadBytes(dlg.m_strExtractFolder + L"big.bin") == big);
@@ -294,36 +285,26 @@ TEST_F(Extraction, ProgressStepsPerFileUpTo900ThenFills) {
   std::vector<nsTobrin::WriterFile> files;
   for (int i = 0; i < 950; ++i) files.push_back(FileFromBytes(U16(L"f" + std::to_wstring(i)), ""));
   const std::wstring program = MakeProgram(work, {{kRootGroupName, files}});
-  {
+  // Reported; not reported, when the bar gets no message at all; cancelled,
+  // when the extraction stops before the next file and the bar still fills.
+  const struct {
+    bool progress, cancel;
+    int steps, queries;  // -1: not counted
+    std::vector<int> finalPositions;
+  } cases[] = {{true, false, 900, 950, {1000}}, {false, false, 0, 0, {}}, {true, true, 0, -1, {1000}}};
+  for (const auto& c : cases) {
     ProgressSpy spy;
     CTobrinDlg dlg;
     dlg.m_progress.m_hWnd = spy.window;
-    ASSERT_TRUE(ExtractPackageFrom(program, dlg, true));
-    EXPECT_EQ(spy.steps, 900);
-    EXPECT_EQ(spy.queries, 950);
-    EXPECT_EQ(spy.finalPositions, std::vector<int>{1000});
-    DeleteExtractFolder(dlg.m_strExtractFolder);
-  }
-  {
-    // Without progress reporting the bar gets no message at all.
-    ProgressSpy spy;
-    CTobrinDlg dlg;
-    dlg.m_progress.m_hWnd = spy.window;
-    ASSERT_TRUE(ExtractPackageFrom(program, dlg, false));
-    EXPECT_EQ(spy.steps + spy.queries + static_cast<int>(spy.finalPositions.size()), 0);
-    DeleteExtractFolder(dlg.m_strExtractFolder);
-  }
-  {
-    // A cancelled extraction stops before the next file; the bar still fills.
-    ProgressSpy spy;
-    CTobrinDlg dlg;
-    dlg.m_progress.m_hWnd = spy.window;
-    dlg.m_bCancelRequested = true;
-    EXPECT_FALSE(ExtractPackageFrom(program, dlg, true));
-    EXPECT_EQ(dlg.m_nExitCode, static_cast<DWORD>(ERROR_CANCELLED));
-    EXPECT_EQ(spy.steps, 0);
-    EXPECT_EQ(spy.finalPositions, std::vector<int>{1000});
-    EXPECT_TRUE(ListFolder(dlg.m_strExtractFolder).empty());
+    dlg.m_bCancelRequested = c.cancel;
+    EXPECT_EQ(ExtractPackageFrom(program, dlg, c.progress), !c.cancel) << c.progress << c.cancel;
+    EXPECT_EQ(dlg.m_nExitCode, c.cancel ? static_cast<DWORD>(ERROR_CANCELLED) : 0u);
+    EXPECT_EQ(spy.steps, c.steps);
+    EXPECT_EQ(spy.queries, c.queries < 0 ? spy.queries : c.queries);
+    EXPECT_EQ(spy.finalPositions, c.finalPositions);
+    if (c.cancel) {
+      EXPECT_TRUE(ListFolder(dlg.m_strExtractFolder).empty());
+    }
     DeleteExtractFolder(dlg.m_strExtractFolder);
   }
 }
@@ -339,14 +320,13 @@ TEST_F(Extraction, GroupsNestedBeyondMaxPath) {
   EXPECT_GT(deepFile.size(), static_cast<size_t>(MAX_PATH));
   EXPECT_EQ(ReadBytes(deepFile), "deep");
   EXPECT_TRUE(DeleteExtractFolder(dlg.m_strExtractFolder));
-  EXPECT_TRUE(ListFolder(temp.Path()).empty());
 }
 
 TEST_P(ExtractionOfEitherLayout, ThePayloadMustBeThePackagesOwn) {
   const std::string payload(150000, 'p');
   const std::wstring program = MakeProgram(work, {{kRootGroupName, {FileFromBytes(u"setup.exe", "first"), FileFromBytes(u"setup.exe", payload)}},
                                                   {u"Tools", {FileFromBytes(u"tool.exe", "tool")}}},
-                                           L"p.exe", nsTobrin::PackageSealing::Unsealed, GetParam());
+                                           GetParam() ? Packing::Compressed : Packing::Stored);
   CTobrinDlg dlg;
   ASSERT_TRUE(ExtractPackageFrom(program, dlg, false));
   const std::wstring& folder = dlg.m_strExtractFolder;
@@ -360,14 +340,12 @@ TEST_P(ExtractionOfEitherLayout, ThePayloadMustBeThePackagesOwn) {
   const auto holdAsRun = [&](const std::wstring& group, const std::wstring& name) {
     return hold(group, name, dlg.m_writtenFiles);
   };
-  // The later of two entries of one name is the file on disk.
-  EXPECT_EQ(holdAsRun(L"", L"setup.exe"), 0u);
-  EXPECT_TRUE(held.Valid());
-  EXPECT_EQ(holdAsRun(L"Tools", L"tool.exe"), 0u);
-  EXPECT_TRUE(held.Valid());
-  // A path below the folder, in any letter case, as Windows finds the file.
-  EXPECT_EQ(holdAsRun(L"", L"tOOLS/TOOL.exe"), 0u);
-  EXPECT_TRUE(held.Valid());
+  // The later of two entries of one name is the file on disk; a path below
+  // the folder, in any letter case, finds the file as Windows does.
+  for (const auto& [group, name] : {std::pair{L"", L"setup.exe"}, {L"Tools", L"tool.exe"}, {L"", L"tOOLS/TOOL.exe"}}) {
+    EXPECT_EQ(holdAsRun(group, name), 0u) << Utf8(name);
+    EXPECT_TRUE(held.Valid()) << Utf8(name);
+  }
   // Of a compressed package, the file must be the one this run wrote.
   EXPECT_EQ(hold(L"Tools", L"tool.exe", nsTobrin::WrittenFiles{}),
             GetParam() ? static_cast<DWORD>(ERROR_INVALID_DATA) : 0u);

@@ -88,14 +88,33 @@ std::vector<std::wstring> LeftIn(const std::wstring& folder) {
   return names;
 }
 
-bool BindPackage(const std::wstring& runner, const std::wstring& target, const std::vector<nsTobrin::WriterGroup>& groups,
-                 nsTobrin::PackageSealing sealing, bool compressed) {
-  if (!CopyFileW(runner.c_str(), target.c_str(), FALSE)) return false;
-  FILE* file = _wfopen(target.c_str(), L"r+b");
+bool AppendPackageTo(const std::wstring& path, const std::vector<nsTobrin::WriterGroup>& groups, Packing packing) {
+  FILE* file = _wfopen(path.c_str(), L"r+b");
   if (!file) return false;
-  const bool ok =
-      compressed ? nsTobrin::AppendCompressedPackage(file, groups, 3) : nsTobrin::AppendPackage(file, groups, sealing);
+  bool compressed = false;
+  const bool ok = packing == Packing::Compressed
+                      ? nsTobrin::AppendCompressedPackage(file, groups, 3, &compressed) && compressed
+                      : nsTobrin::AppendPackage(file, groups,
+                                                packing == Packing::Sealed ? nsTobrin::PackageSealing::Sealed
+                                                                           : nsTobrin::PackageSealing::Unsealed);
   return std::fclose(file) == 0 && ok;
+}
+
+std::string AssistFile(const std::string& execute, const std::string& paramA, const std::string& paramB,
+                       const std::string& product) {
+  std::string ini = "[ParamOption]\r\nExecuteFileName=" + execute + "\r\n";
+  if (!paramA.empty()) ini += "ParamA=" + paramA + "\r\n";
+  if (!paramB.empty()) ini += "ParamB=" + paramB + "\r\n";
+  return ini + "ProductName=" + product + "\r\n";
+}
+
+std::vector<nsTobrin::WriterFile> QuestionFiles(const std::string& catalogue) {
+  return {nsTobrin::FileFromBytes(u"MessageSetting.ini", "[Setting]\r\nIsShowMessageBox=1\r\nIsOk=0\r\n"),
+          nsTobrin::FileFromBytes(u"MessageInfo.xml", catalogue)};
+}
+
+void ClickButton(HWND dialog, int id) {
+  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
 std::wstring OwnFolder() {
@@ -164,7 +183,7 @@ EnvironmentGuard::EnvironmentGuard(const std::wstring& name, const std::wstring&
 
 EnvironmentGuard::~EnvironmentGuard() { SetEnvironmentVariableW(m_name.c_str(), m_bHadValue ? m_old.c_str() : nullptr); }
 
-ChildProcess::ChildProcess(const std::wstring& commandLine, const std::vector<std::pair<std::wstring, std::wstring>>& env) {
+ChildProcess::ChildProcess(const std::wstring& commandLine, const Environment& env) {
   // The current environment with the given variables replaced, sorted by
   // name without regard to case, as the system keeps it.
   auto upper = [](std::wstring name) {
@@ -257,9 +276,30 @@ HWND ChildProcess::WaitForWindow(const std::wstring& caption, int controlId, DWO
   return nullptr;
 }
 
-long long RunProgram(const std::wstring& commandLine, const std::vector<std::pair<std::wstring, std::wstring>>& env,
-                     DWORD timeoutMs) {
+long long RunProgram(const std::wstring& commandLine, const Environment& env, DWORD timeoutMs) {
   return ChildProcess(commandLine, env).Wait(timeoutMs);
+}
+
+RunnerScene::RunnerScene(const std::wstring& hint) : work(hint) {
+  EXPECT_TRUE(CreateDirectoryW(temp.c_str(), nullptr) && PlantSentinel(temp));
+}
+
+nsTobrin::WriterGroup RunnerScene::ProbeRoot(std::vector<nsTobrin::WriterFile> more, const std::string& assist) const {
+  more.insert(more.begin(), {nsTobrin::FileFromBytes(u"probe.exe", probe), nsTobrin::FileFromBytes(u"AssistFile.ini", assist)});
+  return {nsTobrin::kRootGroupName, std::move(more)};
+}
+
+std::wstring RunnerScene::Pack(const std::vector<nsTobrin::WriterGroup>& groups, const std::wstring& name,
+                               Packing packing) const {
+  const std::wstring packed = work / name;
+  EXPECT_TRUE(CopyFileW(runner.c_str(), packed.c_str(), FALSE) && AppendPackageTo(packed, groups, packing)) << Utf8(name);
+  return packed;
+}
+
+std::unique_ptr<ChildProcess> RunnerScene::Start(const std::wstring& packed, const std::wstring& arguments,
+                                                 Environment env) const {
+  env.insert(env.end(), {{L"TEMP", tempVariable}, {L"TMP", tempVariable}, {L"PROBE_REPORT", report}});
+  return std::make_unique<ChildProcess>(L"\"" + packed + L"\"" + (arguments.empty() ? L"" : L" " + arguments), env);
 }
 
 }  // namespace testing_support

@@ -4,7 +4,9 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "package/package_writer.h"
@@ -42,10 +44,21 @@ bool PlantSentinel(const std::wstring& folder);
 // sentinel, sorted, and "<sentinel gone>" when it (or the folder) is gone.
 std::vector<std::wstring> LeftIn(const std::wstring& folder);
 
-// Copies `runner` to `target` and binds the package to the copy;
-// `compressed`: in the compressed layout (sealed, at a fast level).
-bool BindPackage(const std::wstring& runner, const std::wstring& target, const std::vector<nsTobrin::WriterGroup>& groups,
-                 nsTobrin::PackageSealing sealing = nsTobrin::PackageSealing::Unsealed, bool compressed = false);
+// The layout of a test's package: stored, stored and sealed, or compressed
+// (sealed, at a fast level; the files must be large enough to compress).
+enum class Packing { Stored, Sealed, Compressed };
+// Appends the package of `groups` to the file at `path` (a runner or an image).
+bool AppendPackageTo(const std::wstring& path, const std::vector<nsTobrin::WriterGroup>& groups,
+                     Packing packing = Packing::Stored);
+
+// AssistFile.ini that starts `execute` with ParamA and ParamB (absent when
+// empty), for the product `product`.
+std::string AssistFile(const std::string& execute = "probe.exe", const std::string& paramA = "",
+                       const std::string& paramB = "", const std::string& product = "Probe");
+// MessageSetting.ini that asks a question (two buttons) and the catalogue.
+std::vector<nsTobrin::WriterFile> QuestionFiles(const std::string& catalogue);
+// Clicks a button of a dialog (in another process too).
+void ClickButton(HWND dialog, int id);
 
 // A UTF-16 name from a wide one.
 std::u16string U16(const std::wstring& text);
@@ -92,12 +105,14 @@ class EnvironmentGuard {
   bool m_bHadValue = false;
 };
 
+using Environment = std::vector<std::pair<std::wstring, std::wstring>>;
+
 // A process started with an environment of its own: the current one with
 // the given variables replaced (an empty value removes a variable). Killed
 // at the end of the scope if it is still running.
 class ChildProcess {
  public:
-  ChildProcess(const std::wstring& commandLine, const std::vector<std::pair<std::wstring, std::wstring>>& env);
+  ChildProcess(const std::wstring& commandLine, const Environment& env);
   ~ChildProcess();
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
@@ -118,7 +133,30 @@ class ChildProcess {
 };
 
 // Runs a program as a ChildProcess and returns its exit code.
-long long RunProgram(const std::wstring& commandLine, const std::vector<std::pair<std::wstring, std::wstring>>& env,
-                     DWORD timeoutMs = 60000);
+long long RunProgram(const std::wstring& commandLine, const Environment& env, DWORD timeoutMs = 60000);
+
+// Where packed runners run: a work folder with a TEMP in it that holds a
+// sentinel (and must hold only that after every run), the probe's report,
+// the runner and the probe, this test program's neighbours.
+class RunnerScene {
+ public:
+  explicit RunnerScene(const std::wstring& hint);
+  // The root group of the probe and `assist`, then the files in `more`.
+  nsTobrin::WriterGroup ProbeRoot(std::vector<nsTobrin::WriterFile> more = {}, const std::string& assist = AssistFile()) const;
+  // A copy of the runner, work\`name`, with the package of `groups` bound to it.
+  std::wstring Pack(const std::vector<nsTobrin::WriterGroup>& groups, const std::wstring& name = L"runner.exe",
+                    Packing packing = Packing::Stored) const;
+  // A packed runner started with `arguments`, `env`, this TEMP (as
+  // tempVariable names it) and the report.
+  std::unique_ptr<ChildProcess> Start(const std::wstring& packed, const std::wstring& arguments = L"", Environment env = {}) const;
+  long long Run(const std::wstring& packed, const std::wstring& arguments, Environment env = {}) const {
+    return Start(packed, arguments, std::move(env))->Wait(60000);
+  }
+
+  TempFolder work;
+  std::wstring temp = work / L"temp", tempVariable = temp, report = work / L"report.txt";
+  std::wstring runner = OwnFolder() + L"\\tobrin.exe";
+  std::string probe = ReadBytes(OwnFolder() + L"\\probe.exe");
+};
 
 }  // namespace testing_support
