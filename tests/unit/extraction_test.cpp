@@ -217,18 +217,17 @@ TEST_F(Extraction, DamagedOrMissingPackagesLeaveNothing) {
 
 #ifndef _WIN64
 TEST_F(Extraction, WhatCannotBeAllocatedIsNotDamage) {
-  // A 32-bit process whose free addresses are all in ranges smaller than
-  // `smallest`: a sound, sealed package's compressed stream that asks for
-  // the largest window the runner allows, or a stored package's 1 MiB
-  // pieces, cannot have their memory. Out of memory (8), not damage, and no
-  // end of the process.
+  // A 32-bit process whose free addresses all lie in ranges smaller than
+  // 32 MiB (1 MiB for the stored package): a sound, sealed compressed
+  // package's stream that asks for the largest window the runner allows, or
+  // a stored package's 1 MiB pieces, cannot have their memory. Out of memory
+  // (8), not damage, and no end of the process.
   const std::wstring compressed = work / L"z.exe";
   ASSERT_TRUE(WriteBytes(compressed, package_bytes::CompressedBound(
                                          package_bytes::StandInImage(100),
                                          package_bytes::Records(1).Group(kRootGroupName, 1).File(u"f", 2).Bytes(),
                                          package_bytes::RawFrame("xy", 26))));
-  const std::wstring stored = MakeProgram(work, {{kRootGroupName, {FileFromBytes(u"f", "xy")}}}, L"s.exe",
-                                          nsTobrin::PackageSealing::Sealed);
+  const std::wstring stored = MakeProgram(work, {{kRootGroupName, {FileFromBytes(u"f", "xy")}}}, Packing::Sealed);
   for (const auto& run : {std::make_pair(compressed, SIZE_T{32} << 20), std::make_pair(stored, SIZE_T{1} << 20)}) {
     std::vector<void*> reserved;
     reserved.reserve(5000);
