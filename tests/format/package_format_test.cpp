@@ -532,6 +532,8 @@ TEST(PackageCompressed, StreamsThatDoNotDecodeIntoTheFilesAreDamage) {
   const SealedRead sound = ReadSealed(bound(2, RawFrame("xy", 26)));  // a window of 64 MiB is the most
   ASSERT_TRUE(sound.matches) << sound.layout.reason << sound.copied.reason;
   EXPECT_EQ(sound.target.contents, std::vector<std::string>{"xy"});
+  // Frames may split the stream anywhere, within a file too: decoded in turn.
+  EXPECT_EQ(ReadSealed(bound(4, RawFrame("xy") + RawFrame("zw"))).target.contents, std::vector<std::string>{"xyzw"});
 
   const std::string frame = RawFrame("xy");
   const struct {
