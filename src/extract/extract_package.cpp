@@ -305,17 +305,15 @@ DWORD Extract(const std::wstring& programPath, CTobrinDlg& dlg, bool reportProgr
                                             seal.present ? &digest : nullptr, CopyThreads::DecodeAhead);
   // Nothing is started, or deleted, while a file is still open.
   const DWORD closeError = target.Finish();
-  // A stream that cannot be decoded is damage: shown by the seal (23) when
-  // the bytes changed after packing, else a package written wrong (13). A
-  // window that cannot be allocated is this machine's lack (8), unless the
-  // seal shows that damage asked for it.
-  if ((copied.outcome == CopyOutcome::Malformed || copied.outcome == CopyOutcome::NoMemory) && seal.present &&
-      digest.Result() != seal.digest)
-    return ERROR_CRC;
+  // Whenever the whole data area was read, the seal speaks first: a package
+  // damaged after packing (23) is never started, and the run deletes what it
+  // wrote. Only then is a stream that cannot be decoded a package written
+  // wrong (13), and a window that cannot be allocated this machine's lack (8).
+  const bool wholeAreaRead = copied.outcome == CopyOutcome::Done || copied.outcome == CopyOutcome::Malformed ||
+                             copied.outcome == CopyOutcome::NoMemory;
+  if (wholeAreaRead && seal.present && digest.Result() != seal.digest) return ERROR_CRC;
   if (const DWORD error = CopyError(copied)) return error;
   if (closeError) return closeError;
-  // A damaged package is never started: the run deletes what it wrote.
-  if (seal.present && digest.Result() != seal.digest) return ERROR_CRC;
   dlg.m_bExtracted = true;
   return 0;
 }

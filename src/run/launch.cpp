@@ -156,7 +156,6 @@ std::wstring ApplicationName(const PayloadCommand& command) {
   return command.payloadLongPath;
 }
 
-
 }  // namespace
 
 DWORD StartRetryingLostProcess(const std::function<DWORD()>& start, int attempts) {
