@@ -67,18 +67,6 @@ class EndToEnd : public ::testing::Test, public RunnerScene {
 
 }  // namespace
 
-TEST_F(EndToEnd, SilentByCommandLine) {
-  EXPECT_EQ(Run(PackProbe(), L"-s"), 0);
-  const auto runs = Runs();
-  ASSERT_EQ(runs.size(), 1u);
-  const std::string folder = FolderOf(runs[0]);
-  EXPECT_EQ(folder.compare(0, Utf8(temp).size() + 2, Utf8(temp) + "\\{"), 0) << folder;
-  // Root group: the folder's backslash and the separator stand together;
-  // empty ParamA and ParamB give two blanks before the program's own "-s".
-  EXPECT_EQ(runs[0].values.at("cmdline"), folder + "\\\\probe.exe  -s");
-  EXPECT_EQ(runs[0].values.at("cwd") + (runs[0].values.at("cwd").back() == '\\' ? "" : "\\"), folder + "\\");
-}
-
 TEST_F(EndToEnd, SilentByRegistryRunsTheGroupsPayloadWithParamsAndOwnArguments) {
   RegistryValueGuard silent(HKEY_LOCAL_MACHINE, kProductKey, L"SilentExecution");
   silent.SetDword(1);
@@ -101,11 +89,8 @@ TEST_F(EndToEnd, ExitCodesTellWhatHappened) {
   const std::pair<const char*, long long> cases[] = {
       {"absent.exe", ERROR_FILE_NOT_FOUND}, {"..\\..\\planted.exe", ERROR_INVALID_DATA}, {"sub\\..\\probe.exe", ERROR_INVALID_DATA}};
   for (const auto& [execute, code] : cases) EXPECT_EQ(Run(PackProbe(AssistFile(execute)), L"-s"), code) << execute;
-  // A bare runner and a package with a name that climbs out: nothing
-  // starts, nothing is left.
+  // A bare runner: nothing starts, nothing is left.
   EXPECT_EQ(Run(runner, L"-s"), ERROR_INVALID_DATA);
-  EXPECT_EQ(Run(Pack({ProbeRoot({FileFromBytes(u"..\\climbed.exe", "x")})}, L"escaping.exe"), L"-s"), ERROR_INVALID_DATA);
-  EXPECT_FALSE(Exists(temp + L"\\climbed.exe"));
   EXPECT_TRUE(Runs().empty());
 }
 
@@ -148,10 +133,12 @@ TEST_F(EndToEnd, UnusualPlaces) {
   const auto runs = Runs();
   ASSERT_EQ(runs.size(), 1u);
   // The quoted path, ParamA, the empty ParamB, the program's own "-s".
-  // TEMP ends in a backslash, so the folder path holds two in a row.
+  // TEMP ends in a backslash, so the folder path holds two in a row, and
+  // so does the root group's: the folder's backslash and the separator.
   const std::string folder = FolderOf(runs[0]);
   const std::string path = Utf8(temp) + "\\\\" + folder.substr(folder.rfind('\\') + 1) + "\\\\probe.exe";
   EXPECT_EQ(runs[0].values.at("cmdline"), "\"" + path + "\" \xc3\xa9t\xc3\xa9 \xd0\x96  -s");
+  EXPECT_EQ(runs[0].values.at("cwd") + (runs[0].values.at("cwd").back() == '\\' ? "" : "\\"), folder + "\\");
 
   // The runner itself at a path of 259 characters, the longest a process
   // can be started from here (the system refuses longer ones), and longer
@@ -375,9 +362,6 @@ TEST_F(EndToEnd, SealedPackagesRunAndDamagedOnesNeverStart) {
   const size_t dataEnd = sealed.size() - nsTobrin::kSealRecordSize;
   ASSERT_EQ(sealed.compare(dataEnd, 8, nsTobrin::kSealMagic, 8), 0);
   ASSERT_EQ(sealed.substr(28, 4), "TbSe");
-  // The root group's record (8 + 72 bytes) after the group count: probe.exe's
-  // size at +88, AssistFile.ini's (the last file's) at +114.
-  ASSERT_TRUE(U32At(sealed, package + 88) == probe.size() && U32At(sealed, package + 114) == AssistFile().size());
   auto flipped = [&](std::initializer_list<size_t> at, char bit = 1) { return package_bytes::Flipped(sealed, at, bit); };
   const size_t data = (package + dataEnd) / 2;
 
@@ -391,9 +375,8 @@ TEST_F(EndToEnd, SealedPackagesRunAndDamagedOnesNeverStart) {
   SetCertificateTable(hidden, static_cast<std::uint32_t>(dataEnd - 16), 16 + nsTobrin::kSealRecordSize);
 
   // One set of packages, judged by the packer's verify and by the runner:
-  // verify exits 0 exactly for those the runner runs. A change to a size or
-  // a count moves the place the seal is looked for, and a marked package
-  // without its seal there never starts.
+  // verify exits 0 exactly for those the runner runs. Where a changed size,
+  // count or mark moves or loses the seal is the format test's.
   struct Case {
     const char* what;
     std::string bytes;
@@ -405,14 +388,7 @@ TEST_F(EndToEnd, SealedPackagesRunAndDamagedOnesNeverStart) {
       {"a file's data", flipped({data}), ERROR_CRC},
       {"the digest", flipped({sealed.size() - 1}), ERROR_CRC},
       {"the seal's version", flipped({dataEnd + 8}), ERROR_INVALID_DATA},
-      {"a seal cut short", sealed.substr(0, sealed.size() - 1), ERROR_INVALID_DATA},
       {"a table inside the data area", hidden, ERROR_INVALID_DATA},
-      {"the last file's size", flipped({package + 114}, 8), ERROR_INVALID_DATA},
-      {"the first file's size", flipped({package + 88}), ERROR_INVALID_DATA},
-      {"the group count 1 -> 0", flipped({package}), ERROR_INVALID_DATA},
-      {"the seal's magic and a data byte", flipped({dataEnd, data}), ERROR_INVALID_DATA},
-      {"the seal cut off and a data byte", flipped({data}).substr(0, dataEnd), ERROR_INVALID_DATA},
-      {"a bit of the mark", flipped({30}, 4), ERROR_INVALID_DATA},
   };
   const std::wstring packer = OwnFolder() + L"\\tobrin-pack.exe";
   size_t ran = 0;
@@ -452,7 +428,8 @@ TEST_F(EndToEnd, CompressedPackagesRunWholeAndMalformedStreamsNeverStart) {
   EXPECT_EQ(Run(work / L"damaged.exe", L"-s"), ERROR_CRC);
 
   // Hand-made streams under a seal that matches: one that decodes into the
-  // files runs; each that does not is a damaged package.
+  // files runs; one that does not is a damaged package (every way a stream
+  // can fail to decode is the format test's).
   const std::string assist = AssistFile(), content = probe + assist;
   const std::string records = package_bytes::Records(1)
                                   .Group(kRootGroupName, 2)
@@ -460,14 +437,8 @@ TEST_F(EndToEnd, CompressedPackagesRunWholeAndMalformedStreamsNeverStart) {
                                   .File(u"AssistFile.ini", static_cast<std::uint32_t>(assist.size()))
                                   .Bytes();
   using package_bytes::RawFrame;
-  const std::string frame = RawFrame(content);
-  const std::pair<const char*, std::string> streams[] = {
-      {"sound", frame},
-      {"a window of 128 MiB", RawFrame(content, 27)},
-      {"a byte more than the files", RawFrame(content + "x")},
-      {"a byte fewer", RawFrame(content.substr(0, content.size() - 1))},
-      {"a frame cut short", frame.substr(0, frame.size() - 1)},
-      {"no stream at all", content}};
+  const std::pair<const char*, std::string> streams[] = {{"sound", RawFrame(content)},
+                                                         {"a byte more than the files", RawFrame(content + "x")}};
   for (const auto& [what, stream] : streams) {
     ASSERT_TRUE(WriteBytes(work / L"made.exe", package_bytes::CompressedBound(ReadBytes(runner), records, stream)));
     EXPECT_EQ(Run(work / L"made.exe", L"-s"), what == streams[0].first ? 0 : ERROR_INVALID_DATA) << what;

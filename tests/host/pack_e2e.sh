@@ -139,7 +139,10 @@ check "the deep package runs and its extraction folder is removed" [ "$code:$(ex
 
 # --- both packers judge a catalogue alike ----------------------------------------
 # libxml2 in the host packer, the runner's own XML reader in the Windows one:
-# each warns about exactly the same catalogues (in words of its own).
+# each warns about exactly the same catalogues (in words of its own). Those
+# of the shared well-formedness table are held to it on each side
+# (settings_files_test, settings_parity_test): here one sound catalogue,
+# an encoding that table leaves to the component, and catalogues beyond it.
 catalogue_warning() { { grep 'MessageInfo.xml' "$1" || true; } | sed 's/.*MessageInfo.xml[^:]*: //; s/ (.*//; s/:.*//' | head -n 1; }
 judge_catalogue() {
   local what=$1 xml=$2 host win
@@ -154,18 +157,12 @@ judge_catalogue() {
   win=$(catalogue_warning cat-win.err)
   check "both packers warn alike about a catalogue: $what ('${host:-no warning}')" [ "${host:+warned}" = "${win:+warned}" ]
 }
-deep=$(for i in $(seq 300); do printf '<a>'; done; for i in $(seq 300); do printf '</a>'; done)
 judge_catalogue "well-formed" '<MessageInfo><ENG>Go</ENG></MessageInfo>'
-judge_catalogue "mismatched tags" '<MessageInfo><ENG>x</DEU></MessageInfo>'
-judge_catalogue "an undefined entity" '<MessageInfo><ENG>&nbsp;</ENG></MessageInfo>'
 judge_catalogue "a DTD with an entity" '<!DOCTYPE MessageInfo [<!ENTITY e "x">]><MessageInfo><ENG>&e;</ENG></MessageInfo>'
-judge_catalogue "300 levels deep" "<MessageInfo><ENG>x</ENG>$deep</MessageInfo>"
-judge_catalogue "windows-1252" $'<?xml version="1.0" encoding="windows-1252"?><MessageInfo><ENG>\x80\xe9</ENG></MessageInfo>'
 judge_catalogue "Shift JIS" $'<?xml version="1.0" encoding="shift_jis"?><MessageInfo><ENG>\x93\xfa</ENG></MessageInfo>'
 judge_catalogue "KOI8-R" $'<?xml version="1.0" encoding="KOI8-R"?><MessageInfo><RUS>\xf0\xd2</RUS></MessageInfo>'
 judge_catalogue "ISO-8859-2" $'<?xml version="1.0" encoding="ISO-8859-2"?><MessageInfo><ENG>\xb1</ENG></MessageInfo>'
 judge_catalogue "other root" '<Messages><ENG>x</ENG></Messages>'
-judge_catalogue "an empty file" ''
 
 # --- run it, 32- and 64-bit ------------------------------------------------------
 run_packed packed32.exe "32-bit runner"
@@ -240,10 +237,8 @@ run_packed signed.exe "signed 32-bit runner"
 cp signed.exe tampered.exe
 damage_data tampered.exe || fail "the signed package's data area can be found"
 check "a changed package byte breaks the signature" sh -c "! osslsigncode verify -CAfile cert.pem tampered.exe >/dev/null 2>&1"
-# A packed program is no stub, and neither is a signed runner: pack first, then sign.
+# A packed program is no stub (a signed runner: pack_command_test).
 check "a packed program is refused as a stub" exits 1 "$packer" create -o repacked.exe --stub signed.exe "$tree"
-osslsigncode sign -certs cert.pem -key key.pem -n "Runner" -in "$win32/tobrin.exe" -out signed-runner.exe > /dev/null 2>&1
-check "a signed runner is refused as a stub" exits 1 "$packer" create -o resigned.exe --stub signed-runner.exe "$tree"
-check "neither refused stub leaves a program" [ ! -e repacked.exe -a ! -e resigned.exe ]
+check "the refused stub leaves no program" [ ! -e repacked.exe ]
 
 finish

@@ -175,8 +175,4 @@ TEST(StringLookup, ShippedRunnerStoresTheTextsAsUtf16) {
   FreeLibrary(module);
 }
 
-TEST(Ampersands, EveryAmpersandIsDoubled) {
-  EXPECT_EQ(DoubleAmpersands(L"&Tom & Jerry&&"), L"&&Tom && Jerry&&&&");
-}
-
 }  // namespace
