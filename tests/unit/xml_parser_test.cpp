@@ -57,14 +57,6 @@ class XmlParserTest : public ::testing::Test {
   TempFolder m_folder{L"xml"};
 };
 
-// No path at all is the missing component's case below.
-TEST_F(XmlParserTest, EmptyMissingAndMalformedFilesDoNotLoad) {
-  CXMLParser parser;
-  EXPECT_FALSE(parser.Load((m_folder / L"absent.xml").c_str()));
-  EXPECT_FALSE(parser.Load(Write("<MessageInfo><ENG>open", L"bad.xml").c_str()));
-  EXPECT_FALSE(parser.Load(Write("", L"empty.xml").c_str()));
-}
-
 using package_bytes::Utf16Le;
 
 TEST_F(XmlParserTest, ADocumentWithADtdDoesNotLoad) {
