@@ -118,7 +118,6 @@ class ChildProcess {
   ChildProcess& operator=(const ChildProcess&) = delete;
 
   bool Started() const { return m_hProcess != nullptr; }
-  DWORD Id() const { return m_nId; }
   // The exit code; -1 when the process did not start, -2 when it did not
   // end within `timeoutMs`.
   long long Wait(DWORD timeoutMs);
