@@ -74,7 +74,7 @@ void Give(HWND box, Answer answer) {
 
 // Every way the message step's box can end, in each kind of box: what the
 // box shows and whether the payload starts. The box's own result codes are
-// the message box test's; a whole run's exit code the interactive test's.
+// the message box test's; a whole run's exit code the soak test's.
 TEST_F(LocalizedMessageBoxTest, EachWayOfEndingTheBoxDecidesThePayload) {
   // Every ampersand of the catalogue doubled, so the static text shows each
   // as written.
