@@ -158,9 +158,8 @@ TEST(MessageBoxWindow, LayoutFollowsTextAndResolution) {
     SCOPED_TRACE(testing_support::Utf8(texts.message));
     const std::wstring caption = UniqueCaption(L"layout");
     ModalJob job(caption, [&] { return ShowBox(caption, texts); });
-    HWND box = WaitForDialog(caption);
+    HWND box = WaitForDialog(caption);  // found by its caption
     ASSERT_TRUE(box);
-    EXPECT_EQ(WindowText(box), caption);
     const MessageBoxPixels pixels = ExpectLayout(box, texts, dpi);
     if (texts.message.empty()) {
       RECT client;
