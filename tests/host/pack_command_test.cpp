@@ -146,7 +146,7 @@ TEST(PackCreate, RunnersThatCannotCarryAPackageAreRefused) {
   dll.dll = true;
   std::string headerInDos = MakePe();
   headerInDos[0x3C] = 0x20;
-  PeOptions used;  // bytes 32 to 35 used otherwise (a packed program is refused in pack_e2e.sh)
+  PeOptions used;  // bytes 32 to 35 used otherwise, as in a packed program
   used.packageField = 7;
   for (const auto& [stub, message] : std::vector<std::pair<std::string, const char*>>{
            {headerInDos, "starts inside the MS-DOS header"}, {MakePe(dll), "is a DLL"}, {MakePe(signedPe), "sign the packed program"},

@@ -237,8 +237,5 @@ run_packed signed.exe "signed 32-bit runner"
 cp signed.exe tampered.exe
 damage_data tampered.exe || fail "the signed package's data area can be found"
 check "a changed package byte breaks the signature" sh -c "! osslsigncode verify -CAfile cert.pem tampered.exe >/dev/null 2>&1"
-# A packed program is no stub (a signed runner: pack_command_test).
-check "a packed program is refused as a stub" exits 1 "$packer" create -o repacked.exe --stub signed.exe "$tree"
-check "the refused stub leaves no program" [ ! -e repacked.exe ]
 
 finish
