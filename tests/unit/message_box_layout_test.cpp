@@ -24,7 +24,6 @@ void ExpectInvariants(const MessageBoxLayout& layout, bool two, int rightLabel, 
   EXPECT_EQ(layout.nPanelHeight, kMessageTop + layout.nTextHeight + 22);
   EXPECT_EQ(layout.nButtonTop, layout.nPanelHeight + 10);
   EXPECT_EQ(layout.nClientHeight, layout.nButtonTop + kButtonHeight + 10);
-  EXPECT_EQ(layout.bTwoButtons, two);
   EXPECT_EQ(layout.nRightButtonWidth, ButtonWidthForLabel(rightLabel));
   EXPECT_EQ(layout.nRightButtonX + layout.nRightButtonWidth, layout.nClientWidth - 10);
   if (two) {
