@@ -45,7 +45,6 @@ TEST(PackSettingsOptions, FlagsAloneWriteWhatTheRunnerReadsBack) {
   EXPECT_EQ(r.err, "");
   const IniFile assist = v.Extracted("AssistFile.ini");
   EXPECT_EQ(assist.Encoding(), nsTobrin::IniEncoding::Utf16LeBom);
-  EXPECT_EQ(Value(assist, "ParamOption", "ExecuteFileName"), u"setup.exe");
   EXPECT_EQ(Value(assist, "ParamOption", "ParamA"), u"  /q \"C:\\x y\"");
   EXPECT_EQ(Value(assist, "ParamOption", "ParamB"), u"'both'\u2003");
   EXPECT_EQ(Value(assist, "ParamOption", "ProductName"), u"Caf\u00E9 \u6F22\u5B57 \U0001F4E6");
